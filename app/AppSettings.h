@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ProfileFile.h"
+
+namespace tarvo {
+
+// The typed owner of the settings file sys/sys.ini: every read and write of its keys goes
+// through here, with the buffer sizes the program has always used.
+class AppSettings {
+public:
+    explicit AppSettings(std::string path) : file_(std::move(path)) {}
+
+    // "lang" of section "sys" as a number; absent or empty reads as 0.
+    int Language() const;
+    bool SetLanguage(int language);
+    // The language setting at construction: the file's value, but English whatever the
+    // file says when the system is not Chinese.
+    uint8_t ConstructionLanguage(bool systemIsChinese) const;
+
+    // "comm" of section "sys": 1 offline, 2 RS232, 5 CAN; the low byte is the mode.
+    int InterfaceMode() const;
+    bool SetInterfaceMode(int mode);
+
+    // RS232 settings of section "com" (texts as the form shows them).
+    std::string SerialPort() const;
+    std::string SerialBaudRate() const;
+    std::string SerialNodeId() const;
+    bool SetSerial(const std::string& port, const std::string& baud, const std::string& node);
+
+    // CAN settings of section "can": bit-rate code and node ID, decimal texts.
+    std::string CanBitRateCode() const;
+    std::string CanNodeId() const;
+    bool SetCan(const std::string& bitRateCode, const std::string& node);
+
+    ProfileFile& File() { return file_; }
+
+private:
+    ProfileFile file_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,110 @@
+#include "DictCommand.h"
+
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "AtomicFile.h"
+#include "ConsoleMessageBox.h"
+#include "DictionarySource.h"
+#include "ObjectDictionary.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tarvoctl dict build SOURCE OUT.dat\n"
+    "       tarvoctl dict dump [--json] [--lang 1|2] [FILE]\n";
+
+std::string Hex(uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+}  // namespace
+
+int DictCommand::Run(const std::vector<std::string>& args, const std::string& programFolder) {
+    if (!args.empty() && args[0] == "build") {
+        return Build(args);
+    }
+    if (!args.empty() && args[0] == "dump") {
+        return Dump(args, programFolder);
+    }
+    std::cerr << kUsage;
+    return 1;
+}
+
+int DictCommand::Build(const std::vector<std::string>& args) {
+    if (args.size() != 3) {
+        std::cerr << kUsage;
+        return 1;
+    }
+    std::vector<SourceEntry> entries;
+    std::string error;
+    std::string bytes;
+    if (!DictionarySource::Load(args[1], entries, error) ||
+        !DictionarySource::Encode(entries, bytes, error, args[1])) {
+        std::cerr << "tarvoctl: " << error << '\n';
+        return 1;
+    }
+    error = AtomicFile::Write(args[2], bytes);
+    if (!error.empty()) {
+        std::cerr << "tarvoctl: " << error << '\n';
+        return 1;
+    }
+    std::cout << "wrote " << entries.size() << " entries to " << args[2] << '\n';
+    return 0;
+}
+
+int DictCommand::Dump(const std::vector<std::string>& args, const std::string& programFolder) {
+    bool asJson = false;
+    int language = 2;
+    std::string file = programFolder + "/data/tarvo.dat";
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            asJson = true;
+        } else if (args[i] == "--lang" && i + 1 < args.size() &&
+                   (args[i + 1] == "1" || args[i + 1] == "2")) {
+            language = std::stoi(args[++i]);
+        } else if (!args[i].empty() && args[i][0] != '-') {
+            file = args[i];
+        } else {
+            std::cerr << kUsage;
+            return 1;
+        }
+    }
+    ConsoleMessageBox box;
+    ObjectDictionary dictionary;
+    if (!dictionary.LoadFile(file, language, &box) || box.count > 0) {
+        std::cerr << "tarvoctl: " << file << ": cannot be read\n";
+        return 1;
+    }
+    for (int i = 0;; ++i) {
+        auto entry = dictionary.EntryAt(i);
+        if (!entry) {
+            break;
+        }
+        if (asJson) {
+            nlohmann::json line = {{"key", entry->key},
+                                   {"index", entry->index},
+                                   {"subIndex", entry->subIndex},
+                                   {"name", entry->name},
+                                   {"dataType", entry->dataType},
+                                   {"attribute", entry->attribute},
+                                   {"help", entry->help},
+                                   {"unitSpec", entry->unitSpec},
+                                   {"modbusAddress", entry->modbusAddress}};
+            std::cout << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                      << '\n';
+        } else {
+            std::cout << Hex(static_cast<uint32_t>(entry->index), 4) << ':'
+                      << Hex(entry->subIndex, 2) << '\t' << entry->name << '\t' << entry->dataType
+                      << '\t' << entry->attribute << '\t' << entry->unitSpec << '\n';
+        }
+    }
+    return 0;
+}
+
+}  // namespace tarvo

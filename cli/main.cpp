@@ -1,0 +1,33 @@
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "DictCommand.h"
+#include "SharedState.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tarvoctl [--folder DIR] dict build SOURCE OUT.dat\n"
+    "       tarvoctl [--folder DIR] dict dump [--json] [--lang 1|2] [FILE]\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() >= 2 && args[0] == "--folder") {
+        if (::chdir(args[1].c_str()) != 0) {
+            std::cerr << "tarvoctl: cannot change into " << args[1] << '\n';
+            return 1;
+        }
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    std::string folder = tarvo::SharedState::CurrentFolder();
+    if (!args.empty() && args[0] == "dict") {
+        return tarvo::DictCommand::Run({args.begin() + 1, args.end()}, folder);
+    }
+    std::cerr << kUsage;
+    return 1;
+}

@@ -1,0 +1,221 @@
+#include "ObjectDictionary.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "CodePageDecoder.h"
+#include "DataFileRecord.h"
+#include "LenientNumber.h"
+#include "MessageBox.h"
+#include "ProfileFile.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr const char* kThreadFailure = "Create Load SDO thread failure! \n";
+constexpr const char* kFileFailure = "Couldn't load DB file!! \n";
+constexpr size_t kRecordsPerRead = 232;  // about 1 MB per read
+
+void Tell(MessageBox* box, const char* text) {
+    if (box != nullptr) {
+        box->Show(text);
+    }
+}
+
+// Reads as many bytes as are there, up to `wanted`, retrying short reads.
+ssize_t ReadFully(int fd, char* buffer, size_t wanted) {
+    size_t got = 0;
+    while (got < wanted) {
+        ssize_t n = ::read(fd, buffer + got, wanted - got);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return got > 0 ? static_cast<ssize_t>(got) : -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+}  // namespace
+
+ObjectDictionary::~ObjectDictionary() {
+    StopLoader();
+}
+
+void ObjectDictionary::StopLoader() {
+    {
+        std::lock_guard lock(stateMutex_);
+        stopping_ = true;
+    }
+    stateChanged_.notify_all();
+    if (loader_.joinable()) {
+        loader_.join();
+    }
+}
+
+void ObjectDictionary::StartLoader(LoaderSettings settings) {
+    try {
+        loader_ = std::thread(&ObjectDictionary::RunLoader, this, settings);
+    } catch (const std::system_error&) {
+        Tell(settings.messageBox, kThreadFailure);
+        MarkLoaded();
+    }
+}
+
+bool ObjectDictionary::Pause(std::chrono::milliseconds period) {
+    std::unique_lock lock(stateMutex_);
+    return !stateChanged_.wait_for(lock, period, [this] { return stopping_; });
+}
+
+void ObjectDictionary::RunLoader(LoaderSettings settings) {
+    ProfileFile settingsFile(settings.settingsFilePath);
+    std::string lang;
+    // The first start writes the language from the language dialog; wait for it.
+    while ((lang = settingsFile.GetString("sys", "lang", "", 4)).empty()) {
+        if (!Pause(std::chrono::milliseconds(100))) {
+            MarkLoaded();
+            return;
+        }
+    }
+    uint8_t language = static_cast<uint8_t>(ParseDecimalText(lang));
+    if (language == 1 && !settings.systemIsChinese) {
+        language = 2;
+    }
+    std::atomic<uint8_t> localLanguage{language};
+    std::atomic<uint8_t>& shared =
+        settings.languageSetting != nullptr ? *settings.languageSetting : localLanguage;
+    shared.store(language);
+    // 3 means "not settled yet": start-up settles it and the loader follows.
+    while (shared.load() == 3) {
+        if (!Pause(std::chrono::milliseconds(30))) {
+            MarkLoaded();
+            return;
+        }
+    }
+    LoadFile(settings.dataFilePath, shared.load(), settings.messageBox);
+}
+
+bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBox* messageBox) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Tell(messageBox, kFileFailure);
+        MarkLoaded();
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        // Room for every entry up front, so that appending never rehashes the index.
+        std::unique_lock lock(entriesMutex_);
+        firstPosition_.reserve(firstPosition_.size() +
+                               static_cast<size_t>(st.st_size) / DataFileRecord::kSize + 1);
+    }
+    const bool chinese = (language == 1);
+    CodePageDecoder decoder(chinese ? "GBK" : "WINDOWS-1252");
+    const auto nameField = chinese ? DataFileRecord::kNameChinese : DataFileRecord::kNameEnglish;
+    const auto helpField = chinese ? DataFileRecord::kHelpChinese : DataFileRecord::kHelpEnglish;
+    // Texts that are not in a language column are plain ASCII in practice; decode them
+    // as Windows-1252 so that no byte reaches the program undecoded.
+    CodePageDecoder plain("WINDOWS-1252");
+
+    std::vector<char> buffer(DataFileRecord::kSize * kRecordsPerRead);
+    bool done = false;
+    while (!done) {
+        ssize_t got = ReadFully(fd, buffer.data(), buffer.size());
+        if (got < 0) {
+            Tell(messageBox, kFileFailure);  // opened but unreadable, e.g. a folder
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        size_t available = static_cast<size_t>(got);
+        for (size_t offset = 0; offset < available; offset += DataFileRecord::kSize) {
+            size_t present = std::min(DataFileRecord::kSize, available - offset);
+            // A record stops the loading when one of its fields has no bytes at all.
+            if (present <= DataFileRecord::Offset(DataFileRecord::kModbusAddress)) {
+                done = true;
+                break;
+            }
+            DataFileRecord record = DataFileRecord::Split(buffer.data() + offset, present);
+            DictionaryEntry entry;
+            entry.index = static_cast<int32_t>(ParseHexText(record.fields[DataFileRecord::kIndex]));
+            if (entry.index == 0) {
+                done = true;
+                break;
+            }
+            entry.subIndex =
+                static_cast<uint8_t>(ParseHexText(record.fields[DataFileRecord::kSubIndex]));
+            entry.key = static_cast<uint32_t>(entry.index) * 256u + entry.subIndex;
+            entry.name = decoder.Decode(record.fields[nameField]);
+            entry.help = decoder.Decode(record.fields[helpField]);
+            entry.dataType = plain.Decode(record.fields[DataFileRecord::kDataType]);
+            entry.attribute = plain.Decode(record.fields[DataFileRecord::kAttribute]);
+            entry.unitSpec = plain.Decode(record.fields[DataFileRecord::kUnitSpec]);
+            entry.modbusAddress = ParseHexText(record.fields[DataFileRecord::kModbusAddress]);
+            Append(std::move(entry));
+            if (present < DataFileRecord::kSize) {
+                done = true;  // the truncated last record
+                break;
+            }
+        }
+        if (available < buffer.size()) {
+            break;
+        }
+    }
+    ::close(fd);
+    MarkLoaded();
+    return true;
+}
+
+void ObjectDictionary::Append(DictionaryEntry&& entry) {
+    std::unique_lock lock(entriesMutex_);
+    firstPosition_.try_emplace(entry.key, entries_.size());
+    entries_.push_back(std::move(entry));
+}
+
+void ObjectDictionary::MarkLoaded() {
+    {
+        std::lock_guard lock(stateMutex_);
+        loaded_.store(true, std::memory_order_release);
+    }
+    stateChanged_.notify_all();
+}
+
+bool ObjectDictionary::WaitLoaded(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(stateMutex_);
+    return stateChanged_.wait_for(lock, timeout, [this] { return loaded_.load(); });
+}
+
+std::optional<DictionaryEntry> ObjectDictionary::EntryAt(int position) const {
+    std::shared_lock lock(entriesMutex_);
+    if (position < 0 || static_cast<size_t>(position) >= entries_.size()) {
+        return std::nullopt;
+    }
+    return entries_[static_cast<size_t>(position)];
+}
+
+std::optional<DictionaryEntry> ObjectDictionary::FindEntry(uint32_t key) const {
+    std::shared_lock lock(entriesMutex_);
+    auto it = firstPosition_.find(key);
+    if (it == firstPosition_.end()) {
+        return std::nullopt;
+    }
+    return entries_[it->second];
+}
+
+int ObjectDictionary::EntryCount() const {
+    std::shared_lock lock(entriesMutex_);
+    return static_cast<int>(entries_.size());
+}
+
+}  // namespace tarvo

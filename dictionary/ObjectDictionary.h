@@ -1,0 +1,79 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#include "DictionaryEntry.h"
+
+namespace tarvo {
+
+class MessageBox;
+
+// The drive's object dictionary: every entry of data/tarvo.dat in file order, read once
+// (normally on the loader thread) and read-only afterwards. Lookups may run while the
+// loader is still appending; they then miss the entries not yet appended.
+class ObjectDictionary {
+public:
+    // What the loader thread needs from the program.
+    struct LoaderSettings {
+        std::string settingsFilePath;  // sys/sys.ini, polled for "lang"
+        std::string dataFilePath;      // data/tarvo.dat
+        // The language byte shared with start-up; the loader stores "lang" into it and
+        // waits while it is 3.
+        std::atomic<uint8_t>* languageSetting = nullptr;
+        bool systemIsChinese = false;
+        MessageBox* messageBox = nullptr;
+    };
+
+    ObjectDictionary() = default;
+    ~ObjectDictionary();
+    ObjectDictionary(const ObjectDictionary&) = delete;
+    ObjectDictionary& operator=(const ObjectDictionary&) = delete;
+
+    // Starts the loader thread: it waits for "lang", settles the language and loads the
+    // data file. Shows "Create Load SDO thread failure! \n" when no thread can be made.
+    void StartLoader(LoaderSettings settings);
+    // Ends the loader thread (waiting for it); the entries loaded so far stay.
+    void StopLoader();
+
+    // Loads a data file on the calling thread, taking the Chinese columns for language 1
+    // and the English ones otherwise. Shows "Couldn't load DB file!! \n" when the file
+    // cannot be opened. Returns false in that case.
+    bool LoadFile(const std::string& path, int language, MessageBox* messageBox);
+
+    std::optional<DictionaryEntry> EntryAt(int position) const;
+    std::optional<DictionaryEntry> FindEntry(uint32_t key) const;
+    int EntryCount() const;
+
+    // True once the loader has finished (or was never started and LoadFile ran).
+    bool IsLoaded() const { return loaded_.load(std::memory_order_acquire); }
+    // Waits until the loader has finished; false on timeout.
+    bool WaitLoaded(std::chrono::milliseconds timeout) const;
+
+private:
+    void RunLoader(LoaderSettings settings);
+    // Sleeps up to `period`; false when the dictionary is being destroyed.
+    bool Pause(std::chrono::milliseconds period);
+    void Append(DictionaryEntry&& entry);
+    void MarkLoaded();
+
+    mutable std::shared_mutex entriesMutex_;
+    std::deque<DictionaryEntry> entries_;  // a deque: appending never moves an entry
+    std::unordered_map<uint32_t, size_t> firstPosition_;
+
+    std::thread loader_;
+    mutable std::mutex stateMutex_;
+    mutable std::condition_variable stateChanged_;
+    bool stopping_ = false;
+    std::atomic<bool> loaded_{false};
+};
+
+}  // namespace tarvo

@@ -1,0 +1,218 @@
+#include "ProfileFile.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "AtomicFile.h"
+#include "TextCodec.h"
+
+namespace tarvo {
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    const char* blanks = " \t\r\n";
+    size_t b = s.find_first_not_of(blanks);
+    if (b == std::string_view::npos) {
+        return {};
+    }
+    size_t e = s.find_last_not_of(blanks);
+    return s.substr(b, e - b + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<unsigned char>(a[i]);
+        auto y = static_cast<unsigned char>(b[i]);
+        if (std::tolower(x) != std::tolower(y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The section name of a header line "[name]", or nothing for other lines.
+std::optional<std::string_view> SectionOf(std::string_view line) {
+    line = Trim(line);
+    if (line.empty() || line.front() != '[') {
+        return std::nullopt;
+    }
+    size_t close = line.find(']');
+    if (close == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return Trim(line.substr(1, close - 1));
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyLine> KeyOf(std::string_view line) {
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+        return std::nullopt;
+    }
+    KeyLine kl{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+    // A value enclosed in matching quotes is given without them.
+    if (kl.value.size() >= 2 && (kl.value.front() == '"' || kl.value.front() == '\'') &&
+        kl.value.back() == kl.value.front()) {
+        kl.value = kl.value.substr(1, kl.value.size() - 2);
+    }
+    return kl;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::string bytes;
+    if (!AtomicFile::Read(path, bytes)) {
+        return {};
+    }
+    return ProfileFile::DecodeLines(bytes);
+}
+
+// Position of the first header line naming the section, or lines.size().
+size_t FindSection(const std::vector<std::string>& lines, std::string_view section) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        auto name = SectionOf(lines[i]);
+        if (name && SameName(*name, section)) {
+            return i;
+        }
+    }
+    return lines.size();
+}
+
+}  // namespace
+
+std::vector<std::string> ProfileFile::DecodeLines(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    std::string text =
+        TextCodec::IsValidUtf8(bytes) ? std::string(bytes) : TextCodec::GbkToUtf8(bytes);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            if (start < text.size()) {
+                lines.push_back(text.substr(start));
+            }
+            break;
+        }
+        size_t len = end - start;
+        if (len > 0 && text[end - 1] == '\r') {
+            --len;
+        }
+        lines.push_back(text.substr(start, len));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string ProfileFile::GetString(std::string_view section, std::string_view key,
+                                   std::string_view defaultValue, size_t bufferSize) const {
+    std::string_view result = Trim(defaultValue);
+    std::vector<std::string> lines = ReadLines(path_);
+    size_t at = FindSection(lines, section);
+    for (size_t i = at + 1; i < lines.size(); ++i) {
+        if (SectionOf(lines[i])) {
+            break;
+        }
+        auto kl = KeyOf(lines[i]);
+        if (kl && SameName(kl->key, key)) {
+            result = kl->value;
+            break;
+        }
+    }
+    if (bufferSize == 0) {
+        return {};
+    }
+    return TextCodec::TruncateUtf16(result, bufferSize - 1);
+}
+
+std::vector<std::string> ProfileFile::GetKeys(std::string_view section) const {
+    std::vector<std::string> keys;
+    std::vector<std::string> lines = ReadLines(path_);
+    size_t at = FindSection(lines, section);
+    for (size_t i = at + 1; i < lines.size(); ++i) {
+        if (SectionOf(lines[i])) {
+            break;
+        }
+        auto kl = KeyOf(lines[i]);
+        if (!kl || kl->key.empty()) {
+            continue;
+        }
+        bool seen = std::any_of(keys.begin(), keys.end(),
+                                [&](const std::string& k) { return SameName(k, kl->key); });
+        if (!seen) {
+            keys.emplace_back(kl->key);
+        }
+    }
+    return keys;
+}
+
+bool ProfileFile::WriteString(std::string_view section, std::string_view key,
+                              std::string_view value) {
+    section = Trim(section);
+    key = Trim(key);
+    if (section.empty() || key.empty() || section.find_first_of("[]\r\n") != section.npos ||
+        key.find_first_of("=\r\n") != key.npos || value.find_first_of("\r\n") != value.npos) {
+        return false;
+    }
+    std::string bytes;
+    struct stat st {};
+    bool exists = ::stat(path_.c_str(), &st) == 0;
+    if (exists && !AtomicFile::Read(path_, bytes)) {
+        return false;  // never replace a file we could not read
+    }
+    std::vector<std::string> lines = DecodeLines(bytes);
+    std::string newLine = std::string(key) + "=" + std::string(Trim(value));
+    size_t at = FindSection(lines, section);
+    if (at == lines.size()) {
+        if (!lines.empty() && !Trim(lines.back()).empty()) {
+            lines.emplace_back();
+        }
+        lines.push_back("[" + std::string(section) + "]");
+        lines.push_back(newLine);
+    } else {
+        size_t lastKeyLine = at;
+        bool replaced = false;
+        for (size_t i = at + 1; i < lines.size(); ++i) {
+            if (SectionOf(lines[i])) {
+                break;
+            }
+            auto kl = KeyOf(lines[i]);
+            if (kl && SameName(kl->key, key)) {
+                lines[i] = newLine;
+                replaced = true;
+                break;
+            }
+            if (!Trim(lines[i]).empty()) {
+                lastKeyLine = i;
+            }
+        }
+        if (!replaced) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastKeyLine + 1), newLine);
+        }
+    }
+    std::string content;
+    for (const std::string& line : lines) {
+        content += line;
+        content += "\r\n";
+    }
+    // The settings folder may not exist yet on a first start.
+    std::string folder =
+        path_.substr(0, path_.find_last_of('/') == std::string::npos ? 0 : path_.find_last_of('/'));
+    if (!folder.empty()) {
+        ::mkdir(folder.c_str(), 0755);
+    }
+    return AtomicFile::Write(path_, content).empty();
+}
+
+}  // namespace tarvo

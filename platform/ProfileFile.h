@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvo {
+
+// A settings file of sections and "key=value" lines, read and written with the rules of
+// the Windows profile functions: section and key names compare case-insensitively, names
+// and values are trimmed, the first match wins and a value is cut to the caller's buffer.
+// The file is read anew on every call, so a value written by another part of the program
+// (or another process) is seen at once.
+class ProfileFile {
+public:
+    explicit ProfileFile(std::string path) : path_(std::move(path)) {}
+
+    const std::string& Path() const { return path_; }
+
+    // The value of key in section, or defaultValue when either is missing. At most
+    // bufferSize - 1 UTF-16 units are returned, as a buffer of bufferSize characters holds.
+    std::string GetString(std::string_view section, std::string_view key,
+                          std::string_view defaultValue, size_t bufferSize) const;
+
+    // Key names of a section in file order (first occurrence of each).
+    std::vector<std::string> GetKeys(std::string_view section) const;
+
+    // Replaces the key's line in place, or appends it to its section, or appends a new
+    // section. The file is created when missing and replaced atomically; false when it
+    // cannot be written (the old file is then left as it was).
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Decodes the bytes of a settings file into lines: UTF-8 with or without BOM, else GBK.
+    static std::vector<std::string> DecodeLines(std::string_view bytes);
+
+private:
+    std::string path_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "DataFileBuilder.h"
+#include "MessageBox.h"
+#include "ObjectDictionary.h"
+#include "TempFolder.h"
+
+namespace tarvo {
+namespace {
+
+using test::Record;
+using test::RecordTexts;
+
+class ObjectDictionaryTest : public ::testing::Test {
+protected:
+    std::string WriteData(const std::string& bytes) {
+        return folder.Write("data/tarvo.dat", bytes);
+    }
+
+    test::TempFolder folder;
+    RecordingMessageBox box;
+    ObjectDictionary dictionary;
+};
+
+TEST_F(ObjectDictionaryTest, DecodesRecordsInFileOrder) {
+    RecordTexts t;
+    t.index = "6081";
+    t.subIndex = "00";
+    t.nameEn = "Profile velocity";
+    t.dataType = "UNSIGNED32";
+    t.attribute = "WSM";
+    t.helpEn = "Velocity of a profile move.";
+    t.unitSpec = "[rpm]N*60/512";
+    t.modbus = "1A2b";
+    WriteData(Record(t) + Record("6041", "00", "Status word"));
+    ASSERT_TRUE(dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box));
+    ASSERT_EQ(dictionary.EntryCount(), 2);
+    auto e = dictionary.EntryAt(0);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->key, 0x608100u);
+    EXPECT_EQ(e->index, 0x6081);
+    EXPECT_EQ(e->name, "Profile velocity");
+    EXPECT_EQ(e->dataType, "UNSIGNED32");
+    EXPECT_EQ(e->attribute, "WSM");
+    EXPECT_EQ(e->help, "Velocity of a profile move.");
+    EXPECT_EQ(e->unitSpec, "[rpm]N*60/512");
+    EXPECT_EQ(e->modbusAddress, 0x1A2Bu);
+    EXPECT_EQ(dictionary.EntryAt(1)->name, "Status word");
+    EXPECT_FALSE(dictionary.EntryAt(2));
+    EXPECT_FALSE(dictionary.EntryAt(-1));
+    EXPECT_TRUE(box.texts.empty());
+}
+
+TEST_F(ObjectDictionaryTest, LanguageColumns) {
+    RecordTexts t;
+    t.helpZh = "\xCB\xD9\xB6\xC8";  // 速度
+    t.helpEn = "speed";
+    WriteData(Record(t));
+    ObjectDictionary chinese;
+    chinese.LoadFile(folder.File("data/tarvo.dat"), 1, &box);
+    EXPECT_EQ(chinese.EntryAt(0)->name, "控制字");
+    EXPECT_EQ(chinese.EntryAt(0)->help, "速度");
+    dictionary.LoadFile(folder.File("data/tarvo.dat"), 3, &box);
+    EXPECT_EQ(dictionary.EntryAt(0)->name, "Control word");
+}
+
+TEST_F(ObjectDictionaryTest, StopRules) {
+    // An index of zeros, an empty one or one without hex digits ends the dictionary.
+    for (const char* end : {"0000", "", "zzzz"}) {
+        ObjectDictionary d;
+        WriteData(Record("6040", "00") + Record(end, "00") + Record("6041", "00"));
+        d.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
+        EXPECT_EQ(d.EntryCount(), 1) << "index text \"" << end << "\"";
+    }
+    // A file of zero bytes is an empty dictionary without a message.
+    WriteData("");
+    EXPECT_TRUE(dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box));
+    EXPECT_EQ(dictionary.EntryCount(), 0);
+    EXPECT_TRUE(box.texts.empty());
+}
+
+TEST_F(ObjectDictionaryTest, LenientIndexTexts) {
+    WriteData(Record("60 4", "02") + Record("-1", "1") + Record("6041", "-1"));
+    dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
+    ASSERT_EQ(dictionary.EntryCount(), 3);
+    EXPECT_EQ(dictionary.EntryAt(0)->index, 0x604);
+    EXPECT_EQ(dictionary.EntryAt(1)->index, -1);
+    // Only the low 8 bits of the subindex count.
+    EXPECT_EQ(dictionary.EntryAt(2)->subIndex, 0xFF);
+    EXPECT_EQ(dictionary.EntryAt(2)->key, 0x6041FFu);
+}
+
+TEST_F(ObjectDictionaryTest, TruncatedLastRecord) {
+    std::string full = Record("6040", "00");
+    RecordTexts t;
+    t.index = "6041";
+    t.modbus = "12";
+    std::string second = Record(t);
+    // Cut inside the Modbus field: every field has bytes, so the entry counts.
+    WriteData(full + second.substr(0, DataFileRecord::kSize - 3));
+    dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
+    ASSERT_EQ(dictionary.EntryCount(), 2);
+    EXPECT_EQ(dictionary.EntryAt(1)->modbusAddress, 0x1u);
+    // Cut inside the help text: the Modbus field read nothing, so the entry is dropped.
+    ObjectDictionary cut;
+    WriteData(full + second.substr(0, 3000));
+    cut.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
+    EXPECT_EQ(cut.EntryCount(), 1);
+}
+
+TEST_F(ObjectDictionaryTest, FullFieldsHaveNoTerminator) {
+    RecordTexts t;
+    t.helpEn = std::string(2048, 'h');
+    t.nameEn = std::string(64, 'n');
+    WriteData(Record(t));
+    dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
+    EXPECT_EQ(dictionary.EntryAt(0)->help, std::string(2048, 'h'));
+    EXPECT_EQ(dictionary.EntryAt(0)->name, std::string(64, 'n'));
+}
+
+TEST_F(ObjectDictionaryTest, FirstDuplicateWins) {
+    WriteData(Record("6040", "00", "first") + Record("6041", "00") +
+              Record("6040", "00", "second"));
+    dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
+    EXPECT_EQ(dictionary.FindEntry(0x604000)->name, "first");
+    EXPECT_EQ(dictionary.EntryAt(2)->name, "second");
+    EXPECT_FALSE(dictionary.FindEntry(0x604001));
+}
+
+TEST_F(ObjectDictionaryTest, InvalidGbkIsReplaced) {
+    RecordTexts t;
+    t.nameZh = "\xFF\xFF\xCB";
+    WriteData(Record(t));
+    dictionary.LoadFile(folder.File("data/tarvo.dat"), 1, &box);
+    EXPECT_EQ(dictionary.EntryAt(0)->name, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST_F(ObjectDictionaryTest, MissingOrUnreadableFile) {
+    EXPECT_FALSE(dictionary.LoadFile(folder.File("data/none.dat"), 2, &box));
+    ASSERT_EQ(box.texts.size(), 1u);
+    EXPECT_EQ(box.texts[0], "Couldn't load DB file!! \n");
+    ObjectDictionary onFolder;
+    onFolder.LoadFile(folder.Path(), 2, &box);
+    EXPECT_EQ(box.texts.size(), 2u);
+    EXPECT_EQ(onFolder.EntryCount(), 0);
+}
+
+class LoaderThreadTest : public ObjectDictionaryTest {
+protected:
+    ObjectDictionary::LoaderSettings Settings(bool chinese) {
+        return {folder.File("sys/sys.ini"), folder.File("data/tarvo.dat"), &language, chinese,
+                &box};
+    }
+    std::atomic<uint8_t> language{0};
+};
+
+TEST_F(LoaderThreadTest, WaitsForTheLanguageThenLoads) {
+    WriteData(Record("6040", "00"));
+    dictionary.StartLoader(Settings(true));
+    EXPECT_FALSE(dictionary.WaitLoaded(std::chrono::milliseconds(250)));
+    EXPECT_EQ(dictionary.EntryCount(), 0);
+    folder.Write("sys/sys.ini", "[sys]\nlang=1\n");
+    ASSERT_TRUE(dictionary.WaitLoaded(std::chrono::seconds(5)));
+    EXPECT_EQ(language.load(), 1);
+    EXPECT_EQ(dictionary.EntryAt(0)->name, "控制字");
+}
+
+TEST_F(LoaderThreadTest, ChineseSettingOnOtherSystemsGivesEnglish) {
+    WriteData(Record("6040", "00"));
+    folder.Write("sys/sys.ini", "[sys]\nlang=1\n");
+    dictionary.StartLoader(Settings(false));
+    ASSERT_TRUE(dictionary.WaitLoaded(std::chrono::seconds(5)));
+    EXPECT_EQ(language.load(), 2);
+    EXPECT_EQ(dictionary.EntryAt(0)->name, "entry");
+}
+
+TEST_F(LoaderThreadTest, LanguageThreeWaitsForStartUp) {
+    WriteData(Record("6040", "00"));
+    folder.Write("sys/sys.ini", "[sys]\nlang=3\n");
+    dictionary.StartLoader(Settings(true));
+    EXPECT_FALSE(dictionary.WaitLoaded(std::chrono::milliseconds(150)));
+    language.store(2);
+    ASSERT_TRUE(dictionary.WaitLoaded(std::chrono::seconds(5)));
+    EXPECT_EQ(dictionary.EntryAt(0)->name, "entry");
+}
+
+TEST_F(LoaderThreadTest, DestroyingWhileWaitingEndsTheThread) {
+    auto waiting = std::make_unique<ObjectDictionary>();
+    waiting->StartLoader(Settings(true));
+    waiting.reset();  // must not hang on the never-written language
+    SUCCEED();
+}
+
+TEST_F(LoaderThreadTest, LookupsDuringLoadingSeeAPrefix) {
+    std::string bytes;
+    const int count = 20000;
+    for (int i = 0; i < count; ++i) {
+        char index[8];
+        std::snprintf(index, sizeof index, "%04X", 0x1000 + i);
+        bytes += Record(index, "00");
+    }
+    WriteData(bytes);
+    folder.Write("sys/sys.ini", "[sys]\nlang=2\n");
+    dictionary.StartLoader(Settings(false));
+    // Whatever is found while loading is a consistent prefix of the file.
+    int lastCount = 0;
+    while (!dictionary.IsLoaded()) {
+        int n = dictionary.EntryCount();
+        EXPECT_GE(n, lastCount);
+        if (n > 0) {
+            auto last = dictionary.EntryAt(n - 1);
+            ASSERT_TRUE(last);
+            EXPECT_EQ(last->index, 0x1000 + n - 1);
+            EXPECT_TRUE(dictionary.FindEntry(last->key));
+        }
+        lastCount = n;
+    }
+    EXPECT_EQ(dictionary.EntryCount(), count);
+}
+
+}  // namespace
+}  // namespace tarvo

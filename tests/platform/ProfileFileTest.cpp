@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "ProfileFile.h"
+#include "TempFolder.h"
+
+namespace tarvo {
+namespace {
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    test::TempFolder folder;
+};
+
+TEST_F(ProfileFileTest, ReadsWithProfileRules) {
+    auto path = folder.Write("a.ini",
+                             "[Sys]\r\n  LANG =  2  \r\nlang=1\r\n[com]\nbuadrate = \"115200\"\n"
+                             "noequals\n[sys]\ncomm=5\n");
+    ProfileFile file(path);
+    // Case-insensitive names, trimmed values, first key and first section win.
+    EXPECT_EQ(file.GetString("sys", "lang", "", 4), "2");
+    EXPECT_EQ(file.GetString("SYS", "comm", "x", 4), "x");
+    EXPECT_EQ(file.GetString("com", "BUADRATE", "", 16), "115200");
+    EXPECT_EQ(file.GetString("com", "noequals", "dflt", 16), "dflt");
+    EXPECT_EQ(file.GetString("none", "lang", "  d  ", 16), "d");
+}
+
+TEST_F(ProfileFileTest, CutsValuesToTheBuffer) {
+    auto path = folder.Write("a.ini", "[s]\nk=123456\nzh=名称数据\n");
+    ProfileFile file(path);
+    EXPECT_EQ(file.GetString("s", "k", "", 4), "123");
+    EXPECT_EQ(file.GetString("s", "k", "", 1), "");
+    EXPECT_EQ(file.GetString("s", "k", "", 0), "");
+    // Buffers count characters, not bytes: a Chinese character is never split.
+    EXPECT_EQ(file.GetString("s", "zh", "", 3), "名称");
+}
+
+TEST_F(ProfileFileTest, ReadsGbkAndBomFiles) {
+    // "名称" in GBK.
+    auto gbk = folder.Write("gbk.ini", "[s]\nname=\xC3\xFB\xB3\xC6\n");
+    EXPECT_EQ(ProfileFile(gbk).GetString("s", "name", "", 32), "名称");
+    auto bom = folder.Write("bom.ini", "\xEF\xBB\xBF[s]\nname=x\n");
+    EXPECT_EQ(ProfileFile(bom).GetString("s", "name", "", 32), "x");
+}
+
+TEST_F(ProfileFileTest, MissingFileGivesDefault) {
+    ProfileFile file(folder.File("nothing.ini"));
+    EXPECT_EQ(file.GetString("s", "k", "dflt", 16), "dflt");
+    EXPECT_TRUE(file.GetKeys("s").empty());
+}
+
+TEST_F(ProfileFileTest, WriteReplacesAppendsAndCreates) {
+    ProfileFile file(folder.File("sys/sys.ini"));  // folder and file do not exist yet
+    ASSERT_TRUE(file.WriteString("sys", "lang", "1"));
+    ASSERT_TRUE(file.WriteString("sys", "comm", "2"));
+    ASSERT_TRUE(file.WriteString("com", "comid", "ttyUSB0"));
+    ASSERT_TRUE(file.WriteString("SYS", "LANG", "2"));
+    EXPECT_EQ(folder.Read("sys/sys.ini"),
+              "[sys]\r\nLANG=2\r\ncomm=2\r\n\r\n[com]\r\ncomid=ttyUSB0\r\n");
+    EXPECT_EQ(file.GetString("sys", "lang", "", 4), "2");
+}
+
+TEST_F(ProfileFileTest, WriteKeepsOtherLinesAndAppendsInsideItsSection) {
+    auto path = folder.Write("p.ini", "; note\n[a]\nx=1\n\n[b]\ny=2\n");
+    ProfileFile file(path);
+    ASSERT_TRUE(file.WriteString("a", "z", "3"));
+    EXPECT_EQ(folder.Read("p.ini"), "; note\r\n[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\ny=2\r\n");
+    EXPECT_EQ(file.GetKeys("A"), (std::vector<std::string>{"x", "z"}));
+}
+
+TEST_F(ProfileFileTest, RefusesHostileWritesAndLeavesTheFile) {
+    auto path = folder.Write("p.ini", "[a]\nx=1\n");
+    ProfileFile file(path);
+    EXPECT_FALSE(file.WriteString("a", "x", "1\r\n[b]"));
+    EXPECT_FALSE(file.WriteString("a]", "x", "1"));
+    EXPECT_FALSE(file.WriteString("a", "k=v", "1"));
+    EXPECT_EQ(folder.Read("p.ini"), "[a]\nx=1\n");
+}
+
+TEST_F(ProfileFileTest, UnwritableFolderFailsWithoutDamage) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root writes anywhere";
+    }
+    auto path = folder.Write("ro/p.ini", "[a]\nx=1\n");
+    ::chmod(folder.File("ro").c_str(), 0555);
+    EXPECT_FALSE(ProfileFile(path).WriteString("a", "x", "2"));
+    ::chmod(folder.File("ro").c_str(), 0755);
+    EXPECT_EQ(folder.Read("ro/p.ini"), "[a]\nx=1\n");
+}
+
+}  // namespace
+}  // namespace tarvo
