@@ -116,8 +116,8 @@ bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBo
     if (::fstat(fd, &st) == 0 && st.st_size > 0) {
         // Room for every entry up front, so that appending never rehashes the index.
         std::unique_lock lock(entriesMutex_);
-        firstPosition_.reserve(firstPosition_.size() +
-                               static_cast<size_t>(st.st_size) / DataFileRecord::kSize + 1);
+        size_t expected = static_cast<size_t>(st.st_size) / DataFileRecord::kSize + 1;
+        firstPosition_.reserve(firstPosition_.size() + std::min<size_t>(expected, 1u << 20));
     }
     const bool chinese = (language == 1);
     CodePageDecoder decoder(chinese ? "GBK" : "WINDOWS-1252");

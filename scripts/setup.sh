@@ -7,7 +7,7 @@ TARVO_BUILD="${TARVO_BUILD:-$TARVO_ROOT/build}"
 
 TARVO_PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-wqy-microhei python3
 )
