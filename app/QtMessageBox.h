@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "MessageBox.h"
+
+class QWidget;
+
+namespace tarvo {
+
+// Shows the core's messages in modal message boxes on the user-interface thread; texts
+// from other threads (the dictionary loader) are handed over to it. In tests
+// (`recordOnly`) the texts are only kept.
+class QtMessageBox : public QObject, public MessageBox {
+    Q_OBJECT
+public:
+    explicit QtMessageBox(QString caption, QObject* parent = nullptr);
+
+    void Show(std::string_view text) override;
+
+    void SetParentWindow(QWidget* window) { parentWindow_ = window; }
+    void SetRecordOnly(bool recordOnly) { recordOnly_ = recordOnly; }
+    const QStringList& Shown() const { return shown_; }
+
+private:
+    void ShowOnThisThread(const QString& text);
+
+    QString caption_;
+    QWidget* parentWindow_ = nullptr;
+    bool recordOnly_ = false;
+    QStringList shown_;
+};
+
+}  // namespace tarvo
