@@ -24,8 +24,7 @@ void QtMessageBox::ShowOnThisThread(const QString& text) {
     if (recordOnly_) {
         return;
     }
-    QMessageBox box(QMessageBox::Warning, caption_, text.trimmed(), QMessageBox::Ok,
-                    parentWindow_);
+    QMessageBox box(QMessageBox::Warning, caption_, text.trimmed(), QMessageBox::Ok, parentWindow_);
     box.exec();
 }
 

@@ -17,8 +17,7 @@ class QtMessageSender : public QObject, public MessageSender {
 public:
     explicit QtMessageSender(QObject* parent = nullptr);
 
-    bool Send(MessageTarget* target, uint32_t message, uintptr_t wParam,
-              intptr_t lParam) override;
+    bool Send(MessageTarget* target, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     void Abandon();
 
 private:

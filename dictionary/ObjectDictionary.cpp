@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
+#include <memory>
 
 #include "CodePageDecoder.h"
 #include "DataFileRecord.h"
@@ -127,10 +127,11 @@ bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBo
     // as Windows-1252 so that no byte reaches the program undecoded.
     CodePageDecoder plain("WINDOWS-1252");
 
-    std::vector<char> buffer(DataFileRecord::kSize * kRecordsPerRead);
+    const size_t bufferSize = DataFileRecord::kSize * kRecordsPerRead;
+    std::unique_ptr<char[]> buffer(new char[bufferSize]);  // not zeroed: every byte used is read
     bool done = false;
     while (!done) {
-        ssize_t got = ReadFully(fd, buffer.data(), buffer.size());
+        ssize_t got = ReadFully(fd, buffer.get(), bufferSize);
         if (got < 0) {
             Tell(messageBox, kFileFailure);  // opened but unreadable, e.g. a folder
             break;
@@ -146,7 +147,7 @@ bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBo
                 done = true;
                 break;
             }
-            DataFileRecord record = DataFileRecord::Split(buffer.data() + offset, present);
+            DataFileRecord record = DataFileRecord::Split(buffer.get() + offset, present);
             DictionaryEntry entry;
             entry.index = static_cast<int32_t>(ParseHexText(record.fields[DataFileRecord::kIndex]));
             if (entry.index == 0) {
@@ -168,7 +169,7 @@ bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBo
                 break;
             }
         }
-        if (available < buffer.size()) {
+        if (available < bufferSize) {
             break;
         }
     }

@@ -1,0 +1,126 @@
+#include "InitSaveModel.h"
+
+#include "LinkRequester.h"
+#include "LinkSwitches.h"
+#include "MessageBox.h"
+#include "Timer.h"
+
+namespace tarvo {
+
+namespace {
+constexpr const char* kNotOpen = "Comm port isn't Open!";
+constexpr std::chrono::milliseconds kPollPause{100};
+}  // namespace
+
+InitSaveModel::InitSaveModel(Context context) : context_(context) {
+    // Bulk traffic of its own: no cyclic reads and no repeated transmissions meanwhile.
+    context_.switches.cyclicReadEnabled = 0;
+    context_.switches.transmitRetry = 0;
+}
+
+InitSaveModel::~InitSaveModel() {
+    Close();
+}
+
+void InitSaveModel::Open() {
+    open_ = true;
+    context_.switches.exclusiveWindow = Window();
+    context_.switches.exclusiveMode = 1;
+    SetButtonsEnabled(true);
+    pollPhase_ = 1;
+}
+
+void InitSaveModel::Close() {
+    context_.pollTimer.Stop();
+    pollDue_ = false;
+    context_.switches.cyclicReadEnabled = 1;
+    context_.switches.transmitRetry = 1;
+    if (!open_) {
+        return;
+    }
+    open_ = false;
+    context_.switches.exclusiveMode = 0;
+    context_.switches.exclusiveWindow = nullptr;
+    if (context_.mainFrame != nullptr) {
+        context_.mainFrame->onMessage(WM_BROADCAST_STATE, 0, 0);
+    }
+}
+
+void InitSaveModel::Press(Command command) {
+    if (context_.switches.connectionState != 1) {
+        context_.messageBox.Show(kNotOpen);
+        return;
+    }
+    switch (command) {
+        case kSaveControl:
+            context_.link.Request(Window(), 0x2F, kControlStore, 1);
+            break;
+        case kSaveMotor:
+            context_.link.Request(Window(), 0x2F, kMotorStore, 1);
+            break;
+        case kInitializeControl:
+            context_.link.Request(Window(), 0x2F, kControlStore, 10);
+            break;
+        case kReboot:
+            context_.link.Request(Window(), 0x2B, kReboot, 0xAA55);
+            break;
+    }
+}
+
+intptr_t InitSaveModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (message == WM_LINK_VALUE) {
+        HandleValue(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+    }
+    return 0;
+}
+
+void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
+    if (address == kControlStore) {
+        if (value == 10) {
+            context_.link.Request(Window(), 0x2F, kControlStore, 0);
+        }
+        controlIdle_ = (value == 0 || value == 10);
+    } else if (address == kMotorStore) {
+        motorIdle_ = (value == 0);
+    } else {
+        return;  // the reboot's reply and anything else start no polling
+    }
+    if (controlIdle_ && motorIdle_) {
+        pollDue_ = false;
+        SetButtonsEnabled(true);
+        return;
+    }
+    SetButtonsEnabled(false);
+    if (context_.pollTimer.IsActive()) {
+        pollDue_ = true;  // still inside the pause after the previous poll
+    } else {
+        SendNextPoll();
+    }
+}
+
+void InitSaveModel::SendNextPoll() {
+    if (pollPhase_ == 1) {
+        context_.link.Request(Window(), 0x40, kControlStore, 0);
+        pollPhase_ = 2;
+    } else {
+        context_.link.Request(Window(), 0x40, kMotorStore, 0);
+        pollPhase_ = 1;
+    }
+    // Polls are at least 100 ms apart: a reply that asks for the next poll inside the
+    // pause leaves it due until the pause ends.
+    pollDue_ = false;
+    context_.pollTimer.Start(kPollPause, false, [this] {
+        if (pollDue_) {
+            SendNextPoll();
+        }
+    });
+}
+
+void InitSaveModel::SetButtonsEnabled(bool enabled) {
+    buttonsEnabled_ = enabled;
+    if (onButtonsEnabled) {
+        onButtonsEnabled(enabled);
+    }
+}
+
+}  // namespace tarvo
