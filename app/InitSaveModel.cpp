@@ -62,7 +62,7 @@ void InitSaveModel::Press(Command command) {
             context_.link.Request(Window(), 0x2F, kControlStore, 10);
             break;
         case kReboot:
-            context_.link.Request(Window(), 0x2B, kReboot, 0xAA55);
+            context_.link.Request(Window(), 0x2B, kRebootObject, 0xAA55);
             break;
     }
 }

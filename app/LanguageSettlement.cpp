@@ -22,9 +22,7 @@ LanguageSettlement::Outcome LanguageSettlement::SettleAtStart(SharedState& state
             language = settings.ConstructionLanguage(true);
         }
         if (language == 0) {
-            if (state.messageBox() != nullptr) {
-                state.messageBox()->Show(StartupMessages::kConfigError);
-            }
+            state.messageBox().Show(StartupMessages::kConfigError);
             return Outcome::Exit;
         }
         if (language != 2) {
@@ -34,9 +32,7 @@ LanguageSettlement::Outcome LanguageSettlement::SettleAtStart(SharedState& state
         }
     }
     if (!hooks.loadEnglishResources || !hooks.loadEnglishResources()) {
-        if (state.messageBox() != nullptr) {
-            state.messageBox()->Show(StartupMessages::kEnglishLoadFailure);
-        }
+        state.messageBox().Show(StartupMessages::kEnglishLoadFailure);
         return Outcome::Exit;
     }
     state.languageSetting.store(2);

@@ -5,8 +5,22 @@
 #include <vector>
 
 #include "AppSettings.h"
+#include "MessageBox.h"
+#include "QueuedMessageSender.h"
 
 namespace tarvo {
+
+namespace {
+
+std::string ResolveFolder(const std::string& folder) {
+    std::string resolved = folder.empty() ? SharedState::CurrentFolder() : folder;
+    while (resolved.size() > 1 && resolved.back() == '/') {
+        resolved.pop_back();
+    }
+    return resolved;
+}
+
+}  // namespace
 
 std::string SharedState::CurrentFolder() {
     std::vector<char> buffer(513, '\0');
@@ -17,11 +31,19 @@ std::string SharedState::CurrentFolder() {
 }
 
 SharedState::SharedState(const Options& options)
-    : messageBox_(options.messageBox), systemIsChinese_(options.systemIsChinese) {
-    programFolder = options.programFolder.empty() ? CurrentFolder() : options.programFolder;
-    while (programFolder.size() > 1 && programFolder.back() == '/') {
-        programFolder.pop_back();
-    }
+    : programFolder(ResolveFolder(options.programFolder)),
+      ownMessageBox_(options.messageBox ? nullptr : std::make_unique<RecordingMessageBox>()),
+      ownSender_(options.sender ? nullptr : std::make_unique<QueuedMessageSender>()),
+      messageBox_(options.messageBox ? options.messageBox : ownMessageBox_.get()),
+      sender_(options.sender ? options.sender : ownSender_.get()),
+      systemIsChinese_(options.systemIsChinese),
+      link({switches, *sender_, *messageBox_, programFolder}),
+      formulas(link, switches.mainFrameWindow, messageBox_),
+      units(messageBox_),
+      valueText({dictionary, formulas, units, link, messageBox_}),
+      project(dictionary, units, [this](MessageTarget* owner, uint32_t key, uint8_t cls) {
+          link.RegisterMonitor(owner, key, cls);
+      }) {
     userFolder = programFolder + "/user/";
     settingsFilePath = programFolder + "/sys/sys.ini";
     englishLibraryPath = programFolder + "/data/EN.rcc";
@@ -30,21 +52,15 @@ SharedState::SharedState(const Options& options)
 
     AppSettings settings(settingsFilePath);
     languageSetting.store(settings.ConstructionLanguage(systemIsChinese_));
-    interfaceMode = settings.InterfaceMode();
+    session.interfaceMode = settings.InterfaceMode();
 
     if (options.startLoader) {
-        dictionary.StartLoader(
-            {settingsFilePath, dataFilePath, &languageSetting, systemIsChinese_, messageBox_});
+        dictionary.StartLoader({settingsFilePath, dataFilePath, &languageSetting,
+                                systemIsChinese_, messageBox_});
     }
 }
 
-}  // namespace tarvo
-
-namespace tarvo {
-
 // The loader uses the language setting, which is destroyed before the dictionary.
-SharedState::~SharedState() {
-    dictionary.StopLoader();
-}
+SharedState::~SharedState() { dictionary.StopLoader(); }
 
 }  // namespace tarvo

@@ -3,24 +3,34 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "ConnectionSession.h"
+#include "ControlLink.h"
+#include "FormulaEvaluator.h"
+#include "LinkSwitches.h"
 #include "ObjectDictionary.h"
+#include "ProjectSections.h"
+#include "UnitTable.h"
+#include "ValueText.h"
 
 namespace tarvo {
 
 class MessageBox;
-class MessageTarget;
+class MessageSender;
+class RecordingMessageBox;
 
 // The one process-wide state of the program, passed to every object that needs it. It
 // resolves the program's files from the program folder, reads the settings file and owns
-// the object dictionary for the whole run.
+// the dictionary, the control link and the value conversions for the whole run.
 class SharedState {
 public:
     struct Options {
         std::string programFolder;  // empty: the current directory
         bool systemIsChinese = false;
-        MessageBox* messageBox = nullptr;
+        MessageBox* messageBox = nullptr;  // null: messages are only recorded
+        MessageSender* sender = nullptr;   // null: a queue that the owner drains
         bool startLoader = true;  // tools that only need the paths leave it off
     };
 
@@ -35,8 +45,8 @@ public:
     std::array<int32_t, 5> columnWidths{};
     int32_t horizontalResolution = 0;
 
-    ObjectDictionary dictionary;
-
+    // The process-wide switches of the link; mainFrameWindow among them.
+    LinkSwitches switches;
     std::string dataFilePath;
     // 1 Chinese, 2 English; 3 while start-up has not settled it (the loader waits).
     std::atomic<uint8_t> languageSetting{0};
@@ -47,18 +57,30 @@ public:
     std::string pcanLibraryPath;
     std::string programFolder;
     std::string userFolder;
-    int32_t interfaceMode = 0;
-    std::atomic<MessageTarget*> mainFrameWindow{nullptr};
+    // Interface mode, connect-in-progress, last settings and the status text.
+    ConnectionSession session;
 
-    MessageBox* messageBox() const { return messageBox_; }
+    MessageBox& messageBox() const { return *messageBox_; }
+    MessageSender& sender() const { return *sender_; }
     bool systemIsChinese() const { return systemIsChinese_; }
 
     // The current directory, as the program folder, at most 512 characters.
     static std::string CurrentFolder();
 
 private:
+    std::unique_ptr<RecordingMessageBox> ownMessageBox_;
+    std::unique_ptr<MessageSender> ownSender_;
     MessageBox* messageBox_;
+    MessageSender* sender_;
     bool systemIsChinese_;
+
+public:
+    ObjectDictionary dictionary;
+    ControlLink link;
+    FormulaEvaluator formulas;
+    UnitTable units;
+    ValueText valueText;
+    ProjectSections project;
 };
 
 }  // namespace tarvo

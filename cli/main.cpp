@@ -5,13 +5,18 @@
 #include <vector>
 
 #include "DictCommand.h"
+#include "LinkCommand.h"
 #include "SharedState.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: tarvoctl [--folder DIR] dict build SOURCE OUT.dat\n"
-    "       tarvoctl [--folder DIR] dict dump [--json] [--lang 1|2] [FILE]\n";
+    "       tarvoctl [--folder DIR] dict dump [--json] [--lang 1|2] [FILE]\n"
+    "       tarvoctl [--folder DIR] --port NAME [--baud RATE] [--node N] [--timeout MS]\n"
+    "                [--trace FILE] read INDEX:SUB\n"
+    "       tarvoctl [--folder DIR] --port NAME ... write INDEX:SUB VALUE --width 8|16|32\n"
+    "       tarvoctl [--folder DIR] --port NAME ... upload INDEX:SUB\n";
 
 }  // namespace
 
@@ -27,6 +32,9 @@ int main(int argc, char** argv) {
     std::string folder = tarvo::SharedState::CurrentFolder();
     if (!args.empty() && args[0] == "dict") {
         return tarvo::DictCommand::Run({args.begin() + 1, args.end()}, folder);
+    }
+    if (tarvo::LinkCommand::Handles(args)) {
+        return tarvo::LinkCommand::Run(args, folder);
     }
     std::cerr << kUsage;
     return 1;

@@ -45,10 +45,12 @@ std::string AppSettings::SerialNodeId() const {
     return file_.GetString("com", "driverid", "", kLinkBuffer);
 }
 
-bool AppSettings::SetSerial(const std::string& port, const std::string& baud,
-                            const std::string& node) {
-    return file_.WriteString("com", "comid", port) && file_.WriteString("com", "buadrate", baud) &&
-           file_.WriteString("com", "driverid", node);
+bool AppSettings::SetSerial(const std::string& port, const std::string& baud) {
+    return file_.WriteString("com", "comid", port) && file_.WriteString("com", "buadrate", baud);
+}
+
+bool AppSettings::SetSerialNodeId(int nodeId) {
+    return file_.WriteString("com", "driverid", std::to_string(nodeId));
 }
 
 std::string AppSettings::CanBitRateCode() const {
@@ -59,9 +61,12 @@ std::string AppSettings::CanNodeId() const {
     return file_.GetString("can", "driverid", "", kLinkBuffer);
 }
 
-bool AppSettings::SetCan(const std::string& bitRateCode, const std::string& node) {
-    return file_.WriteString("can", "buadrate", bitRateCode) &&
-           file_.WriteString("can", "driverid", node);
+bool AppSettings::SetCanBitRateCode(uint32_t code) {
+    return file_.WriteString("can", "buadrate", std::to_string(code));
+}
+
+bool AppSettings::SetCanNodeId(int nodeId) {
+    return file_.WriteString("can", "driverid", std::to_string(nodeId));
 }
 
 }  // namespace tarvo

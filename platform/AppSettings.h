@@ -28,12 +28,14 @@ public:
     std::string SerialPort() const;
     std::string SerialBaudRate() const;
     std::string SerialNodeId() const;
-    bool SetSerial(const std::string& port, const std::string& baud, const std::string& node);
+    bool SetSerial(const std::string& port, const std::string& baud);
+    bool SetSerialNodeId(int nodeId);
 
     // CAN settings of section "can": bit-rate code and node ID, decimal texts.
     std::string CanBitRateCode() const;
     std::string CanNodeId() const;
-    bool SetCan(const std::string& bitRateCode, const std::string& node);
+    bool SetCanBitRateCode(uint32_t code);
+    bool SetCanNodeId(int nodeId);
 
     ProfileFile& File() { return file_; }
 

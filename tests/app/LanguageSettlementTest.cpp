@@ -13,7 +13,7 @@ class LanguageSettlementTest : public ::testing::Test {
 protected:
     std::unique_ptr<SharedState> State(bool chinese) {
         return std::make_unique<SharedState>(
-            SharedState::Options{folder.Path(), chinese, &box, false});
+            SharedState::Options{folder.Path(), chinese, &box, nullptr, false});
     }
     LanguageSettlement::StartHooks Hooks(std::function<void()> dialog, bool englishLoads = true) {
         return {std::move(dialog), [this, englishLoads] {

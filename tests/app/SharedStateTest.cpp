@@ -12,7 +12,7 @@ namespace {
 class SharedStateTest : public ::testing::Test {
 protected:
     SharedState::Options Options(bool chinese, bool loader = false) {
-        return {folder.Path(), chinese, &box, loader};
+        return {folder.Path(), chinese, &box, nullptr, loader};
     }
     test::TempFolder folder;
     RecordingMessageBox box;
@@ -31,7 +31,7 @@ TEST_F(SharedStateTest, LanguageAndInterfaceModeFromTheSettingsFile) {
     folder.Write("sys/sys.ini", "[sys]\nlang=1\ncomm=261\n");
     SharedState chinese(Options(true));
     EXPECT_EQ(chinese.languageSetting.load(), 1);
-    EXPECT_EQ(chinese.interfaceMode, 5);  // the low byte of 0x105
+    EXPECT_EQ(chinese.session.interfaceMode, 5);  // the low byte of 0x105
     // "lang" = 1 gives English on a system that is not Chinese.
     SharedState other(Options(false));
     EXPECT_EQ(other.languageSetting.load(), 2);
@@ -40,7 +40,7 @@ TEST_F(SharedStateTest, LanguageAndInterfaceModeFromTheSettingsFile) {
 TEST_F(SharedStateTest, NoSettingsFileReadsAsZero) {
     SharedState state(Options(true));
     EXPECT_EQ(state.languageSetting.load(), 0);
-    EXPECT_EQ(state.interfaceMode, 0);
+    EXPECT_EQ(state.session.interfaceMode, 0);
 }
 
 TEST_F(SharedStateTest, LoaderStartsWithTheState) {
@@ -53,8 +53,10 @@ TEST_F(SharedStateTest, LoaderStartsWithTheState) {
 
 TEST_F(SharedStateTest, SettingsKeysRoundTrip) {
     AppSettings settings(folder.File("sys/sys.ini"));
-    ASSERT_TRUE(settings.SetSerial("ttyUSB0", "115200", "1"));
-    ASSERT_TRUE(settings.SetCan("3", "2"));
+    ASSERT_TRUE(settings.SetSerial("ttyUSB0", "115200"));
+    ASSERT_TRUE(settings.SetSerialNodeId(1));
+    ASSERT_TRUE(settings.SetCanBitRateCode(3));
+    ASSERT_TRUE(settings.SetCanNodeId(2));
     ASSERT_TRUE(settings.SetInterfaceMode(5));
     EXPECT_EQ(settings.SerialPort(), "ttyUSB0");
     EXPECT_EQ(settings.SerialBaudRate(), "115200");

@@ -1,0 +1,194 @@
+#include "MainFrameLink.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "AppSettings.h"
+#include "CanBitRates.h"
+#include "ConnectionSession.h"
+#include "ControlLink.h"
+#include "FormulaEvaluator.h"
+#include "LenientNumber.h"
+#include "MessageBox.h"
+#include "MessageTarget.h"
+#include "Timer.h"
+
+namespace tarvo {
+
+namespace {
+constexpr std::chrono::milliseconds kBlinkPeriod{1200};
+}
+
+MainFrameLink::MainFrameLink(const Context& context, ViewHooks hooks)
+    : context_(context), hooks_(std::move(hooks)) {}
+
+void MainFrameLink::Start() {
+    context_.link.RegisterMonitor(context_.mainFrame, kStatusWord, 1);
+    if (hooks_.showStatus) {
+        hooks_.showStatus(ConnectionTexts::kStatusClosed);
+    }
+    context_.blinkTimer.Start(kBlinkPeriod, true, [this] { TimerTick(); });
+}
+
+void MainFrameLink::SelectStateImage(int image) {
+    stateImage_ = image;
+    if (hooks_.selectStateImage) {
+        hooks_.selectStateImage(image);
+    }
+}
+
+void MainFrameLink::OnLinkValue(uint32_t value, uint32_t address) {
+    context_.session.connectInProgress = 0;
+    if (address != kStatusWord) {
+        // A value the formula evaluator asked for.
+        context_.formulas.AcceptReferenceValue(address, static_cast<int32_t>(value));
+        return;
+    }
+    if (driveStatus_ == -1) {
+        OnConnectionEvent(1);
+    }
+    if ((value & 0x08) == 0) {
+        if (driveStatus_ != 0) {
+            SelectStateImage(kImageNoFault);
+        }
+        driveStatus_ = 0;
+    } else {
+        if (driveStatus_ != 1) {
+            SelectStateImage(kImageFault);
+        }
+        driveStatus_ = 1;
+    }
+}
+
+void MainFrameLink::HandleClosed() {
+    driveStatus_ = -1;
+    SelectStateImage(kImageNoConnection);
+    context_.switches.connectionState = 2;
+    if (hooks_.showStatus) {
+        hooks_.showStatus(ConnectionTexts::kStatusClosed);
+    }
+    context_.link.Close();
+}
+
+void MainFrameLink::OnConnectionEvent(uintptr_t wParam) {
+    if (wParam == 1) {
+        context_.switches.connectionState = 1;
+        if (hooks_.showStatus) {
+            hooks_.showStatus(context_.session.statusText);
+        }
+    } else {
+        HandleClosed();
+    }
+    if (hooks_.notifySettingsForms) {
+        hooks_.notifySettingsForms(6);
+    }
+    if (context_.session.connectInProgress != 0) {
+        context_.messageBox.Show(ConnectionTexts::kNoDriver);
+        context_.session.connectInProgress = 0;
+    }
+    if (wParam == 1 && hooks_.broadcast) {
+        hooks_.broadcast(2);
+    }
+}
+
+void MainFrameLink::ToggleConnection() {
+    if (context_.session.connectInProgress != 0) {
+        return;
+    }
+    if (context_.switches.connectionState == 1) {
+        context_.switches.connectionState = 2;
+        HandleClosed();
+        context_.link.Close();
+        return;
+    }
+    if (Reconnect()) {
+        context_.switches.connectionState = 1;
+        context_.session.connectInProgress = 1;
+    } else {
+        context_.link.Close();
+        context_.switches.connectionState = 2;
+        HandleClosed();
+    }
+}
+
+bool MainFrameLink::Reconnect() {
+    switch (context_.session.interfaceMode) {
+        case kModeRs232:
+            return ReconnectSerial();
+        case kModeCan:
+            return ReconnectCan();
+        default:
+            context_.messageBox.Show(ConnectionTexts::kOffline);
+            return false;
+    }
+}
+
+bool MainFrameLink::ReconnectSerial() {
+    ConnectionSession& session = context_.session;
+    context_.link.Load(kModeRs232);
+    std::string port;
+    uint32_t baud = 0;
+    uint32_t node = 0;
+    if (hooks_.rs232FormExists && hooks_.rs232FormExists() && session.openedOnce != 0) {
+        port = session.lastPortName;
+        baud = session.lastRate;
+        node = session.lastNodeId;
+    } else {
+        baud = ParseDecimalText(context_.settings.SerialBaudRate());
+        node = ParseDecimalText(context_.settings.SerialNodeId());
+        port = context_.settings.SerialPort();
+    }
+    context_.link.SetNodeId(node);
+    CommSettings settings = ConnectionSession::MakeSettings(port, node, baud);
+    if (context_.link.Open(&settings) != 0) {
+        context_.messageBox.Show(ConnectionTexts::kReconnectComFailure);
+        return false;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "Comm Status: Open  %s  %u", port.c_str(), baud);
+    session.statusText = text;
+    SelectStateImage(kImageNoFault);
+    return true;
+}
+
+bool MainFrameLink::ReconnectCan() {
+    ConnectionSession& session = context_.session;
+    if (context_.link.Load(kModeCan) == 0) {
+        session.interfaceMode = kModeOffline;
+        context_.link.Load(kModeOffline);
+        context_.messageBox.Show(ConnectionTexts::kOffline);
+        return false;
+    }
+    uint32_t code = 0;
+    uint32_t node = 0;
+    if (hooks_.canFormExists && hooks_.canFormExists() && session.openedOnce != 0) {
+        code = session.lastRate;
+        node = session.lastNodeId;
+    } else {
+        code = ParseDecimalText(context_.settings.CanBitRateCode());
+        node = ParseDecimalText(context_.settings.CanNodeId());
+    }
+    context_.link.SetNodeId(node);
+    CommSettings settings = ConnectionSession::MakeSettings(std::string(), node, code);
+    if (context_.link.Open(&settings) != 0) {
+        context_.messageBox.Show(ConnectionTexts::kReconnectCanFailure);
+        return false;
+    }
+    session.statusText = "Comm Status: " + CanBitRates::OpenText(code);
+    SelectStateImage(kImageNoFault);
+    return true;
+}
+
+void MainFrameLink::TimerTick() {
+    if (context_.switches.connectionState == 1) {
+        blink_ = !blink_;
+        int driveImage = (driveStatus_ == 1) ? kImageFault : kImageNoFault;
+        SelectStateImage(blink_ ? driveImage : kImageNoConnection);
+        return;
+    }
+    // Referenced values are read again after the next connection.
+    context_.formulas.ClearConstants();
+    SelectStateImage(kImageNoConnection);
+}
+
+}  // namespace tarvo

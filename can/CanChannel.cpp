@@ -1,0 +1,212 @@
+#include "CanChannel.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "PcanBasicBackend.h"
+#include "PcanBitRate.h"
+#include "SimBusBackend.h"
+#include "SocketCanBackend.h"
+
+namespace tarvo::canbus {
+
+namespace {
+
+constexpr uint32_t kMaxTimeoutMs = 60000;
+
+bool IsRequest(const Frame& frame) {
+    uint32_t id = frame.Identifier();
+    return !frame.IsExtended() && !frame.IsRemote() && id > 0x600 && id < 0x680;
+}
+
+}  // namespace
+
+void CanChannel::Fail(const std::string& error) {
+    {
+        std::lock_guard<std::mutex> lock(errorMutex_);
+        lastError_ = error;
+    }
+    std::fprintf(stderr, "libCAN: %s\n", error.c_str());
+}
+
+std::string CanChannel::LastError() const {
+    std::lock_guard<std::mutex> lock(errorMutex_);
+    return lastError_;
+}
+
+std::unique_ptr<CanBackend> CanChannel::MakeBackend(const CanSettings& settings) const {
+    switch (settings.backend) {
+    case CanSettings::Backend::Pcan:
+        return std::make_unique<PcanBasicBackend>(settings.library, settings.channel);
+    case CanSettings::Backend::SimBus:
+        return std::make_unique<SimBusBackend>(settings.socket);
+    case CanSettings::Backend::SocketCan:
+        break;
+    }
+    return std::make_unique<SocketCanBackend>(settings.interface);
+}
+
+uint32_t CanChannel::Open(const CommSettings* settings) {
+    Close();
+    if (settings == nullptr) {
+        Fail("open without settings");
+        return kNoSettings;
+    }
+    CanSettings ini;
+    std::string error;
+    if (!CanSettings::Load(folder_, ini, error)) {
+        Fail(error);
+        return kBadIniFile;
+    }
+    if (settings->nodeId < 1 || settings->nodeId > 127) {
+        Fail("node ID " + std::to_string(settings->nodeId) + " is outside 1-127");
+        return kBadNodeId;
+    }
+    uint32_t bitsPerSecond = PcanBitRate::BitsPerSecond(settings->rate);
+    if (bitsPerSecond == 0 && ini.backend != CanSettings::Backend::Pcan) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%04X", settings->rate);
+        Fail(std::string("bit-rate code ") + code + " is not a PCAN bit rate");
+        return kUnknownBitRate;
+    }
+    std::unique_ptr<CanBackend> backend = MakeBackend(ini);
+    error = backend->Open(settings->rate, bitsPerSecond);
+    if (!error.empty()) {
+        Fail(error);
+        return kBackendFailed;
+    }
+    if (!ini.trace.empty()) {
+        error = trace_.Open(ini.trace);
+        if (!error.empty()) {
+            Fail(error + " (the bus is open without a trace)");
+        }
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    backend_ = std::move(backend);
+    traceName_ = backend_->TraceName();
+    timeoutMs_ = std::min(settings->replyTimeoutMs, kMaxTimeoutMs);
+    expectReply_ = haveReply_ = false;
+    return 0;
+}
+
+void CanChannel::Close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (backend_) {
+        backend_->Close();
+        backend_.reset();
+    }
+    trace_.Close();
+    expectReply_ = haveReply_ = false;
+}
+
+bool CanChannel::Matches(const Frame& reply) const {
+    if (reply.IsExtended() || reply.IsRemote() || reply.length < 4 ||
+        reply.Identifier() != request_.Identifier() - 0x600 + 0x580) {
+        return false;
+    }
+    uint8_t command = request_.data[0];
+    if (command == 0x60 || command == 0x70) {
+        return true;  // a segment carries no index; an abort names the upload's object
+    }
+    // A late reply to an earlier request names another object and is skipped.
+    return std::memcmp(reply.data + 1, request_.data + 1, 3) == 0;
+}
+
+uint32_t CanChannel::Transmit(const CanMessage* message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!backend_ || message == nullptr) {
+        return kNotOpen;
+    }
+    std::string error;
+    Frame stale;
+    // Frames left over from an earlier exchange are not the reply to this one.
+    while (backend_->Receive(stale, 0, error) == 1) {
+        trace_.Write(stale, traceName_);
+    }
+    Frame frame;
+    bool extended = (message->type & 0x02) != 0;
+    frame.id = extended ? ((message->id & 0x1FFFFFFFu) | Frame::kExtended) : (message->id & 0x7FFu);
+    if ((message->type & 0x01) != 0) {
+        frame.id |= Frame::kRemote;
+    }
+    frame.length = message->length > 8 ? 8 : message->length;
+    std::memcpy(frame.data, message->data, 8);
+    error = backend_->Send(frame);
+    if (!error.empty()) {
+        Fail(error);
+        return kSendFailed;
+    }
+    trace_.Write(frame, traceName_);
+    request_ = frame;
+    haveReply_ = false;
+    expectReply_ = IsRequest(frame);
+    if (!expectReply_) {
+        return 0;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
+    for (;;) {
+        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        deadline - std::chrono::steady_clock::now())
+                                        .count());
+        Frame received;
+        int got = backend_->Receive(received, left > 0 ? left : 0, error);
+        if (got < 0) {
+            Fail(error);
+            return kBusLost;
+        }
+        if (got == 0) {
+            return kNoReply;
+        }
+        trace_.Write(received, traceName_);
+        if (Matches(received)) {
+            reply_ = received;
+            haveReply_ = true;
+            return 0;
+        }
+    }
+}
+
+uint32_t CanChannel::Receive(CanMessage* message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (message == nullptr || !haveReply_) {
+        return 1;
+    }
+    std::memset(message, 0, sizeof *message);
+    message->id = reply_.Identifier();
+    message->type = static_cast<uint8_t>((reply_.IsExtended() ? 0x02 : 0) |
+                                         (reply_.IsRemote() ? 0x01 : 0));
+    message->length = reply_.length;
+    std::memcpy(message->data, reply_.data, 8);
+    haveReply_ = false;
+    return 0;
+}
+
+uint32_t CanChannel::ReadVersion(char* text256) {
+    if (text256 == nullptr) {
+        return 0;
+    }
+    CanSettings ini;
+    std::string error;
+    if (!CanSettings::Load(folder_, ini, error)) {
+        Fail(error);
+        return 0;
+    }
+    std::unique_ptr<CanBackend> probe = MakeBackend(ini);
+    std::string detail;
+    if (!probe->Probe(detail)) {
+        Fail(detail);
+        return 0;
+    }
+    // Whatever stands before the version must not hold a ':' of its own.
+    for (char& c : detail) {
+        if (c == ':') {
+            c = '.';
+        }
+    }
+    std::string text = "TarvoStep CAN library, " + detail + ", version :" + kVersion;
+    std::snprintf(text256, 256, "%s", text.c_str());
+    return 1;
+}
+
+}  // namespace tarvo::canbus

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "CanBackend.h"
+#include "CanObjectAbi.h"
+#include "CanSettings.h"
+#include "CanTrace.h"
+
+namespace tarvo::canbus {
+
+// The CAN object behind the library's operation table. Open reads sys/can.ini, picks the
+// backend and opens it at the bit rate of the chosen code. Transmit sends a request and
+// waits for the drive's reply to it (identifier 0x580 + node, the same index and subindex
+// for expedited requests), skipping every other frame; so a drive that stays silent makes
+// the transmit fail, and the message layer repeats it, instead of reading an empty reply.
+class CanChannel {
+public:
+    // Open results besides 0.
+    static constexpr uint32_t kNoSettings = 1;
+    static constexpr uint32_t kBadIniFile = 2;
+    static constexpr uint32_t kBadNodeId = 3;
+    static constexpr uint32_t kUnknownBitRate = 4;
+    static constexpr uint32_t kBackendFailed = 5;
+    // Transmit results besides 0.
+    static constexpr uint32_t kNotOpen = 1;
+    static constexpr uint32_t kSendFailed = 2;
+    static constexpr uint32_t kNoReply = 3;
+    static constexpr uint32_t kBusLost = 4;
+
+    explicit CanChannel(std::string programFolder) : folder_(std::move(programFolder)) {}
+    ~CanChannel() { Close(); }
+
+    uint32_t Open(const CommSettings* settings);
+    uint32_t Transmit(const CanMessage* message);
+    uint32_t Receive(CanMessage* message);
+    // Nonzero with "... :VERSION" in the 256-byte buffer when the backend's driver is there.
+    uint32_t ReadVersion(char* text256);
+    void Close();
+
+    std::string LastError() const;
+
+    static constexpr const char* kVersion = "1.0.0";
+
+private:
+    std::unique_ptr<CanBackend> MakeBackend(const CanSettings& settings) const;
+    bool Matches(const Frame& reply) const;
+    void Fail(const std::string& error);
+
+    std::string folder_;
+    std::mutex mutex_;  // one exchange at a time; Close waits for it
+    std::unique_ptr<CanBackend> backend_;
+    CanTrace trace_;
+    std::string traceName_;
+    uint32_t timeoutMs_ = 500;
+    Frame request_;
+    bool expectReply_ = false;
+    bool haveReply_ = false;
+    Frame reply_;
+
+    mutable std::mutex errorMutex_;
+    std::string lastError_;
+};
+
+}  // namespace tarvo::canbus

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "CanObjectAbi.h"
+#include "SerialPortAbi.h"
+
+namespace tarvo {
+
+class MessageBox;
+
+// Binds the library of the chosen interface at run time (data/libCOM.so for RS232,
+// data/libCAN.so for CAN), creates its communication object and forwards the calls to it.
+// The only place of the program that touches those libraries.
+class CommLibrary {
+public:
+    enum Mode : int32_t { kSerial = 2, kCan = 5, kNone = 6 };
+
+    // `programFolder` is the folder that holds data/; a relative one is taken from the
+    // current directory now.
+    CommLibrary(const std::string& programFolder, MessageBox& messageBox);
+    ~CommLibrary();
+    CommLibrary(const CommLibrary&) = delete;
+    CommLibrary& operator=(const CommLibrary&) = delete;
+
+    // 1 loaded (or nothing to load for another mode), 0 failed.
+    int Load(int32_t mode);
+    // 0 when open; -1 without settings, mode, library or object; else the object's result.
+    int32_t Open(const CommSettings* settings);
+    // RS232: the port's Transact; CAN: transmit of the 16-byte CanMessage. -1 without object.
+    int32_t Transact(const void* frame, uint32_t length);
+    // RS232: the port's FetchReply (1 when bytes were copied); CAN: receive into the
+    // 16-byte CanMessage (0 when a reply was stored). -1 without object.
+    int32_t FetchReply(void* buffer, uint32_t* length);
+    void Close();
+    // Fills a 256-byte buffer with the CAN library's version text; 0 without CAN object.
+    int32_t ReadVersion(char* text256);
+
+    int32_t mode() const { return mode_; }
+    const CommSettings& keptSettings() const { return keptSettings_; }
+    bool hasObject() const;
+
+    // The CAN form's caption: "CAN Ver" followed by the version text from its last ':'.
+    static std::string VersionCaption(const char* versionText);
+
+private:
+    CommSettings keptSettings_{};
+    CanObject* canObject_ = nullptr;
+    SerialPort* serialObject_ = nullptr;
+    void* libraryHandle_ = nullptr;
+    int32_t mode_ = kNone;
+    std::string dataFolder_;
+    MessageBox& messageBox_;
+};
+
+}  // namespace tarvo

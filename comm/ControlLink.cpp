@@ -1,0 +1,361 @@
+#include "ControlLink.h"
+
+#include <new>
+#include <system_error>
+
+#include "LinkTexts.h"
+#include "MessageBox.h"
+#include "MessageSender.h"
+#include "MessageTarget.h"
+#include "SystemSleeper.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr uint8_t kReadCommand = 0x40;
+
+}  // namespace
+
+ControlLink::ControlLink(const Setup& setup)
+    : message_(setup.programFolder, setup.messageBox, setup.switches.transmitRetry),
+      switches_(setup.switches),
+      sender_(setup.sender),
+      messageBox_(setup.messageBox),
+      ownSleeper_(setup.sleeper != nullptr ? nullptr : std::make_unique<SystemSleeper>()),
+      sleeper_(setup.sleeper != nullptr ? *setup.sleeper : *ownSleeper_) {
+    try {
+        worker_ = std::thread(&ControlLink::Run, this);
+    } catch (const std::system_error&) {
+        workerEnded_ = true;
+        messageBox_.Show(link_text::kCreateThreadFailure);
+    }
+}
+
+ControlLink::~ControlLink() {
+    Shutdown(nullptr);
+    MonitorEntry* entry = monitorHead_.load();
+    while (entry != nullptr) {
+        MonitorEntry* next = entry->next.load();
+        delete entry;
+        entry = next;
+    }
+}
+
+int ControlLink::Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) {
+    if (switches_.connectionState.load() != 1) {
+        return 0;
+    }
+    LinkRequest request{window, address, data, command};
+    std::lock_guard lock(queueMutex_);
+    if (switches_.exclusiveMode.load() != 0) {
+        MessageTarget* exclusive = switches_.exclusiveWindow.load();
+        if (exclusive != nullptr && exclusive != window) {
+            return 0;
+        }
+        current_ = request;
+        pending_ = true;
+        return 0;
+    }
+    MessageTarget* priority = switches_.priorityWindow.load();
+    if (priority != nullptr && switches_.deferredRelease.load() == 0 && window != priority) {
+        deferredQueue_.push_back(request);
+        return 1;
+    }
+    // The newest request is sent next; an older one waits behind it.
+    if (pending_) {
+        displacedQueue_.push_back(current_);
+    }
+    current_ = request;
+    pending_ = true;
+    return 0;
+}
+
+int ControlLink::RegisterMonitor(MessageTarget* window, uint32_t address, uint8_t monitorClass) {
+    std::lock_guard lock(queueMutex_);
+    for (MonitorEntry* entry = monitorHead_.load(); entry != nullptr; entry = entry->next.load()) {
+        if (entry->window == window && entry->address == address) {
+            return 0;
+        }
+    }
+    auto* entry = new (std::nothrow) MonitorEntry{window, address, {1}, monitorClass, {nullptr}};
+    if (entry == nullptr) {
+        messageBox_.Show(link_text::kMonitorNoMemory);
+        return 0;
+    }
+    // Entries are only ever appended, so the worker may walk the list without the lock.
+    if (monitorTail_ == nullptr) {
+        monitorHead_.store(entry, std::memory_order_release);
+    } else {
+        monitorTail_->next.store(entry, std::memory_order_release);
+    }
+    monitorTail_ = entry;
+    return 1;
+}
+
+int ControlLink::SetMonitorEnabled(MessageTarget* window, uint8_t enabled) {
+    MonitorEntry* entry = monitorHead_.load(std::memory_order_acquire);
+    if (entry == nullptr) {
+        return 0;
+    }
+    for (; entry != nullptr; entry = entry->next.load(std::memory_order_acquire)) {
+        if (entry->window == window) {
+            entry->enabled.store(enabled);
+        }
+    }
+    return 1;
+}
+
+int ControlLink::EnableMonitor(MessageTarget* window) {
+    return SetMonitorEnabled(window, 1);
+}
+
+int ControlLink::DisableMonitor(MessageTarget* window) {
+    return SetMonitorEnabled(window, 0);
+}
+
+int ControlLink::IsDeferredQueueEmpty() {
+    std::lock_guard lock(queueMutex_);
+    return deferredQueue_.empty() ? 1 : 0;
+}
+
+bool ControlLink::IsBusy() {
+    std::lock_guard lock(queueMutex_);
+    return pending_ || serving_ || !deferredQueue_.empty() || !displacedQueue_.empty();
+}
+
+int ControlLink::Load(int32_t mode) {
+    if (mode == CommLibrary::kCan) {
+        switches_.canChosen.store(1);
+    }
+    std::lock_guard exchange(exchangeMutex_);
+    return message_.Load(mode);
+}
+
+int32_t ControlLink::Open(const CommSettings* settings) {
+    std::lock_guard exchange(exchangeMutex_);
+    return message_.Open(settings);
+}
+
+void ControlLink::Close() {
+    // The serial port may be closed under a running exchange: its wait ends at once and the
+    // exchange fails quickly instead of running out its repetitions on a silent drive.
+    if (message_.mode() == CommLibrary::kSerial) {
+        message_.Close();
+    }
+    std::lock_guard exchange(exchangeMutex_);
+    message_.Close();
+}
+
+int32_t ControlLink::ReadVersion(char* text256) {
+    std::lock_guard exchange(exchangeMutex_);
+    return message_.ReadVersion(text256);
+}
+
+void ControlLink::SetNodeId(uint32_t nodeId) {
+    std::lock_guard exchange(exchangeMutex_);
+    message_.SetNodeId(nodeId);
+}
+
+DriveSegment ControlLink::GetSegment() {
+    std::lock_guard exchange(exchangeMutex_);
+    return message_.GetSegment();
+}
+
+void ControlLink::SetExchangeObserver(DriveMessage::ExchangeObserver observer) {
+    std::lock_guard exchange(exchangeMutex_);
+    message_.SetExchangeObserver(std::move(observer));
+}
+
+void ControlLink::Shutdown(const std::function<void()>& keepDelivering) {
+    switches_.linkStop.store(1);
+    stopRequested_.store(true);
+    if (!worker_.joinable()) {
+        return;
+    }
+    if (message_.mode() == CommLibrary::kSerial) {
+        message_.Close();
+    }
+    while (!workerEnded_.load()) {
+        if (keepDelivering) {
+            keepDelivering();
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    worker_.join();
+}
+
+bool ControlLink::Stopping() const {
+    return stopRequested_.load() || switches_.linkStop.load() != 0;
+}
+
+void ControlLink::Pause(int milliseconds) {
+    sleeper_.Sleep(std::chrono::milliseconds(milliseconds));
+}
+
+void ControlLink::Run() {
+    // linkStop is also honoured while the connection is closed, so that the worker can
+    // always be joined.
+    while (!Stopping()) {
+        if (switches_.connectionState.load() != 1) {
+            Pause(50);
+            continue;
+        }
+        if (switches_.deferredRelease.load() != 0) {
+            TakeFromQueue(deferredQueue_);
+        }
+        TakeFromQueue(displacedQueue_);
+
+        LinkRequest request;
+        bool taken = false;
+        {
+            std::lock_guard lock(queueMutex_);
+            if (pending_ && switches_.connectionState.load() == 1) {
+                request = current_;
+                pending_ = false;
+                serving_ = true;
+                taken = true;
+            }
+        }
+        if (taken) {
+            bool goOn = !Stopping() && Serve(request);
+            {
+                std::lock_guard lock(queueMutex_);
+                serving_ = false;
+            }
+            if (!goOn) {
+                break;
+            }
+            continue;
+        }
+        if (switches_.cyclicReadEnabled.load() == 0) {
+            Pause(10);
+            continue;
+        }
+        if (!MonitorWalk()) {
+            break;
+        }
+        Pause(30);
+    }
+    workerEnded_.store(true);
+}
+
+void ControlLink::TakeFromQueue(std::deque<LinkRequest>& queue) {
+    bool lastOne = false;
+    {
+        std::lock_guard lock(queueMutex_);
+        if (pending_ || queue.empty()) {
+            return;
+        }
+        lastOne = queue.size() == 1;
+    }
+    if (lastOne) {
+        Pause(5);
+    }
+    std::lock_guard lock(queueMutex_);
+    // A request that arrived during the pause is newer and goes first.
+    if (pending_ || queue.empty()) {
+        return;
+    }
+    current_ = queue.front();
+    queue.pop_front();
+    pending_ = true;
+}
+
+bool ControlLink::Serve(const LinkRequest& request) {
+    int32_t result = 0;
+    ReplyKind kind = ReplyKind::kUndecoded;
+    uint32_t value = 0;
+    {
+        std::lock_guard exchange(exchangeMutex_);
+        result = message_.Send(request.address, request.command, request.data);
+        if (result == 0) {
+            message_.Decode(kind, value);
+        }
+    }
+    if (result != 0) {
+        return Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
+    }
+    switch (kind) {
+        case ReplyKind::kValue:
+            return Deliver(request.window, WM_LINK_VALUE, value, request.address);
+        case ReplyKind::kSegment:
+            return Deliver(request.window, WM_LINK_SEGMENT, value, request.address);
+        case ReplyKind::kAbort:
+            return Deliver(request.window, WM_LINK_ABORT, value, request.address);
+        case ReplyKind::kUndecoded:
+            break;
+    }
+    return true;
+}
+
+bool ControlLink::Deliver(MessageTarget* window, uint32_t message, uint32_t wParam,
+                          uint32_t address) {
+    if (Stopping()) {
+        return false;
+    }
+    if (window != nullptr) {
+        sender_.Send(window, message, wParam, static_cast<intptr_t>(address));
+    }
+    return true;
+}
+
+ControlLink::MonitorEntry* ControlLink::NextMonitorEntry(MonitorEntry*& cursor,
+                                                         uint8_t monitorClass) {
+    MonitorEntry* entry = cursor != nullptr ? cursor : monitorHead_.load(std::memory_order_acquire);
+    for (; entry != nullptr; entry = entry->next.load(std::memory_order_acquire)) {
+        if (entry->monitorClass == monitorClass && entry->enabled.load() != 0) {
+            cursor = entry->next.load(std::memory_order_acquire);
+            return entry;
+        }
+    }
+    // The end of the list: the next search of this class starts from the head.
+    cursor = nullptr;
+    return nullptr;
+}
+
+bool ControlLink::MonitorWalk() {
+    // A class-2 entry is read only right after a class-1 read, at most one each time.
+    bool classTwoStep = false;
+    for (;;) {
+        if (Stopping()) {
+            return false;
+        }
+        MonitorEntry* entry = classTwoStep ? NextMonitorEntry(classTwoCursor_, 2)
+                                           : NextMonitorEntry(classOneCursor_, 1);
+        if (entry != nullptr && switches_.connectionState.load() == 1) {
+            int32_t result = 0;
+            ReplyKind kind = ReplyKind::kUndecoded;
+            uint32_t value = 0;
+            {
+                std::lock_guard exchange(exchangeMutex_);
+                result = message_.Send(entry->address, kReadCommand, 0);
+                if (result == 0) {
+                    message_.Decode(kind, value);
+                }
+            }
+            bool goOn = true;
+            if (result != 0) {
+                goOn = Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
+            } else if (kind == ReplyKind::kAbort) {
+                goOn = Deliver(entry->window, WM_LINK_ABORT, value, entry->address);
+            } else {
+                goOn = Deliver(entry->window, WM_LINK_VALUE, value, entry->address);
+            }
+            if (!goOn) {
+                return false;
+            }
+        }
+        Pause(10);
+        classTwoStep = !classTwoStep && entry != nullptr;
+
+        std::lock_guard lock(queueMutex_);
+        if (pending_ || switches_.cyclicReadEnabled.load() == 0 ||
+            monitorHead_.load(std::memory_order_acquire) == nullptr) {
+            return true;
+        }
+    }
+}
+
+}  // namespace tarvo

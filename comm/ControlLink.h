@@ -1,0 +1,124 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "DriveMessage.h"
+#include "LinkRequest.h"
+#include "LinkRequester.h"
+#include "LinkSwitches.h"
+
+namespace tarvo {
+
+class MessageBox;
+class MessageSender;
+class MessageTarget;
+class Sleeper;
+
+// The one road to the drive. Windows queue requests and return; a worker thread sends them
+// through the drive message layer and hands each outcome to the requesting window as a
+// synchronous message. While nothing is asked for, the worker reads the monitor entries
+// that windows registered for live display.
+class ControlLink : public LinkRequester {
+public:
+    struct Setup {
+        LinkSwitches& switches;
+        MessageSender& sender;  // runs deliveries on the user-interface thread
+        MessageBox& messageBox;
+        std::string programFolder;   // holds data/libCOM.so and data/libCAN.so
+        Sleeper* sleeper = nullptr;  // null: real pauses
+    };
+
+    // Starts the worker, which idles until the connection is open.
+    explicit ControlLink(const Setup& setup);
+    // Ends the worker as Shutdown does, without delivering anything further; the owner of
+    // the sender must have stopped waiting deliveries (or call Shutdown first).
+    ~ControlLink() override;
+    ControlLink(const ControlLink&) = delete;
+    ControlLink& operator=(const ControlLink&) = delete;
+
+    // Queues a request and returns at once: 1 when it went to the deferred queue, else 0
+    // (also when it was dropped). The outcome arrives as a message to the window.
+    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override;
+
+    // 1 added; 0 when the same window and address are registered or memory is short.
+    int RegisterMonitor(MessageTarget* window, uint32_t address, uint8_t monitorClass);
+    // Switch every entry of the window on or off; 0 when the list is empty, else 1.
+    int EnableMonitor(MessageTarget* window);
+    int DisableMonitor(MessageTarget* window);
+    int IsDeferredQueueEmpty();
+
+    // Forwarded to the drive message layer, between exchanges of the worker.
+    int Load(int32_t mode);
+    int32_t Open(const CommSettings* settings);
+    // A serial port is closed at once, which ends an exchange waiting on a silent drive.
+    void Close();
+    int32_t ReadVersion(char* text256);
+    void SetNodeId(uint32_t nodeId);
+    // The segment of the last reply; meant for the handler of WM_LINK_SEGMENT.
+    DriveSegment GetSegment();
+    void SetExchangeObserver(DriveMessage::ExchangeObserver observer);
+
+    // True while a request is pending, queued or being served.
+    bool IsBusy();
+
+    // Sets linkStop and waits for the worker to end, calling `keepDelivering` (for example
+    // draining the sender's queue) while it waits, so that a worker inside a delivery can
+    // finish it. Safe to call more than once.
+    void Shutdown(const std::function<void()>& keepDelivering);
+
+private:
+    struct MonitorEntry {
+        MessageTarget* window;
+        uint32_t address;
+        std::atomic<uint8_t> enabled{1};
+        uint8_t monitorClass;
+        std::atomic<MonitorEntry*> next{nullptr};
+    };
+
+    void Run();
+    bool Stopping() const;
+    // Moves the head of `queue` into the empty current slot; pauses first when it is the
+    // last one waiting.
+    void TakeFromQueue(std::deque<LinkRequest>& queue);
+    // False when the worker must end.
+    bool Serve(const LinkRequest& request);
+    bool MonitorWalk();
+    MonitorEntry* NextMonitorEntry(MonitorEntry*& cursor, uint8_t monitorClass);
+    bool Deliver(MessageTarget* window, uint32_t message, uint32_t wParam, uint32_t address);
+    int SetMonitorEnabled(MessageTarget* window, uint8_t enabled);
+    void Pause(int milliseconds);
+
+    std::atomic<MonitorEntry*> monitorHead_{nullptr};
+    MonitorEntry* monitorTail_ = nullptr;  // user-interface thread only
+    DriveMessage message_;
+    std::deque<LinkRequest> deferredQueue_;
+    std::deque<LinkRequest> displacedQueue_;
+    bool pending_ = false;
+    LinkRequest current_;
+    bool serving_ = false;
+
+    LinkSwitches& switches_;
+    MessageSender& sender_;
+    MessageBox& messageBox_;
+    std::unique_ptr<Sleeper> ownSleeper_;
+    Sleeper& sleeper_;
+    std::mutex queueMutex_;  // the slot, the pending flag and both queues
+    // Held by the worker across an exchange and by Load/Open/Close/... so that the library
+    // object is never replaced under a running exchange. Never held across a delivery.
+    std::mutex exchangeMutex_;
+    MonitorEntry* classOneCursor_ = nullptr;  // worker only
+    MonitorEntry* classTwoCursor_ = nullptr;  // worker only
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> workerEnded_{false};
+    std::thread worker_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "CanObjectAbi.h"
+#include "CommLibrary.h"
+
+namespace tarvo {
+
+class MessageBox;
+
+// What a decoded reply is.
+enum class ReplyKind : uint8_t {
+    kValue = 0,      // a read or write was answered; the value is valid
+    kSegment = 1,    // a segment reply; its bytes are fetched with GetSegment
+    kAbort = 2,      // the drive refused; the value is its abort code
+    kUndecoded = 3,  // nothing results
+};
+
+// The seven bytes behind a segment reply's command byte and how many of them hold data.
+struct DriveSegment {
+    std::array<uint8_t, 7> bytes{};
+    uint8_t count = 0;
+    bool last = false;  // the reply's last-segment bit: no further segment follows
+};
+
+// One transmission as it went over the line, for traces.
+struct DriveExchange {
+    const uint8_t* request = nullptr;
+    size_t requestLength = 0;
+    const uint8_t* reply = nullptr;  // the reply bytes taken, or null when none came
+    size_t replyLength = 0;
+    int32_t transactResult = 0;  // the library's result for this transmission
+};
+
+// One request and one reply in the style of an expedited SDO: builds the frame of the
+// current interface, sends it with its repetitions, checks the reply and decodes it. Used by
+// the control link's worker only.
+class DriveMessage {
+public:
+    using ExchangeObserver = std::function<void(const DriveExchange&)>;
+
+    DriveMessage(const std::string& programFolder, MessageBox& messageBox,
+                 const std::atomic<int32_t>& transmitRetry);
+
+    void SetNodeId(uint32_t nodeId) { nodeId_ = nodeId; }
+    int Load(int32_t mode);
+    int32_t Open(const CommSettings* settings) { return library_.Open(settings); }
+    void Close() { library_.Close(); }
+    int32_t ReadVersion(char* text256) { return library_.ReadVersion(text256); }
+
+    // 0 a valid reply is in the reply buffer (or the retry switch is off); 1 four replies
+    // failed the checksum; 2 the transmission failed repeatedly; -1 no library object.
+    int32_t Send(uint32_t address, uint8_t command, uint32_t data);
+    // 1 with kind and value written (the kind may be kUndecoded) in RS232 and CAN mode.
+    int Decode(ReplyKind& kind, uint32_t& value);
+    DriveSegment GetSegment() const;
+
+    // Called on the sending thread after every transmission; set it while no Send runs.
+    void SetExchangeObserver(ExchangeObserver observer) { observer_ = std::move(observer); }
+
+    int32_t mode() const { return mode_; }
+    CommLibrary& library() { return library_; }
+
+    static uint8_t Checksum(const uint8_t* bytes, size_t count);
+    static std::array<uint8_t, 10> BuildFrame(uint32_t nodeId, uint8_t command, uint32_t address,
+                                              uint32_t data);
+    static CanMessage BuildCanMessage(uint32_t nodeId, uint8_t command, uint32_t address,
+                                      uint32_t data);
+
+private:
+    int32_t ExchangeSerial(uint32_t address, uint8_t command, uint32_t data);
+    int32_t ExchangeCan(uint32_t address, uint8_t command, uint32_t data);
+    // The reply's command byte and its four data bytes, whichever the interface.
+    uint8_t ReplyCommand() const;
+    uint8_t RequestCommand() const;
+    const uint8_t* ReplyData() const;
+
+    int32_t mode_ = 1;
+    ReplyKind replyKind_ = ReplyKind::kUndecoded;
+    uint32_t replyValue_ = 0;
+    uint8_t badReplyCount_ = 0;
+    uint8_t sendFailureCount_ = 0;
+    CommLibrary library_;
+    CanMessage canRequest_{};
+    CanMessage canReply_{};
+    std::array<uint8_t, 10> serialRequest_{};
+    std::array<uint8_t, 10> serialReply_{};
+    uint32_t nodeId_ = 0;
+    const std::atomic<int32_t>& transmitRetry_;
+    ExchangeObserver observer_;
+};
+
+}  // namespace tarvo

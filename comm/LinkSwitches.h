@@ -1,0 +1,33 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace tarvo {
+
+class MessageTarget;
+
+// The process-wide switches of the control link. The user-interface thread writes them,
+// the link's worker reads them; each is a single atomic value.
+struct LinkSwitches {
+    // 1 open, 2 closed: requests are accepted and traffic runs only while 1.
+    std::atomic<int32_t> connectionState{2};
+    // Monitor entries are read while the link is idle.
+    std::atomic<int32_t> cyclicReadEnabled{1};
+    // While on, only requests of exclusiveWindow (of any window when it is null) are taken.
+    std::atomic<int32_t> exclusiveMode{0};
+    std::atomic<MessageTarget*> exclusiveWindow{nullptr};
+    // While deferredRelease is off, requests of windows other than priorityWindow wait.
+    std::atomic<MessageTarget*> priorityWindow{nullptr};
+    std::atomic<int32_t> deferredRelease{0};
+    // Set when the main frame closes; the worker ends at its next check.
+    std::atomic<int32_t> linkStop{0};
+    // Failed transmissions are repeated while on.
+    std::atomic<int32_t> transmitRetry{1};
+    // Receives WM_LINK_FAILURE.
+    std::atomic<MessageTarget*> mainFrameWindow{nullptr};
+    // Set once the CAN interface has been loaded in this run; never cleared.
+    std::atomic<int32_t> canChosen{0};
+};
+
+}  // namespace tarvo

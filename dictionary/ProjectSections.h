@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tarvo {
+
+class MessageTarget;
+class ObjectDictionary;
+class ParameterList;
+class PlacedWindow;
+class UnitTable;
+
+// Where a view's window stood when the project was saved, relative to the main window.
+struct WindowPlace {
+    bool open = false;
+    int x = 0;
+    int y = 0;
+};
+
+// The project file's sections: the rows of each panel's parameter list in section
+// "TarvoStep:<panel number>" and every view's window place in section "TarvoStep:1". Rows
+// are kept as dictionary keys, so restoring one needs the entry, its units and, for
+// real-update entries, a monitor entry of the control link. User-interface thread only.
+class ProjectSections {
+public:
+    // Registers a real-update entry with the control link: class 2 writable, 1 read-only.
+    using RegisterMonitor =
+        std::function<void(MessageTarget* owner, uint32_t key, uint8_t monitorClass)>;
+
+    static constexpr const char* kSectionPrefix = "TarvoStep:";
+
+    ProjectSections(const ObjectDictionary& dictionary, UnitTable& units,
+                    RegisterMonitor registerMonitor);
+
+    void SetSavePath(std::string path) { savePath_ = std::move(path); }
+    void SetOpenPath(std::string path) { openPath_ = std::move(path); }
+    const std::string& SavePath() const { return savePath_; }
+    const std::string& OpenPath() const { return openPath_; }
+
+    // Writes "num" and one "key,value text,unit label" line per row into the save path.
+    // False when the file could not be written.
+    bool SaveListRows(const ParameterList& list, int panelNumber);
+    // Replaces the rows by those stored in the open path, up to the first key the
+    // dictionary lacks; a missing or zero "num" leaves the list as it is. Gives the number
+    // of rows loaded.
+    int LoadListRows(ParameterList& list, int panelNumber, MessageTarget* owner);
+
+    // Writes "flag,left,top": the window's offset from the main window, the top less the
+    // caption height. False when the file could not be written.
+    bool SaveWindowPlace(int panelNumber, const PlacedWindow& window, int flag,
+                         const PlacedWindow& mainWindow, int captionHeight);
+    // The stored place as a position for the window's frame; not open when the value is
+    // missing, empty or its flag is 0.
+    WindowPlace LoadWindowPlace(int panelNumber, int captionHeight) const;
+
+private:
+    const ObjectDictionary& dictionary_;
+    UnitTable& units_;
+    RegisterMonitor registerMonitor_;
+    std::string savePath_;
+    std::string openPath_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,278 @@
+#include "ValueText.h"
+
+#include <cstdio>
+
+#include "FormulaEvaluator.h"
+#include "LeadingNumber.h"
+#include "LenientNumber.h"
+#include "LinkRequester.h"
+#include "MessageBox.h"
+#include "ObjectDictionary.h"
+#include "ParameterList.h"
+#include "TextCodec.h"
+#include "UnitTable.h"
+
+namespace tarvo {
+
+namespace {
+
+bool IsFixedLabel(std::string_view label) {
+    return label.empty() || label == "DEC" || label == "ASCII" || label == "HEX";
+}
+
+std::string Format(const char* format, uint32_t value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+std::string DecimalText(std::string_view dataType, int32_t raw) {
+    int width = ValueText::TypeWidth(dataType);
+    if (width == 8 || width == 16) {
+        return std::to_string(raw);
+    }
+    if (width == 32) {
+        return ValueText::IsUnsignedType(dataType) ? std::to_string(static_cast<uint32_t>(raw))
+                                                   : std::to_string(raw);
+    }
+    return "???";
+}
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+    size_t at = 0;
+    while ((at = text.find(from, at)) != std::string::npos) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+    return text;
+}
+
+}  // namespace
+
+int ValueText::TypeWidth(std::string_view dataType) {
+    uint32_t width = ParseDecimalText(dataType);
+    return width == 8 || width == 16 || width == 32 ? static_cast<int>(width) : 0;
+}
+
+bool ValueText::IsUnsignedType(std::string_view dataType) {
+    return !dataType.empty() && (dataType.front() == 'U' || dataType.front() == 'u');
+}
+
+uint8_t ValueText::CommandForType(std::string_view dataType) {
+    switch (TypeWidth(dataType)) {
+        case 8:
+            return kWrite1;
+        case 16:
+            return kWrite2;
+        case 32:
+            return kWrite4;
+        default:
+            return 0;
+    }
+}
+
+std::optional<double> ValueText::RawToNumber(std::string_view dataType, uint32_t raw) {
+    if (dataType.empty()) {
+        return std::nullopt;
+    }
+    bool isUnsigned = IsUnsignedType(dataType);
+    switch (TypeWidth(dataType)) {
+        case 8:
+            return isUnsigned || raw < 128 ? double(raw) : double(raw) - 256.0;
+        case 16:
+            return isUnsigned || raw < 32768 ? double(raw) : double(raw) - 65536.0;
+        case 32:
+            return isUnsigned ? double(raw) : double(static_cast<int32_t>(raw));
+        default:
+            return std::nullopt;
+    }
+}
+
+bool ValueText::ApplyUnit(MessageTarget* owner, uint32_t key, std::string_view unitLabel,
+                          double& value, std::string& formula, bool& converted) {
+    converted = false;
+    formula.clear();
+    if (key == 0) {
+        return false;
+    }
+    // Formulas that refer to this entry see its newest value.
+    services_.evaluator.SetConstant(key, TruncateToInt32(value));
+    if (IsFixedLabel(unitLabel)) {
+        converted = true;
+        return true;
+    }
+    const UnitRecord* record = services_.units.FindRecord(key);
+    if (record == nullptr || record->definitions.empty()) {
+        return false;
+    }
+    for (const UnitDefinition& definition : record->definitions) {
+        if (!definition.secondWord.empty()) {
+            if (definition.secondWord != unitLabel) {
+                continue;
+            }
+            FormulaResult result =
+                services_.evaluator.EvaluateReal(owner, definition.formula, value);
+            if (result) {
+                value = result.value;
+                formula = definition.formula;
+                converted = true;
+                return true;
+            }
+            if (result.status != FormulaStatus::kAwaitingReference) {
+                return false;
+            }
+            // Shown again once the referenced value has arrived.
+            services_.evaluator.SetPending(key, kRead, value, definition.formula);
+        } else if (definition.firstWord == unitLabel) {
+            formula = definition.formula;
+            converted = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ValueText::NumberToText(std::string_view unitLabel, std::string_view dataType,
+                                    std::string_view formula, double value) {
+    int32_t raw = TruncateToInt32(value);
+    int width = TypeWidth(dataType);
+    if (unitLabel.empty() || unitLabel == "ASCII") {
+        if (width == 0) {
+            return "???";
+        }
+        std::string bytes;
+        auto bits = static_cast<uint32_t>(raw);
+        for (int i = 0; i < width / 8; ++i) {
+            char byte = static_cast<char>((bits >> (8 * i)) & 0xFF);
+            if (byte == '\0') {
+                break;  // a zero byte ends the text
+            }
+            bytes.push_back(byte);
+        }
+        return TextCodec::Windows1252ToUtf8(bytes);
+    }
+    if (unitLabel == "DEC") {
+        return DecimalText(dataType, raw);
+    }
+    if (unitLabel == "HEX") {
+        auto bits = static_cast<uint32_t>(raw);
+        switch (width) {
+            case 8:
+                return Format("%x", bits & 0xFF);
+            case 16:
+                return Format("%x", bits & 0xFFFF);
+            case 32:
+                return Format("%x", bits);
+            default:
+                return "???";
+        }
+    }
+    if (formula == "N*1") {
+        return DecimalText(dataType, raw);
+    }
+    return FormatThreeDecimals(value);
+}
+
+void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterList& list, int row) {
+    if (row < 0 || row >= list.RowCount()) {
+        return;
+    }
+    uint32_t key = ParseDecimalText(list.Text(row, ParameterList::kKeyColumn));
+    std::string dataType = list.Text(row, ParameterList::kDataTypeColumn);
+    std::string text = list.Text(row, ParameterList::kValueColumn);
+    std::string label = list.Text(row, ParameterList::kUnitColumn);
+    int width = TypeWidth(dataType);
+    uint8_t command = CommandForType(dataType);
+
+    if (label == "ASCII") {
+        // The characters go back into the bytes they are shown from, first byte lowest.
+        std::string bytes = TextCodec::Utf8ToWindows1252(text);
+        if (width == 0 || bytes.size() != static_cast<size_t>(width / 8)) {
+            return;
+        }
+        uint32_t raw = 0;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            raw |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+        }
+        Queue(owner, command, key, raw);
+        return;
+    }
+    if (label.empty() || label == "DEC") {
+        auto number = static_cast<double>(ReadLeadingInteger(text));
+        Queue(owner, command, key, static_cast<uint32_t>(TruncateToInt32(number)));
+        return;
+    }
+    if (label == "HEX") {
+        if (width != 0) {
+            Queue(owner, command, key, ParseHexText(text));
+        }
+        return;
+    }
+    const UnitRecord* record = services_.units.FindRecord(key);
+    if (record == nullptr || record->definitions.empty()) {
+        return;
+    }
+    double number = ReadLeadingReal(text);
+    // Every definition that writes this unit is used, not only the first.
+    for (const UnitDefinition& definition : record->definitions) {
+        if (definition.firstWord != label) {
+            continue;
+        }
+        FormulaIntegerResult result =
+            services_.evaluator.EvaluateInteger(owner, definition.formula, number);
+        if (result) {
+            Queue(owner, command, key, static_cast<uint32_t>(result.value));
+        } else if (result.status == FormulaStatus::kAwaitingReference) {
+            services_.evaluator.SetPending(key, command, number, definition.formula);
+        }
+    }
+}
+
+void ValueText::Queue(MessageTarget* owner, uint8_t command, uint32_t key, uint32_t raw) {
+    // A type without a valid width gives no write command, and a row without a key names
+    // no entry: neither is sent to the drive.
+    if (command == 0 || key == 0) {
+        return;
+    }
+    services_.link.Request(owner, command, key, raw);
+}
+
+RowLookup ValueText::FindRowByKey(const ParameterList* list, uint32_t key) {
+    if (list == nullptr || key == 0) {
+        return {};
+    }
+    for (int row = 0; row < list->RowCount(); ++row) {
+        if (ParseDecimalText(list->Text(row, ParameterList::kKeyColumn)) == key) {
+            return {list->Text(row, ParameterList::kUnitColumn),
+                    list->Text(row, ParameterList::kDataTypeColumn), row};
+        }
+    }
+    return {};
+}
+
+std::string ValueText::EntryHelpText(const DictionaryEntry& entry) {
+    char index[32];
+    std::snprintf(index, sizeof index, "Index: 0x%04X%02X", static_cast<unsigned>(entry.index),
+                  static_cast<unsigned>(entry.subIndex));
+    std::string text = index;
+    text += "\r\nName: " + entry.name;
+    text += "\r\nData Type: " + entry.dataType + "  " + entry.attribute;
+    if (entry.modbusAddress == 0) {
+        text += "\r\nModbus address: none";
+    } else {
+        text += "\r\nModbus address: 0x" + Format("%04X", entry.modbusAddress);
+    }
+    std::string help = ReplaceAll(entry.help, "\n", "\r\n");
+    help = ReplaceAll(std::move(help), "\xE3\x80\x82", "\xE3\x80\x82\r\n");  // 。
+    text += "\r\nOperator Help:\r\n" + help;
+    return text;
+}
+
+void ValueText::ShowEntryHelp(uint32_t key) {
+    std::optional<DictionaryEntry> entry = services_.dictionary.FindEntry(key);
+    if (entry && services_.messageBox != nullptr) {
+        services_.messageBox->Show(EntryHelpText(*entry));
+    }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "DictionaryEntry.h"
+
+namespace tarvo {
+
+class FormulaEvaluator;
+class LinkRequester;
+class MessageBox;
+class MessageTarget;
+class ObjectDictionary;
+class ParameterList;
+class UnitTable;
+
+// What FindRowByKey gives: the row of a key in a parameter list (-1 when absent) with the
+// row's unit label and data type.
+struct RowLookup {
+    std::string unitLabel;
+    std::string dataType;
+    int row = -1;
+};
+
+// Turns raw drive values into the text of a parameter list and edited text back into a
+// write request, through the entry's data type and the unit the row shows. It has no state
+// of its own; every panel shares one. User-interface thread only.
+class ValueText {
+public:
+    struct Services {
+        const ObjectDictionary& dictionary;
+        FormulaEvaluator& evaluator;
+        UnitTable& units;
+        LinkRequester& link;
+        MessageBox* messageBox;
+    };
+
+    static constexpr uint8_t kWrite1 = 0x2F;
+    static constexpr uint8_t kWrite2 = 0x2B;
+    static constexpr uint8_t kWrite4 = 0x23;
+    static constexpr uint8_t kRead = 0x40;
+
+    explicit ValueText(const Services& services) : services_(services) {}
+
+    // The width in bits that the data type name carries (8, 16 or 32), or 0 for none.
+    static int TypeWidth(std::string_view dataType);
+    static bool IsUnsignedType(std::string_view dataType);
+    // The write command of the type's width: 0x2F, 0x2B, 0x23, or 0 without a valid width.
+    static uint8_t CommandForType(std::string_view dataType);
+    // The raw value of a reply widened by the type's width and sign.
+    static std::optional<double> RawToNumber(std::string_view dataType, uint32_t raw);
+
+    // Converts the value by the read formula of the row's unit. "DEC", "HEX", "ASCII" and
+    // the empty label need no formula: `converted` is set and the value stays. A one-word
+    // unit hands its formula back without converting. A formula that waits for another
+    // entry leaves a re-read of this key pending and the next definition is tried.
+    bool ApplyUnit(MessageTarget* owner, uint32_t key, std::string_view unitLabel, double& value,
+                   std::string& formula, bool& converted);
+
+    // The text of a (converted) value for the unit label.
+    static std::string NumberToText(std::string_view unitLabel, std::string_view dataType,
+                                    std::string_view formula, double value);
+
+    // Converts the value text of a row by its unit and queues the write for `owner`; a write
+    // whose formula waits for another entry is left pending and sent when that value comes.
+    void WriteEditedValue(MessageTarget* owner, const ParameterList& list, int row);
+
+    // The first row whose key column holds the key.
+    static RowLookup FindRowByKey(const ParameterList* list, uint32_t key);
+
+    // Shows the help box of an entry; nothing for an unknown key.
+    void ShowEntryHelp(uint32_t key);
+    static std::string EntryHelpText(const DictionaryEntry& entry);
+
+private:
+    void Queue(MessageTarget* owner, uint8_t command, uint32_t key, uint32_t raw);
+
+    Services services_;
+};
+
+}  // namespace tarvo

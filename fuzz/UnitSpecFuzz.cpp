@@ -1,0 +1,82 @@
+// libFuzzer target: any unitSpec registers, offers its choices and converts values in each
+// of its units, both ways, without a crash or a read out of bounds.
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "FormulaEvaluator.h"
+#include "LinkRequester.h"
+#include "MessageBox.h"
+#include "ObjectDictionary.h"
+#include "ParameterList.h"
+#include "UnitTable.h"
+#include "ValueText.h"
+
+namespace {
+
+class CountingLink : public tarvo::LinkRequester {
+public:
+    int Request(tarvo::MessageTarget*, uint8_t, uint32_t, uint32_t) override {
+        ++requests;
+        return 0;
+    }
+    int requests = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    // Text after a NUL byte is the value text typed by the user.
+    size_t nul = input.find('\0');
+    std::string_view unitSpec = input.substr(0, nul);
+    std::string_view typed = nul == std::string_view::npos ? "" : input.substr(nul + 1);
+
+    CountingLink link;
+    std::atomic<tarvo::MessageTarget*> mainWindow{nullptr};
+    tarvo::RecordingMessageBox box;
+    tarvo::ObjectDictionary dictionary;
+    tarvo::FormulaEvaluator evaluator(link, mainWindow, &box);
+    tarvo::UnitTable units(&box);
+    tarvo::ValueText values({dictionary, evaluator, units, link, &box});
+
+    constexpr uint32_t kKey = 0x608100;
+    std::string label;
+    if (!units.RegisterUnits(kKey, unitSpec, label)) {
+        std::abort();
+    }
+    std::string again;
+    units.RegisterUnits(kKey, "[x y]N*2", again);
+    const tarvo::UnitRecord* record = units.FindRecord(kKey);
+    if (record == nullptr || again != label || record->count != record->definitions.size()) {
+        std::abort();
+    }
+    std::vector<std::string> choices = units.UnitChoices(kKey);
+    if (choices.empty()) {
+        std::abort();
+    }
+    choices.push_back(label);
+
+    tarvo::ParameterList list;
+    list.InsertRow(0, "1");
+    list.SetText(0, tarvo::ParameterList::kKeyColumn, std::to_string(kKey));
+    list.SetText(0, tarvo::ParameterList::kValueColumn, typed);
+    for (const char* dataType : {"INTEGER8", "UNSIGNED16", "INTEGER32", "UNSIGNED32", "REAL64"}) {
+        list.SetText(0, tarvo::ParameterList::kDataTypeColumn, dataType);
+        for (const std::string& choice : choices) {
+            for (uint32_t raw : {0u, 1u, 200u, 0x8000u, 0xFFFFFFFFu}) {
+                std::optional<double> number = tarvo::ValueText::RawToNumber(dataType, raw);
+                double value = number.value_or(0.0);
+                std::string formula;
+                bool converted = false;
+                values.ApplyUnit(nullptr, kKey, choice, value, formula, converted);
+                tarvo::ValueText::NumberToText(choice, dataType, formula, value);
+            }
+            list.SetText(0, tarvo::ParameterList::kUnitColumn, choice);
+            values.WriteEditedValue(nullptr, list, 0);
+        }
+    }
+    return 0;
+}

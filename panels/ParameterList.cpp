@@ -1,0 +1,123 @@
+#include "ParameterList.h"
+
+#include "ParameterListObserver.h"
+
+namespace tarvo {
+
+int ParameterList::InsertRow(int position, std::string_view label) {
+    if (position < 0) {
+        return -1;
+    }
+    int row = position < RowCount() ? position : RowCount();
+    Row inserted;
+    inserted.texts[kLabelColumn] = label;
+    rows_.insert(rows_.begin() + row, std::move(inserted));
+    if (observer_ != nullptr) {
+        observer_->RowInserted(row);
+    }
+    return row;
+}
+
+bool ParameterList::DeleteRow(int row) {
+    if (!Exists(row)) {
+        return false;
+    }
+    rows_.erase(rows_.begin() + row);
+    if (observer_ != nullptr) {
+        observer_->RowDeleted(row);
+    }
+    return true;
+}
+
+void ParameterList::DeleteAllRows() {
+    rows_.clear();
+    if (observer_ != nullptr) {
+        observer_->AllRowsDeleted();
+    }
+}
+
+std::string ParameterList::Text(int row, int column) const {
+    if (!Exists(row) || column < 0 || column >= kColumnCount) {
+        return {};
+    }
+    return rows_[static_cast<size_t>(row)].texts[static_cast<size_t>(column)];
+}
+
+bool ParameterList::SetText(int row, int column, std::string_view text) {
+    if (!Exists(row) || column < 0 || column >= kColumnCount) {
+        return false;
+    }
+    rows_[static_cast<size_t>(row)].texts[static_cast<size_t>(column)] = text;
+    if (observer_ != nullptr) {
+        observer_->CellChanged(row, column);
+    }
+    return true;
+}
+
+bool ParameterList::IsSelected(int row) const {
+    return Exists(row) && rows_[static_cast<size_t>(row)].selected;
+}
+
+bool ParameterList::IsFocused(int row) const {
+    return Exists(row) && rows_[static_cast<size_t>(row)].focused;
+}
+
+void ParameterList::SetSelected(int row, bool selected) {
+    if (!Exists(row) || rows_[static_cast<size_t>(row)].selected == selected) {
+        return;
+    }
+    rows_[static_cast<size_t>(row)].selected = selected;
+    if (observer_ != nullptr) {
+        observer_->RowStateChanged(row);
+    }
+}
+
+void ParameterList::SetFocused(int row, bool focused) {
+    if (!Exists(row)) {
+        return;
+    }
+    if (focused) {
+        int previous = FocusedRow();
+        if (previous != -1 && previous != row) {
+            SetFocused(previous, false);
+        }
+    }
+    if (rows_[static_cast<size_t>(row)].focused == focused) {
+        return;
+    }
+    rows_[static_cast<size_t>(row)].focused = focused;
+    if (observer_ != nullptr) {
+        observer_->RowStateChanged(row);
+    }
+}
+
+int ParameterList::FocusedRow() const {
+    for (int row = 0; row < RowCount(); ++row) {
+        if (rows_[static_cast<size_t>(row)].focused) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+std::vector<int> ParameterList::SelectedRows() const {
+    std::vector<int> selected;
+    for (int row = 0; row < RowCount(); ++row) {
+        if (rows_[static_cast<size_t>(row)].selected) {
+            selected.push_back(row);
+        }
+    }
+    return selected;
+}
+
+int ParameterList::SelectedCount() const {
+    return static_cast<int>(SelectedRows().size());
+}
+
+void ParameterList::ClearSelection() {
+    for (int row = 0; row < RowCount(); ++row) {
+        SetSelected(row, false);
+    }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvo {
+
+class ParameterListObserver;
+
+// The rows of a parameter panel's list: seven text columns per row, with the selected and
+// focused state of a report list. The value routines, the project sections and the panels
+// work on it; the panel's list view displays it. At most one row has the focus.
+class ParameterList {
+public:
+    enum Column : int {
+        kLabelColumn = 0,      // row number, with "*" when the entry is not writable
+        kKeyColumn = 1,        // the entry's key in decimal: the row's identity
+        kNameColumn = 2,       // the entry's name
+        kDataTypeColumn = 3,   // the entry's data type name
+        kValueColumn = 4,      // value text
+        kAttributeColumn = 5,  // the entry's attribute letters
+        kUnitColumn = 6,       // unit label
+        kColumnCount = 7,
+    };
+
+    int RowCount() const { return static_cast<int>(rows_.size()); }
+
+    // Inserts a row with its label at `position` (appended when position is past the end)
+    // and gives its number, or -1 for a negative position. The other columns are empty.
+    int InsertRow(int position, std::string_view label);
+    bool DeleteRow(int row);
+    void DeleteAllRows();
+
+    // Empty for a row or column that does not exist.
+    std::string Text(int row, int column) const;
+    bool SetText(int row, int column, std::string_view text);
+
+    bool IsSelected(int row) const;
+    bool IsFocused(int row) const;
+    void SetSelected(int row, bool selected);
+    // Focusing a row takes the focus from any other row.
+    void SetFocused(int row, bool focused);
+    // The focused row, or -1.
+    int FocusedRow() const;
+    std::vector<int> SelectedRows() const;
+    int SelectedCount() const;
+    void ClearSelection();
+
+    // The observer (nullptr for none) must outlive the list or be removed first.
+    void SetObserver(ParameterListObserver* observer) { observer_ = observer; }
+
+private:
+    struct Row {
+        std::array<std::string, kColumnCount> texts;
+        bool selected = false;
+        bool focused = false;
+    };
+
+    bool Exists(int row) const { return row >= 0 && row < RowCount(); }
+
+    std::vector<Row> rows_;
+    ParameterListObserver* observer_ = nullptr;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,18 @@
+#pragma once
+
+namespace tarvo {
+
+// Told of every change of a ParameterList, so that the list view of a panel can follow its
+// model. Row numbers are those after the change.
+class ParameterListObserver {
+public:
+    virtual ~ParameterListObserver() = default;
+    virtual void RowInserted(int /*row*/) {}
+    virtual void RowDeleted(int /*row*/) {}
+    virtual void AllRowsDeleted() {}
+    virtual void CellChanged(int /*row*/, int /*column*/) {}
+    // Selection or focus of the row changed.
+    virtual void RowStateChanged(int /*row*/) {}
+};
+
+}  // namespace tarvo

@@ -1,0 +1,307 @@
+#include "SerialPortObject.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "PortPath.h"
+
+namespace tarvo::serial {
+
+namespace {
+
+// How long the transmit step waits for room in the output queue before it gives up.
+constexpr int kWriteTimeoutMs = 1000;
+
+void SignalEvent(int fd) {
+    if (fd >= 0) {
+        uint64_t one = 1;
+        (void)::write(fd, &one, sizeof one);
+    }
+}
+
+void ResetEvent(int fd) {
+    if (fd >= 0) {
+        uint64_t count = 0;
+        (void)::read(fd, &count, sizeof count);
+    }
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+}  // namespace
+
+SerialPortObject::~SerialPortObject() {
+    Close();
+}
+
+uint32_t SerialPortObject::Open(const SerialConfig* config) {
+    if (config == nullptr) {
+        return EINVAL;
+    }
+    std::string path;
+    if (!PortPath::FromName(config->portName, path)) {
+        return EINVAL;
+    }
+    // A second Open on an open object starts over rather than leaking the first port.
+    Close();
+
+    std::lock_guard lock(lock_);
+    settings_.baudRate = config->dcb.BaudRate;
+    settings_.byteSize = config->dcb.ByteSize;
+    settings_.parity = config->dcb.Parity;
+    settings_.stopBits = config->dcb.StopBits;
+    replyTimeoutMs_ = config->replyTimeoutMs;
+    path_ = path;
+
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return static_cast<uint32_t>(errno);
+    }
+    auto fail = [&](int error) {
+        ::close(fd);
+        return static_cast<uint32_t>(error);
+    };
+    if (!::isatty(fd)) {
+        return fail(ENOTTY);
+    }
+    // The port is ours alone: TIOCEXCL refuses later opens, the lock refuses other users
+    // of this library even when they run with privileges.
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        return fail(errno);
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    }
+    if (int error = LineControl::Apply(fd, settings_); error != 0) {
+        return fail(error);
+    }
+    LineControl::DropModemLines(fd);
+    LineControl::RequestLowLatency(fd, path.c_str());
+    if (int error = LineControl::Purge(fd); error != 0) {
+        return fail(error);
+    }
+
+    std::lock_guard handles(handleMutex_);
+    port_ = fd;
+    stopEvent_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    transmitRequest_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return 0;
+}
+
+uint32_t SerialPortObject::Transact(const uint8_t* frame, uint32_t length) {
+    if (length > kBufferSize || (frame == nullptr && length != 0)) {
+        return kSerialNoReply;
+    }
+    if (!BeginUse()) {
+        return kSerialNotOpen;
+    }
+    std::memset(transmitBuffer_, 0, sizeof transmitBuffer_);
+    std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
+    receiveCount_ = 0;
+    transmitLength_ = length;
+    if (length != 0) {
+        std::memcpy(transmitBuffer_, frame, length);
+    }
+    SignalEvent(transmitRequest_);
+    uint32_t result = WaitLoop();
+    EndUse();
+    return result;
+}
+
+uint32_t SerialPortObject::WaitLoop() {
+    if (port_ < 0) {
+        return kSerialNotOpen;
+    }
+    (void)LineControl::Purge(port_);
+    const int timeout = static_cast<int>(std::min<uint32_t>(replyTimeoutMs_, INT_MAX));
+    for (;;) {
+        if (port_ < 0) {
+            return kSerialNotOpen;
+        }
+        // Until the first transmission, bytes already on the line are not watched for.
+        pollfd set[3] = {{stopEvent_, POLLIN, 0},
+                         {port_, static_cast<short>(firstUse_ != 0 ? 0 : POLLIN), 0},
+                         {transmitRequest_, POLLIN, 0}};
+        int ready = ::poll(set, 3, timeout);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return kSerialNotOpen;
+        }
+        if (ready == 0) {
+            ResetEvent(transmitRequest_);
+            return kSerialNoReply;
+        }
+        if (set[0].revents != 0) {
+            std::lock_guard handles(handleMutex_);
+            CloseHandles();
+            continue;
+        }
+        if (set[1].revents != 0) {
+            if ((set[1].revents & POLLIN) != 0 && ReceiveStep() && receiveCount_ >= kReplyLength) {
+                return kSerialReplyReady;
+            }
+            // A hung-up or failed line (the cable pulled, the adapter gone) ends the wait.
+            if ((set[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                return kSerialNotOpen;
+            }
+            continue;
+        }
+        if (set[2].revents != 0) {
+            receiveCount_ = 0;
+            std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
+            if (!TransmitStep()) {
+                return kSerialNoReply;
+            }
+            continue;
+        }
+        return kSerialNotOpen;
+    }
+}
+
+bool SerialPortObject::TransmitStep() {
+    std::lock_guard lock(lock_);
+    firstUse_ = 0;
+    ResetEvent(transmitRequest_);
+    if (LineControl::Purge(port_) != 0) {
+        return false;
+    }
+    uint32_t written = 0;
+    while (written < transmitLength_) {
+        ssize_t n = ::write(port_, transmitBuffer_ + written, transmitLength_ - written);
+        if (n > 0) {
+            written += static_cast<uint32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            return false;
+        }
+        pollfd out{port_, POLLOUT, 0};
+        if (::poll(&out, 1, kWriteTimeoutMs) <= 0 || (out.revents & POLLOUT) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SerialPortObject::ReceiveStep() {
+    std::lock_guard lock(lock_);
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(port_, FIONREAD, &queued) != 0 || queued <= 0) {
+            return false;
+        }
+        // Never more than the local buffer holds; any surplus stays queued for the next step.
+        uint8_t taken[kBufferSize];
+        ssize_t n =
+            ::read(port_, taken, std::min<size_t>(static_cast<size_t>(queued), sizeof taken));
+        if (n < 0) {
+            return errno == EAGAIN || errno == EINTR;
+        }
+        if (n == 0) {
+            return false;
+        }
+        if (receiveCount_ + static_cast<uint32_t>(n) >= kBufferSize) {
+            receiveCount_ = 0;
+        }
+        std::memcpy(receiveBuffer_ + receiveCount_, taken, static_cast<size_t>(n));
+        receiveCount_ += static_cast<uint32_t>(n);
+        // The echo of the frame just sent (same command byte) is dropped; bytes that came
+        // in behind it in the same read are kept, as they may be the reply itself.
+        while (receiveCount_ >= kReplyLength && receiveBuffer_[1] == transmitBuffer_[1]) {
+            receiveCount_ -= kReplyLength;
+            std::memmove(receiveBuffer_, receiveBuffer_ + kReplyLength, receiveCount_);
+            std::memset(receiveBuffer_ + receiveCount_, 0, kBufferSize - receiveCount_);
+        }
+        if (receiveCount_ >= kReplyLength) {
+            receiveCount_ = kReplyLength;
+            return true;
+        }
+        if (receiveCount_ == 0) {
+            return true;
+        }
+    }
+}
+
+uint32_t SerialPortObject::FetchReply(uint8_t* buffer, uint32_t* length) {
+    if (receiveCount_ == 0 || buffer == nullptr) {
+        return 0;
+    }
+    std::memcpy(buffer, receiveBuffer_, receiveCount_);
+    if (length != nullptr) {
+        *length = receiveCount_;
+    }
+    return 1;
+}
+
+uint32_t SerialPortObject::ReadNow(uint8_t* buffer, uint32_t* length) {
+    if (!BeginUse()) {
+        return 1;
+    }
+    std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
+    receiveCount_ = 0;
+    firstUse_ = 0;
+    bool ok = ReceiveStep();
+    EndUse();
+    if (!ok) {
+        return 1;
+    }
+    if (buffer != nullptr && receiveCount_ != 0) {
+        std::memcpy(buffer, receiveBuffer_, receiveCount_);
+    }
+    if (length != nullptr) {
+        *length = receiveCount_;
+    }
+    return 0;
+}
+
+bool SerialPortObject::BeginUse() {
+    std::lock_guard handles(handleMutex_);
+    if (port_ < 0 || inUse_) {
+        return false;
+    }
+    inUse_ = true;
+    user_ = std::this_thread::get_id();
+    return true;
+}
+
+void SerialPortObject::EndUse() {
+    std::lock_guard handles(handleMutex_);
+    inUse_ = false;
+    useEnded_.notify_all();
+}
+
+void SerialPortObject::Close() {
+    std::unique_lock handles(handleMutex_);
+    if (inUse_ && user_ != std::this_thread::get_id()) {
+        SignalEvent(stopEvent_);
+        useEnded_.wait(handles, [&] { return !inUse_; });
+    }
+    CloseHandles();
+}
+
+void SerialPortObject::CloseHandles() {
+    CloseFd(port_);
+    CloseFd(transmitRequest_);
+    CloseFd(stopEvent_);
+}
+
+}  // namespace tarvo::serial

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "LineControl.h"
+#include "SerialPortAbi.h"
+
+namespace tarvo::serial {
+
+// One serial port that sends a request frame and waits, on the caller's thread, for the
+// drive's 10-byte reply. The wait set is a poll() over the stop event, the port and the
+// transmit-request event, in that order of precedence.
+class SerialPortObject : public SerialPort {
+public:
+    SerialPortObject();
+    ~SerialPortObject();
+    SerialPortObject(const SerialPortObject&) = delete;
+    SerialPortObject& operator=(const SerialPortObject&) = delete;
+
+    uint32_t Open(const SerialConfig* config);
+    uint32_t Transact(const uint8_t* frame, uint32_t length);
+    uint32_t FetchReply(uint8_t* buffer, uint32_t* length);
+    uint32_t ReadNow(uint8_t* buffer, uint32_t* length);
+    void Close();
+
+    static constexpr uint32_t kReplyLength = 10;
+    static constexpr uint32_t kBufferSize = 32;
+
+private:
+    uint32_t WaitLoop();
+    bool TransmitStep();
+    bool ReceiveStep();
+    // Marks the handles as in use by the calling thread; false when the port is closed.
+    bool BeginUse();
+    void EndUse();
+    void CloseHandles();  // with handleMutex_ held
+
+    uint32_t firstUse_ = 1;
+    int stopEvent_ = -1;
+    int transmitRequest_ = -1;
+    std::mutex lock_;  // Open, the transmit step and the receive step
+    uint32_t receiveCount_ = 0;
+    uint8_t receiveBuffer_[kBufferSize] = {};
+    uint32_t transmitLength_ = 0;
+    uint8_t transmitBuffer_[kBufferSize] = {};
+    uint32_t replyTimeoutMs_ = 0;
+    LineSettings settings_;
+    std::string path_;
+    int port_ = -1;
+
+    // A Close from another thread while a wait runs signals the stop event and waits here
+    // until the waiting thread has let go of the handles.
+    std::mutex handleMutex_;
+    std::condition_variable useEnded_;
+    bool inUse_ = false;
+    std::thread::id user_;
+};
+
+}  // namespace tarvo::serial

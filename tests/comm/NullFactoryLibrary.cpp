@@ -1,0 +1,13 @@
+// A library whose factories make no object.
+
+#include "CanObjectAbi.h"
+#include "SerialPortAbi.h"
+
+extern "C" __attribute__((visibility("default"))) int CreateObject(SerialPort** out) {
+    *out = nullptr;
+    return 0;
+}
+
+extern "C" __attribute__((visibility("default"))) void CreateCanObject(CanObject** out) {
+    *out = nullptr;
+}

@@ -1,0 +1,234 @@
+#include "ValueText.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "DataFileBuilder.h"
+#include "FakeLinkRequester.h"
+#include "FormulaEvaluator.h"
+#include "MessageBox.h"
+#include "ObjectDictionary.h"
+#include "ParameterList.h"
+#include "TempFolder.h"
+#include "UnitTable.h"
+
+namespace tarvo {
+namespace {
+
+using test::SentRequest;
+using Requests = std::vector<SentRequest>;
+
+constexpr uint32_t kVelocity = 0x608100;
+constexpr uint32_t kPosition = 0x607A00;
+constexpr uint32_t kRevolution = 0x200005;
+
+class ValueTextTest : public ::testing::Test {
+protected:
+    // A row as a panel shows it; returns its number.
+    int AddRow(uint32_t key, const std::string& dataType, const std::string& value,
+               const std::string& unit) {
+        int row = list.InsertRow(list.RowCount(), std::to_string(list.RowCount() + 1));
+        list.SetText(row, ParameterList::kKeyColumn, std::to_string(key));
+        list.SetText(row, ParameterList::kDataTypeColumn, dataType);
+        list.SetText(row, ParameterList::kValueColumn, value);
+        list.SetText(row, ParameterList::kUnitColumn, unit);
+        return row;
+    }
+
+    // The read path of a panel: raw value to the text of the value column.
+    std::string Show(uint32_t key, const std::string& dataType, const std::string& unit,
+                     uint32_t raw) {
+        std::optional<double> value = ValueText::RawToNumber(dataType, raw);
+        EXPECT_TRUE(value);
+        std::string formula;
+        bool converted = false;
+        if (!value || !values.ApplyUnit(&panel, key, unit, *value, formula, converted)) {
+            return "<failed>";
+        }
+        return ValueText::NumberToText(unit, dataType, formula, *value);
+    }
+
+    void Write(uint32_t key, const std::string& dataType, const std::string& value,
+               const std::string& unit) {
+        values.WriteEditedValue(&panel, list, AddRow(key, dataType, value, unit));
+    }
+
+    test::FakeLinkRequester link;
+    test::DummyWindow mainFrame, panel;
+    std::atomic<MessageTarget*> mainWindow{&mainFrame};
+    RecordingMessageBox box;
+    ObjectDictionary dictionary;
+    FormulaEvaluator evaluator{link, mainWindow, &box};
+    UnitTable units{&box};
+    ValueText values{{dictionary, evaluator, units, link, &box}};
+    ParameterList list;
+};
+
+TEST_F(ValueTextTest, DataTypeNames) {
+    EXPECT_EQ(ValueText::CommandForType("INTEGER8"), 0x2F);
+    EXPECT_EQ(ValueText::CommandForType("UNSIGNED16"), 0x2B);
+    EXPECT_EQ(ValueText::CommandForType("u32"), 0x23);
+    EXPECT_EQ(ValueText::CommandForType("INTEGER24"), 0);
+    EXPECT_EQ(ValueText::CommandForType("VISIBLE STRING"), 0);
+
+    EXPECT_EQ(ValueText::RawToNumber("INTEGER8", 200), -56);
+    EXPECT_EQ(ValueText::RawToNumber("UNSIGNED8", 200), 200);
+    EXPECT_EQ(ValueText::RawToNumber("INTEGER16", 0x8000), -32768);
+    EXPECT_EQ(ValueText::RawToNumber("INTEGER16", 0x7FFF), 32767);
+    EXPECT_EQ(ValueText::RawToNumber("INTEGER32", 0xFFFFFFFF), -1);
+    EXPECT_EQ(ValueText::RawToNumber("UNSIGNED32", 0xFFFFFFFF), 4294967295.0);
+    EXPECT_FALSE(ValueText::RawToNumber("", 1));
+    EXPECT_FALSE(ValueText::RawToNumber("INTEGER24", 1));
+}
+
+TEST_F(ValueTextTest, FixedFormats) {
+    EXPECT_EQ(Show(1, "INTEGER8", "DEC", 200), "-56");
+    EXPECT_EQ(Show(1, "UNSIGNED8", "DEC", 200), "200");
+    EXPECT_EQ(Show(1, "INTEGER32", "DEC", 0xFFFFFFFF), "-1");
+    EXPECT_EQ(Show(1, "INTEGER32", "HEX", 0xFFFFFFFF), "ffffffff");
+    EXPECT_EQ(Show(1, "UNSIGNED32", "DEC", 0xFFFFFFFF), "4294967295");
+    EXPECT_EQ(Show(1, "UNSIGNED16", "HEX", 0x1234), "1234");
+    EXPECT_EQ(Show(1, "UNSIGNED16", "HEX", 0x00AB), "ab");
+    EXPECT_EQ(Show(1, "INTEGER8", "HEX", 200), "c8");
+    EXPECT_EQ(Show(1, "UNSIGNED16", "ASCII", 0x4241), "AB");
+    EXPECT_EQ(Show(1, "UNSIGNED16", "", 0x0041), "A");  // a zero byte ends the text
+    EXPECT_EQ(Show(1, "UNSIGNED32", "ASCII", 0x44434241), "ABCD");
+    EXPECT_EQ(Show(1, "UNSIGNED8", "ASCII", 0xE9), "\xC3\xA9");
+    EXPECT_EQ(ValueText::NumberToText("DEC", "INTEGER24", "", 5), "???");
+    EXPECT_EQ(ValueText::NumberToText("HEX", "INTEGER", "", 5), "???");
+    EXPECT_EQ(ValueText::NumberToText("ASCII", "INTEGER24", "", 65), "???");
+    EXPECT_EQ(ValueText::NumberToText("rpm", "INTEGER32", "N*1", -7.9), "-7");
+    EXPECT_EQ(ValueText::NumberToText("rpm", "INTEGER32", "N*2", 12), "12.000");
+    EXPECT_EQ(ValueText::NumberToText("rpm", "INTEGER32", "N/3", 2.0 / 3), "0.667");
+}
+
+TEST_F(ValueTextTest, UnitReadAndWriteFormulas) {
+    std::string label;
+    units.RegisterUnits(kVelocity, "[r rpm]N*60/512;[rpm]N*512/60;[r DEC]N*1", label);
+    EXPECT_EQ(Show(kVelocity, "INTEGER32", "rpm", 512), "60.000");
+    EXPECT_EQ(Show(kVelocity, "INTEGER32", "DEC", 512), "512");
+    Write(kVelocity, "INTEGER32", "60", "rpm");
+    Write(kVelocity, "INTEGER32", "-1.5e1", "rpm");
+    EXPECT_EQ(link.requests, (Requests{{&panel, 0x23, kVelocity, 512},
+                                       {&panel, 0x23, kVelocity, static_cast<uint32_t>(-128)}}));
+
+    // A one-word unit is shown through its formula's format without converting.
+    units.RegisterUnits(0x200100, "[ms]N*1", label);
+    EXPECT_EQ(Show(0x200100, "UNSIGNED16", "ms", 250), "250");
+    units.RegisterUnits(0x200200, "[mV]N*10", label);
+    EXPECT_EQ(Show(0x200200, "UNSIGNED16", "mV", 250), "250.000");
+    // No definition for the label, no record, or key 0: the row keeps its text.
+    EXPECT_EQ(Show(kVelocity, "INTEGER32", "rps", 512), "<failed>");
+    EXPECT_EQ(Show(0x300000, "INTEGER32", "rpm", 512), "<failed>");
+    EXPECT_EQ(Show(0, "INTEGER32", "DEC", 512), "<failed>");
+}
+
+TEST_F(ValueTextTest, WritesOfFixedFormats) {
+    Write(1, "INTEGER16", "-5", "DEC");
+    Write(2, "UNSIGNED32", " 4294967295", "");
+    Write(3, "INTEGER8", "12abc", "DEC");
+    Write(4, "INTEGER8", "abc", "DEC");
+    Write(5, "UNSIGNED8", "ff", "HEX");
+    Write(6, "UNSIGNED32", "0x1A2b", "HEX");
+    Write(7, "UNSIGNED16", "AB", "ASCII");
+    Write(8, "UNSIGNED32", "ABCD", "ASCII");
+    EXPECT_EQ(link.requests, (Requests{{&panel, 0x2B, 1, 0xFFFFFFFB},
+                                       {&panel, 0x23, 2, 0xFFFFFFFF},
+                                       {&panel, 0x2F, 3, 12},
+                                       {&panel, 0x2F, 4, 0},
+                                       {&panel, 0x2F, 5, 0xFF},
+                                       {&panel, 0x23, 6, 0x1A2B},
+                                       {&panel, 0x2B, 7, 0x4241},
+                                       {&panel, 0x23, 8, 0x44434241}}));
+    link.requests.clear();
+
+    Write(9, "UNSIGNED16", "ABC", "ASCII");  // three characters for two bytes
+    Write(10, "INTEGER24", "12", "HEX");     // no valid width
+    Write(11, "INTEGER24", "12", "DEC");     // no write command for the type
+    Write(12, "INTEGER16", "12", "rpm");     // no unit record
+    Write(0, "INTEGER16", "12", "DEC");      // no key
+    values.WriteEditedValue(&panel, list, 99);
+    EXPECT_TRUE(link.requests.empty());
+}
+
+TEST_F(ValueTextTest, WriteWaitsForReferencedValue) {
+    std::string label;
+    units.RegisterUnits(kPosition, "[r DEC]N*1;[r rev]N/[20000520];[rev]N*[20000520]", label);
+    Write(kPosition, "INTEGER32", "2.5", "rev");
+    EXPECT_EQ(link.requests, (Requests{{&mainFrame, 0x40, kRevolution, 0}}));
+
+    EXPECT_TRUE(evaluator.AcceptReferenceValue(kRevolution, 10000));
+    EXPECT_EQ(link.requests.back(), (SentRequest{&panel, 0x23, kPosition, 25000}));
+
+    Write(kPosition, "INTEGER32", "1", "rev");  // now known: sent at once
+    EXPECT_EQ(link.requests.back(), (SentRequest{&panel, 0x23, kPosition, 10000}));
+    EXPECT_EQ(link.requests.size(), 3u);
+}
+
+TEST_F(ValueTextTest, DisplayWaitsForReferencedValueThenRereads) {
+    std::string label;
+    units.RegisterUnits(kPosition, "[r DEC]N*1;[r rev]N/[20000520];[rev]N*[20000520]", label);
+    // The read definition waits, so the write definition of the same label is taken and
+    // hands back its formula unevaluated; the re-read shows the converted value.
+    EXPECT_EQ(Show(kPosition, "INTEGER32", "rev", 50000), "50000.000");
+    evaluator.AcceptReferenceValue(kRevolution, 10000);
+    EXPECT_EQ(link.requests,
+              (Requests{{&mainFrame, 0x40, kRevolution, 0}, {&panel, 0x40, kPosition, 0}}));
+    EXPECT_EQ(Show(kPosition, "INTEGER32", "rev", 50000), "5.000");
+
+    // Every shown value of the referenced entry refreshes its constant.
+    EXPECT_EQ(Show(kRevolution, "UNSIGNED32", "DEC", 20000), "20000");
+    EXPECT_EQ(evaluator.ConstantValue(kRevolution), 20000);
+    EXPECT_EQ(Show(kPosition, "INTEGER32", "rev", 50000), "2.500");
+}
+
+TEST_F(ValueTextTest, FindRowByKey) {
+    AddRow(0x606000, "INTEGER8", "1", "DEC");
+    AddRow(0x608100, "UNSIGNED32", "60.000", "rpm");
+    AddRow(0x608100, "UNSIGNED32", "", "DEC");
+    RowLookup found = ValueText::FindRowByKey(&list, 0x608100);
+    EXPECT_EQ(found.row, 1);
+    EXPECT_EQ(found.unitLabel, "rpm");
+    EXPECT_EQ(found.dataType, "UNSIGNED32");
+    EXPECT_EQ(ValueText::FindRowByKey(&list, 0x606100).row, -1);
+    EXPECT_EQ(ValueText::FindRowByKey(&list, 0).row, -1);
+    EXPECT_EQ(ValueText::FindRowByKey(nullptr, 0x608100).row, -1);
+    EXPECT_EQ(ValueText::FindRowByKey(nullptr, 0x608100).unitLabel, "");
+}
+
+TEST_F(ValueTextTest, EntryHelp) {
+    test::TempFolder folder;
+    test::RecordTexts with;
+    with.index = "6040";
+    with.nameEn = "Control word";
+    with.dataType = "UNSIGNED16";
+    with.attribute = "WS";
+    with.modbus = "1a2b";
+    with.helpEn = "Bit 0: on\nBit 1: off";
+    test::RecordTexts without = with;
+    without.index = "2001";
+    without.subIndex = "0A";
+    without.modbus = "0000";
+    without.helpEn = "";
+    std::string path = folder.Write("tarvo.dat", test::Record(with) + test::Record(without));
+    ASSERT_TRUE(dictionary.LoadFile(path, 2, &box));
+
+    values.ShowEntryHelp(0x604000);
+    values.ShowEntryHelp(0x200A0A);  // unknown: nothing
+    values.ShowEntryHelp(0x20010A);
+    EXPECT_EQ(box.texts,
+              (std::vector<std::string>{
+                  "Index: 0x604000\r\nName: Control word\r\nData Type: UNSIGNED16  WS"
+                  "\r\nModbus address: 0x1A2B\r\nOperator Help:\r\nBit 0: on\r\nBit 1: off",
+                  "Index: 0x20010A\r\nName: Control word\r\nData Type: UNSIGNED16  WS"
+                  "\r\nModbus address: none\r\nOperator Help:\r\n"}));
+
+    DictionaryEntry chinese;
+    chinese.help = "\xE9\x80\x9F\xE5\xBA\xA6\xE3\x80\x82\xE5\x8D\x95\xE4\xBD\x8D";  // 速度。单位
+    EXPECT_NE(ValueText::EntryHelpText(chinese).find("\xE3\x80\x82\r\n\xE5\x8D\x95"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvo

@@ -1,0 +1,290 @@
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "LineControl.h"
+#include "PtyPeer.h"
+#include "SerialPortAbi.h"
+#include "TempFolder.h"
+
+namespace tarvo::test {
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+SerialConfig ConfigFor(const std::string& name, uint32_t baud = 115200, uint32_t timeoutMs = 200) {
+    SerialConfig config{};
+    for (size_t i = 0; i < name.size() && i < 8; ++i) {
+        config.portName[i] = static_cast<uint8_t>(name[i]);
+    }
+    config.dcb.DCBlength = 28;
+    config.dcb.BaudRate = baud;
+    config.dcb.ByteSize = 8;
+    config.replyTimeoutMs = timeoutMs;
+    return config;
+}
+
+long ElapsedMs(Clock::time_point since) {
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - since).count();
+}
+
+// One port object on the terminal end of a fresh pseudo-terminal pair.
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer_.ok());
+        ASSERT_NE(CreateObject(&port_), 0);
+        ASSERT_NE(port_, nullptr);
+    }
+    void TearDown() override {
+        peer_.StopServing();
+        if (port_ != nullptr) {
+            port_->ops->Release(port_);
+        }
+    }
+
+    uint32_t Open(uint32_t timeoutMs = 200, uint32_t baud = 115200) {
+        SerialConfig config = ConfigFor(peer_.PortName(), baud, timeoutMs);
+        return port_->ops->Open(port_, &config);
+    }
+    uint32_t Transact(const Bytes& frame) {
+        return port_->ops->Transact(port_, frame.data(), static_cast<uint32_t>(frame.size()));
+    }
+    Bytes Fetch(uint32_t* result = nullptr) {
+        uint8_t buffer[32] = {};
+        uint32_t length = 0;
+        uint32_t fetched = port_->ops->FetchReply(port_, buffer, &length);
+        if (result != nullptr) {
+            *result = fetched;
+        }
+        return fetched != 0 ? Bytes(buffer, buffer + length) : Bytes{};
+    }
+
+    PtyPeer peer_;
+    SerialPort* port_ = nullptr;
+    const Bytes request_ = DriveFrame(1, 0x40, 0x6041, 0, 0);
+};
+
+TEST_F(SerialPortTest, SendsTheFrameAndCollectsTheReply) {
+    ASSERT_EQ(Open(), 0u);
+    Bytes reply = ReplyTo(request_, 0x4B, 0x0237);
+    peer_.Serve([reply](const Bytes&) { return std::vector<Bytes>{reply}; });
+    EXPECT_EQ(Transact(request_), 0u);
+    EXPECT_EQ(Fetch(), reply);
+    EXPECT_EQ(peer_.Requests(), std::vector<Bytes>{request_});
+}
+
+TEST_F(SerialPortTest, ReplyInPiecesCompletesWithTheTenthByte) {
+    ASSERT_EQ(Open(), 0u);
+    Bytes reply = ReplyTo(request_, 0x43, 0x12345678);
+    peer_.Serve([reply](const Bytes&) {
+        return std::vector<Bytes>{{reply.begin(), reply.begin() + 3},
+                                  {reply.begin() + 3, reply.end()}};
+    });
+    EXPECT_EQ(Transact(request_), 0u);
+    EXPECT_EQ(Fetch(), reply);
+}
+
+TEST_F(SerialPortTest, TwelveBytesAtOnceLeaveTheFirstTen) {
+    ASSERT_EQ(Open(), 0u);
+    Bytes reply = ReplyTo(request_, 0x43, 7);
+    Bytes twelve = reply;
+    twelve.push_back(0xEE);
+    twelve.push_back(0xEF);
+    peer_.Serve([twelve](const Bytes&) { return std::vector<Bytes>{twelve}; });
+    EXPECT_EQ(Transact(request_), 0u);
+    EXPECT_EQ(Fetch(), reply);
+}
+
+TEST_F(SerialPortTest, EchoIsDroppedAndTheReplyBehindItIsKept) {
+    ASSERT_EQ(Open(), 0u);
+    Bytes reply = ReplyTo(request_, 0x43, 99);
+    // First the echo alone, then the reply as a second piece.
+    peer_.Serve([reply](const Bytes& request) { return std::vector<Bytes>{request, reply}; });
+    EXPECT_EQ(Transact(request_), 0u);
+    EXPECT_EQ(Fetch(), reply);
+
+    // Echo and reply in one read: the reply behind the echo is not thrown away with it.
+    Bytes both = request_;
+    both.insert(both.end(), reply.begin(), reply.end());
+    peer_.Serve([both](const Bytes&) { return std::vector<Bytes>{both}; });
+    EXPECT_EQ(Transact(request_), 0u);
+    EXPECT_EQ(Fetch(), reply);
+}
+
+TEST_F(SerialPortTest, EchoWithoutReplyTimesOut) {
+    ASSERT_EQ(Open(100), 0u);
+    peer_.Serve([](const Bytes& request) { return std::vector<Bytes>{request}; });
+    EXPECT_EQ(Transact(request_), 2u);
+}
+
+TEST_F(SerialPortTest, SilenceGivesResultTwoAfterTheTimeout) {
+    ASSERT_EQ(Open(150), 0u);
+    peer_.Serve([](const Bytes&) { return std::vector<Bytes>{}; });
+    auto start = Clock::now();
+    EXPECT_EQ(Transact(request_), 2u);
+    long elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 140);
+    EXPECT_LT(elapsed, 1000);
+    uint32_t fetched = 9;
+    EXPECT_TRUE(Fetch(&fetched).empty());
+    EXPECT_EQ(fetched, 0u);
+}
+
+TEST_F(SerialPortTest, HalfFrameThenSilenceTimesOutAndTheNextExchangeIsClean) {
+    ASSERT_EQ(Open(100), 0u);
+    Bytes reply = ReplyTo(request_, 0x4F, 5);
+    peer_.Serve([reply, calls = 0](const Bytes&) mutable {
+        return ++calls == 1 ? std::vector<Bytes>{{reply.begin(), reply.begin() + 4}}
+                            : std::vector<Bytes>{reply};
+    });
+    EXPECT_EQ(Transact(request_), 2u);
+    EXPECT_EQ(Transact(request_), 0u);
+    EXPECT_EQ(Fetch(), reply);
+}
+
+TEST_F(SerialPortTest, ZeroTimeoutEndsEachWaitAtOnce) {
+    ASSERT_EQ(Open(0), 0u);
+    auto start = Clock::now();
+    EXPECT_EQ(Transact(request_), 2u);
+    EXPECT_LT(ElapsedMs(start), 100);
+}
+
+TEST_F(SerialPortTest, NotOpenOrClosedGivesResultOne) {
+    EXPECT_EQ(Transact(request_), 1u);
+    ASSERT_EQ(Open(), 0u);
+    port_->ops->Close(port_);
+    EXPECT_EQ(Transact(request_), 1u);
+    // Closed ports may be opened again.
+    ASSERT_EQ(Open(), 0u);
+    peer_.Serve(
+        [&](const Bytes& request) { return std::vector<Bytes>{ReplyTo(request, 0x4F, 1)}; });
+    EXPECT_EQ(Transact(request_), 0u);
+}
+
+TEST_F(SerialPortTest, PulledCableEndsTheWaitAtOnce) {
+    ASSERT_EQ(Open(3000), 0u);
+    peer_.Serve([](const Bytes&) { return std::vector<Bytes>{}; });
+    std::thread puller([&] {
+        std::this_thread::sleep_for(milliseconds(100));
+        peer_.CloseMaster();
+    });
+    auto start = Clock::now();
+    uint32_t result = Transact(request_);
+    puller.join();
+    EXPECT_NE(result, 0u);
+    EXPECT_LT(ElapsedMs(start), 1500);
+    start = Clock::now();
+    EXPECT_NE(Transact(request_), 0u);
+    EXPECT_LT(ElapsedMs(start), 1500);
+}
+
+TEST_F(SerialPortTest, CloseFromAnotherThreadEndsAWaitingTransact) {
+    ASSERT_EQ(Open(5000), 0u);
+    peer_.Serve([](const Bytes&) { return std::vector<Bytes>{}; });
+    std::thread closer([&] {
+        std::this_thread::sleep_for(milliseconds(100));
+        port_->ops->Close(port_);
+    });
+    auto start = Clock::now();
+    EXPECT_EQ(Transact(request_), 1u);
+    closer.join();
+    EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_EQ(Transact(request_), 1u);
+}
+
+TEST_F(SerialPortTest, GarbageLongerThanTheBufferIsTakenSafely) {
+    ASSERT_EQ(Open(100), 0u);
+    peer_.Serve([](const Bytes&) { return std::vector<Bytes>{Bytes(45, 0x5A)}; });
+    EXPECT_EQ(Transact(request_), 0u);
+    EXPECT_EQ(Fetch(), Bytes(10, 0x5A));
+    // A frame longer than the transmit buffer is refused.
+    EXPECT_EQ(Transact(Bytes(33, 1)), 2u);
+}
+
+TEST_F(SerialPortTest, ReadNowTakesWhatIsWaiting) {
+    ASSERT_EQ(Open(), 0u);
+    uint8_t buffer[32] = {};
+    uint32_t length = 0;
+    EXPECT_EQ(port_->ops->ReadNow(port_, buffer, &length), 1u);
+    Bytes reply = ReplyTo(request_, 0x43, 3);
+    peer_.Write(reply);
+    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_EQ(port_->ops->ReadNow(port_, buffer, &length), 0u);
+    EXPECT_EQ(Bytes(buffer, buffer + length), reply);
+}
+
+TEST_F(SerialPortTest, EveryRateOfTheFormIsSet) {
+    for (uint32_t rate : {4800u, 9600u, 14400u, 19200u, 38400u, 56000u, 115200u, 256000u}) {
+        ASSERT_EQ(Open(200, rate), 0u) << rate;
+        // The controlling end reports the terminal end's settings.
+        EXPECT_EQ(serial::LineControl::CurrentRate(peer_.master()), rate);
+        port_->ops->Close(port_);
+    }
+    EXPECT_EQ(Open(200, 0), static_cast<uint32_t>(EINVAL));
+}
+
+TEST_F(SerialPortTest, PortIsTakenExclusively) {
+    ASSERT_EQ(Open(), 0u);
+    SerialPort* second = nullptr;
+    ASSERT_NE(CreateObject(&second), 0);
+    SerialConfig config = ConfigFor(peer_.PortName());
+    EXPECT_EQ(second->ops->Open(second, &config), static_cast<uint32_t>(EBUSY));
+    port_->ops->Close(port_);
+    EXPECT_EQ(second->ops->Open(second, &config), 0u);
+    second->ops->Release(second);
+}
+
+TEST(SerialPortNames, OnlyPlainTerminalDeviceNamesOpen) {
+    SerialPort* port = nullptr;
+    ASSERT_NE(CreateObject(&port), 0);
+    for (const char* name :
+         {"", "../tty", "/dev/tt", "pts/..", "a//b", "pts/", "./tty", "tty 0", "ttyUSB10"}) {
+        SerialConfig config = ConfigFor(name);
+        EXPECT_EQ(port->ops->Open(port, &config), static_cast<uint32_t>(EINVAL)) << name;
+    }
+    SerialConfig unterminated = ConfigFor("ttyUSB0");
+    for (auto& unit : unterminated.portName) {
+        unit = 'A';
+    }
+    EXPECT_EQ(port->ops->Open(port, &unterminated), static_cast<uint32_t>(EINVAL));
+    SerialConfig wide = ConfigFor("tty");
+    wide.portName[1] = 0x0441;
+    EXPECT_EQ(port->ops->Open(port, &wide), static_cast<uint32_t>(EINVAL));
+
+    SerialConfig missing = ConfigFor("ttyZZ9");
+    EXPECT_EQ(port->ops->Open(port, &missing), static_cast<uint32_t>(ENOENT));
+    SerialConfig notTerminal = ConfigFor("null");
+    EXPECT_EQ(port->ops->Open(port, &notTerminal), static_cast<uint32_t>(ENOTTY));
+    EXPECT_EQ(port->ops->Transact(port, nullptr, 0), 1u);
+    port->ops->Release(port);
+}
+
+TEST(SerialPortNames, ALinkUnderDevOfTheProgramFolderComesFirst) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    TempFolder folder;
+    std::filesystem::create_directories(folder.File("dev"));
+    std::filesystem::create_symlink("/dev/" + peer.PortName(), folder.File("dev/drive1"));
+    std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+
+    SerialPort* port = nullptr;
+    ASSERT_NE(CreateObject(&port), 0);
+    SerialConfig config = ConfigFor("drive1");
+    EXPECT_EQ(port->ops->Open(port, &config), 0u);
+    std::filesystem::current_path(previous);
+
+    Bytes request = DriveFrame(1, 0x40, 0x6041, 0, 0);
+    peer.Serve([](const Bytes& r) { return std::vector<Bytes>{ReplyTo(r, 0x4F, 1)}; });
+    EXPECT_EQ(port->ops->Transact(port, request.data(), 10), 0u);
+    port->ops->Release(port);
+}
+
+}  // namespace
+}  // namespace tarvo::test
