@@ -79,9 +79,19 @@ bool ObjectDictionary::Pause(std::chrono::milliseconds period) {
 
 void ObjectDictionary::RunLoader(LoaderSettings settings) {
     ProfileFile settingsFile(settings.settingsFilePath);
+    std::atomic<uint8_t> localLanguage{0};
+    std::atomic<uint8_t>& shared =
+        settings.languageSetting != nullptr ? *settings.languageSetting : localLanguage;
     std::string lang;
-    // The first start writes the language from the language dialog; wait for it.
+    // The first start writes the language from the language dialog; wait for it. Start-up
+    // settles English on other systems without writing it, so a settled language also
+    // ends the wait (else the dictionary would never load there).
     while ((lang = settingsFile.GetString("sys", "lang", "", 4)).empty()) {
+        uint8_t settled = shared.load();
+        if (settled == 1 || settled == 2) {
+            lang = std::to_string(settled);
+            break;
+        }
         if (!Pause(std::chrono::milliseconds(100))) {
             MarkLoaded();
             return;
@@ -91,9 +101,6 @@ void ObjectDictionary::RunLoader(LoaderSettings settings) {
     if (language == 1 && !settings.systemIsChinese) {
         language = 2;
     }
-    std::atomic<uint8_t> localLanguage{language};
-    std::atomic<uint8_t>& shared =
-        settings.languageSetting != nullptr ? *settings.languageSetting : localLanguage;
     shared.store(language);
     // 3 means "not settled yet": start-up settles it and the loader follows.
     while (shared.load() == 3) {

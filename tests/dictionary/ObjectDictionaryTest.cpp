@@ -168,6 +168,17 @@ TEST_F(LoaderThreadTest, WaitsForTheLanguageThenLoads) {
     EXPECT_EQ(dictionary.EntryAt(0)->name, "控制字");
 }
 
+TEST_F(LoaderThreadTest, SettledLanguageWithoutSettingsFileLoads) {
+    // Other systems settle English at start without writing "lang"; the loader must not
+    // wait for a language dialog that never comes.
+    WriteData(Record("6040", "00"));
+    language.store(2);
+    dictionary.StartLoader(Settings(false));
+    ASSERT_TRUE(dictionary.WaitLoaded(std::chrono::seconds(5)));
+    EXPECT_EQ(dictionary.EntryCount(), 1);
+    EXPECT_EQ(language.load(), 2);
+}
+
 TEST_F(LoaderThreadTest, ChineseSettingOnOtherSystemsGivesEnglish) {
     WriteData(Record("6040", "00"));
     folder.Write("sys/sys.ini", "[sys]\nlang=1\n");
@@ -196,7 +207,7 @@ TEST_F(LoaderThreadTest, DestroyingWhileWaitingEndsTheThread) {
 
 TEST_F(LoaderThreadTest, LookupsDuringLoadingSeeAPrefix) {
     std::string bytes;
-    const int count = 20000;
+    const int count = 5000;
     for (int i = 0; i < count; ++i) {
         char index[8];
         std::snprintf(index, sizeof index, "%04X", 0x1000 + i);
