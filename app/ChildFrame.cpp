@@ -13,7 +13,9 @@ ChildFrame::ChildFrame(QWidget* view, MessageTarget* viewTarget, ClosePolicy pol
     setAttribute(Qt::WA_DeleteOnClose, policy == ClosePolicy::kDestroy);
 }
 
-void ChildFrame::SetFixedFrameSize(const QSize& size) { setFixedSize(size); }
+void ChildFrame::SetFixedFrameSize(const QSize& size) {
+    setFixedSize(size);
+}
 
 void ChildFrame::closeEvent(QCloseEvent* event) {
     if (policy_ == ClosePolicy::kDestroy) {

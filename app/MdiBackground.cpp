@@ -13,8 +13,8 @@ MdiBackground::MdiBackground(QPixmap picture, QWidget* parent)
 void MdiBackground::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     if (scaled_.size() != viewport()->size() && !picture_.isNull()) {
-        scaled_ = picture_.scaled(viewport()->size(), Qt::IgnoreAspectRatio,
-                                  Qt::SmoothTransformation);
+        scaled_ =
+            picture_.scaled(viewport()->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     if (scaled_.isNull()) {
         painter.fillRect(viewport()->rect(), palette().dark());

@@ -20,6 +20,7 @@ public:
     void Show(std::string_view text) override;
 
     void SetParentWindow(QWidget* window) { parentWindow_ = window; }
+    void SetCaption(QString caption) { caption_ = std::move(caption); }
     void SetRecordOnly(bool recordOnly) { recordOnly_ = recordOnly; }
     const QStringList& Shown() const { return shown_; }
 

@@ -55,12 +55,14 @@ SharedState::SharedState(const Options& options)
     session.interfaceMode = settings.InterfaceMode();
 
     if (options.startLoader) {
-        dictionary.StartLoader({settingsFilePath, dataFilePath, &languageSetting,
-                                systemIsChinese_, messageBox_});
+        dictionary.StartLoader(
+            {settingsFilePath, dataFilePath, &languageSetting, systemIsChinese_, messageBox_});
     }
 }
 
 // The loader uses the language setting, which is destroyed before the dictionary.
-SharedState::~SharedState() { dictionary.StopLoader(); }
+SharedState::~SharedState() {
+    dictionary.StopLoader();
+}
 
 }  // namespace tarvo

@@ -31,7 +31,7 @@ public:
         bool systemIsChinese = false;
         MessageBox* messageBox = nullptr;  // null: messages are only recorded
         MessageSender* sender = nullptr;   // null: a queue that the owner drains
-        bool startLoader = true;  // tools that only need the paths leave it off
+        bool startLoader = true;           // tools that only need the paths leave it off
     };
 
     explicit SharedState(const Options& options);

@@ -11,6 +11,10 @@ using K = ViewKind;
 constexpr ViewInfo kViews[] = {
     {57600, K::kCommMode, 125, nullptr, -1, nullptr},  // "New": close all, then the form
     {1212, K::kCommMode, 125, nullptr, -1, nullptr},
+    // The settings forms are shown by "Properties" (1213) for the current mode; they are
+    // listed under their dialog numbers.
+    {124, K::kCommRs232, 124, nullptr, -1, nullptr},
+    {123, K::kCommCan, 123, nullptr, -1, nullptr},
     {1227, K::kBaseOperate, 126, nullptr, 2, nullptr},
     {1215, K::kPositCircle, 132, nullptr, 3, nullptr},
     {1217, K::kSpeedCircle, 133, nullptr, 4, nullptr},

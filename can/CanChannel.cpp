@@ -37,12 +37,12 @@ std::string CanChannel::LastError() const {
 
 std::unique_ptr<CanBackend> CanChannel::MakeBackend(const CanSettings& settings) const {
     switch (settings.backend) {
-    case CanSettings::Backend::Pcan:
-        return std::make_unique<PcanBasicBackend>(settings.library, settings.channel);
-    case CanSettings::Backend::SimBus:
-        return std::make_unique<SimBusBackend>(settings.socket);
-    case CanSettings::Backend::SocketCan:
-        break;
+        case CanSettings::Backend::Pcan:
+            return std::make_unique<PcanBasicBackend>(settings.library, settings.channel);
+        case CanSettings::Backend::SimBus:
+            return std::make_unique<SimBusBackend>(settings.socket);
+        case CanSettings::Backend::SocketCan:
+            break;
     }
     return std::make_unique<SocketCanBackend>(settings.interface);
 }
@@ -174,8 +174,8 @@ uint32_t CanChannel::Receive(CanMessage* message) {
     }
     std::memset(message, 0, sizeof *message);
     message->id = reply_.Identifier();
-    message->type = static_cast<uint8_t>((reply_.IsExtended() ? 0x02 : 0) |
-                                         (reply_.IsRemote() ? 0x01 : 0));
+    message->type =
+        static_cast<uint8_t>((reply_.IsExtended() ? 0x02 : 0) | (reply_.IsRemote() ? 0x01 : 0));
     message->length = reply_.length;
     std::memcpy(message->data, reply_.data, 8);
     haveReply_ = false;

@@ -97,8 +97,8 @@ __attribute__((visibility("default"))) void CreateCanObject(CanObject** out) {
 
 // Not used by the main program: the reason of the last failure of this object (open,
 // transmit or version query), for tools and tests. Returns the text's length.
-__attribute__((visibility("default"))) uint32_t TarvoCanLastError(CanObject* object,
-                                                                  char* buffer, uint32_t size) {
+__attribute__((visibility("default"))) uint32_t TarvoCanLastError(CanObject* object, char* buffer,
+                                                                  uint32_t size) {
     tarvo::canbus::CanChannel* channel = ChannelOf(object);
     if (channel == nullptr || buffer == nullptr || size == 0) {
         return 0;

@@ -18,9 +18,9 @@ void ParseLinkInfo(const rtattr* nested, int length, CanLinkInfo& info) {
     for (const rtattr* attribute = static_cast<const rtattr*>(RTA_DATA(nested));
          RTA_OK(attribute, length); attribute = RTA_NEXT(attribute, length)) {
         if (attribute->rta_type == IFLA_INFO_KIND) {
-            info.kind.assign(static_cast<const char*>(RTA_DATA(attribute)),
-                             strnlen(static_cast<const char*>(RTA_DATA(attribute)),
-                                     RTA_PAYLOAD(attribute)));
+            info.kind.assign(
+                static_cast<const char*>(RTA_DATA(attribute)),
+                strnlen(static_cast<const char*>(RTA_DATA(attribute)), RTA_PAYLOAD(attribute)));
         } else if (attribute->rta_type == IFLA_INFO_DATA) {
             int dataLength = static_cast<int>(RTA_PAYLOAD(attribute));
             for (const rtattr* data = static_cast<const rtattr*>(RTA_DATA(attribute));
@@ -47,8 +47,8 @@ bool CanLinkInfo::Query(const std::string& interface, CanLinkInfo& info, std::st
     info.exists = true;
     int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (fd < 0) {
-        error = std::string("cannot ask the kernel about ") + interface + ": " +
-                std::strerror(errno);
+        error =
+            std::string("cannot ask the kernel about ") + interface + ": " + std::strerror(errno);
         return false;
     }
     struct {
@@ -64,8 +64,8 @@ bool CanLinkInfo::Query(const std::string& interface, CanLinkInfo& info, std::st
     timeval timeout{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     if (::send(fd, &request, request.header.nlmsg_len, 0) < 0) {
-        error = std::string("cannot ask the kernel about ") + interface + ": " +
-                std::strerror(errno);
+        error =
+            std::string("cannot ask the kernel about ") + interface + ": " + std::strerror(errno);
         ::close(fd);
         return false;
     }
@@ -78,8 +78,7 @@ bool CanLinkInfo::Query(const std::string& interface, CanLinkInfo& info, std::st
     }
     int left = static_cast<int>(count);
     for (const nlmsghdr* message = reinterpret_cast<const nlmsghdr*>(buffer);
-         NLMSG_OK(message, static_cast<unsigned>(left));
-         message = NLMSG_NEXT(message, left)) {
+         NLMSG_OK(message, static_cast<unsigned>(left)); message = NLMSG_NEXT(message, left)) {
         if (message->nlmsg_type == NLMSG_ERROR) {
             const nlmsgerr* failure = static_cast<const nlmsgerr*>(NLMSG_DATA(message));
             error = "the kernel did not tell about " + interface + ": " +

@@ -39,8 +39,8 @@ bool ParseChannel(const std::string& text, uint32_t& channel) {
     uint64_t value = 0;
     for (char c : digits) {
         int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                    : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                         : -1;
+                    : base == 16 && c >= 'a' && c <= 'f'        ? c - 'a' + 10
+                                                                : -1;
         if (digit < 0) {
             return false;
         }
@@ -64,12 +64,12 @@ bool ValidInterface(const std::string& name) {
 
 std::string CanSettings::BackendName(Backend backend) {
     switch (backend) {
-    case Backend::SocketCan:
-        return "socketcan";
-    case Backend::Pcan:
-        return "pcan";
-    case Backend::SimBus:
-        return "sim";
+        case Backend::SocketCan:
+            return "socketcan";
+        case Backend::Pcan:
+            return "pcan";
+        case Backend::SimBus:
+            return "sim";
     }
     return "?";
 }

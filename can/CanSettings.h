@@ -27,8 +27,7 @@ struct CanSettings {
 
     // Reads <programFolder>/sys/can.ini; false with a message naming the file, the key and
     // what is wrong.
-    static bool Load(const std::string& programFolder, CanSettings& settings,
-                     std::string& error);
+    static bool Load(const std::string& programFolder, CanSettings& settings, std::string& error);
     static std::string BackendName(Backend backend);
 };
 

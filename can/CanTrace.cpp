@@ -4,11 +4,17 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace tarvo::canbus {
 
 std::string CanTrace::Open(const std::string& path) {
     Close();
+    std::error_code ignored;
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) {
+        std::filesystem::create_directories(folder, ignored);
+    }
     file_ = std::fopen(path.c_str(), "ae");
     if (file_ == nullptr) {
         return "cannot write the CAN trace " + path + ": " + std::strerror(errno);

@@ -67,9 +67,8 @@ bool PcanBasicBackend::Probe(std::string& detail) {
         return false;
     }
     char version[64] = {};
-    if (getValue_ != nullptr &&
-        getValue_(TARVO_PCAN_NONEBUS, TARVO_PCAN_API_VERSION, version, sizeof version) ==
-            TARVO_PCAN_ERROR_OK) {
+    if (getValue_ != nullptr && getValue_(TARVO_PCAN_NONEBUS, TARVO_PCAN_API_VERSION, version,
+                                          sizeof version) == TARVO_PCAN_ERROR_OK) {
         version[sizeof version - 1] = '\0';
         detail = "PCAN-Basic " + std::string(version);
     } else {

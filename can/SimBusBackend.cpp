@@ -45,11 +45,10 @@ std::string SimBusBackend::Open(uint32_t, uint32_t bitsPerSecond) {
     if (::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         int error = errno;
         Close();
-        return "no simulated drive serves the CAN bus at " + path_ + " (" +
-               std::strerror(error) + "; start tarvo-drivesim --can-sim)";
+        return "no simulated drive serves the CAN bus at " + path_ + " (" + std::strerror(error) +
+               "; start tarvo-drivesim --can-sim)";
     }
-    SimBusRecord hello =
-        SimBus::Control(SimBus::kHello, bitsPerSecond, SimBus::kProtocolVersion);
+    SimBusRecord hello = SimBus::Control(SimBus::kHello, bitsPerSecond, SimBus::kProtocolVersion);
     if (::send(socket_, &hello, sizeof hello, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof hello)) {
         Close();
         return "the simulated bus at " + path_ + " closed the connection";
@@ -99,7 +98,8 @@ std::string SimBusBackend::Send(const Frame& frame) {
         return "the simulated bus is not open";
     }
     SimBusRecord record = SimBus::FromFrame(frame);
-    if (::send(socket_, &record, sizeof record, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof record)) {
+    if (::send(socket_, &record, sizeof record, MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(sizeof record)) {
         return "the simulated bus is gone: " + std::string(std::strerror(errno));
     }
     return {};

@@ -13,10 +13,10 @@ namespace tarvo::canbus {
 // bit rate; the bus answers with welcome (its own bit rate and whether the client may stay)
 // and from then on relays every frame a participant sends to all the others.
 struct SimBusRecord {
-    uint32_t id;       // Frame::id, flags included
-    uint8_t kind;      // kFrame, kHello or kWelcome
-    uint8_t length;    // data bytes of a frame, 0-8
-    uint8_t data[8];   // hello: bit rate, protocol version; welcome: bit rate, status
+    uint32_t id;      // Frame::id, flags included
+    uint8_t kind;     // kFrame, kHello or kWelcome
+    uint8_t length;   // data bytes of a frame, 0-8
+    uint8_t data[8];  // hello: bit rate, protocol version; welcome: bit rate, status
     uint8_t reserved[2];
 };
 static_assert(sizeof(SimBusRecord) == 16, "one record per socket message");

@@ -37,8 +37,8 @@ std::string SocketCanBackend::Open(uint32_t, uint32_t bitsPerSecond) {
     if (!CanLinkInfo::Query(interface_, info, error)) {
         return error;
     }
-    std::string setUp = "ip link set " + interface_ + " up type can bitrate " +
-                        std::to_string(bitsPerSecond);
+    std::string setUp =
+        "ip link set " + interface_ + " up type can bitrate " + std::to_string(bitsPerSecond);
     if (!info.exists) {
         return "no CAN interface " + interface_ +
                " (is the PCAN-USB adapter plugged in? a virtual bus: ip link add dev vcan0 "

@@ -34,8 +34,8 @@ void CommRs232Model::FillPorts() {
                                  ? ports_[selectedPort_]
                                  : std::string();
     ports_ = listPorts_ ? listPorts_() : std::vector<std::string>();
-    selectedPort_ = remembered.empty() ? (ports_.empty() ? -1 : selectedPort_)
-                                       : IndexOf(ports_, remembered);
+    selectedPort_ =
+        remembered.empty() ? (ports_.empty() ? -1 : selectedPort_) : IndexOf(ports_, remembered);
     if (selectedPort_ >= static_cast<int>(ports_.size())) {
         selectedPort_ = -1;
     }

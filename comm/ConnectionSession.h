@@ -19,8 +19,7 @@ struct ConnectionSession {
     std::string statusText;  // "Comm Status: Open ..." for the status bar
 
     // The settings record of an open: the port name in UTF-16 units (RS232) or all zero.
-    static CommSettings MakeSettings(const std::string& portName, uint32_t nodeId,
-                                     uint32_t rate);
+    static CommSettings MakeSettings(const std::string& portName, uint32_t nodeId, uint32_t rate);
 };
 
 // The interface modes of "comm".

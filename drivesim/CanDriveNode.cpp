@@ -42,18 +42,17 @@ void CanDriveNode::OnFrame(const canbus::Frame& frame, uint64_t nowUs) {
     }
     uint64_t due = nowUs + decision.delayUs;
     if (decision.stray) {
-        uint16_t status = static_cast<uint16_t>(
-            ObjectTable::Value(drive_.Model().Find(0x604100)));
+        uint16_t status = static_cast<uint16_t>(ObjectTable::Value(drive_.Model().Find(0x604100)));
         uint8_t other = static_cast<uint8_t>(node_ % 127 + 1);
         Queue(due, MakeFrame(0x700u + node_, {0x7F}));
-        Queue(due, MakeFrame(0x180u + node_, {static_cast<uint8_t>(status),
-                                               static_cast<uint8_t>(status >> 8)}));
+        Queue(due, MakeFrame(0x180u + node_,
+                             {static_cast<uint8_t>(status), static_cast<uint8_t>(status >> 8)}));
         canbus::Frame foreign;
         foreign.id = 0x580u + other;
         foreign.length = 8;
-        SdoReply::Expedited(0x43, (static_cast<uint32_t>(frame.data[2]) << 16) |
-                                      (static_cast<uint32_t>(frame.data[1]) << 8) |
-                                      frame.data[3],
+        SdoReply::Expedited(0x43,
+                            (static_cast<uint32_t>(frame.data[2]) << 16) |
+                                (static_cast<uint32_t>(frame.data[1]) << 8) | frame.data[3],
                             0xDEADBEEF)
             .ToBytes(foreign.data);
         Queue(due, foreign);

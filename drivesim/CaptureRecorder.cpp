@@ -9,7 +9,7 @@ namespace tarvo::sim {
 namespace {
 
 constexpr uint64_t kStartPending = ~0ull;
-constexpr uint64_t kPreparingTicks = 160;  // 10 ms to put the record together
+constexpr uint64_t kPreparingTicks = 160;          // 10 ms to put the record together
 constexpr int kSlotOrder[6] = {0, 1, 4, 2, 3, 5};  // slot 1, 2, 5, 3, 4, 6
 
 }  // namespace
@@ -80,54 +80,55 @@ uint32_t CaptureRecorder::Write(uint8_t subIndex, uint32_t raw, uint32_t& held) 
         return AbortCode::kNoSuchObject;
     }
     switch (subIndex) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
-        // A slot takes the code of an existing number object of its own width.
-        if (!ValidCode(raw, subIndex <= 4 ? 16 : 32)) {
-            return AbortCode::kValueOutOfRange;
-        }
-        object->raw = raw;
-        LimitSamples();
-        break;
-    case 0x07:
-        if (raw == 1) {
-            LimitSamples();
-            for (int slot = 0; slot < 6; ++slot) {
-                slots_[slot] = SlotCode(slot);
+        case 0x01:
+        case 0x02:
+        case 0x03:
+        case 0x04:
+        case 0x05:
+        case 0x06:
+            // A slot takes the code of an existing number object of its own width.
+            if (!ValidCode(raw, subIndex <= 4 ? 16 : 32)) {
+                return AbortCode::kValueOutOfRange;
             }
-            period_ = static_cast<uint32_t>(std::max<int64_t>(1, ObjectTable::Value(Sub(0x08))));
-            total_ = static_cast<uint32_t>(std::max<int64_t>(1, ObjectTable::Value(Sub(0x0A))));
-            pretrigger_ = static_cast<uint32_t>(
-                std::clamp<int64_t>(ObjectTable::Value(Sub(0x09)), 0, total_));
-            record_.clear();
-            before_.clear();
-            recorded_ = 0;
-            havePrevious_ = false;
-            startTick_ = kStartPending;
-            state_ = ObjectTable::Value(Sub(0x0C)) == 0 ? 2 : 1;
-        } else if (raw == 0) {
-            state_ = 0;
-            record_.clear();
-            recorded_ = 0;
-        } else {
-            return AbortCode::kValueOutOfRange;
-        }
-        Publish();
-        break;
-    case 0x0C:
-        if (!ValidCode(raw, 0)) {
-            return AbortCode::kValueOutOfRange;
-        }
-        object->raw = raw;
-        break;
-    default:
-        object->raw = raw;
-        LimitSamples();
-        break;
+            object->raw = raw;
+            LimitSamples();
+            break;
+        case 0x07:
+            if (raw == 1) {
+                LimitSamples();
+                for (int slot = 0; slot < 6; ++slot) {
+                    slots_[slot] = SlotCode(slot);
+                }
+                period_ =
+                    static_cast<uint32_t>(std::max<int64_t>(1, ObjectTable::Value(Sub(0x08))));
+                total_ = static_cast<uint32_t>(std::max<int64_t>(1, ObjectTable::Value(Sub(0x0A))));
+                pretrigger_ = static_cast<uint32_t>(
+                    std::clamp<int64_t>(ObjectTable::Value(Sub(0x09)), 0, total_));
+                record_.clear();
+                before_.clear();
+                recorded_ = 0;
+                havePrevious_ = false;
+                startTick_ = kStartPending;
+                state_ = ObjectTable::Value(Sub(0x0C)) == 0 ? 2 : 1;
+            } else if (raw == 0) {
+                state_ = 0;
+                record_.clear();
+                recorded_ = 0;
+            } else {
+                return AbortCode::kValueOutOfRange;
+            }
+            Publish();
+            break;
+        case 0x0C:
+            if (!ValidCode(raw, 0)) {
+                return AbortCode::kValueOutOfRange;
+            }
+            object->raw = raw;
+            break;
+        default:
+            object->raw = raw;
+            LimitSamples();
+            break;
     }
     held = object->raw;
     return AbortCode::kNone;

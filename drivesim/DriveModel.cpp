@@ -9,7 +9,9 @@ namespace tarvo::sim {
 
 namespace {
 
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) { return index << 8 | subIndex; }
+constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
+    return index << 8 | subIndex;
+}
 
 constexpr uint32_t kControlword = Key(0x6040, 0);
 constexpr uint32_t kStoreControl = Key(0x2FF0, 1);
@@ -23,13 +25,14 @@ constexpr uint32_t kTuningUs = 500000;
 constexpr uint64_t kCatchUpUs = 5000000;  // longer pauses are skipped, not simulated
 constexpr double kTickSeconds = 62.5e-6;
 
-uint64_t TickTimeUs(uint64_t tick) { return tick * 125 / 2; }
+uint64_t TickTimeUs(uint64_t tick) {
+    return tick * 125 / 2;
+}
 
 }  // namespace
 
 DriveModel::DriveModel(std::vector<SourceEntry> entries, Settings settings)
-    : entries_(std::move(entries)), settings_(std::move(settings)),
-      memory_(settings_.storeFile) {}
+    : entries_(std::move(entries)), settings_(std::move(settings)), memory_(settings_.storeFile) {}
 
 bool DriveModel::Start(std::string& error) {
     std::string warnings;
@@ -126,8 +129,10 @@ void DriveModel::Tick() {
         // The gains follow the winding's inductance and resistance.
         int64_t inductance = ObjectTable::Value(table_.Find(Key(0x2000, 7)), 2800);
         int64_t resistance = ObjectTable::Value(table_.Find(Key(0x2000, 6)), 1100);
-        ObjectTable::Put(table_.Find(Key(0x2013, 1)), std::min<int64_t>(30000, inductance * 43 / 100));
-        ObjectTable::Put(table_.Find(Key(0x2013, 2)), std::min<int64_t>(30000, resistance * 136 / 1000));
+        ObjectTable::Put(table_.Find(Key(0x2013, 1)),
+                         std::min<int64_t>(30000, inductance * 43 / 100));
+        ObjectTable::Put(table_.Find(Key(0x2013, 2)),
+                         std::min<int64_t>(30000, resistance * 136 / 1000));
         ObjectTable::Put(tuning_, 0);
         tuningDoneUs_ = 0;
     }
@@ -226,9 +231,8 @@ void DriveModel::Tick() {
     ObjectTable::Put(statusword_, status);
     capture_->Step(tick_);
     if (sinceBoot % 16000 == 0 && operatingHours_ != nullptr) {
-        ObjectTable::Put(operatingHours_,
-                         operatingHours_->defaultValue +
-                             static_cast<int64_t>(tick_ * kTickSeconds / 3600.0));
+        ObjectTable::Put(operatingHours_, operatingHours_->defaultValue +
+                                              static_cast<int64_t>(tick_ * kTickSeconds / 3600.0));
     }
 }
 
@@ -297,53 +301,53 @@ uint32_t DriveModel::Write(uint32_t key, int widthBytes, uint32_t data, uint32_t
         return capture_->Write(static_cast<uint8_t>(key & 0xFF), raw, held);
     }
     switch (key) {
-    case kControlword:
-        if (stateMachine_.FaultResetRequested(static_cast<uint16_t>(raw))) {
-            errors_->FaultReset();
-        }
-        stateMachine_.ApplyControlword(static_cast<uint16_t>(raw), errors_->Any());
-        object->raw = raw;
-        ObjectTable::Put(statusword_, stateMachine_.StatusBits(errors_->Any()) |
-                                          (ObjectTable::Value(statusword_) & 0xFC00));
-        break;
-    case kStoreControl:
-    case kStoreMotor:
-        abort = WriteStore(*object, raw);
-        if (abort != AbortCode::kNone) {
-            return abort;
-        }
-        break;
-    case kReboot:
-        if (raw != kRebootValue) {
-            return AbortCode::kValueOutOfRange;
-        }
-        // The drive answers, then restarts and is silent until it is up again.
-        held = raw;
-        rebooting_ = true;
-        rebootDoneUs_ = nowUs_ + settings_.rebootSilenceMs * 1000ull;
-        Log("rebooting");
-        return AbortCode::kNone;
-    case kClearHistory:
-        if (raw == 1) {
-            errors_->ClearHistory();
-        }
-        object->raw = 0;
-        break;
-    case kTuning:
-        if (raw == 1) {
-            if (stateMachine_.PowerStageOn()) {
-                return AbortCode::kDeviceState;
+        case kControlword:
+            if (stateMachine_.FaultResetRequested(static_cast<uint16_t>(raw))) {
+                errors_->FaultReset();
             }
-            tuningDoneUs_ = nowUs_ + kTuningUs;
-        }
-        object->raw = raw;
-        break;
-    default:
-        object->raw = raw;
-        if ((key >> 8) == 0x2600) {
-            errors_->Refresh();
-        }
-        break;
+            stateMachine_.ApplyControlword(static_cast<uint16_t>(raw), errors_->Any());
+            object->raw = raw;
+            ObjectTable::Put(statusword_, stateMachine_.StatusBits(errors_->Any()) |
+                                              (ObjectTable::Value(statusword_) & 0xFC00));
+            break;
+        case kStoreControl:
+        case kStoreMotor:
+            abort = WriteStore(*object, raw);
+            if (abort != AbortCode::kNone) {
+                return abort;
+            }
+            break;
+        case kReboot:
+            if (raw != kRebootValue) {
+                return AbortCode::kValueOutOfRange;
+            }
+            // The drive answers, then restarts and is silent until it is up again.
+            held = raw;
+            rebooting_ = true;
+            rebootDoneUs_ = nowUs_ + settings_.rebootSilenceMs * 1000ull;
+            Log("rebooting");
+            return AbortCode::kNone;
+        case kClearHistory:
+            if (raw == 1) {
+                errors_->ClearHistory();
+            }
+            object->raw = 0;
+            break;
+        case kTuning:
+            if (raw == 1) {
+                if (stateMachine_.PowerStageOn()) {
+                    return AbortCode::kDeviceState;
+                }
+                tuningDoneUs_ = nowUs_ + kTuningUs;
+            }
+            object->raw = raw;
+            break;
+        default:
+            object->raw = raw;
+            if ((key >> 8) == 0x2600) {
+                errors_->Refresh();
+            }
+            break;
     }
     held = object->raw;
     return AbortCode::kNone;
@@ -353,8 +357,12 @@ void DriveModel::InjectError(int bit, bool persistent) {
     errors_->Inject(bit, persistent);
 }
 
-void DriveModel::ClearInjectedErrors() { errors_->ClearInjected(); }
+void DriveModel::ClearInjectedErrors() {
+    errors_->ClearInjected();
+}
 
-void DriveModel::SetInputPin(int n, int level) { io_->SetPin(n, level); }
+void DriveModel::SetInputPin(int n, int level) {
+    io_->SetPin(n, level);
+}
 
 }  // namespace tarvo::sim

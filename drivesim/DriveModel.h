@@ -84,8 +84,8 @@ private:
     SimObject* tuning_ = nullptr;
 
     uint64_t nowUs_ = 0;
-    uint64_t tick_ = 0;          // drive ticks since power-on
-    uint64_t bootTick_ = 0;      // tick of the last power-on
+    uint64_t tick_ = 0;      // drive ticks since power-on
+    uint64_t bootTick_ = 0;  // tick of the last power-on
     bool rebooting_ = false;
     uint64_t rebootDoneUs_ = 0;
     uint64_t storeControlDoneUs_ = 0;

@@ -90,8 +90,8 @@ bool DriveSimOptions::Parse(const std::vector<std::string>& args, DriveSimOption
                 return false;
             }
             if (!Number(text, maximum, out)) {
-                error = arg + " " + text + ": expected a whole number up to " +
-                        std::to_string(maximum);
+                error =
+                    arg + " " + text + ": expected a whole number up to " + std::to_string(maximum);
                 return false;
             }
             return true;
@@ -177,12 +177,13 @@ bool DriveSimOptions::Parse(const std::vector<std::string>& args, DriveSimOption
         } else if (arg == "--delay-every" || arg == "--stray-every") {
             uint64_t second = 0;
             bool hasSecond = false;
-            if (!value(text) || !Pair(text, arg == "--delay-every" ? 60000 : 64, n, second,
-                                      hasSecond) || n == 0) {
-                error = error.empty() ? arg + " " + text + ": expected N or N:" +
-                                            (arg == "--delay-every" ? "MS" : "BYTES") +
-                                            " with N from 1"
-                                      : error;
+            if (!value(text) ||
+                !Pair(text, arg == "--delay-every" ? 60000 : 64, n, second, hasSecond) || n == 0) {
+                error = error.empty()
+                            ? arg + " " + text +
+                                  ": expected N or N:" + (arg == "--delay-every" ? "MS" : "BYTES") +
+                                  " with N from 1"
+                            : error;
                 return false;
             }
             if (arg == "--delay-every") {

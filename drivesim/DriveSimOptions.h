@@ -30,8 +30,8 @@ struct DriveSimOptions {
 
     // Fills `options` from the arguments; false with a message naming the bad argument.
     // `help` is set for --help.
-    static bool Parse(const std::vector<std::string>& args, DriveSimOptions& options,
-                      bool& help, std::string& error);
+    static bool Parse(const std::vector<std::string>& args, DriveSimOptions& options, bool& help,
+                      std::string& error);
     static const char* Usage();
 };
 

@@ -4,7 +4,9 @@ namespace tarvo::sim {
 
 namespace {
 
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) { return index << 8 | subIndex; }
+constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
+    return index << 8 | subIndex;
+}
 
 }  // namespace
 
@@ -28,8 +30,7 @@ void ErrorControl::Reset() {
 uint32_t ErrorControl::State() const {
     // Without the control words every error is detected.
     uint32_t mask = static_cast<uint32_t>(ObjectTable::Value(controlLow_, 0xFFFF) & 0xFFFF) |
-                    static_cast<uint32_t>(ObjectTable::Value(controlHigh_, 0xFFFF) & 0xFFFF)
-                        << 16;
+                    static_cast<uint32_t>(ObjectTable::Value(controlHigh_, 0xFFFF) & 0xFFFF) << 16;
     return latched_ & mask;
 }
 

@@ -12,8 +12,8 @@ FaultPlan::Decision FaultPlan::Next() {
     decision.answer = !Hits(exchanges_, settings_.dropEvery);
     decision.badChecksum = Hits(exchanges_, settings_.badChecksumEvery);
     decision.stray = Hits(exchanges_, settings_.strayEvery);
-    decision.delayUs = settings_.turnaroundUs +
-                       (Hits(exchanges_, settings_.delayEvery) ? settings_.delayUs : 0);
+    decision.delayUs =
+        settings_.turnaroundUs + (Hits(exchanges_, settings_.delayEvery) ? settings_.delayUs : 0);
     decision.closeAfter = settings_.closeAfter != 0 && exchanges_ == settings_.closeAfter;
     return decision;
 }

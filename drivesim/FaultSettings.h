@@ -13,13 +13,13 @@ struct FaultSettings {
     uint32_t badChecksumEvery = 0;  // RS232 reply with a wrong checksum
     uint32_t delayEvery = 0;        // reply held back by delayUs more
     uint32_t delayUs = 0;
-    bool echo = false;              // RS232: the request comes back before the reply
-    uint32_t splitBytes = 0;        // RS232 reply written in pieces of this many bytes
+    bool echo = false;        // RS232: the request comes back before the reply
+    uint32_t splitBytes = 0;  // RS232 reply written in pieces of this many bytes
     uint32_t splitGapUs = 2000;
-    uint32_t strayEvery = 0;        // stray bytes (RS232) or frames (CAN) before the reply
+    uint32_t strayEvery = 0;  // stray bytes (RS232) or frames (CAN) before the reply
     uint32_t strayBytes = 3;
-    uint64_t stopAfter = 0;         // silent after this many exchanges
-    uint64_t closeAfter = 0;        // port or bus closed after this many exchanges
+    uint64_t stopAfter = 0;   // silent after this many exchanges
+    uint64_t closeAfter = 0;  // port or bus closed after this many exchanges
 };
 
 }  // namespace tarvo::sim

@@ -6,7 +6,9 @@ namespace tarvo::sim {
 
 namespace {
 
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) { return index << 8 | subIndex; }
+constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
+    return index << 8 | subIndex;
+}
 
 uint32_t Bits(const SimObject* object) {
     return static_cast<uint32_t>(ObjectTable::Value(object));

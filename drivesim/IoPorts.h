@@ -53,7 +53,7 @@ private:
 
     SimObject* io_[0x19] = {};
     bool changingInputs_ = true;
-    uint32_t heldMask_ = 0;    // pins held at a level instead of their pattern
+    uint32_t heldMask_ = 0;  // pins held at a level instead of their pattern
     uint32_t heldLevels_ = 0;
     uint32_t activeFunctions_ = 0;
     SimObject* digitalInputs_;

@@ -7,7 +7,9 @@ namespace tarvo::sim {
 
 namespace {
 
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) { return index << 8 | subIndex; }
+constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
+    return index << 8 | subIndex;
+}
 
 constexpr double kPi = 3.14159265358979323846;
 // Velocity loop gain unit: amperes per revolution per second for each unit of 2012h:01h.
@@ -15,10 +17,10 @@ constexpr double kVelocityGainScale = 0.0118;
 // Current loop gain units: volts per ampere, and volts per ampere-second.
 constexpr double kCurrentGainScale = 0.01;
 constexpr double kCurrentIntegralScale = 10.0;
-constexpr double kViscousFriction = 1e-3;  // Nm per rad/s
-constexpr double kCoulombFriction = 0.02;  // Nm
-constexpr double kVoltageLimit = 100.0;    // bounds the current loop's output
-constexpr double kSourceResistance = 0.05; // ohm, makes the DC bus sag under load
+constexpr double kViscousFriction = 1e-3;   // Nm per rad/s
+constexpr double kCoulombFriction = 0.02;   // Nm
+constexpr double kVoltageLimit = 100.0;     // bounds the current loop's output
+constexpr double kSourceResistance = 0.05;  // ohm, makes the DC bus sag under load
 
 double Positive(const SimObject* object, double fallback) {
     double value = static_cast<double>(ObjectTable::Value(object, static_cast<int64_t>(fallback)));
@@ -83,9 +85,8 @@ void MotorModel::Reset() {
     nominalBus_ = dcLink_ != nullptr && dcLink_->defaultValue > 0
                       ? static_cast<double>(dcLink_->defaultValue) / 1000.0
                       : 24.0;
-    temperatureC_ = temperature_ != nullptr
-                        ? static_cast<double>(temperature_->defaultValue) / 10.0
-                        : 35.0;
+    temperatureC_ =
+        temperature_ != nullptr ? static_cast<double>(temperature_->defaultValue) / 10.0 : 35.0;
     conditions_ = Conditions();
 }
 
@@ -134,8 +135,8 @@ void MotorModel::Step(double dt, bool powerOn, const TrajectoryGenerator::Output
             }
             velocityCommand = std::clamp(velocityCommand, -maxSpeed, maxSpeed);
             double error = (velocityCommand - filteredVelocity_) / countsPerRev_;
-            double gain = static_cast<double>(ObjectTable::Value(velocityGain_)) *
-                          kVelocityGainScale;
+            double gain =
+                static_cast<double>(ObjectTable::Value(velocityGain_)) * kVelocityGainScale;
             double integralGain = static_cast<double>(ObjectTable::Value(velocityIntegralGain_));
             velocityErrorIntegral_ += error * dt;
             if (gain * integralGain > 0) {
@@ -149,11 +150,10 @@ void MotorModel::Step(double dt, bool powerOn, const TrajectoryGenerator::Output
         currentCommand = std::clamp(currentCommand, -limit, limit);
         double currentError = currentCommand - current_;
         currentErrorIntegral_ += currentError * dt;
-        double voltage =
-            static_cast<double>(ObjectTable::Value(currentGain_)) * kCurrentGainScale *
-                currentError +
-            static_cast<double>(ObjectTable::Value(currentIntegralGain_)) *
-                kCurrentIntegralScale * currentErrorIntegral_;
+        double voltage = static_cast<double>(ObjectTable::Value(currentGain_)) * kCurrentGainScale *
+                             currentError +
+                         static_cast<double>(ObjectTable::Value(currentIntegralGain_)) *
+                             kCurrentIntegralScale * currentErrorIntegral_;
         voltage = std::clamp(voltage, -kVoltageLimit, kVoltageLimit);
         // Semi-implicit step of L di/dt = u - R i keeps a stiff winding stable.
         current_ = (current_ + dt / inductance * voltage) / (1.0 + dt * resistance / inductance);
@@ -212,7 +212,8 @@ void MotorModel::Publish(const TrajectoryGenerator::Output& demand, double curre
     ObjectTable::Put(currentActual_, std::llround(measured / rated * 1000.0));
     double electrical = angle_ * Positive(polePairs_, 50);
     ObjectTable::Put(phaseA_, std::llround(-measured * 1000.0 * std::sin(electrical)));
-    ObjectTable::Put(phaseB_, std::llround(-measured * 1000.0 * std::sin(electrical - 2 * kPi / 3)));
+    ObjectTable::Put(phaseB_,
+                     std::llround(-measured * 1000.0 * std::sin(electrical - 2 * kPi / 3)));
     ObjectTable::Put(quadratureActual_, std::llround(measured * 1000.0));
     ObjectTable::Put(quadratureDemand_, std::llround(currentCommand * 1000.0));
     ObjectTable::Put(directActual_, std::llround(Noise(0.003 * rated) * 1000.0));
@@ -221,7 +222,8 @@ void MotorModel::Publish(const TrajectoryGenerator::Output& demand, double curre
     ObjectTable::Put(dcLink_, std::llround(bus * 1000.0));
     ObjectTable::Put(busVoltage_, std::llround(bus * 10.0));
     ObjectTable::Put(temperature_, std::llround(temperatureC_ * 10.0));
-    conditions_.lowVoltage = bus * 10.0 < static_cast<double>(ObjectTable::Value(lowVoltageLevel_, 0));
+    conditions_.lowVoltage =
+        bus * 10.0 < static_cast<double>(ObjectTable::Value(lowVoltageLevel_, 0));
     conditions_.overVoltage =
         bus * 10.0 > static_cast<double>(ObjectTable::Value(overVoltageLevel_, 100000));
 }

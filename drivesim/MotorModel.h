@@ -87,16 +87,16 @@ private:
     SimObject* temperature_;
 
     double countsPerRev_ = 4000;
-    double nominalBus_ = 24.0;    // volts
-    double angle_ = 0;            // shaft angle in radians
-    double speed_ = 0;            // rad/s
-    double position_ = 0;         // counts from the shaft angle
-    double positionOffset_ = 0;   // set by homing
-    double filteredVelocity_ = 0; // counts/s
-    double current_ = 0;          // q-axis current in amperes
+    double nominalBus_ = 24.0;     // volts
+    double angle_ = 0;             // shaft angle in radians
+    double speed_ = 0;             // rad/s
+    double position_ = 0;          // counts from the shaft angle
+    double positionOffset_ = 0;    // set by homing
+    double filteredVelocity_ = 0;  // counts/s
+    double current_ = 0;           // q-axis current in amperes
     double currentErrorIntegral_ = 0;
     double velocityErrorIntegral_ = 0;
-    double load_ = 0;             // moving mean of the squared current in mA^2
+    double load_ = 0;  // moving mean of the squared current in mA^2
     double temperatureC_ = 35.0;
     double followingTime_ = 0;
     Conditions conditions_;

@@ -24,10 +24,10 @@ bool KindOf(const std::string& dataType, ValueKind& kind, uint8_t& width) {
         uint8_t width;
     };
     static const Known kKnown[] = {
-        {"UNSIGNED8", ValueKind::Unsigned, 1}, {"UNSIGNED16", ValueKind::Unsigned, 2},
+        {"UNSIGNED8", ValueKind::Unsigned, 1},  {"UNSIGNED16", ValueKind::Unsigned, 2},
         {"UNSIGNED32", ValueKind::Unsigned, 4}, {"INTEGER8", ValueKind::Signed, 1},
-        {"INTEGER16", ValueKind::Signed, 2},   {"INTEGER32", ValueKind::Signed, 4},
-        {"BOOLEAN", ValueKind::Unsigned, 1},   {"VISIBLE STRING", ValueKind::Text, 0},
+        {"INTEGER16", ValueKind::Signed, 2},    {"INTEGER32", ValueKind::Signed, 4},
+        {"BOOLEAN", ValueKind::Unsigned, 1},    {"VISIBLE STRING", ValueKind::Text, 0},
         {"DOMAIN", ValueKind::Domain, 0},
     };
     for (const Known& known : kKnown) {

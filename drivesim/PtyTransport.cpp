@@ -1,6 +1,7 @@
 #include "PtyTransport.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,10 +14,19 @@
 
 namespace tarvo::sim {
 
+namespace {
+
+constexpr uint64_t kCloseGraceUs = 2000000;
+constexpr uint64_t kSettleUs = 20000;
+
+}  // namespace
+
 PtyTransport::PtyTransport(SimulatedDrive& drive, uint8_t node, const FaultSettings& faults)
     : drive_(drive), node_(node), faults_(faults), framer_(node), line_(faults) {}
 
-PtyTransport::~PtyTransport() { Close(); }
+PtyTransport::~PtyTransport() {
+    Close();
+}
 
 bool PtyTransport::ValidLinkName(const std::string& name) {
     if (name.empty() || name.size() > 7 || name == "." || name == "..") {
@@ -149,8 +159,29 @@ void PtyTransport::Flush(uint64_t nowUs) {
         }
     }
     if (closePending_ && line_.Idle() && unwritten_.empty()) {
-        Close();
+        // Closing the master drops what the terminal still holds: the last reply is read
+        // first (or given up on after a while), as it was on the wire before the cable went.
+        // The terminal takes written bytes in a moment later, so an empty queue only counts
+        // once that moment has passed.
+        if (closeByUs_ == 0) {
+            closeByUs_ = nowUs + kCloseGraceUs;
+            drainedFromUs_ = nowUs + kSettleUs;
+        }
+        int pending = 0;
+        bool drained = slave_ < 0 || ::ioctl(slave_, FIONREAD, &pending) != 0 || pending == 0;
+        if ((drained && nowUs >= drainedFromUs_) || nowUs >= closeByUs_) {
+            Close();
+        }
+        nextCloseCheckUs_ = nowUs + 1000;
     }
+}
+
+int64_t PtyTransport::NextDueUs() const {
+    int64_t due = line_.NextDueUs();
+    if (closePending_ && master_ >= 0 && due < 0) {
+        return static_cast<int64_t>(nextCloseCheckUs_);
+    }
+    return due;
 }
 
 }  // namespace tarvo::sim

@@ -33,7 +33,7 @@ public:
     void OnReadable(uint64_t nowUs);
     // Writes the bytes that are due; closes the port after a reply that asked for it.
     void Flush(uint64_t nowUs);
-    int64_t NextDueUs() const { return line_.NextDueUs(); }
+    int64_t NextDueUs() const;
 
     const FaultPlan& Faults() const { return faults_; }
 
@@ -52,6 +52,9 @@ private:
     std::string portPath_;
     std::string linkPath_;
     bool closePending_ = false;
+    uint64_t closeByUs_ = 0;  // the port closes once the program has read the last reply
+    uint64_t nextCloseCheckUs_ = 0;
+    uint64_t drainedFromUs_ = 0;
     std::vector<uint8_t> unwritten_;
 };
 

@@ -20,7 +20,8 @@ struct SdoRequest {
         request.index = static_cast<uint16_t>(bytes[1] | bytes[2] << 8);
         request.subIndex = bytes[3];
         request.data = static_cast<uint32_t>(bytes[4]) | static_cast<uint32_t>(bytes[5]) << 8 |
-                       static_cast<uint32_t>(bytes[6]) << 16 | static_cast<uint32_t>(bytes[7]) << 24;
+                       static_cast<uint32_t>(bytes[6]) << 16 |
+                       static_cast<uint32_t>(bytes[7]) << 24;
         return request;
     }
 };

@@ -16,21 +16,21 @@ uint8_t ValueCommand(int widthBytes) {
 
 SdoReply SdoServer::Handle(const SdoRequest& request) {
     switch (request.command) {
-    case 0x40:
-        return Read(request);
-    case 0x2F:
-        return Write(request, 1);
-    case 0x2B:
-        return Write(request, 2);
-    case 0x27:
-        return Write(request, 3);
-    case 0x23:
-        return Write(request, 4);
-    case 0x60:
-    case 0x70:
-        return Segment(request);
-    default:
-        return SdoReply::Abort(request.Key(), AbortCode::kUnknownCommand);
+        case 0x40:
+            return Read(request);
+        case 0x2F:
+            return Write(request, 1);
+        case 0x2B:
+            return Write(request, 2);
+        case 0x27:
+            return Write(request, 3);
+        case 0x23:
+            return Write(request, 4);
+        case 0x60:
+        case 0x70:
+            return Segment(request);
+        default:
+            return SdoReply::Abort(request.Key(), AbortCode::kUnknownCommand);
     }
 }
 
@@ -43,8 +43,9 @@ SdoReply SdoServer::Read(const SdoRequest& request) {
     if (object->IsNumber()) {
         uint32_t raw = 0;
         uint32_t abort = drive_.Read(key, raw);
-        return abort != AbortCode::kNone ? SdoReply::Abort(key, abort)
-                                         : SdoReply::Expedited(ValueCommand(object->width), key, raw);
+        return abort != AbortCode::kNone
+                   ? SdoReply::Abort(key, abort)
+                   : SdoReply::Expedited(ValueCommand(object->width), key, raw);
     }
     std::string bytes;
     uint32_t abort = drive_.ReadBlock(key, bytes);

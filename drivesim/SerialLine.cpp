@@ -42,16 +42,12 @@ void SerialLine::Schedule(uint64_t nowUs, const SerialFramer::Frame& request,
         if (offset != 0) {
             time += gap;
         }
-        if (byteUs > 0) {
-            for (size_t i = 0; i < count; ++i) {
-                time += byteUs;
-                chunks_.push_back({static_cast<uint64_t>(time), {bytes[offset + i]}});
-            }
-        } else {
-            chunks_.push_back({static_cast<uint64_t>(time),
-                               {bytes.begin() + static_cast<std::ptrdiff_t>(offset),
-                                bytes.begin() + static_cast<std::ptrdiff_t>(offset + count)}});
-        }
+        // A piece is handed over when its last byte would be through the line, as a
+        // USB serial adapter passes on what it has received.
+        time += static_cast<double>(count) * byteUs;
+        chunks_.push_back({static_cast<uint64_t>(time),
+                           {bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                            bytes.begin() + static_cast<std::ptrdiff_t>(offset + count)}});
     }
     lineFreeUs_ = static_cast<uint64_t>(time);
 }

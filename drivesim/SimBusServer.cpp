@@ -25,7 +25,9 @@ bool FillAddress(const std::string& path, sockaddr_un& address) {
 
 }  // namespace
 
-SimBusServer::~SimBusServer() { Close(); }
+SimBusServer::~SimBusServer() {
+    Close();
+}
 
 bool SimBusServer::Open(const std::string& path, std::string& error) {
     sockaddr_un address;
@@ -53,7 +55,8 @@ bool SimBusServer::Open(const std::string& path, std::string& error) {
         std::filesystem::remove(path, code);
     }
     listener_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (listener_ < 0 ||
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener_, 16) != 0) {
         error = "cannot serve the bus at " + path + ": " + std::strerror(errno);
         if (listener_ >= 0) {

@@ -12,7 +12,9 @@
 
 namespace tarvo::sim {
 
-SocketCanTransport::~SocketCanTransport() { Close(); }
+SocketCanTransport::~SocketCanTransport() {
+    Close();
+}
 
 bool SocketCanTransport::Open(const std::string& interface, std::string& error) {
     if (interface.empty() || interface.size() >= IFNAMSIZ) {

@@ -49,32 +49,32 @@ void StateMachine402::ApplyControlword(uint16_t controlword, bool errorPresent) 
         return;
     }
     switch (Decode(controlword)) {
-    case Command::DisableVoltage:
-        state_ = State::SwitchOnDisabled;
-        break;
-    case Command::QuickStop:
-        state_ = state_ == State::OperationEnabled || state_ == State::QuickStopActive
-                     ? State::QuickStopActive
-                     : State::SwitchOnDisabled;
-        break;
-    case Command::Shutdown:
-        if (state_ != State::QuickStopActive) {
-            state_ = State::ReadyToSwitchOn;
-        }
-        break;
-    case Command::SwitchOn:
-        if (state_ == State::ReadyToSwitchOn || state_ == State::OperationEnabled) {
-            state_ = State::SwitchedOn;
-        }
-        break;
-    case Command::EnableOperation:
-        if (state_ == State::ReadyToSwitchOn || state_ == State::SwitchedOn ||
-            state_ == State::QuickStopActive) {
-            state_ = State::OperationEnabled;
-        }
-        break;
-    case Command::None:
-        break;
+        case Command::DisableVoltage:
+            state_ = State::SwitchOnDisabled;
+            break;
+        case Command::QuickStop:
+            state_ = state_ == State::OperationEnabled || state_ == State::QuickStopActive
+                         ? State::QuickStopActive
+                         : State::SwitchOnDisabled;
+            break;
+        case Command::Shutdown:
+            if (state_ != State::QuickStopActive) {
+                state_ = State::ReadyToSwitchOn;
+            }
+            break;
+        case Command::SwitchOn:
+            if (state_ == State::ReadyToSwitchOn || state_ == State::OperationEnabled) {
+                state_ = State::SwitchedOn;
+            }
+            break;
+        case Command::EnableOperation:
+            if (state_ == State::ReadyToSwitchOn || state_ == State::SwitchedOn ||
+                state_ == State::QuickStopActive) {
+                state_ = State::OperationEnabled;
+            }
+            break;
+        case Command::None:
+            break;
     }
     if (errorPresent) {
         Step(true, false);
@@ -115,29 +115,29 @@ bool StateMachine402::PowerStageOn() const {
 uint16_t StateMachine402::StatusBits(bool errorPresent) const {
     uint16_t bits = 0x0010 | 0x0200;  // voltage enabled, remote
     switch (state_) {
-    case State::NotReadyToSwitchOn:
-        break;
-    case State::SwitchOnDisabled:
-        bits |= 0x0040;
-        break;
-    case State::ReadyToSwitchOn:
-        bits |= 0x0021;
-        break;
-    case State::SwitchedOn:
-        bits |= 0x0023;
-        break;
-    case State::OperationEnabled:
-        bits |= 0x0027;
-        break;
-    case State::QuickStopActive:
-        bits |= 0x0007;
-        break;
-    case State::FaultReactionActive:
-        bits |= 0x000F;
-        break;
-    case State::Fault:
-        bits |= 0x0008;
-        break;
+        case State::NotReadyToSwitchOn:
+            break;
+        case State::SwitchOnDisabled:
+            bits |= 0x0040;
+            break;
+        case State::ReadyToSwitchOn:
+            bits |= 0x0021;
+            break;
+        case State::SwitchedOn:
+            bits |= 0x0023;
+            break;
+        case State::OperationEnabled:
+            bits |= 0x0027;
+            break;
+        case State::QuickStopActive:
+            bits |= 0x0007;
+            break;
+        case State::FaultReactionActive:
+            bits |= 0x000F;
+            break;
+        case State::Fault:
+            bits |= 0x0008;
+            break;
     }
     if (errorPresent) {
         bits |= 0x0008;

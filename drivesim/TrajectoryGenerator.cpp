@@ -7,11 +7,15 @@ namespace tarvo::sim {
 
 namespace {
 
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) { return index << 8 | subIndex; }
+constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
+    return index << 8 | subIndex;
+}
 
 constexpr double kPi = 3.14159265358979323846;
 
-double Sign(double value) { return value < 0 ? -1.0 : 1.0; }
+double Sign(double value) {
+    return value < 0 ? -1.0 : 1.0;
+}
 
 }  // namespace
 
@@ -126,53 +130,53 @@ TrajectoryGenerator::Output TrajectoryGenerator::Step(const Input& input) {
         torque_ = 0;
     } else {
         switch (mode_) {
-        case 1:
-            ProfilePosition(input, output);
-            break;
-        case 3:
-            Ramp(std::clamp(Velocity(targetVelocity_, cpr), -maxSpeed, maxSpeed),
-                 Velocity(profileAcceleration_, cpr), Velocity(profileDeceleration_, cpr),
-                 input.dt);
-            output.positionControl = false;
-            output.targetReached = velocity_ == std::clamp(Velocity(targetVelocity_, cpr),
-                                                           -maxSpeed, maxSpeed);
-            break;
-        case 4: {
-            double target = static_cast<double>(ObjectTable::Value(targetTorque_));
-            double step =
-                std::max(1.0, static_cast<double>(ObjectTable::Value(torqueSlope_, 1000))) *
-                input.dt;
-            torque_ += std::clamp(target - torque_, -step, step);
-            position_ = input.actualPosition;
-            velocity_ = input.actualVelocity;
-            output.torqueMode = true;
-            output.positionControl = false;
-            output.targetReached = torque_ == target;
-            break;
-        }
-        case 6:
-            Homing(input, output);
-            break;
-        case -4: {
-            uint32_t step = (input.inputFunctions >> 8) & 7;
-            Ramp(std::clamp(Velocity(velocitySteps_[step], cpr), -maxSpeed, maxSpeed),
-                 Velocity(multiAcceleration_, cpr), Velocity(multiDeceleration_, cpr),
-                 input.dt);
-            ObjectTable::Put(activeVelocityStep_, step + 1);
-            output.positionControl = false;
-            break;
-        }
-        case -6:
-            AutoReverse(input, output);
-            break;
-        case -7:
-            ClockSwing(input, output);
-            break;
-        default:
-            // Modes fed by a master or by the pulse and analog inputs hold still here.
-            Ramp(0, Velocity(profileDeceleration_, cpr), Velocity(profileDeceleration_, cpr),
-                 input.dt);
-            break;
+            case 1:
+                ProfilePosition(input, output);
+                break;
+            case 3:
+                Ramp(std::clamp(Velocity(targetVelocity_, cpr), -maxSpeed, maxSpeed),
+                     Velocity(profileAcceleration_, cpr), Velocity(profileDeceleration_, cpr),
+                     input.dt);
+                output.positionControl = false;
+                output.targetReached =
+                    velocity_ == std::clamp(Velocity(targetVelocity_, cpr), -maxSpeed, maxSpeed);
+                break;
+            case 4: {
+                double target = static_cast<double>(ObjectTable::Value(targetTorque_));
+                double step =
+                    std::max(1.0, static_cast<double>(ObjectTable::Value(torqueSlope_, 1000))) *
+                    input.dt;
+                torque_ += std::clamp(target - torque_, -step, step);
+                position_ = input.actualPosition;
+                velocity_ = input.actualVelocity;
+                output.torqueMode = true;
+                output.positionControl = false;
+                output.targetReached = torque_ == target;
+                break;
+            }
+            case 6:
+                Homing(input, output);
+                break;
+            case -4: {
+                uint32_t step = (input.inputFunctions >> 8) & 7;
+                Ramp(std::clamp(Velocity(velocitySteps_[step], cpr), -maxSpeed, maxSpeed),
+                     Velocity(multiAcceleration_, cpr), Velocity(multiDeceleration_, cpr),
+                     input.dt);
+                ObjectTable::Put(activeVelocityStep_, step + 1);
+                output.positionControl = false;
+                break;
+            }
+            case -6:
+                AutoReverse(input, output);
+                break;
+            case -7:
+                ClockSwing(input, output);
+                break;
+            default:
+                // Modes fed by a master or by the pulse and analog inputs hold still here.
+                Ramp(0, Velocity(profileDeceleration_, cpr), Velocity(profileDeceleration_, cpr),
+                     input.dt);
+                break;
         }
     }
     if (mode_ != -4) {
@@ -192,9 +196,9 @@ void TrajectoryGenerator::ProfilePosition(const Input& input, Output& output) {
         target_ = (input.controlword & 0x40) != 0 ? target_ + target : target;
         moving_ = true;
     }
-    if (moving_ && Approach(target_, Velocity(profileVelocity_, cpr),
-                            Velocity(profileAcceleration_, cpr),
-                            Velocity(profileDeceleration_, cpr), input.dt)) {
+    if (moving_ &&
+        Approach(target_, Velocity(profileVelocity_, cpr), Velocity(profileAcceleration_, cpr),
+                 Velocity(profileDeceleration_, cpr), input.dt)) {
         moving_ = false;
     }
     output.targetReached =
@@ -246,30 +250,31 @@ void TrajectoryGenerator::AutoReverse(const Input& input, Output& output) {
     double distance = static_cast<double>(ObjectTable::Value(reverseDistance_));
     double dwell = static_cast<double>(ObjectTable::Value(reverseDwell_)) / 1000.0;
     switch (reversePhase_) {
-    case 1:
-        if (Approach(reverseStart_ + distance, velocity, acceleration, acceleration, input.dt)) {
-            reversePhase_ = 2;
-            dwellLeft_ = dwell;
-        }
-        break;
-    case 2:
-    case 4:
-        dwellLeft_ -= input.dt;
-        if (dwellLeft_ <= 0) {
-            reversePhase_ = reversePhase_ == 2 ? 3 : 1;
-        }
-        break;
-    case 3:
-        if (Approach(reverseStart_, velocity, acceleration, acceleration, input.dt)) {
-            ++cyclesDone_;
-            ObjectTable::Put(reverseDone_, cyclesDone_);
-            int64_t cycles = ObjectTable::Value(reverseCycles_);
-            reversePhase_ = cycles != 0 && cyclesDone_ >= cycles ? 5 : 4;
-            dwellLeft_ = dwell;
-        }
-        break;
-    default:
-        break;
+        case 1:
+            if (Approach(reverseStart_ + distance, velocity, acceleration, acceleration,
+                         input.dt)) {
+                reversePhase_ = 2;
+                dwellLeft_ = dwell;
+            }
+            break;
+        case 2:
+        case 4:
+            dwellLeft_ -= input.dt;
+            if (dwellLeft_ <= 0) {
+                reversePhase_ = reversePhase_ == 2 ? 3 : 1;
+            }
+            break;
+        case 3:
+            if (Approach(reverseStart_, velocity, acceleration, acceleration, input.dt)) {
+                ++cyclesDone_;
+                ObjectTable::Put(reverseDone_, cyclesDone_);
+                int64_t cycles = ObjectTable::Value(reverseCycles_);
+                reversePhase_ = cycles != 0 && cyclesDone_ >= cycles ? 5 : 4;
+                dwellLeft_ = dwell;
+            }
+            break;
+        default:
+            break;
     }
     output.targetReached = reversePhase_ == 5;
 }

@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGHUP, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
+    // Run in the background of a shell, reading the console fails instead of stopping us.
+    ::signal(SIGTTIN, SIG_IGN);
     int code = simulator.Run();
     running = nullptr;
     return code;

@@ -28,13 +28,6 @@ void SignalEvent(int fd) {
     }
 }
 
-void ResetEvent(int fd) {
-    if (fd >= 0) {
-        uint64_t count = 0;
-        (void)::read(fd, &count, sizeof count);
-    }
-}
-
 void CloseFd(int& fd) {
     if (fd >= 0) {
         ::close(fd);
@@ -98,7 +91,7 @@ uint32_t SerialPortObject::Open(const SerialConfig* config) {
     std::lock_guard handles(handleMutex_);
     port_ = fd;
     stopEvent_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    transmitRequest_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    stopRequested_ = false;
     return 0;
 }
 
@@ -116,7 +109,7 @@ uint32_t SerialPortObject::Transact(const uint8_t* frame, uint32_t length) {
     if (length != 0) {
         std::memcpy(transmitBuffer_, frame, length);
     }
-    SignalEvent(transmitRequest_);
+    transmitRequested_ = true;
     uint32_t result = WaitLoop();
     EndUse();
     return result;
@@ -126,43 +119,21 @@ uint32_t SerialPortObject::WaitLoop() {
     if (port_ < 0) {
         return kSerialNotOpen;
     }
-    (void)LineControl::Purge(port_);
     const int timeout = static_cast<int>(std::min<uint32_t>(replyTimeoutMs_, INT_MAX));
     for (;;) {
         if (port_ < 0) {
             return kSerialNotOpen;
         }
-        // Until the first transmission, bytes already on the line are not watched for.
-        pollfd set[3] = {{stopEvent_, POLLIN, 0},
-                         {port_, static_cast<short>(firstUse_ != 0 ? 0 : POLLIN), 0},
-                         {transmitRequest_, POLLIN, 0}};
-        int ready = ::poll(set, 3, timeout);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return kSerialNotOpen;
-        }
-        if (ready == 0) {
-            ResetEvent(transmitRequest_);
-            return kSerialNoReply;
-        }
-        if (set[0].revents != 0) {
+        // The stop request goes before everything, as it heads the wait set.
+        if (stopRequested_.load()) {
             std::lock_guard handles(handleMutex_);
             CloseHandles();
             continue;
         }
-        if (set[1].revents != 0) {
-            if ((set[1].revents & POLLIN) != 0 && ReceiveStep() && receiveCount_ >= kReplyLength) {
-                return kSerialReplyReady;
-            }
-            // A hung-up or failed line (the cable pulled, the adapter gone) ends the wait.
-            if ((set[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-                return kSerialNotOpen;
-            }
-            continue;
-        }
-        if (set[2].revents != 0) {
+        // A requested transmission is served before the line is watched: its step purges
+        // whatever came in before it, and no reply can precede its request.
+        if (transmitRequested_) {
+            transmitRequested_ = false;
             receiveCount_ = 0;
             std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
             if (!TransmitStep()) {
@@ -170,14 +141,37 @@ uint32_t SerialPortObject::WaitLoop() {
             }
             continue;
         }
-        return kSerialNotOpen;
+        // Until the first transmission, bytes already on the line are not watched for.
+        pollfd set[2] = {{stopEvent_, POLLIN, 0},
+                         {port_, static_cast<short>(firstUse_ != 0 ? 0 : POLLIN), 0}};
+        int ready = ::poll(set, 2, timeout);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return kSerialNotOpen;
+        }
+        if (ready == 0) {
+            return kSerialNoReply;
+        }
+        if (set[0].revents != 0) {
+            std::lock_guard handles(handleMutex_);
+            CloseHandles();
+            continue;
+        }
+        if ((set[1].revents & POLLIN) != 0 && ReceiveStep() && receiveCount_ >= kReplyLength) {
+            return kSerialReplyReady;
+        }
+        // A hung-up or failed line (the cable pulled, the adapter gone) ends the wait.
+        if ((set[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            return kSerialNotOpen;
+        }
     }
 }
 
 bool SerialPortObject::TransmitStep() {
     std::lock_guard lock(lock_);
     firstUse_ = 0;
-    ResetEvent(transmitRequest_);
     if (LineControl::Purge(port_) != 0) {
         return false;
     }
@@ -292,6 +286,7 @@ void SerialPortObject::EndUse() {
 void SerialPortObject::Close() {
     std::unique_lock handles(handleMutex_);
     if (inUse_ && user_ != std::this_thread::get_id()) {
+        stopRequested_ = true;
         SignalEvent(stopEvent_);
         useEnded_.wait(handles, [&] { return !inUse_; });
     }
@@ -300,7 +295,6 @@ void SerialPortObject::Close() {
 
 void SerialPortObject::CloseHandles() {
     CloseFd(port_);
-    CloseFd(transmitRequest_);
     CloseFd(stopEvent_);
 }
 

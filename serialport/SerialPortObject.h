@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -12,8 +13,8 @@
 namespace tarvo::serial {
 
 // One serial port that sends a request frame and waits, on the caller's thread, for the
-// drive's 10-byte reply. The wait set is a poll() over the stop event, the port and the
-// transmit-request event, in that order of precedence.
+// drive's 10-byte reply. The wait loop serves, in this order of precedence, a stop request,
+// a requested transmission, and then poll()s the stop event and the port.
 class SerialPortObject : public SerialPort {
 public:
     SerialPortObject();
@@ -41,7 +42,8 @@ private:
 
     uint32_t firstUse_ = 1;
     int stopEvent_ = -1;
-    int transmitRequest_ = -1;
+    std::atomic<bool> stopRequested_{false};
+    bool transmitRequested_ = false;
     std::mutex lock_;  // Open, the transmit step and the receive step
     uint32_t receiveCount_ = 0;
     uint8_t receiveBuffer_[kBufferSize] = {};

@@ -59,6 +59,7 @@ TEST(Capture, RecordHoldsTheNonZeroSlotsInTheirOrder) {
     drive.Write(kPretrigger, 0, 2);
     drive.Write(kSource, 0, 4);
     drive.model->SetInputPin(7, 1);
+    drive.Wait(2000);
     EXPECT_EQ(drive.Write(kControl, 1, 1).Data(), 2u) << "manual trigger: recording at once";
     drive.Wait(1000);
     EXPECT_NE(drive.Read(kControl), 0u);
@@ -121,10 +122,10 @@ TEST(Capture, SlotsTakeOnlyNumberObjectsOfTheirWidth) {
         uint32_t code;
         bool accepted;
     } cases[] = {
-        {kSlot1, kPositionCode, false},   {kSlot5, kStatuswordCode, false},
-        {kSlot1, 0x99990010, false},      {kSlot1, 0x10080010, false},
-        {kSource, 0x60600008, true},      {kSource, 0x60600010, false},
-        {kSlot5, kPositionCode, true},    {kSlot1, 0, true},
+        {kSlot1, kPositionCode, false}, {kSlot5, kStatuswordCode, false},
+        {kSlot1, 0x99990010, false},    {kSlot1, 0x10080010, false},
+        {kSource, 0x60600008, true},    {kSource, 0x60600010, false},
+        {kSlot5, kPositionCode, true},  {kSlot1, 0, true},
     };
     for (const Case& c : cases) {
         SdoReply reply = drive.Write(c.key, c.code, 4);

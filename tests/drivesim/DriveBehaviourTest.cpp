@@ -12,7 +12,9 @@ namespace {
 constexpr uint32_t kControlword = 0x604000;
 constexpr uint32_t kStatusword = 0x604100;
 
-uint32_t State(TestDrive& drive) { return drive.Read(kStatusword) & 0x6F; }
+uint32_t State(TestDrive& drive) {
+    return drive.Read(kStatusword) & 0x6F;
+}
 
 void Enable(TestDrive& drive) {
     for (uint32_t word : {6u, 7u, 15u}) {
@@ -100,7 +102,7 @@ TEST(DriveBehaviour, ProfilePositionMoveEndsInPositionAndGainSetsFollowingError)
         drive.Write(0x607A00, 40000, 4);
         Enable(drive);
         drive.Write(kControlword, 0x1F, 2);  // new set-point
-        drive.Wait(600000);                   // cruising at the profile velocity
+        drive.Wait(600000);                  // cruising at the profile velocity
         int32_t error = static_cast<int32_t>(drive.Read(0x60F400));
         drive.Write(kControlword, 0x0F, 2);
         drive.Wait(4000000);
@@ -208,6 +210,7 @@ TEST(DriveBehaviour, LimitInputRaisesItsErrorAndOutputsFollowTheirFunctions) {
     drive.Wait(2000);
     EXPECT_EQ(drive.Read(0x201018) & 0x02, 0u);
     drive.Write(0x20100D, 0, 2);
+    drive.Wait(2000);
     drive.Write(kControlword, 0x80, 2);
     drive.Wait(5000);
     EXPECT_EQ(drive.Read(0x260100), 0u);

@@ -106,8 +106,8 @@ private:
 
 TEST(DriveSimProgram, PrintsItsPortsServesThemAndCleansUpOnTerm) {
     tarvo::test::TempFolder folder;
-    Child child({"--folder", folder.Path(), "--source", Source(), "--link", "ttyT1",
-                 "--can-sim", "--no-console"});
+    Child child({"--folder", folder.Path(), "--source", Source(), "--link", "ttyT1", "--can-sim",
+                 "--no-console"});
     std::string out = child.ReadUntilReady();
     EXPECT_NE(out.find("port /dev/pts/"), std::string::npos) << out;
     EXPECT_NE(out.find("link " + folder.File("dev/ttyT1") + "\n"), std::string::npos) << out;
@@ -120,8 +120,7 @@ TEST(DriveSimProgram, PrintsItsPortsServesThemAndCleansUpOnTerm) {
     ::tcgetattr(fd, &settings);
     ::cfmakeraw(&settings);
     ::tcsetattr(fd, TCSANOW, &settings);
-    SerialFramer::Frame request =
-        SerialFramer::Encode(1, SdoReply::Expedited(0x40, 0x100800, 0));
+    SerialFramer::Frame request = SerialFramer::Encode(1, SdoReply::Expedited(0x40, 0x100800, 0));
     ASSERT_EQ(::write(fd, request.data(), 10), 10);
     std::vector<uint8_t> reply;
     while (reply.size() < 10) {
@@ -136,8 +135,10 @@ TEST(DriveSimProgram, PrintsItsPortsServesThemAndCleansUpOnTerm) {
     EXPECT_EQ(reply[1], 0x41) << "the device name is a text upload";
 
     EXPECT_EQ(child.Wait(SIGTERM), 0);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(folder.File("dev/ttyT1"))));
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(folder.File("dev/cansim0"))));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::symlink_status(folder.File("dev/ttyT1"))));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::symlink_status(folder.File("dev/cansim0"))));
 }
 
 TEST(DriveSimProgram, BadCommandLinesAndSourcesGiveClearMessages) {
@@ -149,9 +150,11 @@ TEST(DriveSimProgram, BadCommandLinesAndSourcesGiveClearMessages) {
         {{"--node", "0"}, 2, "--node: expected a node ID from 1 to 127"},
         {{"--link"}, 2, "--link needs a value"},
         {{"--frobnicate"}, 2, "unknown option --frobnicate"},
-        {{"--source", "/nonexistent/dictionary.json", "--no-console"}, 1,
+        {{"--source", "/nonexistent/dictionary.json", "--no-console"},
+         1,
          "cannot read the dictionary source"},
-        {{"--source", Source(), "--link", "../../etc", "--no-console"}, 1,
+        {{"--source", Source(), "--link", "../../etc", "--no-console"},
+         1,
          "a link name is a plain device name"},
     };
     for (const Case& c : cases) {
@@ -170,8 +173,8 @@ TEST(DriveSimOptions, FaultOptionsAndDefaults) {
     ASSERT_TRUE(DriveSimOptions::Parse({}, options, help, error));
     EXPECT_TRUE(options.pty) << "RS232 on a pseudo-terminal when no transport is named";
     options = DriveSimOptions();
-    ASSERT_TRUE(DriveSimOptions::Parse({"--can-sim", "--delay-every", "5:20", "--stray-every",
-                                        "3", "--line-baud", "115200", "--turnaround", "2"},
+    ASSERT_TRUE(DriveSimOptions::Parse({"--can-sim", "--delay-every", "5:20", "--stray-every", "3",
+                                        "--line-baud", "115200", "--turnaround", "2"},
                                        options, help, error))
         << error;
     EXPECT_FALSE(options.pty);

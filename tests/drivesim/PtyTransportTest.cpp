@@ -69,9 +69,9 @@ private:
 };
 
 uint32_t ValueOf(const std::vector<uint8_t>& reply) {
-    return reply.size() < 10 ? 0xFFFFFFFF
-                             : static_cast<uint32_t>(reply[5] | reply[6] << 8 | reply[7] << 16 |
-                                                     reply[8] << 24);
+    return reply.size() < 10
+               ? 0xFFFFFFFF
+               : static_cast<uint32_t>(reply[5] | reply[6] << 8 | reply[7] << 16 | reply[8] << 24);
 }
 
 TEST(PtyTransport, AnswersOnTheLinkedTerminalAndRemovesTheLink) {

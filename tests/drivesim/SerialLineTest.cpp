@@ -89,14 +89,17 @@ TEST(SerialLine, LineRateTurnaroundAndPieces) {
     Frame reply = Request(1, 0x4B, 0x604100, 0x250);
     FaultPlan plan(settings);
     line.Schedule(0, request, &reply, plan.Next());
-    // Ten bytes in, the turnaround, then the first of ten bytes out at 86.8 us each.
-    EXPECT_EQ(line.NextDueUs(), 868 + 1000 + 86);
+    // Ten bytes in, the turnaround, ten bytes out at 86.8 us each: the reply is handed over
+    // when its last byte is through.
+    EXPECT_EQ(line.NextDueUs(), 868 + 1000 + 868);
     std::vector<uint8_t> out;
-    line.TakeDue(868 + 1000 + 86 * 5, out);
-    EXPECT_EQ(out.size(), 4u);
-    line.TakeDue(3800, out);
+    line.TakeDue(868 + 1000 + 867, out);
+    EXPECT_TRUE(out.empty());
+    line.TakeDue(868 + 1000 + 868, out);
     EXPECT_EQ(out, std::vector<uint8_t>(reply.begin(), reply.end()));
     EXPECT_TRUE(line.Idle());
+    line.Schedule(3000, request, &reply, plan.Next());
+    EXPECT_EQ(line.NextDueUs(), 3000 + 868 + 1000 + 868) << "the line is free again";
 
     FaultSettings pieces;
     pieces.splitBytes = 3;

@@ -31,8 +31,8 @@ inline SourceEntry Entry(const char* index, const char* subIndex, const char* ty
 // The drive family's own dictionary source, as the simulator serves it.
 inline std::vector<SourceEntry> FamilySource() {
     const char* root = std::getenv("TARVO_SOURCE");
-    std::string path = std::string(root != nullptr ? root : TARVO_SOURCE_DIR) +
-                       "/drivedata/dictionary.json";
+    std::string path =
+        std::string(root != nullptr ? root : TARVO_SOURCE_DIR) + "/drivedata/dictionary.json";
     std::vector<SourceEntry> entries;
     std::string error;
     EXPECT_TRUE(DictionarySource::Load(path, entries, error)) << error;

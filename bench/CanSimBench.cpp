@@ -1,0 +1,95 @@
+// Exchanges per second through libCAN.so over the simulated CAN bus, with a simulated drive
+// that answers at once: the library's and the bus's own cost per request and reply.
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "CanObjectAbi.h"
+#include "DriveSimulator.h"
+#include "TempFolder.h"
+
+int main(int argc, char** argv) {
+    double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
+    tarvo::test::TempFolder folder;
+    std::filesystem::create_directories(folder.File("data"));
+    std::filesystem::copy_file(TARVO_LIBCAN_PATH, folder.File("data/libCAN.so"));
+    folder.Write("sys/can.ini", "[can]\nbackend=sim\nsocket=dev/cansim0\n");
+
+    tarvo::sim::DriveSimOptions options;
+    options.folder = folder.Path();
+    options.canSim = true;
+    options.console = false;
+    options.quiet = true;
+    std::ostringstream out, err;
+    tarvo::sim::DriveSimulator simulator(options, out, err);
+    std::string error;
+    if (!simulator.Start(TARVO_SOURCE_DICTIONARY, error)) {
+        std::fprintf(stderr, "can_sim_bench: %s\n", error.c_str());
+        return 1;
+    }
+    std::thread drive([&] { simulator.Run(); });
+
+    void* library = ::dlopen(folder.File("data/libCAN.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    auto create = library != nullptr
+                      ? reinterpret_cast<CanCreateObjectFn>(::dlsym(library, "CreateCanObject"))
+                      : nullptr;
+    CanObject* object = nullptr;
+    if (create != nullptr) {
+        create(&object);
+    }
+    CommSettings settings{};
+    settings.nodeId = 1;
+    settings.rate = 0x001C;
+    settings.replyTimeoutMs = 500;
+    if (object == nullptr || object->ops->Open(object, &settings) != 0) {
+        std::fprintf(stderr, "can_sim_bench: libCAN.so cannot open the simulated bus\n");
+        simulator.Stop();
+        drive.join();
+        return 1;
+    }
+
+    CanMessage request{};
+    request.id = 0x601;
+    request.length = 8;
+    const uint8_t read[8] = {0x40, 0x41, 0x60, 0x00, 0, 0, 0, 0};
+    std::copy(read, read + 8, request.data);
+    std::vector<double> latencies;
+    latencies.reserve(200000);
+    size_t failures = 0;
+    auto start = std::chrono::steady_clock::now();
+    auto end = start + std::chrono::duration<double>(seconds);
+    for (auto now = start; now < end;) {
+        CanMessage reply{};
+        bool ok = object->ops->Transmit(object, &request) == 0 &&
+                  object->ops->Receive(object, &reply) == 0 && reply.data[0] == 0x4B;
+        auto after = std::chrono::steady_clock::now();
+        if (!ok) {
+            ++failures;
+        }
+        latencies.push_back(std::chrono::duration<double, std::micro>(after - now).count());
+        now = after;
+    }
+    double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    object->ops->Release(object);
+    ::dlclose(library);
+    simulator.Stop();
+    drive.join();
+
+    std::sort(latencies.begin(), latencies.end());
+    double rate = static_cast<double>(latencies.size()) / elapsed;
+    std::printf(
+        "simulated CAN bus, immediate reply: %zu exchanges in %.2f s = %.0f exchanges/s "
+        "(goal 10000), %zu failed\n",
+        latencies.size(), elapsed, rate, failures);
+    std::printf("exchange time: median %.1f us, 99th percentile %.1f us, longest %.1f us\n",
+                latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100],
+                latencies.back());
+    return failures == 0 ? 0 : 1;
+}
