@@ -7,6 +7,8 @@
 #include <iostream>
 
 #include "AtomicFile.h"
+#include "CanBitRates.h"
+#include "ConnectionSession.h"
 #include "ConsoleMessageBox.h"
 #include "ControlLink.h"
 #include "MessageTarget.h"
@@ -19,6 +21,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: tarvoctl [--folder DIR] [--port NAME] [--baud RATE] [--node N] [--timeout MS]\n"
     "                [--trace FILE] read INDEX:SUB\n"
+    "       tarvoctl [--folder DIR] --can [--bitrate CODE] [--node N] ... read INDEX:SUB\n"
     "       tarvoctl ... write INDEX:SUB VALUE --width 8|16|32\n"
     "       tarvoctl ... upload INDEX:SUB\n";
 
@@ -28,6 +31,8 @@ constexpr size_t kUploadLimit = 65536;
 constexpr auto kOverallLimit = std::chrono::seconds(60);
 
 struct Options {
+    bool can = false;
+    uint32_t bitRateCode = 0x001C;  // 500 kbit/s
     std::string port;
     uint32_t baud = 115200;
     uint32_t node = 1;
@@ -115,7 +120,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         bool takesValue = arg == "--port" || arg == "--baud" || arg == "--node" ||
-                          arg == "--timeout" || arg == "--trace" || arg == "--width";
+                          arg == "--timeout" || arg == "--trace" || arg == "--width" ||
+                          arg == "--bitrate";
+        if (arg == "--can") {
+            options.can = true;
+            continue;
+        }
         if (!takesValue) {
             if (arg.rfind("--", 0) == 0) {
                 std::cerr << "tarvoctl: unknown option " << arg << '\n';
@@ -134,6 +144,19 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options) {
             options.port = value.rfind("/dev/", 0) == 0 ? value.substr(5) : value;
         } else if (arg == "--trace") {
             options.trace = value;
+        } else if (arg == "--bitrate") {
+            // A PCAN bit-rate code, decimal or hexadecimal ("0x001C").
+            bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
+            if (!(hex ? ParseHexField(value, 4, number) : ParseUnsigned(value, number))) {
+                std::cerr << "tarvoctl: --bitrate takes a bit-rate code, not \"" << value
+                          << "\"\n";
+                return false;
+            }
+            if (!CanBitRates::EntryOfCode(number)) {
+                std::cerr << "tarvoctl: --bitrate " << value << " is not a known bit-rate code\n";
+                return false;
+            }
+            options.bitRateCode = number;
         } else if (!ParseUnsigned(value, number)) {
             std::cerr << "tarvoctl: " << arg << " takes a whole number, not \"" << value << "\"\n";
             return false;
@@ -341,7 +364,7 @@ int LinkCommand::Run(const std::vector<std::string>& args, const std::string& pr
         std::cerr << "tarvoctl: write needs --width 8, 16 or 32\n";
         return 1;
     }
-    if (options.port.empty() || options.port.size() > 7) {
+    if (!options.can && (options.port.empty() || options.port.size() > 7)) {
         std::cerr << "tarvoctl: --port needs a device name of at most 7 characters, "
                      "e.g. ttyUSB0 or pts/3\n";
         return 1;
@@ -368,22 +391,23 @@ int LinkCommand::Run(const std::vector<std::string>& args, const std::string& pr
     }
 
     int exitCode = 1;
-    if (link.Load(CommLibrary::kSerial) != 1) {
+    const int32_t mode = options.can ? CommLibrary::kCan : CommLibrary::kSerial;
+    if (link.Load(mode) != 1) {
         if (messageBox.count == 0) {
-            std::cerr << "tarvoctl: cannot load " << programFolder << "/data/libCOM.so\n";
+            std::cerr << "tarvoctl: cannot load " << programFolder
+                      << (options.can ? "/data/libCAN.so\n" : "/data/libCOM.so\n");
         }
     } else {
         link.SetNodeId(options.node);
-        CommSettings settings{};
-        for (size_t i = 0; i < options.port.size(); ++i) {
-            settings.portName[i] = static_cast<uint8_t>(options.port[i]);
-        }
-        settings.nodeId = options.node;
-        settings.rate = options.baud;
+        CommSettings settings = ConnectionSession::MakeSettings(
+            options.can ? std::string() : options.port, options.node,
+            options.can ? options.bitRateCode : options.baud);
         settings.replyTimeoutMs = options.timeoutMs;
         int32_t opened = link.Open(&settings);
         if (opened != 0) {
-            if (opened > 0) {
+            if (options.can) {
+                std::cerr << "tarvoctl: cannot open the CAN bus (see sys/can.ini)\n";
+            } else if (opened > 0) {
                 std::cerr << "tarvoctl: cannot open port " << options.port << ": "
                           << std::strerror(opened) << '\n';
             }

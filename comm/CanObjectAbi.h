@@ -35,7 +35,8 @@ typedef struct CanObject CanObject;
 typedef struct CanObjectOps {
     // Slot 0: opens the bus with the node ID, bit-rate code and reply timeout; 0 = success.
     uint32_t (*Open)(CanObject* self, const CommSettings* settings);
-    // Slot 1: transmits one request; 0 = sent.
+    // Slot 1: transmits one request and waits, at most the reply timeout, for the drive's
+    // reply to it; 0 = sent and answered, nonzero = not sent or no reply.
     uint32_t (*Transmit)(CanObject* self, const CanMessage* message);
     // Slot 2: fills `message` with the drive's reply to the last transmitted request, waiting
     // at most the reply timeout; 0 when a reply was stored, nonzero when none came.
