@@ -75,9 +75,11 @@ intptr_t InitSaveModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t l
 }
 
 void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
+    bool acknowledged = false;
     if (address == kControlStore) {
         if (value == 10) {
             context_.link.Request(Window(), 0x2F, kControlStore, 0);
+            acknowledged = true;
         }
         controlIdle_ = (value == 0 || value == 10);
     } else if (address == kMotorStore) {
@@ -93,6 +95,11 @@ void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
     SetButtonsEnabled(false);
     if (context_.pollTimer.IsActive()) {
         pollDue_ = true;  // still inside the pause after the previous poll
+    } else if (acknowledged) {
+        // The link keeps one request of the exclusive window: a poll sent now would replace
+        // the acknowledging write before the worker took it. The poll follows the pause.
+        StartPause();
+        pollDue_ = true;
     } else {
         SendNextPoll();
     }
@@ -106,9 +113,13 @@ void InitSaveModel::SendNextPoll() {
         context_.link.Request(Window(), 0x40, kMotorStore, 0);
         pollPhase_ = 1;
     }
+    pollDue_ = false;
+    StartPause();
+}
+
+void InitSaveModel::StartPause() {
     // Polls are at least 100 ms apart: a reply that asks for the next poll inside the
     // pause leaves it due until the pause ends.
-    pollDue_ = false;
     context_.pollTimer.Start(kPollPause, false, [this] {
         if (pollDue_) {
             SendNextPoll();

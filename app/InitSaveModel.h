@@ -53,6 +53,7 @@ private:
     MessageTarget* Window() { return context_.window ? context_.window : this; }
     void HandleValue(uint32_t value, uint32_t address);
     void SendNextPoll();
+    void StartPause();
     void SetButtonsEnabled(bool enabled);
 
     Context context_;

@@ -95,9 +95,11 @@ void MainFrameLink::ToggleConnection() {
     if (context_.session.connectInProgress != 0) {
         return;
     }
+    // Both ways of closing run the whole closed handling, so that open settings forms
+    // redraw their status icon as well.
     if (context_.switches.connectionState == 1) {
         context_.switches.connectionState = 2;
-        HandleClosed();
+        OnConnectionEvent(0);
         context_.link.Close();
         return;
     }
@@ -107,7 +109,7 @@ void MainFrameLink::ToggleConnection() {
     } else {
         context_.link.Close();
         context_.switches.connectionState = 2;
-        HandleClosed();
+        OnConnectionEvent(0);
     }
 }
 

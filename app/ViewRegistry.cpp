@@ -1,6 +1,7 @@
 #include "ViewRegistry.h"
 
 #include <QMdiArea>
+#include <vector>
 
 namespace tarvo {
 
@@ -57,6 +58,17 @@ ChildFrame* ViewRegistry::ShowOrCreate(const ViewInfo& info) {
     frame->SetFixedFrameSize(QSize(place.width, place.height));
     frame->move(place.left, place.top);
     frames_[slot] = frame;
+    if (policy == ChildFrame::ClosePolicy::kDestroy) {
+        // The frame is deleted only later; "New" shows the form again at once, so the slot
+        // must be free as soon as it closes.
+        QObject::connect(frame, &ChildFrame::destroyedByClose, &area_,
+                         [this, slot](ChildFrame* closed) {
+                             auto it = frames_.find(slot);
+                             if (it != frames_.end() && it->second == closed) {
+                                 frames_.erase(it);
+                             }
+                         });
+    }
     frame->show();
     area_.setActiveSubWindow(frame);
     return frame;
@@ -71,7 +83,12 @@ void ViewRegistry::Broadcast(uintptr_t code) {
 }
 
 void ViewRegistry::CloseAll() {
+    // Closing the interface form frees its slot, so walk a copy.
+    std::vector<QPointer<ChildFrame>> frames;
     for (const auto& [slot, frame] : frames_) {
+        frames.push_back(frame);
+    }
+    for (const QPointer<ChildFrame>& frame : frames) {
         if (frame && frame->isVisible()) {
             frame->close();
         }

@@ -77,6 +77,8 @@ int main(int argc, char** argv) {
                                                  ? tarvo::ResourceSet::Language::English
                                                  : tarvo::ResourceSet::Language::Chinese);
     messageBox.SetCaption(resources->String(102));
+    // Child frames and dialogs show the program's icon rather than the toolkit's.
+    application.setWindowIcon(resources->Icon(128));
 
     int dpi = application.primaryScreen() ? application.primaryScreen()->logicalDotsPerInch() : 96;
     tarvo::LanguageSettlement::ApplyColumnSettings(state, dpi);

@@ -63,9 +63,9 @@ TEST_F(UnitTableTest, SecondRegistrationKeepsTheFirstParse) {
 }
 
 TEST_F(UnitTableTest, Separators) {
-    auto formulas = [](std::string_view spec) {
+    auto formulas = [](std::string_view unitSpec) {
         Strings out;
-        for (const UnitDefinition& d : UnitTable::ParseUnitSpec(spec)) {
+        for (const UnitDefinition& d : UnitTable::ParseUnitSpec(unitSpec)) {
             out.push_back(d.Label() + "=" + d.formula);
         }
         return out;
@@ -94,11 +94,11 @@ TEST_F(UnitTableTest, UnitChoicesPutDecimalLast) {
 }
 
 TEST_F(UnitTableTest, CountStaysWithinItsEightBits) {
-    std::string spec;
+    std::string unitSpec;
     for (int i = 0; i < 300; ++i) {
-        spec += "[u]N;";
+        unitSpec += "[u]N;";
     }
-    Register(9, spec);
+    Register(9, unitSpec);
     EXPECT_EQ(units.FindRecord(9)->count, 255);
     EXPECT_EQ(units.FindRecord(9)->definitions.size(), 255u);
 }

@@ -1,0 +1,235 @@
+// Responsiveness of the user-interface thread: the time from process start to the first
+// painted main window, then, with the simulated drive connected and its status word polled,
+// the longest lateness of a 10 ms timer on the user-interface thread.
+//
+//   ui_stall_bench [SECONDS]   (default 30)
+
+#include <time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "AppSettings.h"
+#include "LanguageSettlement.h"
+#include "MainFrame.h"
+#include "QtMessageBox.h"
+#include "QtMessageSender.h"
+#include "ResourceSet.h"
+#include "SharedState.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// How long this process has been running, from its start time in /proc (10 ms steps).
+double SecondsSinceProcessStart() {
+    std::ifstream stat("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    size_t close = text.rfind(')');
+    if (close == std::string::npos) {
+        return -1.0;
+    }
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    // Field 22 (starttime) is the 20th after the command name.
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+    }
+    timespec boot{};
+    ::clock_gettime(CLOCK_BOOTTIME, &boot);
+    double started = std::stod(field) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    return boot.tv_sec + boot.tv_nsec / 1e9 - started;
+}
+
+// Notes the end of the first paint of the main window: a zero timer queued by the first
+// paint event fires once that painting pass is done.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(QWidget* window) : window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!seen_ && event->type() == QEvent::Paint) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget != nullptr && widget->window() == window_) {
+                seen_ = true;
+                QTimer::singleShot(0, this, [this] {
+                    painted = Clock::now();
+                    processSeconds = SecondsSinceProcessStart();
+                    done = true;
+                });
+            }
+        }
+        return false;
+    }
+    bool done = false;
+    Clock::time_point painted;
+    double processSeconds = 0.0;
+
+private:
+    QWidget* window_;
+    bool seen_ = false;
+};
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Clock::time_point mainEntered = Clock::now();
+    const double processAtMain = SecondsSinceProcessStart();
+    int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+
+    QTemporaryDir folder;
+    QDir root(folder.path());
+    root.mkpath("sys");
+    root.mkpath("dev");
+    QFile::link(QStringLiteral(TARVO_STAGE_FOLDER "/data"), root.filePath("data"));
+    {
+        tarvo::AppSettings settings(root.filePath("sys/sys.ini").toStdString());
+        settings.SetInterfaceMode(tarvo::kModeRs232);
+        settings.SetSerial("ttySIM0", "115200");
+        settings.SetSerialNodeId(1);
+    }
+    // The program folder is the current directory, as for the program.
+    QDir::setCurrent(folder.path());
+
+    // Start-up as main() does it, in English.
+    QApplication application(argc, argv);
+    const Clock::time_point applicationBuilt = Clock::now();
+    tarvo::QtMessageBox messageBox(QStringLiteral("TarvoStep"));
+    messageBox.SetRecordOnly(true);
+    tarvo::QtMessageSender sender;
+    tarvo::SharedState state({"", false, &messageBox, &sender});
+    tarvo::LanguageSettlement::StartHooks hooks;
+    hooks.loadEnglishResources = [&] {
+        return tarvo::ResourceSet::LoadEnglish(QString::fromStdString(state.englishLibraryPath));
+    };
+    if (tarvo::LanguageSettlement::SettleAtStart(state, hooks) !=
+        tarvo::LanguageSettlement::Outcome::English) {
+        std::fprintf(stderr, "ui_stall_bench: the English set did not load\n");
+        return 1;
+    }
+    tarvo::ResourceSet resources(tarvo::ResourceSet::Language::English);
+    QScreen* screen = application.primaryScreen();
+    tarvo::LanguageSettlement::ApplyColumnSettings(
+        state, screen ? static_cast<int>(screen->logicalDotsPerInch()) : 96);
+    tarvo::MainFrame mainFrame(state, resources);
+    FirstPaint firstPaint(&mainFrame);
+    mainFrame.show();
+    state.switches.mainFrameWindow = &mainFrame;
+    if (!WaitFor([&] { return firstPaint.done; }, 10000)) {
+        std::fprintf(stderr, "ui_stall_bench: the main window was never painted\n");
+        return 1;
+    }
+
+    // The simulated drive, then the connection from the toolbar.
+    QProcess drive;
+    drive.setProgram(QStringLiteral(TARVO_STAGE_FOLDER "/tarvo-drivesim"));
+    drive.setArguments(
+        {"--folder", folder.path(), "--link", "ttySIM0", "--node", "1", "--no-console", "--quiet"});
+    drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    drive.start();
+    QByteArray driveOutput;
+    if (!WaitFor(
+            [&] {
+                driveOutput += drive.readAllStandardOutput();
+                return driveOutput.contains("ready\n");
+            },
+            10000)) {
+        std::fprintf(stderr, "ui_stall_bench: the simulated drive did not start\n");
+        return 1;
+    }
+    std::atomic<long> exchanges{0};
+    state.link.SetExchangeObserver([&exchanges](const tarvo::DriveExchange&) { ++exchanges; });
+    mainFrame.Dispatch(1128);
+    if (!WaitFor([&] { return mainFrame.StatusText().startsWith("Comm Status: Open"); }, 15000)) {
+        std::fprintf(stderr, "ui_stall_bench: no connection (%s)\n",
+                     qPrintable(messageBox.Shown().join(" | ")));
+        return 1;
+    }
+
+    // The 10 ms timer that records its own lateness.
+    long ticks = 0;
+    Clock::duration longest{0};
+    Clock::duration longestAt{0};
+    Clock::duration total{0};
+    Clock::time_point previous = Clock::now();
+    const Clock::time_point measureStart = previous;
+    const long exchangesAtStart = exchanges.load();
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(10);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        Clock::time_point now = Clock::now();
+        Clock::duration late = now - previous - std::chrono::milliseconds(10);
+        previous = now;
+        ++ticks;
+        total += std::max(late, Clock::duration::zero());
+        if (late > longest) {
+            longest = late;
+            longestAt = now - measureStart;
+        }
+    });
+    probe.start();
+    QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &application, &QApplication::quit);
+    application.exec();
+    probe.stop();
+    double measured = Seconds(Clock::now() - measureStart);
+    long polled = exchanges.load() - exchangesAtStart;
+    bool stillConnected = state.switches.connectionState.load() == 1;
+
+    mainFrame.close();
+    sender.Abandon();
+    state.link.Shutdown([] {});
+    drive.terminate();
+    drive.waitForFinished(2000);
+
+    double longestMs = Seconds(longest) * 1000.0;
+    double startupFromProcess = firstPaint.processSeconds;
+    double startupFromApplication = Seconds(firstPaint.painted - applicationBuilt);
+    std::printf("platform                       %s\n", qPrintable(application.platformName()));
+    std::printf(
+        "measured                       %.1f s, %ld ticks of 10 ms, %ld exchanges "
+        "(%.0f/s), connection %s\n",
+        measured, ticks, polled, polled / measured, stillConnected ? "open" : "LOST");
+    std::printf("longest timer lateness         %.1f ms   (goal < 50 ms) %s, %.1f s into the run\n",
+                longestMs, longestMs < 50.0 ? "ok" : "MISSED", Seconds(longestAt));
+    std::printf("mean timer lateness            %.2f ms\n",
+                ticks > 0 ? Seconds(total) * 1000.0 / ticks : 0.0);
+    std::printf("process start -> painted       %.3f s    (goal < 0.5 s) %s\n", startupFromProcess,
+                startupFromProcess < 0.5 ? "ok" : "MISSED");
+    std::printf("  of which before main()       %.3f s\n", processAtMain);
+    std::printf("QApplication -> painted        %.3f s\n", startupFromApplication);
+    std::printf("main() -> painted              %.3f s\n",
+                Seconds(firstPaint.painted - mainEntered));
+    return 0;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <memory>
+
+#include "LanguageSettlement.h"
+#include "MainFrame.h"
+#include "ProgramFolder.h"
+#include "QtMessageBox.h"
+#include "QtMessageSender.h"
+#include "ResourceSet.h"
+#include "SharedState.h"
+
+namespace tarvo::test {
+
+// The program as main() puts it together, over a program folder of the test's own: the
+// shared state with the Qt sender, a message box that only records, and the shown main
+// window. The link's worker is ended however the test leaves.
+class ShellRig {
+public:
+    ShellRig(const ProgramFolder& folder, const ResourceSet& resources)
+        : messageBox(QStringLiteral("TarvoStep")),
+          state({folder.PathText(), resources.language() == ResourceSet::Language::Chinese,
+                 &messageBox, &sender, false}) {
+        messageBox.SetRecordOnly(true);
+        state.languageSetting.store(resources.language() == ResourceSet::Language::Chinese ? 1 : 2);
+        QScreen* screen = QGuiApplication::primaryScreen();
+        LanguageSettlement::ApplyColumnSettings(state,
+                                                screen ? int(screen->logicalDotsPerInch()) : 96);
+        frame = std::make_unique<MainFrame>(state, resources);
+        state.switches.mainFrameWindow = frame.get();
+        frame->show();
+    }
+    ~ShellRig() {
+        frame->close();
+        sender.Abandon();
+        state.link.Shutdown([] {});
+        frame.reset();
+    }
+    ShellRig(const ShellRig&) = delete;
+    ShellRig& operator=(const ShellRig&) = delete;
+
+    bool Shown(const char* text) const {
+        return messageBox.Shown().contains(QString::fromUtf8(text));
+    }
+
+    QtMessageBox messageBox;
+    QtMessageSender sender;
+    SharedState state;
+    std::unique_ptr<MainFrame> frame;
+};
+
+}  // namespace tarvo::test

@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include "CommCanModel.h"
+#include "CommModeModel.h"
+#include "CommRs232Model.h"
+#include "ConnectionRig.h"
+#include "FakeCanLibrary.h"
+#include "PtyPeer.h"
+
+namespace tarvo::test {
+namespace {
+
+// The baud entries of the two resource sets: the English one spells 115200 with a blank.
+const std::vector<std::string> kEnglishBauds = {"4800",  "9600",  "14400",   "19200",
+                                                "38400", "56000", "115200 ", "256000"};
+const std::vector<std::string> kChineseBauds = {"4800",  "9600",  "14400",  "19200",
+                                                "38400", "56000", "115200", "256000"};
+
+class CommRs232ModelTest : public ::testing::Test {
+protected:
+    std::unique_ptr<CommRs232Model> Form(std::vector<std::string> bauds = kEnglishBauds) {
+        return std::make_unique<CommRs232Model>(
+            rig.Context(),
+            [this] {
+                ++listings;
+                return ports;
+            },
+            std::move(bauds));
+    }
+
+    ConnectionRig rig;
+    std::vector<std::string> ports = {"ttyS0", "ttyUSB0"};
+    int listings = 0;
+};
+
+TEST_F(CommRs232ModelTest, StoredTextsMustMatchAnEntryExactly) {
+    rig.settings.SetSerial("ttyUSB0", "115200");
+    rig.settings.SetSerialNodeId(5);
+    auto english = Form(kEnglishBauds);
+    english->Create();
+    EXPECT_EQ(english->SelectedPort(), 1);
+    EXPECT_EQ(english->SelectedBaud(), -1);  // "115200" is not "115200 "
+    EXPECT_EQ(english->NodeId(), 5);
+
+    auto chinese = Form(kChineseBauds);
+    chinese->Create();
+    EXPECT_EQ(chinese->SelectedBaud(), 6);
+}
+
+TEST_F(CommRs232ModelTest, UnknownStoredPortSelectsNoneAndTheButtonDoesNothing) {
+    rig.settings.SetSerial("ttyUSB7", "9600");
+    auto form = Form();
+    form->Create();
+    EXPECT_EQ(form->SelectedPort(), -1);
+    EXPECT_EQ(form->SelectedBaud(), 1);
+    EXPECT_EQ(form->NodeId(), 1);  // nothing stored: the form's own 1
+    form->Toggle();
+    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_TRUE(rig.mainFrame.messages.empty());
+    EXPECT_TRUE(rig.box.texts.empty());
+    EXPECT_EQ(rig.settings.SerialPort(), "ttyUSB7");  // not rewritten
+}
+
+TEST_F(CommRs232ModelTest, PortListIsRefilledOnlyWhileClosedAndKeepsTheChoice) {
+    auto form = Form();
+    form->Create();
+    form->SelectPort(1);
+    ports = {"ttyACM0", "ttyS0", "ttyUSB0"};
+    form->Redraw();
+    EXPECT_EQ(form->Ports().size(), 3u);
+    EXPECT_EQ(form->Ports()[form->SelectedPort()], "ttyUSB0");
+
+    int before = listings;
+    rig.switches.connectionState = 1;
+    form->Redraw();
+    EXPECT_EQ(listings, before);
+    rig.switches.connectionState = 2;
+
+    ports = {"ttyS0"};  // the adapter was pulled
+    form->Redraw();
+    EXPECT_EQ(form->SelectedPort(), -1);
+}
+
+TEST_F(CommRs232ModelTest, FailedOpenIsReportedAndClosesAgain) {
+    rig.PutSerialLibrary();
+    ports = {"ttyNO0"};
+    auto form = Form();
+    form->Create();
+    form->SelectPort(0);
+    form->SelectBaud(6);
+    form->Toggle();
+    EXPECT_EQ(rig.box.texts, std::vector<std::string>{"open COM port failure!! \n"});
+    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(form->StatusIcon(), 203);
+    EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
+    EXPECT_EQ(rig.session.connectInProgress, 0);
+    EXPECT_EQ(rig.session.openedOnce, 0);
+    // The choice is kept even so.
+    EXPECT_EQ(rig.settings.SerialPort(), "ttyNO0");
+}
+
+TEST_F(CommRs232ModelTest, OpenThenChangingTheBaudCloses) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    rig.PutSerialLibrary();
+    ports = {peer.PortName()};
+    auto form = Form();
+    form->Create();
+    form->SelectPort(0);
+    form->SelectBaud(6);
+    form->SetNodeId(3);
+    form->Toggle();
+    ASSERT_TRUE(rig.box.texts.empty()) << rig.box.texts.front();
+    EXPECT_EQ(rig.switches.connectionState, 1);
+    EXPECT_EQ(form->StatusIcon(), 204);
+    EXPECT_EQ(rig.MainFrameMessages(WM_CONNECTION_OPENED).size(), 1u);
+    EXPECT_EQ(rig.session.connectInProgress, 1);
+    EXPECT_EQ(rig.session.openedOnce, 1);
+    EXPECT_EQ(rig.session.lastPortName, peer.PortName());
+    EXPECT_EQ(rig.session.lastRate, 115200u);
+    EXPECT_EQ(rig.session.lastNodeId, 3);
+    EXPECT_EQ(rig.session.statusText, "Comm Status: Open  " + peer.PortName() + "  115200");
+    EXPECT_EQ(rig.settings.SerialPort(), peer.PortName());
+    EXPECT_EQ(rig.settings.SerialNodeId(), "3");
+
+    // While the main frame waits for the first reply the button does nothing.
+    form->Toggle();
+    EXPECT_EQ(rig.switches.connectionState, 1);
+
+    rig.session.connectInProgress = 0;
+    form->SelectBaud(2);
+    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(form->StatusIcon(), 203);
+    EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
+}
+
+class CommCanModelTest : public ::testing::Test {
+protected:
+    FakeCanState* UseFakeLibrary() {
+        rig.folder.Put(FAKE_CAN_LIBRARY, "libCAN.so");
+        return rig.folder.CanState();
+    }
+    ConnectionRig rig;
+};
+
+TEST_F(CommCanModelTest, StoredRateThatIsNoCodeLeavesTheFormUntouched) {
+    rig.settings.SetCanBitRateCode(500);
+    rig.settings.SetCanNodeId(9);
+    CommCanModel form(rig.Context());
+    form.Create();
+    EXPECT_EQ(form.SelectedBitRate(), -1);
+    EXPECT_EQ(form.NodeId(), 1);
+
+    rig.settings.SetCanBitRateCode(0x001C);
+    CommCanModel known(rig.Context());
+    known.Create();
+    EXPECT_EQ(known.SelectedBitRate(), 1);
+    EXPECT_EQ(known.NodeId(), 9);
+}
+
+TEST_F(CommCanModelTest, VersionCaptionOrTheMissingDriverMessage) {
+    CommCanModel without(rig.Context());
+    without.Create();
+    EXPECT_EQ(rig.box.texts,
+              std::vector<std::string>{"Your PC doesn't have Peak CAN-USB driver!! "});
+    EXPECT_EQ(without.VersionCaption(), "CAN Ver :");
+
+    ASSERT_NE(UseFakeLibrary(), nullptr);
+    CommCanModel with(rig.Context());
+    with.Create();
+    EXPECT_EQ(with.VersionCaption(), "CAN Ver:4.6.2");
+    EXPECT_EQ(with.Detail(), "PCAN-USB library version:4.6.2");
+    EXPECT_EQ(rig.switches.canChosen, 1);
+}
+
+TEST_F(CommCanModelTest, FailedOpenLeavesTheConnectionClosed) {
+    FakeCanState* can = UseFakeLibrary();
+    ASSERT_NE(can, nullptr);
+    can->openResult = 1;
+    CommCanModel form(rig.Context());
+    form.Create();
+    form.SelectBitRate(2);
+    form.Toggle();
+    EXPECT_EQ(can->opens, 1);
+    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(form.StatusIcon(), 203);
+    EXPECT_EQ(rig.session.connectInProgress, 0);
+    EXPECT_TRUE(rig.MainFrameMessages(WM_CONNECTION_OPENED).empty());
+    EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
+    EXPECT_EQ(rig.box.texts, std::vector<std::string>{"open CAN port failure!! \n"});
+    EXPECT_EQ(rig.settings.CanBitRateCode(), "284");
+}
+
+TEST_F(CommCanModelTest, OpenThenChangingTheRateCloses) {
+    FakeCanState* can = UseFakeLibrary();
+    ASSERT_NE(can, nullptr);
+    CommCanModel form(rig.Context());
+    form.Create();
+    form.Toggle();  // no rate chosen: nothing
+    EXPECT_EQ(can->opens, 0);
+
+    form.SelectBitRate(0);
+    form.SetNodeId(2);
+    form.Toggle();
+    EXPECT_EQ(rig.switches.connectionState, 1);
+    EXPECT_EQ(can->lastSettings.rate, 0x0014u);
+    EXPECT_EQ(can->lastSettings.nodeId, 2u);
+    EXPECT_EQ(rig.session.statusText, "Comm Status: Open 1 MBit/s");
+    EXPECT_EQ(rig.session.lastRate, 0x0014u);
+    EXPECT_EQ(rig.settings.CanBitRateCode(), "20");
+    EXPECT_EQ(rig.settings.CanNodeId(), "2");
+
+    rig.session.connectInProgress = 0;
+    form.SelectBitRate(3);
+    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
+}
+
+class CommModeModelTest : public ::testing::Test {
+protected:
+    ConnectionRig rig;
+};
+
+TEST_F(CommModeModelTest, CanIsShownOnlyAfterItWasChosenInThisRun) {
+    rig.session.interfaceMode = kModeCan;
+    CommModeModel first(rig.Context());
+    EXPECT_EQ(first.Create(), CommModeModel::kOffline);
+    EXPECT_EQ(rig.session.interfaceMode, kModeOffline);
+
+    rig.session.interfaceMode = kModeCan;
+    rig.switches.canChosen = 1;
+    CommModeModel later(rig.Context());
+    EXPECT_EQ(later.Create(), CommModeModel::kCan);
+}
+
+TEST_F(CommModeModelTest, CanWithoutItsLibraryFallsBackToOffline) {
+    CommModeModel form(rig.Context());
+    form.Create();
+    EXPECT_EQ(form.ChooseCan(), CommModeModel::kOffline);
+    EXPECT_EQ(rig.box.texts, std::vector<std::string>{"Open PCAN_USB failure!!"});
+    EXPECT_EQ(rig.session.interfaceMode, kModeOffline);
+}
+
+TEST_F(CommModeModelTest, NextClosesStoresTheModeAndAsksForTheSettingsForm) {
+    rig.switches.connectionState = 1;
+    CommModeModel form(rig.Context());
+    form.Create();
+    form.ChooseRs232();
+    form.Next();
+    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.settings.InterfaceMode(), kModeRs232);
+    EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
+    EXPECT_EQ(rig.MainFrameMessages(WM_OPEN_VIEW), std::vector<uintptr_t>{0});
+
+    rig.folder.Put(FAKE_CAN_LIBRARY, "libCAN.so");
+    EXPECT_EQ(form.ChooseCan(), CommModeModel::kCan);
+    form.Next();
+    EXPECT_EQ(rig.settings.InterfaceMode(), kModeCan);
+    EXPECT_EQ(rig.MainFrameMessages(WM_OPEN_VIEW), (std::vector<uintptr_t>{0, 1}));
+
+    form.ChooseOffline();
+    form.Next();
+    EXPECT_EQ(rig.settings.InterfaceMode(), kModeOffline);
+    EXPECT_EQ(rig.MainFrameMessages(WM_OPEN_VIEW).size(), 2u);  // no form for offline
+}
+
+}  // namespace
+}  // namespace tarvo::test
