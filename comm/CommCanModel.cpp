@@ -3,6 +3,7 @@
 #include "AppSettings.h"
 #include "CanBitRates.h"
 #include "CommLibrary.h"
+#include "ConnectionCommands.h"
 #include "ConnectionSession.h"
 #include "ControlLink.h"
 #include "LenientNumber.h"
@@ -59,15 +60,7 @@ std::string CommCanModel::Detail() {
 void CommCanModel::SelectBitRate(int entry) {
     selectedEntry_ = (entry >= 0 && entry < CanBitRates::kEntryCount) ? entry : -1;
     if (context_.switches.connectionState == 1) {
-        CloseConnection();
-    }
-}
-
-void CommCanModel::CloseConnection() {
-    context_.switches.connectionState = 2;
-    context_.link.Close();
-    if (context_.mainFrame != nullptr) {
-        context_.mainFrame->onMessage(WM_LINK_FAILURE, 0, 0);
+        ConnectionCommands::Close(context_);
     }
 }
 
@@ -77,15 +70,11 @@ void CommCanModel::Toggle() {
         return;
     }
     if (context_.switches.connectionState == 1) {
-        CloseConnection();
+        ConnectionCommands::Close(context_);
     } else {
         context_.link.Load(kModeCan);
         if (!OpenConnection()) {
-            context_.link.Close();
-            context_.switches.connectionState = 2;
-            if (context_.mainFrame != nullptr) {
-                context_.mainFrame->onMessage(WM_LINK_FAILURE, 0, 0);
-            }
+            ConnectionCommands::Close(context_);
         }
     }
     if (!versionShown_) {
@@ -106,17 +95,8 @@ bool CommCanModel::OpenConnection() {
         context_.messageBox.Show(ConnectionTexts::kCanOpenFailure);
         return false;
     }
-    if (context_.mainFrame != nullptr) {
-        context_.mainFrame->onMessage(WM_CONNECTION_OPENED, 0, 0);
-    }
-    ConnectionSession& session = context_.session;
-    session.connectInProgress = 1;
-    session.openedOnce = 1;
-    session.lastPortName.clear();
-    session.lastRate = code;
-    session.lastNodeId = static_cast<uint8_t>(nodeId_);
-    session.statusText = "Comm Status: Open " + CanBitRates::EntryText(selectedEntry_);
-    context_.switches.connectionState = 1;
+    ConnectionCommands::Opened(context_, std::string(), code, static_cast<uint32_t>(nodeId_),
+                               "Comm Status: Open " + CanBitRates::EntryText(selectedEntry_));
     return true;
 }
 

@@ -29,7 +29,6 @@ private:
     bool QueryVersion(std::string& text);
     void ShowVersion();
     bool OpenConnection();
-    void CloseConnection();
 
     ConnectionContext context_;
     int selectedEntry_ = -1;

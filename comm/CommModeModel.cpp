@@ -1,6 +1,7 @@
 #include "CommModeModel.h"
 
 #include "AppSettings.h"
+#include "ConnectionCommands.h"
 #include "ConnectionSession.h"
 #include "ControlLink.h"
 #include "MessageBox.h"
@@ -48,11 +49,7 @@ CommModeModel::Choice CommModeModel::ChooseOffline() {
 }
 
 void CommModeModel::Next() {
-    context_.switches.connectionState = 2;
-    if (context_.mainFrame != nullptr) {
-        context_.mainFrame->onMessage(WM_LINK_FAILURE, 0, 0);
-    }
-    context_.link.Close();
+    ConnectionCommands::Close(context_);
     int mode = context_.session.interfaceMode;
     if (mode != kModeRs232 && mode != kModeCan) {
         mode = kModeOffline;

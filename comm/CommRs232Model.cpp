@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "AppSettings.h"
+#include "ConnectionCommands.h"
 #include "ConnectionSession.h"
 #include "ControlLink.h"
 #include "LenientNumber.h"
@@ -62,22 +63,14 @@ void CommRs232Model::Redraw() {
 void CommRs232Model::SelectPort(int index) {
     selectedPort_ = (index >= 0 && index < static_cast<int>(ports_.size())) ? index : -1;
     if (context_.switches.connectionState == 1) {
-        CloseConnection();
+        ConnectionCommands::Close(context_);
     }
 }
 
 void CommRs232Model::SelectBaud(int index) {
     selectedBaud_ = (index >= 0 && index < static_cast<int>(baudEntries_.size())) ? index : -1;
     if (context_.switches.connectionState == 1) {
-        CloseConnection();
-    }
-}
-
-void CommRs232Model::CloseConnection() {
-    context_.switches.connectionState = 2;
-    context_.link.Close();
-    if (context_.mainFrame != nullptr) {
-        context_.mainFrame->onMessage(WM_LINK_FAILURE, 0, 0);
+        ConnectionCommands::Close(context_);
     }
 }
 
@@ -87,15 +80,11 @@ void CommRs232Model::Toggle() {
         return;
     }
     if (context_.switches.connectionState == 1) {
-        CloseConnection();
+        ConnectionCommands::Close(context_);
     } else {
         context_.link.Load(kModeRs232);
         if (!OpenConnection()) {
-            context_.link.Close();
-            context_.switches.connectionState = 2;
-            if (context_.mainFrame != nullptr) {
-                context_.mainFrame->onMessage(WM_LINK_FAILURE, 0, 0);
-            }
+            ConnectionCommands::Close(context_);
         }
     }
     context_.settings.SetSerial(ports_[selectedPort_], baudEntries_[selectedBaud_]);
@@ -113,19 +102,9 @@ bool CommRs232Model::OpenConnection() {
         context_.messageBox.Show(ConnectionTexts::kComOpenFailure);
         return false;
     }
-    if (context_.mainFrame != nullptr) {
-        context_.mainFrame->onMessage(WM_CONNECTION_OPENED, 0, 0);
-    }
-    ConnectionSession& session = context_.session;
-    session.connectInProgress = 1;
-    session.openedOnce = 1;
-    session.lastPortName = port;
-    session.lastRate = baud;
-    session.lastNodeId = static_cast<uint8_t>(nodeId_);
     char text[96];
     std::snprintf(text, sizeof text, "Comm Status: Open  %s  %u", port.c_str(), baud);
-    session.statusText = text;
-    context_.switches.connectionState = 1;
+    ConnectionCommands::Opened(context_, port, baud, static_cast<uint32_t>(nodeId_), text);
     return true;
 }
 

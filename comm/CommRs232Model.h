@@ -38,7 +38,6 @@ public:
 private:
     void FillPorts();
     bool OpenConnection();
-    void CloseConnection();
 
     ConnectionContext context_;
     PortLister listPorts_;
