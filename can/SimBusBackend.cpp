@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "SimBusWire.h"
+#include "SocketWait.h"
 
 namespace tarvo::canbus {
 
@@ -112,15 +113,7 @@ int SimBusBackend::Receive(Frame& frame, int timeoutMs, std::string& error) {
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        deadline - std::chrono::steady_clock::now())
-                                        .count());
-        pollfd entry{socket_, POLLIN, 0};
-        int ready = ::poll(&entry, 1, left > 0 ? left : 0);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
+        if (WaitReadable(socket_, deadline) == 0) {
             return 0;
         }
         SimBusRecord record;

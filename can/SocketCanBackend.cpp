@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "CanLinkInfo.h"
+#include "SocketWait.h"
 
 namespace tarvo::canbus {
 
@@ -100,15 +101,7 @@ int SocketCanBackend::Receive(Frame& frame, int timeoutMs, std::string& error) {
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        deadline - std::chrono::steady_clock::now())
-                                        .count());
-        pollfd entry{socket_, POLLIN, 0};
-        int ready = ::poll(&entry, 1, left > 0 ? left : 0);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
+        if (WaitReadable(socket_, deadline) == 0) {
             return 0;
         }
         can_frame raw{};

@@ -82,7 +82,7 @@ def required_objects():
 
 # ---------------------------------------------------------------- unit formulas
 def parse_units(spec):
-    """Splits a unit specification the way the unit table does: [first second]formula sep."""
+    """Splits unit definitions the way the unit table does: [first second]formula sep."""
     defs = []
     rest = spec
     while "[" in rest:
