@@ -1,5 +1,9 @@
 #include "DemoSession.h"
 
+#include <sys/prctl.h>
+
+#include <csignal>
+
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QThread>
@@ -25,6 +29,8 @@ bool DemoSession::Start() {
     simulator_.setArguments({"--folder", programFolder_, "--link", kPortName, "--node", "1",
                              "--no-console", "--quiet"});
     simulator_.setWorkingDirectory(programFolder_);
+    // The simulated drive ends with the program, even when the program is killed.
+    simulator_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     simulator_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     simulator_.setStandardOutputFile(QProcess::nullDevice());
     simulator_.start();
