@@ -148,8 +148,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options) {
             // A PCAN bit-rate code, decimal or hexadecimal ("0x001C").
             bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
             if (!(hex ? ParseHexField(value, 4, number) : ParseUnsigned(value, number))) {
-                std::cerr << "tarvoctl: --bitrate takes a bit-rate code, not \"" << value
-                          << "\"\n";
+                std::cerr << "tarvoctl: --bitrate takes a bit-rate code, not \"" << value << "\"\n";
                 return false;
             }
             if (!CanBitRates::EntryOfCode(number)) {

@@ -23,7 +23,7 @@ Probe ProbeDevice(const std::string& path, bool requireHardware) {
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return (errno == EBUSY || errno == EACCES || errno == EPERM) ? Probe::kPresent
-                                                                      : Probe::kAbsent;
+                                                                     : Probe::kAbsent;
     }
     Probe result = ::isatty(fd) ? Probe::kPresent : Probe::kAbsent;
     if (result == Probe::kPresent && requireHardware) {
