@@ -7,22 +7,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "CountingLink.h"
 #include "FormulaEvaluator.h"
-#include "LinkRequester.h"
 #include "MessageBox.h"
-
-namespace {
-
-class CountingLink : public tarvo::LinkRequester {
-public:
-    int Request(tarvo::MessageTarget*, uint8_t, uint32_t, uint32_t) override {
-        ++requests;
-        return 0;
-    }
-    int requests = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     double value = 0.0;
@@ -33,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string_view formula(reinterpret_cast<const char*>(data), size);
 
-    CountingLink link;
+    tarvo::fuzz::CountingLink link;
     std::atomic<tarvo::MessageTarget*> mainWindow{nullptr};
     tarvo::RecordingMessageBox box;
     tarvo::FormulaEvaluator evaluator(link, mainWindow, &box);

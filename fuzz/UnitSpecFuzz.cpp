@@ -6,26 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "CountingLink.h"
 #include "FormulaEvaluator.h"
-#include "LinkRequester.h"
 #include "MessageBox.h"
 #include "ObjectDictionary.h"
 #include "ParameterList.h"
 #include "UnitTable.h"
 #include "ValueText.h"
-
-namespace {
-
-class CountingLink : public tarvo::LinkRequester {
-public:
-    int Request(tarvo::MessageTarget*, uint8_t, uint32_t, uint32_t) override {
-        ++requests;
-        return 0;
-    }
-    int requests = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -34,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view unitSpec = input.substr(0, nul);
     std::string_view typed = nul == std::string_view::npos ? "" : input.substr(nul + 1);
 
-    CountingLink link;
+    tarvo::fuzz::CountingLink link;
     std::atomic<tarvo::MessageTarget*> mainWindow{nullptr};
     tarvo::RecordingMessageBox box;
     tarvo::ObjectDictionary dictionary;
