@@ -11,12 +11,17 @@
 #include "CommRs232View.h"
 #include "ConnectionContext.h"
 #include "InitSaveDialog.h"
+#include "IoErrorViewFactory.h"
 #include "LanguageDialog.h"
 #include "MdiBackground.h"
 #include "MessageBox.h"
+#include "PanelViewFactory.h"
 #include "ResourceSet.h"
+#include "ScopeViewFactory.h"
 #include "SerialPortProbe.h"
 #include "SharedState.h"
+#include "TransferViewFactory.h"
+#include "ViewServices.h"
 
 namespace tarvo {
 
@@ -244,8 +249,17 @@ ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
             return {view, view};
         }
         default:
-            return {};  // the view of a later part of the program
+            break;
     }
+    ViewServices services{state_, resources_, settings_, *this};
+    for (auto create : {&PanelViewFactory::Create, &IoErrorViewFactory::Create,
+                        &ScopeViewFactory::Create, &TransferViewFactory::Create}) {
+        ViewRegistry::CreatedView view = create(info, services);
+        if (view.widget != nullptr) {
+            return view;
+        }
+    }
+    return {};
 }
 
 bool MainFrame::ShowView(uint32_t command) {

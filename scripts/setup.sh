@@ -32,6 +32,12 @@ tarvo_install_packages() {
 }
 
 tarvo_build() {
-    cmake -S "$TARVO_ROOT" -B "$TARVO_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local launcher=()
+    # A developer machine with ccache shares compiled objects between checkouts.
+    if command -v ccache >/dev/null 2>&1; then
+        launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
+    cmake -S "$TARVO_ROOT" -B "$TARVO_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        "${launcher[@]}" "$@" >/dev/null
     cmake --build "$TARVO_BUILD" -j"$(nproc)"
 }
