@@ -1,10 +1,12 @@
 #include "DriveConnection.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <iostream>
 
+#include "AbortText.h"
 #include "ArgumentText.h"
 #include "AtomicFile.h"
 #include "CanBitRates.h"
@@ -48,6 +50,49 @@ std::string TimeOfDay() {
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
                   local.tm_sec, static_cast<int>(millis.count()));
     return text;
+}
+
+constexpr uint8_t kAbortReply = 0x80;
+
+// Command, entry and data of a frame as the drive message layer shows it to its observer:
+// a 10-byte RS232 frame (checked by its sum) or a CAN message record.
+struct FrameFields {
+    uint8_t command = 0;
+    uint32_t address = 0;
+    uint32_t data = 0;
+};
+
+std::optional<FrameFields> Fields(const uint8_t* bytes, size_t length) {
+    size_t at = 0;
+    if (bytes == nullptr) {
+        return std::nullopt;
+    }
+    if (length == 10) {
+        uint8_t sum = 0;
+        for (size_t i = 0; i < length; ++i) {
+            sum = static_cast<uint8_t>(sum + bytes[i]);
+        }
+        if (sum != 0) {
+            return std::nullopt;
+        }
+        at = 1;
+    } else if (length == sizeof(CanMessage)) {
+        at = offsetof(CanMessage, data);
+    } else {
+        return std::nullopt;
+    }
+    FrameFields fields;
+    fields.command = bytes[at];
+    fields.address =
+        static_cast<uint32_t>(bytes[at + 2] << 16 | bytes[at + 1] << 8) | bytes[at + 3];
+    for (int i = 0; i < 4; ++i) {
+        fields.data |= static_cast<uint32_t>(bytes[at + 4 + i]) << (8 * i);
+    }
+    return fields;
+}
+
+bool IsWriteCommand(uint8_t command) {
+    return (command & 0xE0) == 0x20;
 }
 
 // Takes the link's messages for the command; runs on the main thread, which drains them.
@@ -167,16 +212,35 @@ DriveConnection::DriveConnection(const ConnectionOptions& options, const std::st
       programFolder_(programFolder),
       link_(std::make_unique<Link>(programFolder)),
       deadline_(std::chrono::steady_clock::now() + kOverallLimit) {
-    if (!options_.trace.empty()) {
-        link_->link.SetExchangeObserver([this](const DriveExchange& exchange) {
-            trace_ += TimeOfDay() + "  " + HexBytes(exchange.request, exchange.requestLength);
-            if (exchange.reply != nullptr) {
-                trace_ += "  ->  " + HexBytes(exchange.reply, exchange.replyLength) + "\r\n";
-            } else {
-                trace_ += "  ->  no reply (" + std::to_string(exchange.transactResult) + ")\r\n";
-            }
-        });
+    link_->link.SetExchangeObserver([this](const DriveExchange& exchange) { Observe(exchange); });
+}
+
+void DriveConnection::Observe(const DriveExchange& exchange) {
+    // The link answers a refused write with the value it reads next; the abort is seen here.
+    auto request = Fields(exchange.request, exchange.requestLength);
+    auto reply = Fields(exchange.reply, exchange.replyLength);
+    if (request && reply && IsWriteCommand(request->command) && reply->command == kAbortReply &&
+        reply->address == request->address) {
+        std::lock_guard<std::mutex> lock(abortMutex_);
+        if (request->address == writeAddress_ && !writeAbort_) {
+            writeAbort_ = reply->data;
+        }
     }
+    if (options_.trace.empty()) {
+        return;
+    }
+    trace_ += TimeOfDay() + "  " + HexBytes(exchange.request, exchange.requestLength);
+    if (exchange.reply != nullptr) {
+        trace_ += "  ->  " + HexBytes(exchange.reply, exchange.replyLength) + "\r\n";
+    } else {
+        trace_ += "  ->  no reply (" + std::to_string(exchange.transactResult) + ")\r\n";
+    }
+}
+
+std::string DriveConnection::AbortMessage(uint32_t address, uint32_t abortCode) {
+    char key[16];
+    std::snprintf(key, sizeof key, "%04X:%02X", address >> 8, address & 0xFF);
+    return std::string(key) + ": the drive refused: " + AbortText::Describe(abortCode);
 }
 
 DriveConnection::~DriveConnection() {
@@ -219,6 +283,11 @@ int DriveConnection::Open() {
 
 int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply) {
     Link& l = *link_;
+    {
+        std::lock_guard<std::mutex> lock(abortMutex_);
+        writeAddress_ = IsWriteCommand(command) ? address : 0;
+        writeAbort_.reset();
+    }
     l.window.Reset();
     l.failures.Reset();
     l.link.Request(&l.window, command, address, data);
@@ -236,8 +305,15 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
         return 2;
     }
     if (l.window.message == WM_LINK_ABORT) {
-        std::printf("abort 0x%08x\n", l.window.value);
+        reply.abortCode = l.window.value;
         return 3;
+    }
+    {
+        std::lock_guard<std::mutex> lock(abortMutex_);
+        if (IsWriteCommand(command) && writeAbort_) {
+            reply.abortCode = *writeAbort_;
+            return 3;
+        }
     }
     reply.message = l.window.message;
     reply.value = l.window.value;
@@ -245,16 +321,18 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
     return 0;
 }
 
-int DriveConnection::Upload(uint32_t address, std::string& text) {
+int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abortCode) {
     // Announce, then segments with alternating toggle until the last one.
     Reply reply;
     if (int code = Exchange(0x40, address, 0, reply)) {
+        abortCode = reply.abortCode;
         return code;
     }
     text.clear();
     uint8_t toggle = 0x60;
     for (;;) {
         if (int code = Exchange(toggle, address, 0, reply)) {
+            abortCode = reply.abortCode;
             return code;
         }
         if (reply.message != WM_LINK_SEGMENT) {
