@@ -1,5 +1,8 @@
 #include "DriveConnection.h"
 
+#include <unistd.h>
+
+#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -14,12 +17,14 @@
 #include "ConsoleMessageBox.h"
 #include "ControlLink.h"
 #include "MessageTarget.h"
+#include "PortAlias.h"
 #include "QueuedMessageSender.h"
+#include "SharedState.h"
 
 namespace tarvo {
 
 const char* const kConnectionUsage =
-    "connection: --port NAME [--baud RATE] | --can [--bitrate CODE]\n"
+    "connection: --port NAME [--baud RATE] | --can [--bitrate RATE]\n"
     "            [--node N] [--timeout MS] [--trace FILE]\n";
 
 namespace {
@@ -91,6 +96,27 @@ std::optional<FrameFields> Fields(const uint8_t* bytes, size_t length) {
     return fields;
 }
 
+// Stands in `folder` while it lives, when that is not the current directory already.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& folder) {
+        std::string current = SharedState::CurrentFolder();
+        if (current != folder && ::chdir(folder.c_str()) == 0) {
+            previous_ = current;
+        }
+    }
+    ~CurrentFolder() {
+        if (!previous_.empty() && ::chdir(previous_.c_str()) != 0) {
+            std::cerr << "tarvoctl: cannot change back into " << previous_ << '\n';
+        }
+    }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::string previous_;
+};
+
 bool IsWriteCommand(uint8_t command) {
     return (command & 0xE0) == 0x20;
 }
@@ -122,7 +148,20 @@ private:
 };
 
 bool ParseBitRate(const std::string& value, uint32_t& code) {
-    // A PCAN bit-rate code, decimal or hexadecimal ("0x001C").
+    // A rate ("500k", "1000k", "1m") or a PCAN bit-rate code, decimal or hexadecimal.
+    uint32_t kbits = 0;
+    char last = value.empty() ? '\0' : static_cast<char>(std::tolower(value.back()));
+    if ((last == 'k' || last == 'm') &&
+        ArgumentText::ParseUnsigned(value.substr(0, value.size() - 1), kbits)) {
+        auto entry = CanBitRates::EntryOfKbits(last == 'm' ? kbits * 1000 : kbits);
+        if (!entry) {
+            std::cerr << "tarvoctl: --bitrate " << value
+                      << " is not a rate of the adapter (1000k 500k 250k 125k 100k 50k 20k)\n";
+            return false;
+        }
+        code = CanBitRates::CodeOfEntry(*entry);
+        return true;
+    }
     bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
     if (!(hex ? ArgumentText::ParseHexField(value, 4, code)
               : ArgumentText::ParseUnsigned(value, code))) {
@@ -159,7 +198,7 @@ bool ConnectionOptions::Take(std::vector<std::string>& args, ConnectionOptions& 
         const std::string& value = args[++i];
         uint32_t number = 0;
         if (arg == "--port") {
-            options.port = value.rfind("/dev/", 0) == 0 ? value.substr(5) : value;
+            options.port = value;
         } else if (arg == "--trace") {
             options.trace = value;
         } else if (arg == "--bitrate") {
@@ -248,10 +287,19 @@ DriveConnection::~DriveConnection() {
 }
 
 int DriveConnection::Open() {
-    if (!options_.can && (options_.port.empty() || options_.port.size() > 7)) {
-        std::cerr << "tarvoctl: --port needs a device name of at most 7 characters, "
-                     "e.g. ttyUSB0 or pts/3\n";
+    if (!options_.can && options_.port.empty()) {
+        std::cerr << "tarvoctl: no port given: --port NAME (e.g. ttyUSB0) or --can\n";
         return 1;
+    }
+    // The serial library finds the links of dev/ from the current directory.
+    CurrentFolder inFolder(programFolder_);
+    std::string portName;
+    if (!options_.can) {
+        if (int error = PortAlias::ShortName(programFolder_, options_.port, portName)) {
+            std::cerr << "tarvoctl: cannot open port " << options_.port << ": "
+                      << std::strerror(error) << '\n';
+            return 1;
+        }
     }
     ControlLink& link = link_->link;
     const int32_t mode = options_.can ? CommLibrary::kCan : CommLibrary::kSerial;
@@ -263,9 +311,8 @@ int DriveConnection::Open() {
         return 1;
     }
     link.SetNodeId(options_.node);
-    CommSettings settings =
-        ConnectionSession::MakeSettings(options_.can ? std::string() : options_.port, options_.node,
-                                        options_.can ? options_.bitRateCode : options_.baud);
+    CommSettings settings = ConnectionSession::MakeSettings(
+        portName, options_.node, options_.can ? options_.bitRateCode : options_.baud);
     settings.replyTimeoutMs = options_.timeoutMs;
     int32_t opened = link.Open(&settings);
     if (opened != 0) {
@@ -362,7 +409,10 @@ int DriveConnection::Close(int exitCode) {
     link_->switches.connectionState = 2;
     QueuedMessageSender& sender = link_->sender;
     link_->link.Shutdown([&sender] { sender.Drain(std::chrono::milliseconds(1)); });
-    if (!options_.trace.empty()) {
+    if (options_.trace == "-") {
+        std::fwrite(trace_.data(), 1, trace_.size(), stdout);
+        std::fflush(stdout);
+    } else if (!options_.trace.empty()) {
         std::string error = AtomicFile::Write(options_.trace, trace_);
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
