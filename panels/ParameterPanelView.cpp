@@ -33,7 +33,8 @@ ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setu
     list_ = new EditListView(panel_->List(), *rules_, *table_, this);
     list_->setObjectName(QString::number(description.listControl));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(5, 5, 5, 5);
+    // A thin margin: the frame sizes leave little room beside the list's columns.
+    layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(list_);
 
     // The context menu: the first submenu of the list menu.

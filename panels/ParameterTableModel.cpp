@@ -38,6 +38,7 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
+        case Qt::ToolTipRole:  // names and texts wider than their column
             return QString::fromStdString(list_.Text(index.row(), index.column()));
         case Qt::ForegroundRole:
             if (list_.Text(index.row(), ParameterRows::kLabelColumn).find('*') !=
