@@ -59,6 +59,8 @@ public:
     std::string userFolder;
     // Interface mode, connect-in-progress, last settings and the status text.
     ConnectionSession session;
+    // The window that receives the entry picked in the dictionary browser (WM_OBJECT_PICKED).
+    MessageTarget* pickTarget = nullptr;
 
     MessageBox& messageBox() const { return *messageBox_; }
     MessageSender& sender() const { return *sender_; }
