@@ -2,7 +2,9 @@
 
 #include <qdrawutil.h>
 #include <QEnterEvent>
+#include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 #include "HintPlacement.h"
 
@@ -84,10 +86,24 @@ void HintPopup::Show(QWidget* control) {
         lines, chinese_);
     fontHeight_ = box.fontHeight;
     showing_ = control;
-    setGeometry(box.rect.left, box.rect.top, box.rect.width, box.rect.height);
+    // The sizes assume the narrow "MS Sans Serif"; a wider substitute font widens the box
+    // rather than cutting the names off.
+    QFontMetrics metrics(HintFont());
+    int width = box.rect.width;
+    for (const QString& line : hint.lines) {
+        width = std::max(width, metrics.horizontalAdvance(line) + 10);
+    }
+    setGeometry(box.rect.left, box.rect.top, width, box.rect.height);
     raise();
     show();
     update();
+}
+
+QFont HintPopup::HintFont() const {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(fontHeight_);
+    font.setWeight(QFont::Normal);
+    return font;
 }
 
 void HintPopup::Erase() {
@@ -119,10 +135,7 @@ void HintPopup::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), hint.background);
     QPalette palette = this->palette();
     qDrawWinPanel(&painter, rect(), palette, false);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(fontHeight_);
-    font.setWeight(QFont::Normal);
-    painter.setFont(font);
+    painter.setFont(HintFont());
     painter.setPen(hint.text);
     painter.setBackgroundMode(Qt::TransparentMode);
     const int lineHeight = fontHeight_ == 14 ? 13 : 11;

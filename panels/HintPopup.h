@@ -46,6 +46,7 @@ private:
     void Show(QWidget* control);
     void Erase();
     QRect ControlRect(QWidget* control) const;
+    QFont HintFont() const;
 
     QPointer<QWidget> owner_;
     QHash<QWidget*, Hint> hints_;
