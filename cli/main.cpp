@@ -7,6 +7,7 @@
 #include "DictCommand.h"
 #include "LinkCommand.h"
 #include "SharedState.h"
+#include "TransferCommands.h"
 
 namespace {
 
@@ -16,7 +17,11 @@ constexpr const char* kUsage =
     "       tarvoctl [--folder DIR] --port NAME [--baud RATE] [--node N] [--timeout MS]\n"
     "                [--trace FILE] read INDEX:SUB\n"
     "       tarvoctl [--folder DIR] --port NAME ... write INDEX:SUB VALUE --width 8|16|32\n"
-    "       tarvoctl [--folder DIR] --port NAME ... upload INDEX:SUB\n";
+    "       tarvoctl [--folder DIR] --port NAME ... upload INDEX:SUB\n"
+    "       tarvoctl [--folder DIR] --port NAME ... export LIST.cdo OUT.cdi\n"
+    "       tarvoctl [--folder DIR] --port NAME ... import FILE.cdi [--changed-only] [--store]\n"
+    "                [--reboot]\n"
+    "       tarvoctl [--folder DIR] --port NAME ... diff FILE.cdi\n";
 
 }  // namespace
 
@@ -32,6 +37,9 @@ int main(int argc, char** argv) {
     std::string folder = tarvo::SharedState::CurrentFolder();
     if (!args.empty() && args[0] == "dict") {
         return tarvo::DictCommand::Run({args.begin() + 1, args.end()}, folder);
+    }
+    if (int exitCode = 0; tarvo::TransferCommands::Run(args, folder, exitCode)) {
+        return exitCode;
     }
     if (tarvo::LinkCommand::Handles(args)) {
         return tarvo::LinkCommand::Run(args, folder);
