@@ -11,6 +11,7 @@
 #include "ProgramFolder.h"
 #include "ReadCommand.h"
 #include "SharedState.h"
+#include "TransferCommands.h"
 #include "UploadCommand.h"
 #include "WriteCommand.h"
 
@@ -50,6 +51,10 @@ constexpr const char* kUsageHead =
     "usage: tarvoctl [--folder DIR] [CONNECTION] COMMAND [OPERANDS] [OPTIONS]\n"
     "Commands:\n";
 constexpr const char* kUsageTail =
+    "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"
+    "  import FILE.cdi [--changed-only] [--store] [--reboot]\n"
+    "                        write a parameter file into the drive and verify every row\n"
+    "  diff FILE.cdi         list the rows whose drive value differs from the file\n"
     "  help, --help, -h      this text; --version prints the version\n"
     "ENTRY is INDEX:SUB in hexadecimal, e.g. 6041:00.\n"
     "CONNECTION (options may stand anywhere on the line):\n"
@@ -115,6 +120,9 @@ int main(int argc, char** argv) {
     std::string folder =
         chosen.empty() ? tarvo::ProgramFolder::Find(current, tarvo::ProgramFolder::OwnExecutable())
                        : current;
+    if (int exitCode = 0; tarvo::TransferCommands::Run(args, folder, exitCode)) {
+        return exitCode;
+    }
     tarvo::ConnectionOptions options;
     if (!tarvo::ConnectionOptions::Take(args, options)) {
         return 1;
