@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "DictCommand.h"
-#include "LinkCommand.h"
+#include "DriveConnection.h"
+#include "ReadCommand.h"
 #include "SharedState.h"
+#include "UploadCommand.h"
+#include "WriteCommand.h"
 
 namespace {
 
@@ -17,6 +20,21 @@ constexpr const char* kUsage =
     "                [--trace FILE] read INDEX:SUB\n"
     "       tarvoctl [--folder DIR] --port NAME ... write INDEX:SUB VALUE --width 8|16|32\n"
     "       tarvoctl [--folder DIR] --port NAME ... upload INDEX:SUB\n";
+
+// A command that talks to a drive: its operands, the connection and the program folder.
+using DriveCommand = int (*)(const std::vector<std::string>&, const tarvo::ConnectionOptions&,
+                             const std::string&);
+
+struct DriveCommandEntry {
+    const char* word;
+    DriveCommand run;
+};
+
+constexpr DriveCommandEntry kDriveCommands[] = {
+    {"read", tarvo::ReadCommand::Run},
+    {"write", tarvo::WriteCommand::Run},
+    {"upload", tarvo::UploadCommand::Run},
+};
 
 }  // namespace
 
@@ -33,8 +51,20 @@ int main(int argc, char** argv) {
     if (!args.empty() && args[0] == "dict") {
         return tarvo::DictCommand::Run({args.begin() + 1, args.end()}, folder);
     }
-    if (tarvo::LinkCommand::Handles(args)) {
-        return tarvo::LinkCommand::Run(args, folder);
+    tarvo::ConnectionOptions options;
+    if (!tarvo::ConnectionOptions::Take(args, options)) {
+        return 1;
+    }
+    // The command is the first word that is not an option.
+    auto word = args.begin();
+    while (word != args.end() && word->rfind("--", 0) == 0) {
+        ++word;
+    }
+    for (const DriveCommandEntry& command : kDriveCommands) {
+        if (word != args.end() && *word == command.word) {
+            args.erase(word);
+            return command.run(args, options, folder);
+        }
     }
     std::cerr << kUsage;
     return 1;
