@@ -358,6 +358,10 @@ intptr_t MainFrame::onMessage(uint32_t message, uintptr_t wParam, intptr_t lPara
             if (wParam == 0 || wParam == 1) {
                 ShowProperties();
             } else if (wParam == 2) {
+                // The requester may name itself here instead of in the shared state.
+                if (lParam != 0) {
+                    state_.pickTarget = reinterpret_cast<MessageTarget*>(lParam);
+                }
                 ShowView(1250);
             }
             break;
