@@ -2,12 +2,15 @@
 
 #include <QMdiSubWindow>
 #include <QStyle>
+#include <chrono>
+#include <utility>
 
 #include "ControlPanelLink.h"
 #include "MainFrame.h"
 #include "PanelFamily.h"
 #include "ParameterPanelView.h"
 #include "PlacedWindow.h"
+#include "SdoListView.h"
 #include "SharedState.h"
 #include "ViewServices.h"
 
@@ -34,10 +37,25 @@ private:
     QWidget* widget_;
 };
 
+// The object dictionary browser; a pick goes to the window that last asked for one.
+ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
+    SharedState& state = services.state;
+    // The list is filled once: a browser opened while the loader still runs would miss
+    // entries for the whole run.
+    state.dictionary.WaitLoaded(std::chrono::seconds(3));
+    auto* view = new SdoListView({state.dictionary, state.messageBox(), services.resources,
+                                  state.horizontalResolution,
+                                  [&state] { return std::exchange(state.pickTarget, nullptr); }});
+    return {view, view};
+}
+
 }  // namespace
 
 ViewRegistry::CreatedView PanelViewFactory::Create(const ViewInfo& info,
                                                    const ViewServices& services) {
+    if (info.kind == ViewKind::kSdoList) {
+        return CreateBrowser(services);
+    }
     const PanelDescription* description = PanelFamily::ByCommand(info.command);
     if (description == nullptr) {
         return {};
