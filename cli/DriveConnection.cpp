@@ -214,6 +214,7 @@ bool ConnectionOptions::Take(std::vector<std::string>& args, ConnectionOptions& 
             options.node = number;
         } else {
             options.timeoutMs = number;
+            options.timeoutGiven = true;
         }
     }
     if (options.baud == 0) {
@@ -344,11 +345,15 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
     }
     l.sender.Drain();
     if (l.failures.answered || (!l.window.answered && l.link.IsBusy())) {
-        std::cerr << "tarvoctl: the drive does not answer\n";
+        if (!probing_) {
+            std::cerr << "tarvoctl: the drive does not answer\n";
+        }
         return 2;
     }
     if (!l.window.answered) {
-        std::cerr << "tarvoctl: the drive's reply could not be understood\n";
+        if (!probing_) {
+            std::cerr << "tarvoctl: the drive's reply could not be understood\n";
+        }
         return 2;
     }
     if (l.window.message == WM_LINK_ABORT) {
@@ -366,6 +371,15 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
     reply.value = l.window.value;
     reply.segment = l.window.segment;
     return 0;
+}
+
+void DriveConnection::SetNode(uint32_t node) {
+    link_->link.SetNodeId(node);
+}
+
+void DriveConnection::SetProbing(bool probing) {
+    probing_ = probing;
+    link_->switches.transmitRetry = probing ? 0 : 1;
 }
 
 int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abortCode) {

@@ -21,7 +21,8 @@ struct ConnectionOptions {
     uint32_t baud = 115200;
     uint32_t node = 1;
     uint32_t timeoutMs = 500;
-    std::string trace;  // file of the exchanges; empty: none
+    bool timeoutGiven = false;  // --timeout was on the line
+    std::string trace;          // file of the exchanges; empty: none
 
     // Removes the connection options from `args`, leaving the command's words and its own
     // options in order. False, with a message on standard error, on a bad or missing value.
@@ -65,6 +66,11 @@ public:
     int Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply);
     // The segmented upload of a text, cut at its first zero byte.
     int Upload(uint32_t address, std::string& text, uint32_t& abortCode);
+    // Later requests go to another node (a bus scan).
+    void SetNode(uint32_t node);
+    // A scan asks each node once and says nothing of nodes that stay silent.
+    void SetProbing(bool probing);
+
     // Ends the link and writes the trace; returns `exitCode`, or 1 when it was 0 and the
     // trace could not be written. Called by the destructor when not called before.
     int Close(int exitCode);
@@ -88,6 +94,7 @@ private:
     std::optional<uint32_t> writeAbort_;
     std::unique_ptr<Link> link_;
     bool closed_ = false;
+    bool probing_ = false;
     std::chrono::steady_clock::time_point deadline_;
 };
 
