@@ -64,6 +64,11 @@ public:
     // One request and its reply. A refused write is result 3 with the drive's abort code,
     // although the link goes on to read the entry's value (which panels show).
     int Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply);
+    // Reads of many entries, each queued from the handler of the reply before it so that
+    // the link never idles between them. `replies` gets one reply per address, `results`
+    // 0 or 3 (aborted) each; the result is 0, or 2 when the drive stopped answering.
+    int ReadMany(const std::vector<uint32_t>& addresses, std::vector<Reply>& replies,
+                 std::vector<int>& results);
     // The segmented upload of a text, cut at its first zero byte.
     int Upload(uint32_t address, std::string& text, uint32_t& abortCode);
     // Later requests go to another node (a bus scan).

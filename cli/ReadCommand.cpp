@@ -82,6 +82,19 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
         }
         return static_cast<int32_t>(reply.value);
     });
+    // Every number is read first, in one stream of requests; texts are uploaded in turn.
+    std::vector<uint32_t> numbers;
+    for (const DictionaryEntry& entry : entries) {
+        if (!IsText(entry) || read.raw) {
+            numbers.push_back(entry.key);
+        }
+    }
+    std::vector<DriveConnection::Reply> replies;
+    std::vector<int> results;
+    if ((code = drive.ReadMany(numbers, replies, results)) != 0) {
+        return drive.Close(code);
+    }
+    size_t nextNumber = 0;
     int result = 0;
     const bool batch = entries.size() > 1;
     for (const DictionaryEntry& entry : entries) {
@@ -94,7 +107,7 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
         if (IsText(entry) && !read.raw) {
             code = drive.Upload(entry.key, text, abortCode);
             line["value"] = text;
-        } else if ((code = drive.Exchange(0x40, entry.key, 0, reply)) == 0) {
+        } else if ((reply = replies[nextNumber], code = results[nextNumber++]) == 0) {
             abortCode = reply.abortCode;
             unit = read.raw ? "" : read.unit.empty() ? EntryValue::DefaultUnit(entry) : read.unit;
             std::string error;
