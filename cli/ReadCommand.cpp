@@ -1,6 +1,7 @@
 #include "ReadCommand.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -50,9 +51,13 @@ bool IsText(const DictionaryEntry& entry) {
 // A number stays a number in JSON; anything else is a string.
 nlohmann::json JsonValue(const std::string& text) {
     char* end = nullptr;
+    long long whole = std::strtoll(text.c_str(), &end, 10);
+    if (!text.empty() && end != nullptr && *end == '\0') {
+        return whole;
+    }
     double number = std::strtod(text.c_str(), &end);
-    bool whole = !text.empty() && end != nullptr && *end == '\0' && text.rfind("0x", 0) != 0;
-    return whole ? nlohmann::json(number) : nlohmann::json(text);
+    bool numeric = !text.empty() && end != nullptr && *end == '\0' && text.rfind("0x", 0) != 0;
+    return numeric ? nlohmann::json(number) : nlohmann::json(text);
 }
 
 }  // namespace
