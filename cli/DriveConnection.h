@@ -13,7 +13,8 @@
 namespace tarvo {
 
 // The options that say how tarvoctl reaches a drive, accepted anywhere on the line:
-// --port NAME, --baud RATE, --can, --bitrate CODE, --node N, --timeout MS, --trace FILE.
+// --port NAME, --baud RATE, --can, --bitrate RATE, --node N, --timeout MS, --trace FILE.
+// A port may be a short name (ttyUSB0, pts/3), a longer one or a full path (PortAlias).
 struct ConnectionOptions {
     bool can = false;
     uint32_t bitRateCode = 0x001C;  // 500 kbit/s
@@ -44,7 +45,8 @@ extern const char* const kConnectionUsage;
 // Every int result is a process exit code: 0 done, 1 bad input or no port, 2 no usable
 // answer from the drive, 3 the drive refused. Failures 1 and 2 have been reported on
 // standard error when the call returns; for 3 the abort code is handed back and the
-// command reports it (AbortMessage), so that it can also print it as JSON.
+// command reports it (AbortMessage), so that it can also print it as JSON. A refused write
+// is result 3 although the link reads the entry back after it.
 class DriveConnection {
 public:
     struct Reply {

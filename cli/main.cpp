@@ -18,7 +18,8 @@
 namespace {
 
 // A command: its operands (the command word removed), the connection options and the
-// program folder. Returns the process exit code.
+// program folder. Returns the process exit code. File operands are the user's paths,
+// relative to the current directory, which need not be the program folder.
 using Command = int (*)(const std::vector<std::string>&, const tarvo::ConnectionOptions&,
                         const std::string&);
 
