@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <iostream>
 
 #include "AbortText.h"
@@ -133,12 +134,17 @@ public:
         if (message == WM_LINK_SEGMENT) {
             segment = link_.GetSegment();
         }
+        if (onAnswer) {
+            onAnswer();
+        }
         return 0;
     }
 
     void Reset() { answered = false; }
 
     bool answered = false;
+    // Runs inside the delivery, while the link's worker waits for it.
+    std::function<void()> onAnswer;
     uint32_t message = 0;
     uint32_t value = 0;
     DriveSegment segment;
@@ -214,6 +220,7 @@ bool ConnectionOptions::Take(std::vector<std::string>& args, ConnectionOptions& 
             options.node = number;
         } else {
             options.timeoutMs = number;
+            options.timeoutGiven = true;
         }
     }
     if (options.baud == 0) {
@@ -344,11 +351,15 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
     }
     l.sender.Drain();
     if (l.failures.answered || (!l.window.answered && l.link.IsBusy())) {
-        std::cerr << "tarvoctl: the drive does not answer\n";
+        if (!probing_) {
+            std::cerr << "tarvoctl: the drive does not answer\n";
+        }
         return 2;
     }
     if (!l.window.answered) {
-        std::cerr << "tarvoctl: the drive's reply could not be understood\n";
+        if (!probing_) {
+            std::cerr << "tarvoctl: the drive's reply could not be understood\n";
+        }
         return 2;
     }
     if (l.window.message == WM_LINK_ABORT) {
@@ -366,6 +377,59 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
     reply.value = l.window.value;
     reply.segment = l.window.segment;
     return 0;
+}
+
+int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vector<Reply>& replies,
+                              std::vector<int>& results) {
+    Link& l = *link_;
+    replies.assign(addresses.size(), Reply{});
+    results.assign(addresses.size(), 0);
+    if (addresses.empty()) {
+        return 0;
+    }
+    {
+        std::lock_guard<std::mutex> lock(abortMutex_);
+        writeAddress_ = 0;
+        writeAbort_.reset();
+    }
+    size_t next = 0;
+    l.window.onAnswer = [&] {
+        Reply& reply = replies[next];
+        if (l.window.message == WM_LINK_ABORT) {
+            reply.abortCode = l.window.value;
+            results[next] = 3;
+        } else {
+            reply.message = l.window.message;
+            reply.value = l.window.value;
+        }
+        if (++next < addresses.size()) {
+            l.link.Request(&l.window, 0x40, addresses[next], 0);
+        }
+    };
+    l.failures.Reset();
+    l.link.Request(&l.window, 0x40, addresses[0], 0);
+    while (next < addresses.size() && !l.failures.answered && l.link.IsBusy() &&
+           std::chrono::steady_clock::now() < deadline_) {
+        l.sender.Drain(std::chrono::milliseconds(20));
+    }
+    l.sender.Drain();
+    l.window.onAnswer = nullptr;
+    if (next < addresses.size()) {
+        if (!probing_) {
+            std::cerr << "tarvoctl: the drive does not answer\n";
+        }
+        return 2;
+    }
+    return 0;
+}
+
+void DriveConnection::SetNode(uint32_t node) {
+    link_->link.SetNodeId(node);
+}
+
+void DriveConnection::SetProbing(bool probing) {
+    probing_ = probing;
+    link_->switches.transmitRetry = probing ? 0 : 1;
 }
 
 int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abortCode) {

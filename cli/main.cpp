@@ -10,6 +10,7 @@
 #include "PortsCommand.h"
 #include "ProgramFolder.h"
 #include "ReadCommand.h"
+#include "ScanCommand.h"
 #include "SharedState.h"
 #include "TransferCommands.h"
 #include "UploadCommand.h"
@@ -18,7 +19,8 @@
 namespace {
 
 // A command: its operands (the command word removed), the connection options and the
-// program folder. Returns the process exit code.
+// program folder. Returns the process exit code. File operands are the user's paths,
+// relative to the current directory, which need not be the program folder.
 using Command = int (*)(const std::vector<std::string>&, const tarvo::ConnectionOptions&,
                         const std::string&);
 
@@ -34,12 +36,18 @@ int RunDict(const std::vector<std::string>& args, const tarvo::ConnectionOptions
 }
 
 constexpr CommandEntry kCommands[] = {
-    {"read", tarvo::ReadCommand::Run, "  read ENTRY            print the entry's value\n"},
+    {"read", tarvo::ReadCommand::Run,
+     "  read ENTRY... [--raw | --unit NAME] [--json]\n"
+     "                        print the entries' values in their first unit (one line\n"
+     "                        each; --raw the drive's number; --json one object each)\n"},
     {"write", tarvo::WriteCommand::Run,
-     "  write ENTRY VALUE --width 8|16|32\n"
-     "                        write the value and print what the drive then holds\n"},
+     "  write ENTRY VALUE [--width 8|16|32] [--unit NAME]\n"
+     "                        write the value (raw, or in a unit) and print what the\n"
+     "                        drive then holds; the width comes from the dictionary\n"},
     {"upload", tarvo::UploadCommand::Run,
      "  upload ENTRY          print a text entry (segmented upload)\n"},
+    {"scan", tarvo::ScanCommand::Run,
+     "  scan                  with --can: list the drives on the bus (nodes 1-127)\n"},
     {"ports", tarvo::PortsCommand::Run,
      "  ports                 list the serial ports, with their USB adapters\n"},
     {"dict", RunDict,
@@ -56,7 +64,8 @@ constexpr const char* kUsageTail =
     "                        write a parameter file into the drive and verify every row\n"
     "  diff FILE.cdi         list the rows whose drive value differs from the file\n"
     "  help, --help, -h      this text; --version prints the version\n"
-    "ENTRY is INDEX:SUB in hexadecimal, e.g. 6041:00.\n"
+    "ENTRY is INDEX:SUB in hexadecimal (6081:00) or a name of the dictionary\n"
+    "(\"Profile velocity\", any case).\n"
     "CONNECTION (options may stand anywhere on the line):\n"
     "  --port NAME           serial port: ttyUSB0, pts/3, /dev/ttyUSB0, /dev/serial/by-id/...\n"
     "  --baud RATE           bit/s of the serial port (default 115200)\n"
