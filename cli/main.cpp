@@ -10,6 +10,7 @@
 #include "PortsCommand.h"
 #include "ProgramFolder.h"
 #include "ReadCommand.h"
+#include "ScopeCommand.h"
 #include "SharedState.h"
 #include "TransferCommands.h"
 #include "UploadCommand.h"
@@ -40,6 +41,10 @@ constexpr CommandEntry kCommands[] = {
      "                        write the value and print what the drive then holds\n"},
     {"upload", tarvo::UploadCommand::Run,
      "  upload ENTRY          print a text entry (segmented upload)\n"},
+    {"scope", tarvo::ScopeCommand::Run,
+     "  scope --channel N=ENTRY ... [--trigger ENTRY] [--level V] [--edge 0|1] [--period N]\n"
+     "        [--pretrigger N] [--total N] [--record FILE.txt] [--csv FILE.csv]\n"
+     "                        one oscilloscope capture, written as the program writes it\n"},
     {"ports", tarvo::PortsCommand::Run,
      "  ports                 list the serial ports, with their USB adapters\n"},
     {"dict", RunDict,
