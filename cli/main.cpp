@@ -11,6 +11,7 @@
 #include "ProgramFolder.h"
 #include "ReadCommand.h"
 #include "ScanCommand.h"
+#include "ScopeCommand.h"
 #include "SharedState.h"
 #include "TransferCommands.h"
 #include "UploadCommand.h"
@@ -48,6 +49,10 @@ constexpr CommandEntry kCommands[] = {
      "  upload ENTRY          print a text entry (segmented upload)\n"},
     {"scan", tarvo::ScanCommand::Run,
      "  scan                  with --can: list the drives on the bus (nodes 1-127)\n"},
+    {"scope", tarvo::ScopeCommand::Run,
+     "  scope --channel N=ENTRY ... [--trigger ENTRY] [--level V] [--edge 0|1] [--period N]\n"
+     "        [--pretrigger N] [--total N] [--record FILE.txt] [--csv FILE.csv]\n"
+     "                        one oscilloscope capture, written as the program writes it\n"},
     {"ports", tarvo::PortsCommand::Run,
      "  ports                 list the serial ports, with their USB adapters\n"},
     {"dict", RunDict,
