@@ -41,16 +41,18 @@ ProjectSections::ProjectSections(const ObjectDictionary& dictionary, UnitTable& 
     : dictionary_(dictionary), units_(units), registerMonitor_(std::move(registerMonitor)) {}
 
 bool ProjectSections::SaveListRows(const ParameterRows& list, int panelNumber) {
-    ProfileFile file(savePath_);
-    std::string section = Section(panelNumber);
-    bool written = file.WriteString(section, "num", std::to_string(list.RowCount()));
-    for (int row = 0; row < list.RowCount() && written; ++row) {
-        std::string line = OneLine(list.Text(row, ParameterRows::kKeyColumn)) + "," +
-                           OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
-                           OneLine(list.Text(row, ParameterRows::kUnitColumn));
-        written = file.WriteString(section, std::to_string(row), line);
+    // One replacement of the file for the whole list: "num" never disagrees with the rows,
+    // whenever the program stops.
+    std::vector<ProfileFile::KeyValue> values;
+    values.reserve(static_cast<size_t>(list.RowCount()) + 1);
+    values.push_back({"num", std::to_string(list.RowCount())});
+    for (int row = 0; row < list.RowCount(); ++row) {
+        values.push_back(
+            {std::to_string(row), OneLine(list.Text(row, ParameterRows::kKeyColumn)) + "," +
+                                      OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
+                                      OneLine(list.Text(row, ParameterRows::kUnitColumn))});
     }
-    return written;
+    return ProfileFile(savePath_).WriteStrings(Section(panelNumber), values);
 }
 
 int ProjectSections::LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner) {
