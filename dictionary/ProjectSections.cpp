@@ -8,6 +8,7 @@
 #include "ParameterRows.h"
 #include "PlacedWindow.h"
 #include "ProfileFile.h"
+#include "SectionSink.h"
 #include "UnitTable.h"
 
 namespace tarvo {
@@ -41,16 +42,34 @@ ProjectSections::ProjectSections(const ObjectDictionary& dictionary, UnitTable& 
     : dictionary_(dictionary), units_(units), registerMonitor_(std::move(registerMonitor)) {}
 
 bool ProjectSections::SaveListRows(const ParameterRows& list, int panelNumber) {
-    ProfileFile file(savePath_);
-    std::string section = Section(panelNumber);
-    bool written = file.WriteString(section, "num", std::to_string(list.RowCount()));
-    for (int row = 0; row < list.RowCount() && written; ++row) {
-        std::string line = OneLine(list.Text(row, ParameterRows::kKeyColumn)) + "," +
-                           OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
-                           OneLine(list.Text(row, ParameterRows::kUnitColumn));
-        written = file.WriteString(section, std::to_string(row), line);
+    std::vector<std::pair<std::string, std::string>> values;
+    values.reserve(static_cast<size_t>(list.RowCount()) + 1);
+    values.emplace_back("num", std::to_string(list.RowCount()));
+    for (int row = 0; row < list.RowCount(); ++row) {
+        values.emplace_back(std::to_string(row),
+                            OneLine(list.Text(row, ParameterRows::kKeyColumn)) + "," +
+                                OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
+                                OneLine(list.Text(row, ParameterRows::kUnitColumn)));
     }
-    return written;
+    return Store(Section(panelNumber), values);
+}
+
+bool ProjectSections::Store(const std::string& section,
+                            const std::vector<std::pair<std::string, std::string>>& values) {
+    if (saveSink_ != nullptr) {
+        bool stored = true;
+        for (const auto& [key, value] : values) {
+            stored = saveSink_->Put(section, key, value) && stored;
+        }
+        return stored;
+    }
+    ProfileFile file(savePath_);
+    for (const auto& [key, value] : values) {
+        if (!file.WriteString(section, key, value)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int ProjectSections::LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner) {
@@ -110,8 +129,7 @@ bool ProjectSections::SaveWindowPlace(int panelNumber, const PlacedWindow& windo
     int64_t top = int64_t{frame.top} - main.top - captionHeight;
     std::string value =
         std::to_string(flag) + "," + std::to_string(left) + "," + std::to_string(top);
-    return ProfileFile(savePath_).WriteString(Section(kPlaceSection), std::to_string(panelNumber),
-                                              value);
+    return Store(Section(kPlaceSection), {{std::to_string(panelNumber), value}});
 }
 
 WindowPlace ProjectSections::LoadWindowPlace(int panelNumber, int captionHeight) const {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tarvo {
 
@@ -10,6 +12,7 @@ class MessageTarget;
 class ObjectDictionary;
 class ParameterRows;
 class PlacedWindow;
+class SectionSink;
 class UnitTable;
 
 // Where a view's window stood when the project was saved, relative to the main window.
@@ -38,6 +41,9 @@ public:
     void SetOpenPath(std::string path) { openPath_ = std::move(path); }
     const std::string& SavePath() const { return savePath_; }
     const std::string& OpenPath() const { return openPath_; }
+    // While a project is being saved its sections go into `sink` (null: straight into the
+    // save path), so that the project file is written once with all of them.
+    void SetSaveSink(SectionSink* sink) { saveSink_ = sink; }
 
     // Writes "num" and one "key,value text,unit label" line per row into the save path.
     // False when the file could not be written.
@@ -56,11 +62,15 @@ public:
     WindowPlace LoadWindowPlace(int panelNumber, int captionHeight) const;
 
 private:
+    bool Store(const std::string& section,
+               const std::vector<std::pair<std::string, std::string>>& values);
+
     const ObjectDictionary& dictionary_;
     UnitTable& units_;
     RegisterMonitor registerMonitor_;
     std::string savePath_;
     std::string openPath_;
+    SectionSink* saveSink_ = nullptr;
 };
 
 }  // namespace tarvo
