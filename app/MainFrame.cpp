@@ -10,6 +10,7 @@
 #include "CommModeView.h"
 #include "CommRs232View.h"
 #include "ConnectionContext.h"
+#include "FaultResetOffer.h"
 #include "InitSaveDialog.h"
 #include "IoErrorViewFactory.h"
 #include "LanguageDialog.h"
@@ -334,6 +335,17 @@ void MainFrame::Dispatch(int command) {
             return;
         case kStatusBarToggle:
             statusBar()->setVisible(!statusBar()->isVisible());
+            return;
+        case kErrorButton:
+            ShowView(1235);
+            // The blinking fault icon leads to the error panel and offers a fault reset.
+            if (link_->DriveStatus() == 1) {
+                ChildFrame* frame = views_->Frame(ViewKind::kRealtimeError);
+                if (auto* offer =
+                        frame ? dynamic_cast<FaultResetOffer*>(frame->ViewTarget()) : nullptr) {
+                    offer->OfferFaultReset();
+                }
+            }
             return;
         case kCascade:
             area_->cascadeSubWindows();
