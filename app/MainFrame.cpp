@@ -17,6 +17,7 @@
 #include "MdiBackground.h"
 #include "MessageBox.h"
 #include "PanelViewFactory.h"
+#include "ProjectCommands.h"
 #include "ResourceSet.h"
 #include "ScopeViewFactory.h"
 #include "SerialPortProbe.h"
@@ -102,6 +103,7 @@ MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* 
     hooks.rs232FormExists = [this] { return views_->Exists(ViewKind::kCommRs232); };
     hooks.canFormExists = [this] { return views_->Exists(ViewKind::kCommCan); };
     link_ = std::make_unique<MainFrameLink>(context, std::move(hooks));
+    project_ = std::make_unique<ProjectCommands>(*this, state_);
 
     BuildMenus();
     BuildToolbar();
@@ -300,6 +302,14 @@ void MainFrame::Dispatch(int command) {
         case kNew:
             views_->CloseAll();
             ShowView(kInterfaceChange);
+            return;
+        case kOpen:
+        case kOpenButton:
+            project_->Open();
+            return;
+        case kSave:
+        case kSaveButton:
+            project_->Save();
             return;
         case kExit:
             close();

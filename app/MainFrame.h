@@ -14,6 +14,7 @@
 namespace tarvo {
 
 class MdiBackground;
+class ProjectCommands;
 class ResourceSet;
 class SharedState;
 struct MenuItem;
@@ -32,6 +33,7 @@ public:
     void Dispatch(int command);
 
     MainFrameLink& Link() { return *link_; }
+    ProjectCommands& Project() { return *project_; }
     ViewRegistry& Views() { return *views_; }
     QString StatusText() const { return statusPane_->text(); }
     QAction* CommandAction(int command) const;
@@ -67,6 +69,7 @@ private:
     QtTimer blinkTimer_;
     std::unique_ptr<ViewRegistry> views_;
     std::unique_ptr<MainFrameLink> link_;
+    std::unique_ptr<ProjectCommands> project_;
     bool closing_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include "ParameterRows.h"
 #include "PlacedWindow.h"
 #include "ProfileFile.h"
+#include "SectionSink.h"
 #include "UnitTable.h"
 
 namespace tarvo {
@@ -41,8 +42,6 @@ ProjectSections::ProjectSections(const ObjectDictionary& dictionary, UnitTable& 
     : dictionary_(dictionary), units_(units), registerMonitor_(std::move(registerMonitor)) {}
 
 bool ProjectSections::SaveListRows(const ParameterRows& list, int panelNumber) {
-    // One replacement of the file for the whole list: "num" never disagrees with the rows,
-    // whenever the program stops.
     std::vector<ProfileFile::KeyValue> values;
     values.reserve(static_cast<size_t>(list.RowCount()) + 1);
     values.push_back({"num", std::to_string(list.RowCount())});
@@ -52,7 +51,21 @@ bool ProjectSections::SaveListRows(const ParameterRows& list, int panelNumber) {
                                       OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
                                       OneLine(list.Text(row, ParameterRows::kUnitColumn))});
     }
-    return ProfileFile(savePath_).WriteStrings(Section(panelNumber), values);
+    return Store(Section(panelNumber), values);
+}
+
+bool ProjectSections::Store(const std::string& section,
+                            const std::vector<ProfileFile::KeyValue>& values) {
+    if (saveSink_ != nullptr) {
+        bool stored = true;
+        for (const auto& [key, value] : values) {
+            stored = saveSink_->Put(section, key, value) && stored;
+        }
+        return stored;
+    }
+    // One replacement of the file for the whole list: "num" never disagrees with the rows,
+    // whenever the program stops.
+    return ProfileFile(savePath_).WriteStrings(section, values);
 }
 
 int ProjectSections::LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner) {
@@ -112,8 +125,7 @@ bool ProjectSections::SaveWindowPlace(int panelNumber, const PlacedWindow& windo
     int64_t top = int64_t{frame.top} - main.top - captionHeight;
     std::string value =
         std::to_string(flag) + "," + std::to_string(left) + "," + std::to_string(top);
-    return ProfileFile(savePath_).WriteString(Section(kPlaceSection), std::to_string(panelNumber),
-                                              value);
+    return Store(Section(kPlaceSection), {{std::to_string(panelNumber), value}});
 }
 
 WindowPlace ProjectSections::LoadWindowPlace(int panelNumber, int captionHeight) const {
