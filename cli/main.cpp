@@ -5,9 +5,14 @@
 #include <vector>
 
 #include "DictCommand.h"
-#include "LinkCommand.h"
+#include "DiffCommand.h"
+#include "DriveConnection.h"
+#include "ExportCommand.h"
+#include "ImportCommand.h"
+#include "ReadCommand.h"
 #include "SharedState.h"
-#include "TransferCommands.h"
+#include "UploadCommand.h"
+#include "WriteCommand.h"
 
 namespace {
 
@@ -22,6 +27,21 @@ constexpr const char* kUsage =
     "       tarvoctl [--folder DIR] --port NAME ... import FILE.cdi [--changed-only] [--store]\n"
     "                [--reboot]\n"
     "       tarvoctl [--folder DIR] --port NAME ... diff FILE.cdi\n";
+
+// A command that talks to a drive: its operands, the connection and the program folder.
+using DriveCommand = int (*)(const std::vector<std::string>&, const tarvo::ConnectionOptions&,
+                             const std::string&);
+
+struct DriveCommandEntry {
+    const char* word;
+    DriveCommand run;
+};
+
+constexpr DriveCommandEntry kDriveCommands[] = {
+    {"read", tarvo::ReadCommand::Run},     {"write", tarvo::WriteCommand::Run},
+    {"upload", tarvo::UploadCommand::Run}, {"export", tarvo::ExportCommand::Run},
+    {"import", tarvo::ImportCommand::Run}, {"diff", tarvo::DiffCommand::Run},
+};
 
 }  // namespace
 
@@ -38,11 +58,20 @@ int main(int argc, char** argv) {
     if (!args.empty() && args[0] == "dict") {
         return tarvo::DictCommand::Run({args.begin() + 1, args.end()}, folder);
     }
-    if (int exitCode = 0; tarvo::TransferCommands::Run(args, folder, exitCode)) {
-        return exitCode;
+    tarvo::ConnectionOptions options;
+    if (!tarvo::ConnectionOptions::Take(args, options)) {
+        return 1;
     }
-    if (tarvo::LinkCommand::Handles(args)) {
-        return tarvo::LinkCommand::Run(args, folder);
+    // The command is the first word that is not an option.
+    auto word = args.begin();
+    while (word != args.end() && word->rfind("--", 0) == 0) {
+        ++word;
+    }
+    for (const DriveCommandEntry& command : kDriveCommands) {
+        if (word != args.end() && *word == command.word) {
+            args.erase(word);
+            return command.run(args, options, folder);
+        }
     }
     std::cerr << kUsage;
     return 1;

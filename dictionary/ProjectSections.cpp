@@ -5,7 +5,7 @@
 
 #include "LeadingNumber.h"
 #include "ObjectDictionary.h"
-#include "ParameterList.h"
+#include "ParameterRows.h"
 #include "PlacedWindow.h"
 #include "ProfileFile.h"
 #include "UnitTable.h"
@@ -40,20 +40,20 @@ ProjectSections::ProjectSections(const ObjectDictionary& dictionary, UnitTable& 
                                  RegisterMonitor registerMonitor)
     : dictionary_(dictionary), units_(units), registerMonitor_(std::move(registerMonitor)) {}
 
-bool ProjectSections::SaveListRows(const ParameterList& list, int panelNumber) {
+bool ProjectSections::SaveListRows(const ParameterRows& list, int panelNumber) {
     ProfileFile file(savePath_);
     std::string section = Section(panelNumber);
     bool written = file.WriteString(section, "num", std::to_string(list.RowCount()));
     for (int row = 0; row < list.RowCount() && written; ++row) {
-        std::string line = OneLine(list.Text(row, ParameterList::kKeyColumn)) + "," +
-                           OneLine(list.Text(row, ParameterList::kValueColumn)) + "," +
-                           OneLine(list.Text(row, ParameterList::kUnitColumn));
+        std::string line = OneLine(list.Text(row, ParameterRows::kKeyColumn)) + "," +
+                           OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
+                           OneLine(list.Text(row, ParameterRows::kUnitColumn));
         written = file.WriteString(section, std::to_string(row), line);
     }
     return written;
 }
 
-int ProjectSections::LoadListRows(ParameterList& list, int panelNumber, MessageTarget* owner) {
+int ProjectSections::LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner) {
     ProfileFile file(openPath_);
     std::string section = Section(panelNumber);
     int64_t count = ReadLeadingInteger(file.GetString(section, "num", "", kRowBuffer));
@@ -91,12 +91,12 @@ int ProjectSections::LoadListRows(ParameterList& list, int panelNumber, MessageT
             }
         }
         int row = list.InsertRow(loaded, std::to_string(loaded + 1) + (writable ? "" : "*"));
-        list.SetText(row, ParameterList::kKeyColumn, std::to_string(entry->key));
-        list.SetText(row, ParameterList::kNameColumn, entry->name);
-        list.SetText(row, ParameterList::kDataTypeColumn, entry->dataType);
-        list.SetText(row, ParameterList::kAttributeColumn, entry->attribute);
-        list.SetText(row, ParameterList::kValueColumn, value);
-        list.SetText(row, ParameterList::kUnitColumn, unit);
+        list.SetText(row, ParameterRows::kKeyColumn, std::to_string(entry->key));
+        list.SetText(row, ParameterRows::kNameColumn, entry->name);
+        list.SetText(row, ParameterRows::kDataTypeColumn, entry->dataType);
+        list.SetText(row, ParameterRows::kAttributeColumn, entry->attribute);
+        list.SetText(row, ParameterRows::kValueColumn, value);
+        list.SetText(row, ParameterRows::kUnitColumn, unit);
         ++loaded;
     }
     return loaded;

@@ -8,7 +8,7 @@ namespace tarvo {
 
 class MessageTarget;
 class ObjectDictionary;
-class ParameterList;
+class ParameterRows;
 class PlacedWindow;
 class UnitTable;
 
@@ -41,11 +41,11 @@ public:
 
     // Writes "num" and one "key,value text,unit label" line per row into the save path.
     // False when the file could not be written.
-    bool SaveListRows(const ParameterList& list, int panelNumber);
+    bool SaveListRows(const ParameterRows& list, int panelNumber);
     // Replaces the rows by those stored in the open path, up to the first key the
     // dictionary lacks; a missing or zero "num" leaves the list as it is. Gives the number
     // of rows loaded.
-    int LoadListRows(ParameterList& list, int panelNumber, MessageTarget* owner);
+    int LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner);
 
     // Writes "flag,left,top": the window's offset from the main window, the top less the
     // caption height. False when the file could not be written.

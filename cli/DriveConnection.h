@@ -1,0 +1,91 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DriveMessage.h"
+
+namespace tarvo {
+
+class LinkRequester;
+struct LinkSwitches;
+
+// The options that say how tarvoctl reaches a drive, accepted anywhere on the line:
+// --port NAME, --baud RATE, --can, --bitrate CODE, --node N, --timeout MS, --trace FILE.
+struct ConnectionOptions {
+    bool can = false;
+    uint32_t bitRateCode = 0x001C;  // 500 kbit/s
+    std::string port;
+    uint32_t baud = 115200;
+    uint32_t node = 1;
+    uint32_t timeoutMs = 500;
+    std::string trace;  // file of the exchanges; empty: none
+
+    // Removes the connection options from `args`, leaving the command's words and its own
+    // options in order. False, with a message on standard error, on a bad or missing value.
+    static bool Take(std::vector<std::string>& args, ConnectionOptions& options);
+};
+
+// The usage lines of the connection options, for the commands' usage texts.
+extern const char* const kConnectionUsage;
+
+// One connection to one drive for the length of a command, over the control link as the
+// program uses it (serial port or CAN bus, node, reply timeout, trace).
+//
+//     DriveConnection drive(options, programFolder);
+//     int code = drive.Open();
+//     DriveConnection::Reply reply;
+//     if (code == 0) code = drive.Exchange(0x40, 0x604100, 0, reply);
+//     return drive.Close(code);
+//
+// Every int result is a process exit code: 0 done, 1 bad input or no port, 2 no usable
+// answer from the drive, 3 the drive refused. Each failure has already been reported on
+// standard error (or, for an abort, on standard output) when the call returns.
+class DriveConnection {
+public:
+    struct Reply {
+        uint32_t message = 0;  // WM_LINK_VALUE or WM_LINK_SEGMENT
+        uint32_t value = 0;
+        DriveSegment segment;  // for WM_LINK_SEGMENT
+    };
+
+    DriveConnection(const ConnectionOptions& options, const std::string& programFolder);
+    ~DriveConnection();
+    DriveConnection(const DriveConnection&) = delete;
+    DriveConnection& operator=(const DriveConnection&) = delete;
+
+    // Loads the serial or CAN library and opens the port or bus.
+    int Open();
+    // One request and its reply.
+    int Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply);
+    // The segmented upload of a text, cut at its first zero byte.
+    int Upload(uint32_t address, std::string& text);
+    // Ends the link and writes the trace; returns `exitCode`, or 1 when it was 0 and the
+    // trace could not be written. Called by the destructor when not called before.
+    int Close(int exitCode);
+
+    const ConnectionOptions& options() const { return options_; }
+
+    // For commands that keep requests of their own windows going (the transfer commands):
+    // the link, its switches, and a loop that delivers the link's messages, calling `tick`
+    // after each round, until `done` holds. False when the drive stopped answering (the
+    // link reported a failed exchange, or a request was never served).
+    LinkRequester& Requester();
+    LinkSwitches& Switches();
+    bool Deliver(const std::function<bool()>& done, const std::function<void()>& tick);
+
+private:
+    struct Link;
+    ConnectionOptions options_;
+    std::string programFolder_;
+    std::string trace_;  // written by the link's worker only, read after it has ended
+    std::unique_ptr<Link> link_;
+    bool closed_ = false;
+    std::chrono::steady_clock::time_point deadline_;
+};
+
+}  // namespace tarvo
