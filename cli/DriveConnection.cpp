@@ -432,6 +432,43 @@ void DriveConnection::SetProbing(bool probing) {
     link_->switches.transmitRetry = probing ? 0 : 1;
 }
 
+LinkRequester& DriveConnection::Requester() {
+    return link_->link;
+}
+
+LinkSwitches& DriveConnection::Switches() {
+    return link_->switches;
+}
+
+bool DriveConnection::Deliver(const std::function<bool()>& done,
+                              const std::function<void()>& tick) {
+    // A silent drive makes the link report a failure after its repetitions; this limit only
+    // catches a request that the link dropped and so will never be answered.
+    constexpr auto kUnserved = std::chrono::seconds(3);
+    Link& l = *link_;
+    l.failures.Reset();
+    // The overall limit of single exchanges counts from the end of the run.
+    struct RenewDeadline {
+        std::chrono::steady_clock::time_point& deadline;
+        ~RenewDeadline() { deadline = std::chrono::steady_clock::now() + kOverallLimit; }
+    } renew{deadline_};
+    auto lastBusy = std::chrono::steady_clock::now();
+    while (!done()) {
+        l.sender.Drain(std::chrono::milliseconds(5));
+        if (tick) {
+            tick();
+        }
+        auto now = std::chrono::steady_clock::now();
+        if (l.link.IsBusy()) {
+            lastBusy = now;
+        }
+        if (l.failures.answered || (!done() && now - lastBusy > kUnserved)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abortCode) {
     // Announce, then segments with alternating toggle until the last one.
     Reply reply;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -11,6 +12,9 @@
 #include "DriveMessage.h"
 
 namespace tarvo {
+
+class LinkRequester;
+struct LinkSwitches;
 
 // The options that say how tarvoctl reaches a drive, accepted anywhere on the line:
 // --port NAME, --baud RATE, --can, --bitrate RATE, --node N, --timeout MS, --trace FILE.
@@ -86,6 +90,14 @@ public:
 
     // "6081:00: the drive refused: abort 0x06090030 (Invalid value for parameter)".
     static std::string AbortMessage(uint32_t address, uint32_t abortCode);
+
+    // For commands that keep requests of their own windows going (the transfer commands):
+    // the link, its switches, and a loop that delivers the link's messages, calling `tick`
+    // after each round, until `done` holds. False when the drive stopped answering (the
+    // link reported a failed exchange, or a request was never served).
+    LinkRequester& Requester();
+    LinkSwitches& Switches();
+    bool Deliver(const std::function<bool()>& done, const std::function<void()>& tick);
 
 private:
     struct Link;

@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "DictCommand.h"
+#include "DiffCommand.h"
 #include "DriveConnection.h"
+#include "ExportCommand.h"
+#include "ImportCommand.h"
 #include "PortsCommand.h"
 #include "ProgramFolder.h"
 #include "ReadCommand.h"
 #include "ScanCommand.h"
 #include "ScopeCommand.h"
 #include "SharedState.h"
-#include "TransferCommands.h"
 #include "UploadCommand.h"
 #include "WriteCommand.h"
 
@@ -47,6 +49,13 @@ constexpr CommandEntry kCommands[] = {
      "                        drive then holds; the width comes from the dictionary\n"},
     {"upload", tarvo::UploadCommand::Run,
      "  upload ENTRY          print a text entry (segmented upload)\n"},
+    {"export", tarvo::ExportCommand::Run,
+     "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"},
+    {"import", tarvo::ImportCommand::Run,
+     "  import FILE.cdi [--changed-only] [--store] [--reboot]\n"
+     "                        write a parameter file into the drive and verify every row\n"},
+    {"diff", tarvo::DiffCommand::Run,
+     "  diff FILE.cdi         list the rows whose drive value differs from the file\n"},
     {"scan", tarvo::ScanCommand::Run,
      "  scan                  with --can: list the drives on the bus (nodes 1-127)\n"},
     {"scope", tarvo::ScopeCommand::Run,
@@ -64,10 +73,6 @@ constexpr const char* kUsageHead =
     "usage: tarvoctl [--folder DIR] [CONNECTION] COMMAND [OPERANDS] [OPTIONS]\n"
     "Commands:\n";
 constexpr const char* kUsageTail =
-    "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"
-    "  import FILE.cdi [--changed-only] [--store] [--reboot]\n"
-    "                        write a parameter file into the drive and verify every row\n"
-    "  diff FILE.cdi         list the rows whose drive value differs from the file\n"
     "  help, --help, -h      this text; --version prints the version\n"
     "ENTRY is INDEX:SUB in hexadecimal (6081:00) or a name of the dictionary\n"
     "(\"Profile velocity\", any case).\n"
@@ -134,9 +139,6 @@ int main(int argc, char** argv) {
     std::string folder =
         chosen.empty() ? tarvo::ProgramFolder::Find(current, tarvo::ProgramFolder::OwnExecutable())
                        : current;
-    if (int exitCode = 0; tarvo::TransferCommands::Run(args, folder, exitCode)) {
-        return exitCode;
-    }
     tarvo::ConnectionOptions options;
     if (!tarvo::ConnectionOptions::Take(args, options)) {
         return 1;
