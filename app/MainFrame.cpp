@@ -10,6 +10,7 @@
 #include "CommModeView.h"
 #include "CommRs232View.h"
 #include "ConnectionContext.h"
+#include "FaultResetOffer.h"
 #include "InitSaveDialog.h"
 #include "IoErrorViewFactory.h"
 #include "LanguageDialog.h"
@@ -325,6 +326,17 @@ void MainFrame::Dispatch(int command) {
         case kStatusBarToggle:
             statusBar()->setVisible(!statusBar()->isVisible());
             return;
+        case kErrorButton:
+            ShowView(1235);
+            // The blinking fault icon leads to the error panel and offers a fault reset.
+            if (link_->DriveStatus() == 1) {
+                ChildFrame* frame = views_->Frame(ViewKind::kRealtimeError);
+                if (auto* offer =
+                        frame ? dynamic_cast<FaultResetOffer*>(frame->ViewTarget()) : nullptr) {
+                    offer->OfferFaultReset();
+                }
+            }
+            return;
         case kCascade:
             area_->cascadeSubWindows();
             return;
@@ -346,6 +358,10 @@ intptr_t MainFrame::onMessage(uint32_t message, uintptr_t wParam, intptr_t lPara
             if (wParam == 0 || wParam == 1) {
                 ShowProperties();
             } else if (wParam == 2) {
+                // The requester may name itself here instead of in the shared state.
+                if (lParam != 0) {
+                    state_.pickTarget = reinterpret_cast<MessageTarget*>(lParam);
+                }
                 ShowView(1250);
             }
             break;

@@ -1,10 +1,15 @@
 #include "DriveConnection.h"
 
+#include <unistd.h>
+
+#include <cctype>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <iostream>
 
+#include "AbortText.h"
 #include "ArgumentText.h"
 #include "AtomicFile.h"
 #include "CanBitRates.h"
@@ -12,12 +17,14 @@
 #include "ConsoleMessageBox.h"
 #include "ControlLink.h"
 #include "MessageTarget.h"
+#include "PortAlias.h"
 #include "QueuedMessageSender.h"
+#include "SharedState.h"
 
 namespace tarvo {
 
 const char* const kConnectionUsage =
-    "connection: --port NAME [--baud RATE] | --can [--bitrate CODE]\n"
+    "connection: --port NAME [--baud RATE] | --can [--bitrate RATE]\n"
     "            [--node N] [--timeout MS] [--trace FILE]\n";
 
 namespace {
@@ -50,6 +57,70 @@ std::string TimeOfDay() {
     return text;
 }
 
+constexpr uint8_t kAbortReply = 0x80;
+
+// Command, entry and data of a frame as the drive message layer shows it to its observer:
+// a 10-byte RS232 frame (checked by its sum) or a CAN message record.
+struct FrameFields {
+    uint8_t command = 0;
+    uint32_t address = 0;
+    uint32_t data = 0;
+};
+
+std::optional<FrameFields> Fields(const uint8_t* bytes, size_t length) {
+    size_t at = 0;
+    if (bytes == nullptr) {
+        return std::nullopt;
+    }
+    if (length == 10) {
+        uint8_t sum = 0;
+        for (size_t i = 0; i < length; ++i) {
+            sum = static_cast<uint8_t>(sum + bytes[i]);
+        }
+        if (sum != 0) {
+            return std::nullopt;
+        }
+        at = 1;
+    } else if (length == sizeof(CanMessage)) {
+        at = offsetof(CanMessage, data);
+    } else {
+        return std::nullopt;
+    }
+    FrameFields fields;
+    fields.command = bytes[at];
+    fields.address =
+        static_cast<uint32_t>(bytes[at + 2] << 16 | bytes[at + 1] << 8) | bytes[at + 3];
+    for (int i = 0; i < 4; ++i) {
+        fields.data |= static_cast<uint32_t>(bytes[at + 4 + i]) << (8 * i);
+    }
+    return fields;
+}
+
+// Stands in `folder` while it lives, when that is not the current directory already.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& folder) {
+        std::string current = SharedState::CurrentFolder();
+        if (current != folder && ::chdir(folder.c_str()) == 0) {
+            previous_ = current;
+        }
+    }
+    ~CurrentFolder() {
+        if (!previous_.empty() && ::chdir(previous_.c_str()) != 0) {
+            std::cerr << "tarvoctl: cannot change back into " << previous_ << '\n';
+        }
+    }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::string previous_;
+};
+
+bool IsWriteCommand(uint8_t command) {
+    return (command & 0xE0) == 0x20;
+}
+
 // Takes the link's messages for the command; runs on the main thread, which drains them.
 class ReplyWindow : public MessageTarget {
 public:
@@ -77,7 +148,20 @@ private:
 };
 
 bool ParseBitRate(const std::string& value, uint32_t& code) {
-    // A PCAN bit-rate code, decimal or hexadecimal ("0x001C").
+    // A rate ("500k", "1000k", "1m") or a PCAN bit-rate code, decimal or hexadecimal.
+    uint32_t kbits = 0;
+    char last = value.empty() ? '\0' : static_cast<char>(std::tolower(value.back()));
+    if ((last == 'k' || last == 'm') &&
+        ArgumentText::ParseUnsigned(value.substr(0, value.size() - 1), kbits)) {
+        auto entry = CanBitRates::EntryOfKbits(last == 'm' ? kbits * 1000 : kbits);
+        if (!entry) {
+            std::cerr << "tarvoctl: --bitrate " << value
+                      << " is not a rate of the adapter (1000k 500k 250k 125k 100k 50k 20k)\n";
+            return false;
+        }
+        code = CanBitRates::CodeOfEntry(*entry);
+        return true;
+    }
     bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
     if (!(hex ? ArgumentText::ParseHexField(value, 4, code)
               : ArgumentText::ParseUnsigned(value, code))) {
@@ -114,7 +198,7 @@ bool ConnectionOptions::Take(std::vector<std::string>& args, ConnectionOptions& 
         const std::string& value = args[++i];
         uint32_t number = 0;
         if (arg == "--port") {
-            options.port = value.rfind("/dev/", 0) == 0 ? value.substr(5) : value;
+            options.port = value;
         } else if (arg == "--trace") {
             options.trace = value;
         } else if (arg == "--bitrate") {
@@ -167,16 +251,35 @@ DriveConnection::DriveConnection(const ConnectionOptions& options, const std::st
       programFolder_(programFolder),
       link_(std::make_unique<Link>(programFolder)),
       deadline_(std::chrono::steady_clock::now() + kOverallLimit) {
-    if (!options_.trace.empty()) {
-        link_->link.SetExchangeObserver([this](const DriveExchange& exchange) {
-            trace_ += TimeOfDay() + "  " + HexBytes(exchange.request, exchange.requestLength);
-            if (exchange.reply != nullptr) {
-                trace_ += "  ->  " + HexBytes(exchange.reply, exchange.replyLength) + "\r\n";
-            } else {
-                trace_ += "  ->  no reply (" + std::to_string(exchange.transactResult) + ")\r\n";
-            }
-        });
+    link_->link.SetExchangeObserver([this](const DriveExchange& exchange) { Observe(exchange); });
+}
+
+void DriveConnection::Observe(const DriveExchange& exchange) {
+    // The link answers a refused write with the value it reads next; the abort is seen here.
+    auto request = Fields(exchange.request, exchange.requestLength);
+    auto reply = Fields(exchange.reply, exchange.replyLength);
+    if (request && reply && IsWriteCommand(request->command) && reply->command == kAbortReply &&
+        reply->address == request->address) {
+        std::lock_guard<std::mutex> lock(abortMutex_);
+        if (request->address == writeAddress_ && !writeAbort_) {
+            writeAbort_ = reply->data;
+        }
     }
+    if (options_.trace.empty()) {
+        return;
+    }
+    trace_ += TimeOfDay() + "  " + HexBytes(exchange.request, exchange.requestLength);
+    if (exchange.reply != nullptr) {
+        trace_ += "  ->  " + HexBytes(exchange.reply, exchange.replyLength) + "\r\n";
+    } else {
+        trace_ += "  ->  no reply (" + std::to_string(exchange.transactResult) + ")\r\n";
+    }
+}
+
+std::string DriveConnection::AbortMessage(uint32_t address, uint32_t abortCode) {
+    char key[16];
+    std::snprintf(key, sizeof key, "%04X:%02X", address >> 8, address & 0xFF);
+    return std::string(key) + ": the drive refused: " + AbortText::Describe(abortCode);
 }
 
 DriveConnection::~DriveConnection() {
@@ -184,10 +287,19 @@ DriveConnection::~DriveConnection() {
 }
 
 int DriveConnection::Open() {
-    if (!options_.can && (options_.port.empty() || options_.port.size() > 7)) {
-        std::cerr << "tarvoctl: --port needs a device name of at most 7 characters, "
-                     "e.g. ttyUSB0 or pts/3\n";
+    if (!options_.can && options_.port.empty()) {
+        std::cerr << "tarvoctl: no port given: --port NAME (e.g. ttyUSB0) or --can\n";
         return 1;
+    }
+    // The serial library finds the links of dev/ from the current directory.
+    CurrentFolder inFolder(programFolder_);
+    std::string portName;
+    if (!options_.can) {
+        if (int error = PortAlias::ShortName(programFolder_, options_.port, portName)) {
+            std::cerr << "tarvoctl: cannot open port " << options_.port << ": "
+                      << std::strerror(error) << '\n';
+            return 1;
+        }
     }
     ControlLink& link = link_->link;
     const int32_t mode = options_.can ? CommLibrary::kCan : CommLibrary::kSerial;
@@ -199,9 +311,8 @@ int DriveConnection::Open() {
         return 1;
     }
     link.SetNodeId(options_.node);
-    CommSettings settings =
-        ConnectionSession::MakeSettings(options_.can ? std::string() : options_.port, options_.node,
-                                        options_.can ? options_.bitRateCode : options_.baud);
+    CommSettings settings = ConnectionSession::MakeSettings(
+        portName, options_.node, options_.can ? options_.bitRateCode : options_.baud);
     settings.replyTimeoutMs = options_.timeoutMs;
     int32_t opened = link.Open(&settings);
     if (opened != 0) {
@@ -219,6 +330,11 @@ int DriveConnection::Open() {
 
 int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply) {
     Link& l = *link_;
+    {
+        std::lock_guard<std::mutex> lock(abortMutex_);
+        writeAddress_ = IsWriteCommand(command) ? address : 0;
+        writeAbort_.reset();
+    }
     l.window.Reset();
     l.failures.Reset();
     l.link.Request(&l.window, command, address, data);
@@ -236,8 +352,15 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
         return 2;
     }
     if (l.window.message == WM_LINK_ABORT) {
-        std::printf("abort 0x%08x\n", l.window.value);
+        reply.abortCode = l.window.value;
         return 3;
+    }
+    {
+        std::lock_guard<std::mutex> lock(abortMutex_);
+        if (IsWriteCommand(command) && writeAbort_) {
+            reply.abortCode = *writeAbort_;
+            return 3;
+        }
     }
     reply.message = l.window.message;
     reply.value = l.window.value;
@@ -282,16 +405,18 @@ bool DriveConnection::Deliver(const std::function<bool()>& done,
     return true;
 }
 
-int DriveConnection::Upload(uint32_t address, std::string& text) {
+int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abortCode) {
     // Announce, then segments with alternating toggle until the last one.
     Reply reply;
     if (int code = Exchange(0x40, address, 0, reply)) {
+        abortCode = reply.abortCode;
         return code;
     }
     text.clear();
     uint8_t toggle = 0x60;
     for (;;) {
         if (int code = Exchange(toggle, address, 0, reply)) {
+            abortCode = reply.abortCode;
             return code;
         }
         if (reply.message != WM_LINK_SEGMENT) {
@@ -321,7 +446,10 @@ int DriveConnection::Close(int exitCode) {
     link_->switches.connectionState = 2;
     QueuedMessageSender& sender = link_->sender;
     link_->link.Shutdown([&sender] { sender.Drain(std::chrono::milliseconds(1)); });
-    if (!options_.trace.empty()) {
+    if (options_.trace == "-") {
+        std::fwrite(trace_.data(), 1, trace_.size(), stdout);
+        std::fflush(stdout);
+    } else if (!options_.trace.empty()) {
         std::string error = AtomicFile::Write(options_.trace, trace_);
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,14 +45,16 @@ extern const char* const kConnectionUsage;
 //     return drive.Close(code);
 //
 // Every int result is a process exit code: 0 done, 1 bad input or no port, 2 no usable
-// answer from the drive, 3 the drive refused. Each failure has already been reported on
-// standard error (or, for an abort, on standard output) when the call returns.
+// answer from the drive, 3 the drive refused. Failures 1 and 2 have been reported on
+// standard error when the call returns; for 3 the abort code is handed back and the
+// command reports it (AbortMessage), so that it can also print it as JSON.
 class DriveConnection {
 public:
     struct Reply {
         uint32_t message = 0;  // WM_LINK_VALUE or WM_LINK_SEGMENT
         uint32_t value = 0;
-        DriveSegment segment;  // for WM_LINK_SEGMENT
+        DriveSegment segment;    // for WM_LINK_SEGMENT
+        uint32_t abortCode = 0;  // when the result is 3
     };
 
     DriveConnection(const ConnectionOptions& options, const std::string& programFolder);
@@ -60,10 +64,11 @@ public:
 
     // Loads the serial or CAN library and opens the port or bus.
     int Open();
-    // One request and its reply.
+    // One request and its reply. A refused write is result 3 with the drive's abort code,
+    // although the link goes on to read the entry's value (which panels show).
     int Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply);
     // The segmented upload of a text, cut at its first zero byte.
-    int Upload(uint32_t address, std::string& text);
+    int Upload(uint32_t address, std::string& text, uint32_t& abortCode);
     // Ends the link and writes the trace; returns `exitCode`, or 1 when it was 0 and the
     // trace could not be written. Called by the destructor when not called before.
     int Close(int exitCode);
@@ -78,11 +83,21 @@ public:
     LinkSwitches& Switches();
     bool Deliver(const std::function<bool()>& done, const std::function<void()>& tick);
 
+    // "6081:00: the drive refused: abort 0x06090030 (Invalid value for parameter)".
+    static std::string AbortMessage(uint32_t address, uint32_t abortCode);
+
 private:
     struct Link;
     ConnectionOptions options_;
     std::string programFolder_;
+    void Observe(const DriveExchange& exchange);
+
     std::string trace_;  // written by the link's worker only, read after it has ended
+    // The abort the drive gave to the write in flight; the worker sets it before it
+    // delivers the outcome, which the main thread waits for.
+    std::mutex abortMutex_;
+    uint32_t writeAddress_ = 0;
+    std::optional<uint32_t> writeAbort_;
     std::unique_ptr<Link> link_;
     bool closed_ = false;
     std::chrono::steady_clock::time_point deadline_;

@@ -24,6 +24,9 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     DriveConnection::Reply reply;
     if (code == 0 && (code = drive.Exchange(0x40, address, 0, reply)) == 0) {
         std::printf("%u\n", reply.value);
+    } else if (code == 3) {
+        std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, reply.abortCode)
+                  << '\n';
     }
     return drive.Close(code);
 }

@@ -22,8 +22,11 @@ int UploadCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     DriveConnection drive(options, programFolder);
     int code = drive.Open();
     std::string text;
-    if (code == 0 && (code = drive.Upload(address, text)) == 0) {
+    uint32_t abortCode = 0;
+    if (code == 0 && (code = drive.Upload(address, text, abortCode)) == 0) {
         std::printf("%s\n", text.c_str());
+    } else if (code == 3) {
+        std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, abortCode) << '\n';
     }
     return drive.Close(code);
 }

@@ -51,6 +51,9 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     DriveConnection::Reply reply;
     if (code == 0 && (code = drive.Exchange(command, address, value, reply)) == 0) {
         std::printf("%u\n", reply.value);
+    } else if (code == 3) {
+        std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, reply.abortCode)
+                  << '\n';
     }
     return drive.Close(code);
 }

@@ -96,7 +96,25 @@ TEST_F(TarvoctlLinkTest, WritePrintsWhatTheDriveReportsAndAbortsAreShown) {
 
     result = Run("read 6041:1");
     EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(result.out, "abort 0x06090030\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("6041:01: the drive refused: abort 0x06090030 (Invalid value for "
+                              "parameter)"),
+              std::string::npos)
+        << result.err;
+}
+
+// The link reads the entry back after a refused write; the write still fails.
+TEST_F(TarvoctlLinkTest, RefusedWriteExitsThreeWithTheAbort) {
+    peer_.Serve([](const Bytes& r) {
+        return std::vector<Bytes>{r[1] == 0x40 ? ReplyTo(r, 0x43, 100)
+                                               : ReplyTo(r, 0x80, 0x06010002)};
+    });
+    RunResult result = Run("write 6041:0 5 --width 16");
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("abort 0x06010002 (Attempt to write a read only object)"),
+              std::string::npos)
+        << result.err;
 }
 
 TEST_F(TarvoctlLinkTest, UploadEndsAtTheLastSegment) {
