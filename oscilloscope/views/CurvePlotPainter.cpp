@@ -34,7 +34,7 @@ QColor CurvePlotPainter::ChannelColour(int channel) {
     }
 }
 
-void CurvePlotPainter::Render(const CurvePlot& plot, QImage& image) {
+void CurvePlotPainter::RenderBackground(const CurvePlot& plot, QImage& image) {
     QPainter painter(&image);
     const PlotRect& area = plot.Area();
     const int x0 = plot.X0();
@@ -64,7 +64,20 @@ void CurvePlotPainter::Render(const CurvePlot& plot, QImage& image) {
     painter.setPen(QPen(kCentre, 1, Qt::SolidLine));
     painter.drawLine(x0 + 1, y0 - h / 2 - 1, x0 + w, y0 - h / 2 - 1);
     painter.drawLine(x0 + w / 2 - 1, y0 + 1, x0 + w / 2 - 1, y0 - h);
+}
 
+void CurvePlotPainter::Render(const CurvePlot& plot, QImage& image, const QImage* background) {
+    if (background != nullptr && background->size() == image.size()) {
+        image = *background;
+    } else {
+        RenderBackground(plot, image);
+    }
+    QPainter painter(&image);
+    const int x0 = plot.X0();
+    const int y0 = plot.Y0();
+    const int h = plot.InnerHeight();
+    const int stepX = plot.StepX();
+    const int stepY = plot.StepY();
     for (int channel = 1; channel <= CurvePlot::kChannels; ++channel) {
         painter.setPen(QPen(ChannelColour(channel), 1, Qt::SolidLine));
         for (const auto& line : plot.Polylines(channel)) {

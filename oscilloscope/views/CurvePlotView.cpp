@@ -52,8 +52,14 @@ void CurvePlotView::Render() {
     if (image_.size() != size()) {
         image_ = QImage(size(), QImage::Format_RGB32);
     }
+    if (background_.size() != size()) {
+        background_ = QImage(size(), QImage::Format_RGB32);
+        if (!background_.isNull()) {
+            CurvePlotPainter::RenderBackground(plot_, background_);
+        }
+    }
     if (!image_.isNull()) {
-        CurvePlotPainter::Render(plot_, image_);
+        CurvePlotPainter::Render(plot_, image_, &background_);
     }
     curvesDirty_ = false;
     ++renderCount_;

@@ -46,6 +46,7 @@ private:
 
     CurvePlot& plot_;
     QImage image_;
+    QImage background_;  // frame and grid, redrawn only on resize
     QTimer throttle_;
     bool curvesDirty_ = true;
     int renderCount_ = 0;
