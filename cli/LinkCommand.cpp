@@ -11,6 +11,7 @@
 #include "ConnectionSession.h"
 #include "ConsoleMessageBox.h"
 #include "ControlLink.h"
+#include "LibraryFile.h"
 #include "MessageTarget.h"
 #include "QueuedMessageSender.h"
 
@@ -393,8 +394,11 @@ int LinkCommand::Run(const std::vector<std::string>& args, const std::string& pr
     const int32_t mode = options.can ? CommLibrary::kCan : CommLibrary::kSerial;
     if (link.Load(mode) != 1) {
         if (messageBox.count == 0) {
-            std::cerr << "tarvoctl: cannot load " << programFolder
-                      << (options.can ? "/data/libCAN.so\n" : "/data/libCOM.so\n");
+            std::string library =
+                programFolder + (options.can ? "/data/libCAN.so" : "/data/libCOM.so");
+            std::string why = LibraryFile::Diagnose(library);
+            std::cerr << "tarvoctl: cannot load " << library << (why.empty() ? "" : ": " + why)
+                      << '\n';
         }
     } else {
         link.SetNodeId(options.node);
