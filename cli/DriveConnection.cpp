@@ -17,6 +17,7 @@
 #include "ConnectionSession.h"
 #include "ConsoleMessageBox.h"
 #include "ControlLink.h"
+#include "LibraryFile.h"
 #include "MessageTarget.h"
 #include "PortAlias.h"
 #include "QueuedMessageSender.h"
@@ -312,8 +313,11 @@ int DriveConnection::Open() {
     const int32_t mode = options_.can ? CommLibrary::kCan : CommLibrary::kSerial;
     if (link.Load(mode) != 1) {
         if (link_->messageBox.count == 0) {
-            std::cerr << "tarvoctl: cannot load " << programFolder_
-                      << (options_.can ? "/data/libCAN.so\n" : "/data/libCOM.so\n");
+            std::string library =
+                programFolder_ + (options_.can ? "/data/libCAN.so" : "/data/libCOM.so");
+            std::string why = LibraryFile::Diagnose(library);
+            std::cerr << "tarvoctl: cannot load " << library << (why.empty() ? "" : ": " + why)
+                      << '\n';
         }
         return 1;
     }

@@ -113,14 +113,19 @@ void ObjectDictionary::RunLoader(LoaderSettings settings) {
 }
 
 bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBox* messageBox) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in place of the file is refused instead of waited on.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
     if (fd < 0) {
         Tell(messageBox, kFileFailure);
         MarkLoaded();
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+    if (st.st_size > 0) {
         // Room for every entry up front, so that appending never rehashes the index.
         std::unique_lock lock(entriesMutex_);
         size_t expected = static_cast<size_t>(st.st_size) / DataFileRecord::kSize + 1;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <future>
@@ -207,9 +208,14 @@ TEST_F(ObjectDictionaryTest, MissingOrUnreadableFile) {
     ASSERT_EQ(box.texts.size(), 1u);
     EXPECT_EQ(box.texts[0], "Couldn't load DB file!! \n");
     ObjectDictionary onFolder;
-    onFolder.LoadFile(folder.Path(), 2, &box);
+    EXPECT_FALSE(onFolder.LoadFile(folder.Path(), 2, &box));
     EXPECT_EQ(box.texts.size(), 2u);
     EXPECT_EQ(onFolder.EntryCount(), 0);
+    // A FIFO is refused at once instead of blocking the loader for a writer.
+    ASSERT_EQ(::mkfifo(folder.File("fifo.dat").c_str(), 0644), 0);
+    ObjectDictionary onFifo;
+    EXPECT_FALSE(onFifo.LoadFile(folder.File("fifo.dat"), 2, &box));
+    EXPECT_EQ(box.texts.size(), 3u);
 }
 
 class LoaderThreadTest : public ObjectDictionaryTest {
