@@ -12,6 +12,7 @@
 #include "PlacedWindow.h"
 #include "SdoListView.h"
 #include "SharedState.h"
+#include "TagFormView.h"
 #include "ViewServices.h"
 
 namespace tarvo {
@@ -49,17 +50,9 @@ ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
     return {view, view};
 }
 
-}  // namespace
-
-ViewRegistry::CreatedView PanelViewFactory::Create(const ViewInfo& info,
-                                                   const ViewServices& services) {
-    if (info.kind == ViewKind::kSdoList) {
-        return CreateBrowser(services);
-    }
-    const PanelDescription* description = PanelFamily::ByCommand(info.command);
-    if (description == nullptr) {
-        return {};
-    }
+// A list panel's form over its behaviour; without a place saver it never stores its place.
+ParameterPanelView* MakeListPanel(const PanelDescription& description, const ViewServices& services,
+                                  QWidget* parent = nullptr) {
     SharedState& state = services.state;
     auto link = std::make_unique<ControlPanelLink>(state.link);
     PanelServices panelServices{state.dictionary,
@@ -75,14 +68,50 @@ ViewRegistry::CreatedView PanelViewFactory::Create(const ViewInfo& info,
     ParameterPanelView::Setup setup{std::move(panelServices), std::move(link),
                                     services.resources,       state.horizontalResolution,
                                     state.columnLabels,       state.columnWidths};
-    auto* view = new ParameterPanelView(*description, std::move(setup));
-    MainFrame& mainFrame = services.mainFrame;
-    view->Panel().SetPlaceSaver([view, &state, &mainFrame](int panelNumber, int flag) {
-        QWidget* frame = view->parentWidget() != nullptr ? view->parentWidget() : view;
-        WidgetPlace place(frame);
-        WidgetPlace main(&mainFrame);
-        int caption = mainFrame.style()->pixelMetric(QStyle::PM_TitleBarHeight);
-        state.project.SaveWindowPlace(panelNumber, place, flag, main, caption);
+    return new ParameterPanelView(description, std::move(setup), parent);
+}
+
+// Stores the place of a view's frame (its parent) into the project being saved.
+void SavePlace(QWidget* view, const ViewServices& services, int panelNumber, int flag) {
+    QWidget* frame = view->parentWidget() != nullptr ? view->parentWidget() : view;
+    WidgetPlace place(frame);
+    WidgetPlace main(&services.mainFrame);
+    int caption = services.mainFrame.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    services.state.project.SaveWindowPlace(panelNumber, place, flag, main, caption);
+}
+
+// The RPDO and TPDO tab views: their pages are fieldbus pages made when first shown.
+ViewRegistry::CreatedView CreatePdoPages(const ViewInfo& info, const ViewServices& services) {
+    auto direction = info.kind == ViewKind::kRpdoPages ? TagFormModel::Direction::kReceive
+                                                       : TagFormModel::Direction::kTransmit;
+    auto* view =
+        new TagFormView(direction, services.resources,
+                        [services](const PanelDescription& page, QWidget* parent) -> QWidget* {
+                            return MakeListPanel(page, services, parent);
+                        });
+    view->Model().SetPlaceSaver([view, services](int panelNumber, int flag) {
+        SavePlace(view, services, panelNumber, flag);
+    });
+    return {view, &view->Model()};
+}
+
+}  // namespace
+
+ViewRegistry::CreatedView PanelViewFactory::Create(const ViewInfo& info,
+                                                   const ViewServices& services) {
+    if (info.kind == ViewKind::kSdoList) {
+        return CreateBrowser(services);
+    }
+    if (info.kind == ViewKind::kRpdoPages || info.kind == ViewKind::kTpdoPages) {
+        return CreatePdoPages(info, services);
+    }
+    const PanelDescription* description = PanelFamily::ByCommand(info.command);
+    if (description == nullptr) {
+        return {};
+    }
+    ParameterPanelView* view = MakeListPanel(*description, services);
+    view->Panel().SetPlaceSaver([view, services](int panelNumber, int flag) {
+        SavePlace(view, services, panelNumber, flag);
     });
     return {view, &view->Panel()};
 }

@@ -23,6 +23,8 @@ struct PanelTraits {
     bool fixedColumns = false;
     // "VISIBLE STRING" entries are read by segmented upload.
     bool segmentedText = false;
+    // Rows are labelled with their position from 0 (the fieldbus pages), not from 1.
+    bool labelsFromZero = false;
 };
 
 // One member of the panel family: its definition file and section, project panel number,

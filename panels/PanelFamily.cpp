@@ -45,6 +45,16 @@ constexpr PanelTraits ErrorGroupTraits() {
     return traits;
 }
 
+// The fieldbus pages: always filled from their definition file, only their window place
+// goes into projects, rows labelled from 0.
+constexpr PanelTraits FieldbusTraits() {
+    PanelTraits traits;
+    traits.definitionOnly = true;
+    traits.projectRows = false;
+    traits.labelsFromZero = true;
+    return traits;
+}
+
 constexpr PanelDescription kMembers[] = {
     {"BaseOperate", "BasicOperate", 2, 126, 1227, 126, 1134, kCommon},
     {"PositCircle", "PositionLoop", 3, 132, 1215, 132, 1067, kCommon},
@@ -64,6 +74,24 @@ constexpr PanelDescription kMembers[] = {
     {"ErrorGroup", "ErrorHistory", 20, 127, 1228, 127, 1065, ErrorGroupTraits()},
     {"DriverProterty", "DriverProperty", 46, 143, 1234, 143, 1076, DriverProtertyTraits()},
     {"MotorParam", "MotorConfig", 47, 129, 1229, 129, 1063, MotorParamTraits()},
+    {"DrvPanelF002", "EtherCAT", 21, 0, 32825, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "PdoOther", 22, 32826, 32826, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "RPDO1", 23, 0, 32832, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "RPDO2", 24, 0, 32833, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "RPDO3", 25, 0, 32834, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "RPDO4", 26, 0, 32835, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "RPDO5", 27, 0, 32836, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "RPDO6", 28, 0, 32837, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "RPDO7", 29, 0, 32838, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "RPDO8", 30, 0, 32839, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "TPDO1", 31, 0, 32840, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "TPDO2", 32, 0, 32841, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "TPDO3", 33, 0, 32852, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "TPDO4", 34, 0, 32851, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "TPDO5", 35, 0, 32850, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "TPDO6", 36, 0, 32849, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "TPDO7", 37, 0, 32848, 150, 1138, FieldbusTraits()},
+    {"DrvPanelF002", "TPDO8", 38, 0, 32847, 150, 1138, FieldbusTraits()},
 };
 
 template <typename Match>

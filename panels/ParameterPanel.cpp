@@ -31,8 +31,8 @@ bool IsTextType(std::string_view dataType) {
     return upper == "VISIBLE STRING";
 }
 
-std::string RowLabel(int position, bool writable) {
-    return std::to_string(position + 1) + (writable ? "" : "*");
+std::string RowLabel(int position, bool writable, bool fromZero) {
+    return std::to_string(fromZero ? position : position + 1) + (writable ? "" : "*");
 }
 
 // The highest line number a definition section holds: lines past it name no entry.
@@ -124,7 +124,8 @@ void ParameterPanel::AddEntryRow(uint32_t key, int position, bool fromDefinition
     if (entry->HasAttribute('L')) {
         services_.link.RegisterMonitor(this, entry->key, writable ? 2 : 1);
     }
-    int row = list_.InsertRow(position, RowLabel(position, writable));
+    int row =
+        list_.InsertRow(position, RowLabel(position, writable, description_.traits.labelsFromZero));
     list_.SetText(row, ParameterRows::kKeyColumn, std::to_string(entry->key));
     list_.SetText(row, ParameterRows::kNameColumn, entry->name);
     list_.SetText(row, ParameterRows::kDataTypeColumn, entry->dataType);
@@ -140,7 +141,7 @@ void ParameterPanel::RenumberRows(int from) {
     for (int row = std::max(from, 0); row < list_.RowCount(); ++row) {
         bool writable =
             list_.Text(row, ParameterRows::kAttributeColumn).find('W') != std::string::npos;
-        std::string label = RowLabel(row, writable);
+        std::string label = RowLabel(row, writable, description_.traits.labelsFromZero);
         if (list_.Text(row, ParameterRows::kLabelColumn) != label) {
             list_.SetText(row, ParameterRows::kLabelColumn, label);
         }

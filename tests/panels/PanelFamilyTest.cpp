@@ -24,7 +24,7 @@ TEST(PanelFamilyTest, EveryMemberIsDistinctAndShipsItsDefinition) {
         EXPECT_TRUE(std::filesystem::exists(source + "/drivedata/sys/" + member.panelName + ".ini"))
             << member.panelName;
     }
-    EXPECT_EQ(PanelFamily::Members().size(), 18u);
+    EXPECT_EQ(PanelFamily::Members().size(), 18u + 18u);  // list panels and fieldbus pages
     EXPECT_EQ(PanelFamily::ByPanelNumber(46)->panelName, std::string("DriverProperty"));
     EXPECT_EQ(PanelFamily::ByCommand(1218), nullptr);  // the I/O panel is no list panel
 }
