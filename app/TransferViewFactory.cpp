@@ -3,6 +3,7 @@
 #include "ExportDrvDataView.h"
 #include "ImportDrvDataView.h"
 #include "MainFrame.h"
+#include "MessageTarget.h"
 #include "SharedState.h"
 #include "ViewServices.h"
 
@@ -17,12 +18,18 @@ ViewRegistry::CreatedView TransferViewFactory::Create(const ViewInfo& info,
     TransferViewContext context{state.link,       state.switches,     state.messageBox(),
                                 state.dictionary, services.resources, &services.mainFrame,
                                 state.userFolder};
+    ViewRegistry::CreatedView created;
     if (info.kind == ViewKind::kExportDrvData) {
         auto* view = new ExportDrvDataView(context);
-        return {view, view};
+        created = {view, view};
+    } else {
+        auto* view = new ImportDrvDataView(context);
+        created = {view, view};
     }
-    auto* view = new ImportDrvDataView(context);
-    return {view, view};
+    // A transfer talks to the drive alone from its first showing on, not only from the
+    // second: the frame only tells views that are brought back.
+    created.target->onMessage(WM_LINK_STATE, 0, 0);
+    return created;
 }
 
 }  // namespace tarvo

@@ -43,7 +43,9 @@ ln -s "$pty" "$program/dev/ttySIMULATED"
 ctl --folder "$program" --port "$folder/by-id/usb-Tarvo_Simulated_Drive-if00-port0" \
     write 6081:00 1234 --width 32 >/dev/null || fail "by-id path"
 [ "$(ctl --folder "$program" --port ttySIMULATED read 6081:00 --raw)" = 1234 ] || fail "long name"
-ctl --folder "$program" ports | grep -q '^ttySIMULATED' || fail "ports lists long names"
+# (the listing is taken whole: grep -q on a pipe would cut the writer off early)
+ports=$(ctl --folder "$program" ports)
+grep -q '^ttySIMULATED' <<<"$ports" || fail "ports lists long names"
 
 # Refused writes exit 3 with the abort and its meaning on standard error.
 rc=0; out=$(ctl --folder "$program" --port ttySIM0 write 6041:00 1 --width 16 2>"$folder/err") ||

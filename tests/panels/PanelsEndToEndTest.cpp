@@ -118,7 +118,7 @@ QString PanelsEndToEndTest::DriveValue(const char* object) {
     QProcess ctl;
     ctl.setWorkingDirectory(folder_->Path());
     ctl.start(QStringLiteral(TARVO_STAGE "/tarvoctl"),
-              {"--port", "ttySIM0", "--baud", "115200", "--node", "1", "read", object});
+              {"--port", "ttySIM0", "--baud", "115200", "--node", "1", "read", object, "--raw"});
     if (!ctl.waitForFinished(kLong) || ctl.exitCode() != 0) {
         return QStringLiteral("<tarvoctl failed: %1>").arg(QString(ctl.readAllStandardError()));
     }

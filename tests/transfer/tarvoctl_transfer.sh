@@ -50,7 +50,7 @@ grep -q "^2011:01  .*  file $old2  drive $((old2 + 1))$" "$folder/diff" || fail 
 ctl import "$folder/a.cdi" --changed-only >"$folder/out"
 grep -q "^written: 2 of $rows rows$" "$folder/out" || fail "changed-only: $(cat "$folder/out")"
 ctl diff "$folder/a.cdi" >/dev/null || fail "diff after the restore"
-[ "$(ctl read 6081:00)" = "$old1" ] || fail "6081 restored"
+[ "$(ctl read 6081:00 --raw)" = "$old1" ] || fail "6081 restored"
 
 # A full import with store and reboot; after the reboot the drive holds the file's values.
 ctl write 6081:00 1 --width 32 >/dev/null
@@ -59,7 +59,7 @@ grep -q "Finish: Total:$rows  Alarm:0  Error:0" "$folder/out" || fail "import fi
 grep -q "^Save parameters: Finished.$" "$folder/out" || fail "store"
 grep -q "^Reboot Driver: the driver restarts$" "$folder/out" || fail "reboot"
 for _ in $(seq 100); do ctl read 6041:00 >/dev/null 2>&1 && break; sleep 0.1; done
-[ "$(ctl read 6081:00)" = "$old1" ] || fail "stored value after the reboot"
+[ "$(ctl read 6081:00 --raw)" = "$old1" ] || fail "stored value after the reboot"
 ctl export "$list" "$folder/b.cdi" >/dev/null
 cmp "$folder/a.cdi" "$folder/b.cdi" || fail "export, import, export differ"
 
@@ -71,7 +71,7 @@ rc=$?
 set -e
 [ "$rc" = 3 ] || fail "bad value exit code $rc"
 grep -q "60810020  Profile velocity: file 12x, drive -: Skipped" "$folder/out" || fail "skipped row"
-[ "$(ctl read 6081:00)" = "$old1" ] || fail "the bad value reached the drive"
+[ "$(ctl read 6081:00 --raw)" = "$old1" ] || fail "the bad value reached the drive"
 
 # A drive that stops answering stops the import with exit code 2 and no false success.
 start_sim ttyTR1 --stop-after 41
