@@ -18,6 +18,10 @@ std::string ParameterFile::Format(const std::vector<Line>& lines) {
 
 ParameterFile::LoadResult ParameterFile::Parse(std::string_view text) {
     LoadResult result;
+    // A file saved by an editor as UTF-8 may begin with a byte-order mark.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
     int lineNumber = 0;
     while (!text.empty()) {
         size_t end = text.find('\n');

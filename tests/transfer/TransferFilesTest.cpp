@@ -84,6 +84,7 @@ TEST(ParameterFileTest, FormatAndLoad) {
         "60400010,15,True\r\n60810020,0x06090011,Fail\r\n");
 
     std::string text =
+        "\xEF\xBB\xBF"  // a UTF-8 byte-order mark
         "60400010,15,True\r\n"
         "\r\n"
         "60810020,0x06090011,Fail\r\n"
