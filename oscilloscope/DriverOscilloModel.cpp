@@ -182,7 +182,8 @@ void DriverOscilloModel::HandleValue(uint32_t v, uint32_t address) {
             if (v != 0) {
                 int first = subIndex == 0x05 ? 1 : 3;
                 int last = pairLast_[subIndex - 5];
-                if (last == 0) {
+                // A channel that samples a 16-bit object of its own cannot also hold the pair's.
+                if (last == 0 || slots_[static_cast<size_t>(last - 1)] != 0) {
                     last = slots_[static_cast<size_t>(first - 1)] == 0 ? first : first + 1;
                 }
                 AssignSlot(last, v);
@@ -272,8 +273,9 @@ void DriverOscilloModel::FillChannelUnits(int channel) {
     }
     std::vector<std::string> units = services_.units.Choices(ScopeItemCode::Address(item->code));
     if (units != form.units || form.unit < 0 || form.unit >= static_cast<int>(units.size())) {
+        // As for the trigger: the last unit, "DEC", until the user picks another.
         form.units = std::move(units);
-        form.unit = 0;
+        form.unit = static_cast<int>(form.units.size()) - 1;
     }
     RecomputeCoefficient(channel);
 }
@@ -419,12 +421,20 @@ void DriverOscilloModel::ClickChannel(int channel, bool checked) {
     uint8_t pairSlot = channel <= 2 ? 0x05 : 0x06;
     if (!checked) {
         plot_.At(channel).visible = false;
-        Request(kWrite4, slots_[static_cast<size_t>(channel - 1)] != 0 ? ownSlot : pairSlot, 0);
+        // The pair's 32-bit slot is cleared only by the channel that applied it last, so
+        // that switching one channel off never takes the other channel's object away.
+        int pair = channel <= 2 ? 0 : 1;
+        bool ownsPair = pairLast_[pair] == channel ||
+                        (pairLast_[pair] == 0 && ScopeItemCode::Width(item->code) >= 32);
+        bool clearPair = slots_[static_cast<size_t>(channel - 1)] == 0 && ownsPair;
+        Request(kWrite4, clearPair ? pairSlot : ownSlot, 0);
     } else {
         uint32_t code = ScopeItemCode::ForSlot(item->code);
         Request(kWrite4, ScopeItemCode::Width(code) < 32 ? ownSlot : pairSlot, code);
         plot_.At(channel).visible = true;
-        pairLast_[channel <= 2 ? 0 : 1] = channel;
+        if (ScopeItemCode::Width(code) >= 32) {
+            pairLast_[channel <= 2 ? 0 : 1] = channel;  // it owns the pair's 32-bit slot
+        }
         form.objectAddress = ScopeItemCode::Address(code);
     }
     readStep_ = 7;

@@ -98,8 +98,11 @@ TEST(CaptureSettings, ChannelApplyUsesTheSlotOfTheItemsWidth) {
     EXPECT_TRUE(rig.model.form().channels[0].checked);
     EXPECT_EQ(rig.model.form().channels[0].units, (std::vector<std::string>{"rpm", "DEC"}));
 
-    // Unchecking a channel whose own slot is empty clears the pair's slot.
+    // Switching channel 2 off does not take channel 1's 32-bit object out of Slot5; switching
+    // channel 1 off, which applied it last, does.
     rig.link.requests.clear();
+    rig.model.ClickChannel(2, false);
+    EXPECT_EQ(rig.link.Take().address, Sub(0x02));
     rig.model.ClickChannel(1, false);
     EXPECT_EQ(rig.link.Take().address, Sub(0x05));
     // A 16-bit item goes to the channel's own slot; no item: nothing is sent.

@@ -1,4 +1,7 @@
+#include <QComboBox>
 #include <QFile>
+#include <QRadioButton>
+#include <QSlider>
 #include <QtTest>
 
 #include "AppSettings.h"
@@ -31,9 +34,10 @@ private slots:
     void initTestCase();
     void cleanup();
     void captureUploadExportImport();
+    void screenshots();
 
 private:
-    void Open(const QStringList& driveOptions);
+    void Open(const QStringList& driveOptions, const ResourceSet* resources = nullptr);
 
     std::unique_ptr<ResourceSet> english_;
     std::unique_ptr<ProgramFolder> folder_;
@@ -55,7 +59,7 @@ void ScopeEndToEndTest::cleanup() {
     folder_.reset();
 }
 
-void ScopeEndToEndTest::Open(const QStringList& driveOptions) {
+void ScopeEndToEndTest::Open(const QStringList& driveOptions, const ResourceSet* resources) {
     folder_ = std::make_unique<ProgramFolder>();
     QVERIFY(QFile::copy(QStringLiteral(TARVO_STAGE "/sys/Oscilloscope.ini"),
                         folder_->File(QStringLiteral("sys/Oscilloscope.ini"))));
@@ -67,8 +71,9 @@ void ScopeEndToEndTest::Open(const QStringList& driveOptions) {
     settings.SetSerialNodeId(1);
     previousFolder_ = QDir::currentPath();
     QVERIFY(QDir::setCurrent(folder_->Path()));
-    rig_ = std::make_unique<ShellRig>(*folder_, *english_);
-    QVERIFY(rig_->state.dictionary.LoadFile(rig_->state.dataFilePath, 2, nullptr));
+    rig_ = std::make_unique<ShellRig>(*folder_, resources != nullptr ? *resources : *english_);
+    bool chinese = resources != nullptr && resources->language() == ResourceSet::Language::Chinese;
+    QVERIFY(rig_->state.dictionary.LoadFile(rig_->state.dataFilePath, chinese ? 1 : 2, nullptr));
     rig_->frame->Dispatch(1128);
     QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(), 1, kLong);
     QVERIFY(rig_->frame->ShowView(1247));
@@ -173,6 +178,49 @@ void ScopeEndToEndTest::captureUploadExportImport() {
     QVERIFY(!view_->ImportFrom(txt));
     QVERIFY(rig_->Shown(ScopeRecordFile::Message(ScopeRecordFile::ReadResult::kOddSize)));
     QCOMPARE(model.plot().At(1).points.size(), size_t{200});
+}
+
+// With TARVO_SCOPE_SHOTS=DIR: pictures of a four-channel capture with both cursors and a
+// zoomed range, in both languages, for looking at.
+void ScopeEndToEndTest::screenshots() {
+    QString shots = qEnvironmentVariable("TARVO_SCOPE_SHOTS");
+    if (shots.isEmpty()) {
+        QSKIP("TARVO_SCOPE_SHOTS names no folder");
+    }
+    ResourceSet chinese(ResourceSet::Language::Chinese);
+    for (const ResourceSet* resources : {english_.get(), &chinese}) {
+        Open({}, resources);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        DriverOscilloModel& model = view_->model();
+        auto settle = [&] { QTRY_VERIFY_WITH_TIMEOUT(!rig_->state.link.IsBusy(), kLong); };
+        const uint32_t keys[4] = {0x606C00, 0x607800, 0x607700, 0x606200};
+        for (int channel = 1; channel <= 4; ++channel) {
+            model.BeginPick(channel);
+            model.onMessage(WM_OBJECT_PICKED, 0, keys[channel - 1]);
+            settle();  // the link sends the newest request first: let the pick's write go
+            model.ClickChannel(channel, true);
+            settle();
+        }
+        model.EnterPeriod("3");
+        model.EnterTotal("400");
+        settle();
+        model.StartOrCancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!model.run().Busy(), 3 * kLong);
+        rig_->frame->Views().Frame(ViewKind::kDriverOscillo)->showMaximized();
+        QVERIFY(model.Zoom(150, 700));
+        view_->Control<QRadioButton>(1264)->click();
+        view_->Control<QSlider>(1260)->setValue(180);
+        view_->Control<QSlider>(1261)->setValue(620);
+        view_->Control<QComboBox>(1180)->setCurrentIndex(0);
+        QMetaObject::invokeMethod(view_->Control<QComboBox>(1180), "activated", Q_ARG(int, 0));
+        view_->plotView().Flush();
+        QTest::qWait(200);
+        QString name = resources == english_.get() ? "scope-en.png" : "scope-zh.png";
+        QVERIFY(view_->window()->grab().save(shots + "/" + name));
+        cleanup();
+    }
 }
 
 }  // namespace tarvo::test
