@@ -10,12 +10,14 @@
 #include "CommModeView.h"
 #include "CommRs232View.h"
 #include "ConnectionContext.h"
+#include "FaultResetOffer.h"
 #include "InitSaveDialog.h"
 #include "IoErrorViewFactory.h"
 #include "LanguageDialog.h"
 #include "MdiBackground.h"
 #include "MessageBox.h"
 #include "PanelViewFactory.h"
+#include "ProjectCommands.h"
 #include "ResourceSet.h"
 #include "ScopeViewFactory.h"
 #include "SerialPortProbe.h"
@@ -101,6 +103,7 @@ MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* 
     hooks.rs232FormExists = [this] { return views_->Exists(ViewKind::kCommRs232); };
     hooks.canFormExists = [this] { return views_->Exists(ViewKind::kCommCan); };
     link_ = std::make_unique<MainFrameLink>(context, std::move(hooks));
+    project_ = std::make_unique<ProjectCommands>(*this, state_);
 
     BuildMenus();
     BuildToolbar();
@@ -286,11 +289,27 @@ void MainFrame::ConnectSerial(const std::string& port, uint32_t baud, uint32_t n
     link_->ToggleConnection();
 }
 
+void MainFrame::ConnectCan(uint32_t bitRateCode, uint32_t nodeId) {
+    state_.session.interfaceMode = kModeCan;
+    settings_.SetInterfaceMode(kModeCan);
+    settings_.SetCanBitRateCode(bitRateCode);
+    settings_.SetCanNodeId(static_cast<int>(nodeId));
+    link_->ToggleConnection();
+}
+
 void MainFrame::Dispatch(int command) {
     switch (command) {
         case kNew:
             views_->CloseAll();
             ShowView(kInterfaceChange);
+            return;
+        case kOpen:
+        case kOpenButton:
+            project_->Open();
+            return;
+        case kSave:
+        case kSaveButton:
+            project_->Save();
             return;
         case kExit:
             close();
@@ -325,6 +344,17 @@ void MainFrame::Dispatch(int command) {
         case kStatusBarToggle:
             statusBar()->setVisible(!statusBar()->isVisible());
             return;
+        case kErrorButton:
+            ShowView(1235);
+            // The blinking fault icon leads to the error panel and offers a fault reset.
+            if (link_->DriveStatus() == 1) {
+                ChildFrame* frame = views_->Frame(ViewKind::kRealtimeError);
+                if (auto* offer =
+                        frame ? dynamic_cast<FaultResetOffer*>(frame->ViewTarget()) : nullptr) {
+                    offer->OfferFaultReset();
+                }
+            }
+            return;
         case kCascade:
             area_->cascadeSubWindows();
             return;
@@ -346,6 +376,10 @@ intptr_t MainFrame::onMessage(uint32_t message, uintptr_t wParam, intptr_t lPara
             if (wParam == 0 || wParam == 1) {
                 ShowProperties();
             } else if (wParam == 2) {
+                // The requester may name itself here instead of in the shared state.
+                if (lParam != 0) {
+                    state_.pickTarget = reinterpret_cast<MessageTarget*>(lParam);
+                }
                 ShowView(1250);
             }
             break;

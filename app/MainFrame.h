@@ -14,6 +14,7 @@
 namespace tarvo {
 
 class MdiBackground;
+class ProjectCommands;
 class ResourceSet;
 class SharedState;
 struct MenuItem;
@@ -32,6 +33,7 @@ public:
     void Dispatch(int command);
 
     MainFrameLink& Link() { return *link_; }
+    ProjectCommands& Project() { return *project_; }
     ViewRegistry& Views() { return *views_; }
     QString StatusText() const { return statusPane_->text(); }
     QAction* CommandAction(int command) const;
@@ -39,6 +41,8 @@ public:
     bool ShowView(uint32_t command);
     // Connects with the given RS232 settings as the settings form would (used by the demo).
     void ConnectSerial(const std::string& port, uint32_t baud, uint32_t nodeId);
+    // The same over CAN with a bit-rate code (used by the demo on the simulated bus).
+    void ConnectCan(uint32_t bitRateCode, uint32_t nodeId);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,6 +69,7 @@ private:
     QtTimer blinkTimer_;
     std::unique_ptr<ViewRegistry> views_;
     std::unique_ptr<MainFrameLink> link_;
+    std::unique_ptr<ProjectCommands> project_;
     bool closing_ = false;
 };
 

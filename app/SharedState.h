@@ -18,6 +18,7 @@
 namespace tarvo {
 
 class MessageBox;
+class MessageTarget;
 class MessageSender;
 class RecordingMessageBox;
 
@@ -59,6 +60,9 @@ public:
     std::string userFolder;
     // Interface mode, connect-in-progress, last settings and the status text.
     ConnectionSession session;
+    // The window that asked the dictionary browser for an entry (WM_OPEN_VIEW 2); the
+    // browser hands it the pick and forgets it. User-interface thread only.
+    MessageTarget* pickTarget = nullptr;
 
     MessageBox& messageBox() const { return *messageBox_; }
     MessageSender& sender() const { return *sender_; }

@@ -6,6 +6,7 @@
 
 #include "PcanBasicBackend.h"
 #include "PcanBitRate.h"
+#include "ReplyMatcher.h"
 #include "SimBusBackend.h"
 #include "SocketCanBackend.h"
 
@@ -105,12 +106,9 @@ bool CanChannel::Matches(const Frame& reply) const {
         reply.Identifier() != request_.Identifier() - 0x600 + 0x580) {
         return false;
     }
-    uint8_t command = request_.data[0];
-    if (command == 0x60 || command == 0x70) {
-        return true;  // a segment carries no index; an abort names the upload's object
-    }
-    // A late reply to an earlier request names another object and is skipped.
-    return std::memcmp(reply.data + 1, request_.data + 1, 3) == 0;
+    // A late reply to an earlier request, a segment of the wrong toggle or a reply of a kind
+    // the request cannot have is skipped.
+    return tarvo::ReplyMatcher::Matches(request_.data, reply.data);
 }
 
 uint32_t CanChannel::Transmit(const CanMessage* message) {

@@ -14,8 +14,8 @@ namespace tarvo::canbus {
 
 // The CAN object behind the library's operation table. Open reads sys/can.ini, picks the
 // backend and opens it at the bit rate of the chosen code. Transmit sends a request and
-// waits for the drive's reply to it (identifier 0x580 + node, the same index and subindex
-// for expedited requests), skipping every other frame; so a drive that stays silent makes
+// waits for the drive's reply to it (identifier 0x580 + node and a reply that answers the
+// request, see ReplyMatcher), skipping every other frame; so a drive that stays silent makes
 // the transmit fail, and the message layer repeats it, instead of reading an empty reply.
 class CanChannel {
 public:

@@ -1,41 +1,166 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "DictCommand.h"
-#include "LinkCommand.h"
+#include "DiffCommand.h"
+#include "DriveConnection.h"
+#include "ExportCommand.h"
+#include "ImportCommand.h"
+#include "PortsCommand.h"
+#include "ProgramFolder.h"
+#include "ReadCommand.h"
+#include "ScanCommand.h"
+#include "ScopeCommand.h"
 #include "SharedState.h"
+#include "UploadCommand.h"
+#include "WriteCommand.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tarvoctl [--folder DIR] dict build SOURCE OUT.dat\n"
-    "       tarvoctl [--folder DIR] dict dump [--json] [--lang 1|2] [FILE]\n"
-    "       tarvoctl [--folder DIR] --port NAME [--baud RATE] [--node N] [--timeout MS]\n"
-    "                [--trace FILE] read INDEX:SUB\n"
-    "       tarvoctl [--folder DIR] --port NAME ... write INDEX:SUB VALUE --width 8|16|32\n"
-    "       tarvoctl [--folder DIR] --port NAME ... upload INDEX:SUB\n";
+// A command: its operands (the command word removed), the connection options and the
+// program folder. Returns the process exit code. File operands are the user's paths,
+// relative to the current directory, which need not be the program folder.
+using Command = int (*)(const std::vector<std::string>&, const tarvo::ConnectionOptions&,
+                        const std::string&);
+
+struct CommandEntry {
+    const char* word;
+    Command run;
+    const char* usage;  // its lines of the usage text
+};
+
+int RunDict(const std::vector<std::string>& args, const tarvo::ConnectionOptions&,
+            const std::string& folder) {
+    return tarvo::DictCommand::Run(args, folder);
+}
+
+constexpr CommandEntry kCommands[] = {
+    {"read", tarvo::ReadCommand::Run,
+     "  read ENTRY... [--raw | --unit NAME] [--json]\n"
+     "                        print the entries' values in their first unit (one line\n"
+     "                        each; --raw the drive's number; --json one object each)\n"},
+    {"write", tarvo::WriteCommand::Run,
+     "  write ENTRY VALUE [--width 8|16|32] [--unit NAME]\n"
+     "                        write the value (raw, or in a unit) and print what the\n"
+     "                        drive then holds; the width comes from the dictionary\n"},
+    {"upload", tarvo::UploadCommand::Run,
+     "  upload ENTRY          print a text entry (segmented upload)\n"},
+    {"export", tarvo::ExportCommand::Run,
+     "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"},
+    {"import", tarvo::ImportCommand::Run,
+     "  import FILE.cdi [--changed-only] [--store] [--reboot]\n"
+     "                        write a parameter file into the drive and verify every row\n"},
+    {"diff", tarvo::DiffCommand::Run,
+     "  diff FILE.cdi         list the rows whose drive value differs from the file\n"},
+    {"scan", tarvo::ScanCommand::Run,
+     "  scan                  with --can: list the drives on the bus (nodes 1-127)\n"},
+    {"scope", tarvo::ScopeCommand::Run,
+     "  scope --channel N=ENTRY ... [--trigger ENTRY] [--level V] [--edge 0|1] [--period N]\n"
+     "        [--pretrigger N] [--total N] [--record FILE.txt] [--csv FILE.csv]\n"
+     "                        one oscilloscope capture, written as the program writes it\n"},
+    {"ports", tarvo::PortsCommand::Run,
+     "  ports                 list the serial ports, with their USB adapters\n"},
+    {"dict", RunDict,
+     "  dict build SOURCE OUT.dat   build a dictionary data file from its JSON source\n"
+     "  dict dump [--json] [--lang 1|2] [FILE]   list the dictionary's entries\n"},
+};
+
+constexpr const char* kUsageHead =
+    "usage: tarvoctl [--folder DIR] [CONNECTION] COMMAND [OPERANDS] [OPTIONS]\n"
+    "Commands:\n";
+constexpr const char* kUsageTail =
+    "  help, --help, -h      this text; --version prints the version\n"
+    "ENTRY is INDEX:SUB in hexadecimal (6081:00) or a name of the dictionary\n"
+    "(\"Profile velocity\", any case).\n"
+    "CONNECTION (options may stand anywhere on the line):\n"
+    "  --port NAME           serial port: ttyUSB0, pts/3, /dev/ttyUSB0, /dev/serial/by-id/...\n"
+    "  --baud RATE           bit/s of the serial port (default 115200)\n"
+    "  --can                 the CAN bus that sys/can.ini chooses, instead of a port\n"
+    "  --bitrate RATE        CAN bit rate: 1000k 500k 250k 125k 100k 50k 20k, or a PCAN\n"
+    "                        bit-rate code such as 0x001C (default 500k)\n"
+    "  --node N              the drive's node ID, 1-127 (default 1)\n"
+    "  --timeout MS          reply timeout (default 500)\n"
+    "  --trace FILE          write every exchange to FILE (-: standard output)\n"
+    "  --folder DIR          the program folder (default: the current directory when it\n"
+    "                        holds data/tarvo.dat, else the folder of tarvoctl)\n"
+    "Exit codes: 0 done, 1 bad input or no port, 2 no usable answer from the drive,\n"
+    "3 the drive refused (its abort code and meaning on standard error).\n";
+
+void PrintUsage(std::ostream& out) {
+    out << kUsageHead;
+    for (const CommandEntry& command : kCommands) {
+        out << command.usage;
+    }
+    out << kUsageTail;
+}
+
+// Takes "--folder DIR" from anywhere on the line; false when it has no value.
+bool TakeFolder(std::vector<std::string>& args, std::string& folder) {
+    auto it = std::find(args.begin(), args.end(), "--folder");
+    if (it == args.end()) {
+        return true;
+    }
+    if (it + 1 == args.end()) {
+        std::cerr << "tarvoctl: --folder needs a value\n";
+        return false;
+    }
+    folder = *(it + 1);
+    args.erase(it, it + 2);
+    return true;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() >= 2 && args[0] == "--folder") {
-        if (::chdir(args[1].c_str()) != 0) {
-            std::cerr << "tarvoctl: cannot change into " << args[1] << '\n';
-            return 1;
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage(std::cout);
+            return 0;
         }
-        args.erase(args.begin(), args.begin() + 2);
+        if (arg == "--version") {
+            std::cout << "tarvoctl " TARVO_VERSION "\n";
+            return 0;
+        }
     }
-    std::string folder = tarvo::SharedState::CurrentFolder();
-    if (!args.empty() && args[0] == "dict") {
-        return tarvo::DictCommand::Run({args.begin() + 1, args.end()}, folder);
+    std::string chosen;
+    if (!TakeFolder(args, chosen)) {
+        return 1;
     }
-    if (tarvo::LinkCommand::Handles(args)) {
-        return tarvo::LinkCommand::Run(args, folder);
+    if (!chosen.empty() && ::chdir(chosen.c_str()) != 0) {
+        std::cerr << "tarvoctl: cannot change into " << chosen << '\n';
+        return 1;
     }
-    std::cerr << kUsage;
+    std::string current = tarvo::SharedState::CurrentFolder();
+    std::string folder =
+        chosen.empty() ? tarvo::ProgramFolder::Find(current, tarvo::ProgramFolder::OwnExecutable())
+                       : current;
+    tarvo::ConnectionOptions options;
+    if (!tarvo::ConnectionOptions::Take(args, options)) {
+        return 1;
+    }
+    for (auto word = args.begin(); word != args.end(); ++word) {
+        if (*word == "help") {
+            PrintUsage(std::cout);
+            return 0;
+        }
+        for (const CommandEntry& command : kCommands) {
+            if (*word == command.word) {
+                args.erase(word);
+                return command.run(args, options, folder);
+            }
+        }
+    }
+    auto word = std::find_if(args.begin(), args.end(),
+                             [](const std::string& arg) { return arg.rfind("-", 0) != 0; });
+    if (word != args.end()) {
+        std::cerr << "tarvoctl: unknown command \"" << *word << "\"; see tarvoctl --help\n";
+    } else {
+        std::cerr << "tarvoctl: no command given; see tarvoctl --help\n";
+    }
     return 1;
 }

@@ -15,6 +15,8 @@ public:
     // The entry of a code, or nothing when the code is not one of the table's.
     static std::optional<int> EntryOfCode(uint32_t code);
     static std::string EntryText(int entry);
+    // The entry of a rate in kbit/s (1000, 500, ... 20), or nothing.
+    static std::optional<int> EntryOfKbits(uint32_t kbits);
     // "Open 500 KBit/s" and the like for the status text; "Closed" for unknown codes.
     static std::string OpenText(uint32_t code);
 };

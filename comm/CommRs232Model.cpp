@@ -20,6 +20,28 @@ int IndexOf(const std::vector<std::string>& entries, const std::string& text) {
     return it == entries.end() ? -1 : static_cast<int>(it - entries.begin());
 }
 
+std::string Trimmed(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t");
+    size_t last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// The settings file keeps values trimmed while the English baud list spells "115200 ": a
+// stored text selects the entry it equals with surrounding blanks ignored, so that a rate
+// stored in either language selects its entry in both.
+int IndexOfStored(const std::vector<std::string>& entries, const std::string& stored) {
+    std::string wanted = Trimmed(stored);
+    if (wanted.empty()) {
+        return -1;
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (Trimmed(entries[i]) == wanted) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 CommRs232Model::CommRs232Model(const ConnectionContext& context, PortLister listPorts,
@@ -34,19 +56,21 @@ void CommRs232Model::FillPorts() {
     std::string remembered = (selectedPort_ >= 0 && selectedPort_ < static_cast<int>(ports_.size()))
                                  ? ports_[selectedPort_]
                                  : std::string();
+    bool wasEmpty = ports_.empty();
     ports_ = listPorts_ ? listPorts_() : std::vector<std::string>();
-    selectedPort_ =
-        remembered.empty() ? (ports_.empty() ? -1 : selectedPort_) : IndexOf(ports_, remembered);
-    if (selectedPort_ >= static_cast<int>(ports_.size())) {
-        selectedPort_ = -1;
+    // The chosen port stays chosen where it moved to; a list filled from empty starts at
+    // its first entry.
+    if (!remembered.empty()) {
+        selectedPort_ = IndexOf(ports_, remembered);
+    } else {
+        selectedPort_ = (wasEmpty && !ports_.empty()) ? 0 : -1;
     }
 }
 
 void CommRs232Model::Create() {
     FillPorts();
-    // The stored texts must match an entry exactly ("115200" is not "115200 ").
-    selectedPort_ = IndexOf(ports_, context_.settings.SerialPort());
-    selectedBaud_ = IndexOf(baudEntries_, context_.settings.SerialBaudRate());
+    selectedPort_ = IndexOfStored(ports_, context_.settings.SerialPort());
+    selectedBaud_ = IndexOfStored(baudEntries_, context_.settings.SerialBaudRate());
     std::string node = context_.settings.SerialNodeId();
     if (!node.empty()) {
         nodeId_ = static_cast<int>(ParseDecimalText(node));

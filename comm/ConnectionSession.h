@@ -18,7 +18,8 @@ struct ConnectionSession {
     uint8_t lastNodeId = 0;
     std::string statusText;  // "Comm Status: Open ..." for the status bar
 
-    // The settings record of an open: the port name in UTF-16 units (RS232) or all zero.
+    // The settings record of an open: the port name in UTF-16 units (RS232) or all zero. A
+    // full path or a longer name is replaced by its short link (PortAlias).
     static CommSettings MakeSettings(const std::string& portName, uint32_t nodeId, uint32_t rate);
 };
 

@@ -340,7 +340,8 @@ bool ControlLink::MonitorWalk() {
                 goOn = Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
             } else if (kind == ReplyKind::kAbort) {
                 goOn = Deliver(entry->window, WM_LINK_ABORT, value, entry->address);
-            } else {
+            } else if (kind != ReplyKind::kUndecoded) {
+                // An undecoded reply carries no value of this entry: nothing is shown.
                 goOn = Deliver(entry->window, WM_LINK_VALUE, value, entry->address);
             }
             if (!goOn) {

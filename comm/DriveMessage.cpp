@@ -2,16 +2,16 @@
 
 #include <cstring>
 
+#include "ReplyMatcher.h"
+
 namespace tarvo {
 
 namespace {
 
 constexpr uint8_t kAbortReply = 0x80;
 constexpr uint8_t kReadCommand = 0x40;
-
-bool IsWrite(uint8_t command) {
-    return (command & 0xE0) == 0x20;
-}
+// How often an upload whose segment exchange failed is run again from its initiate request.
+constexpr int kUploadRestarts = 2;
 
 uint32_t Little32(const uint8_t* bytes) {
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
@@ -69,28 +69,154 @@ CanMessage DriveMessage::BuildCanMessage(uint32_t nodeId, uint8_t command, uint3
 }
 
 int32_t DriveMessage::Send(uint32_t address, uint8_t command, uint32_t data) {
-    auto exchange = [&](uint8_t cmd) {
-        if (mode_ == CommLibrary::kSerial) {
-            return ExchangeSerial(address, cmd, data);
-        }
-        if (mode_ == CommLibrary::kCan) {
-            return ExchangeCan(address, cmd, data);
-        }
-        return int32_t{-1};
-    };
-    int32_t result = exchange(command);
+    if (ReplyMatcher::IsSegmentRequest(command)) {
+        return SendSegment(address, command, data);
+    }
+    int32_t result = Exchange(address, command, data, true);
+    if (result != 0 || !replyTaken_) {
+        return result;
+    }
     // A refused write is followed at once by a read of the same entry, so that the caller
-    // learns the value the drive holds instead of the abort.
-    if (result == 0 && IsWrite(command) && ReplyCommand() == kAbortReply) {
-        result = exchange(kReadCommand);
+    // learns the value the drive holds instead of the abort. So is an acknowledgement that
+    // does not carry the value written: it cannot be told from a late reply to an earlier
+    // read of the entry.
+    if (ReplyMatcher::IsWrite(command) &&
+        (ReplyCommand() == kAbortReply || !AcknowledgesValue(command, data))) {
+        command = kReadCommand;
+        result = Exchange(address, command, data, true);
+    }
+    if (result == 0 && replyTaken_ && command == kReadCommand) {
+        NoteReadReply(address);
     }
     return result;
 }
 
-int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t data) {
+int32_t DriveMessage::Exchange(uint32_t address, uint8_t command, uint32_t data, bool repeat) {
+    if (mode_ == CommLibrary::kSerial) {
+        return ExchangeSerial(address, command, data, repeat);
+    }
+    if (mode_ == CommLibrary::kCan) {
+        return ExchangeCan(address, command, data, repeat);
+    }
+    replyTaken_ = false;
+    return -1;
+}
+
+bool DriveMessage::AcknowledgesValue(uint8_t command, uint32_t data) const {
+    int width = command == 0x2F ? 1 : command == 0x2B ? 2 : command == 0x27 ? 3 : 4;
+    uint32_t mask = width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
+    return (Little32(ReplyData()) & mask) == (data & mask);
+}
+
+void DriveMessage::NoteReadReply(uint32_t address) {
+    const uint8_t reply = ReplyCommand();
+    const bool sameEntry = upload_.address() == address;
+    if (expedited_.address == address) {
+        expedited_.valid = false;
+    }
+    if (reply == 0x41) {
+        // The drive starts a new upload and drops one it had left unfinished.
+        upload_.Start(address, Little32(ReplyData()));
+        return;
+    }
+    if (sameEntry) {
+        upload_.Stop();
+    }
+    if (reply == kAbortReply) {
+        return;
+    }
+    // 0x4F, 0x4B, 0x47, 0x43 say how many of the four bytes hold the value; 0x42 does not.
+    expedited_.valid = true;
+    expedited_.address = address;
+    expedited_.count = (reply & 0x01) != 0 ? static_cast<uint8_t>(4 - ((reply >> 2) & 0x03)) : 4;
+    std::memcpy(expedited_.bytes.data(), ReplyData(), expedited_.bytes.size());
+}
+
+int32_t DriveMessage::SendSegment(uint32_t address, uint8_t command, uint32_t data) {
+    if (upload_.active() && upload_.address() == address && command == upload_.NextCommand()) {
+        return FetchSegment(address, data);
+    }
+    if (expedited_.valid && expedited_.address == address && command == 0x60) {
+        expedited_.valid = false;
+        ServeExpedited(address);
+        return 0;
+    }
+    // No upload of this entry is known to run: the drive's refusal is passed on, a segment
+    // would belong to another entry's upload.
+    int32_t result = Exchange(address, command, data, true);
+    if (result == 0 && replyTaken_ && ReplyCommand() != kAbortReply) {
+        replyTaken_ = false;
+        return 2;
+    }
+    return result;
+}
+
+int32_t DriveMessage::FetchSegment(uint32_t address, uint32_t data) {
+    const uint8_t command = upload_.NextCommand();
+    // A segment request is not repeated: the drive may have taken the first one and would
+    // refuse the same toggle again. The whole upload is run again instead.
+    for (int attempt = 0;; ++attempt) {
+        int32_t result = 2;
+        if (attempt == 0 || RestartUpload(address)) {
+            result = Exchange(address, command, data, false);
+        }
+        const bool answered = result == 0 && replyTaken_;
+        if (answered && ReplyCommand() != kAbortReply && upload_.Fits(ReplyCommand())) {
+            upload_.Deliver(ReplyCommand(), SegmentBytes());
+            return 0;
+        }
+        if (attempt == kUploadRestarts) {
+            upload_.Stop();
+            if (answered && ReplyCommand() == kAbortReply) {
+                return 0;  // the drive's refusal is passed on
+            }
+            replyTaken_ = false;
+            return result != 0 ? result : 2;
+        }
+    }
+}
+
+bool DriveMessage::RestartUpload(uint32_t address) {
+    const uint32_t size = upload_.size();
+    if (Exchange(address, kReadCommand, 0, true) != 0 || !replyTaken_ || ReplyCommand() != 0x41 ||
+        Little32(ReplyData()) != size) {
+        return false;
+    }
+    // The segments delivered before are fetched again and must be the same.
+    for (size_t index = 0; index < upload_.delivered(); ++index) {
+        if (Exchange(address, SegmentedUpload::CommandOf(index), 0, false) != 0 || !replyTaken_ ||
+            !upload_.SameAsDelivered(index, ReplyCommand(), SegmentBytes())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void DriveMessage::ServeExpedited(uint32_t address) {
+    uint8_t segment[8] = {};
+    segment[0] = static_cast<uint8_t>((7 - expedited_.count) << 1 | 0x01);
+    std::memcpy(segment + 1, expedited_.bytes.data(), expedited_.count);
+    if (mode_ == CommLibrary::kCan) {
+        canRequest_ = BuildCanMessage(nodeId_, 0x60, address, 0);
+        canReply_ = CanMessage{};
+        canReply_.id = 0x580 + nodeId_;
+        canReply_.length = 8;
+        std::memcpy(canReply_.data, segment, sizeof segment);
+    } else {
+        serialRequest_ = BuildFrame(nodeId_, 0x60, address, 0);
+        serialReply_[0] = static_cast<uint8_t>(nodeId_);
+        std::memcpy(serialReply_.data() + 1, segment, sizeof segment);
+        serialReply_[9] = Checksum(serialReply_.data(), 9);
+    }
+    replyTaken_ = true;
+}
+
+int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t data,
+                                     bool repeat) {
     serialRequest_ = BuildFrame(nodeId_, command, address, data);
     // A reply left from an earlier exchange must never pass for the answer to this one.
     serialReply_.fill(0);
+    replyTaken_ = false;
     badReplyCount_ = 0;
     sendFailureCount_ = 0;
     if (!library_.hasObject()) {
@@ -104,11 +230,16 @@ int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t
             uint32_t length = 0;
             library_.FetchReply(received, &length);
             std::memcpy(serialReply_.data(), received, serialReply_.size());
-            if (observer_) {
-                observer_({serialRequest_.data(), serialRequest_.size(), serialReply_.data(),
-                           serialReply_.size(), result});
+            replyTaken_ = ReplyMatcher::MatchesFrame(serialRequest_.data(), serialReply_.data());
+            if (!replyTaken_) {
+                serialReply_.fill(0);
             }
-            if (Checksum(serialReply_.data(), 9) == serialReply_[9]) {
+            if (observer_) {
+                observer_({serialRequest_.data(), serialRequest_.size(),
+                           replyTaken_ ? serialReply_.data() : nullptr,
+                           replyTaken_ ? serialReply_.size() : 0, result});
+            }
+            if (replyTaken_) {
                 return 0;
             }
             ++badReplyCount_;
@@ -117,10 +248,16 @@ int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t
             if (observer_) {
                 observer_({serialRequest_.data(), serialRequest_.size(), nullptr, 0, result});
             }
+            if (!repeat) {
+                return 2;
+            }
             if (transmitRetry_.load() == 0) {
                 return 0;
             }
             ++sendFailureCount_;
+        }
+        if (!repeat) {
+            return 1;
         }
         if (badReplyCount_ > 3) {
             return 1;
@@ -131,9 +268,15 @@ int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t
     }
 }
 
-int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t data) {
+bool DriveMessage::CanReplyFits() const {
+    return canReply_.id == 0x580 + nodeId_ && (canReply_.type & 0x03) == 0 &&
+           ReplyMatcher::Matches(canRequest_.data, canReply_.data);
+}
+
+int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t data, bool repeat) {
     canRequest_ = BuildCanMessage(nodeId_, command, address, data);
     canReply_ = CanMessage{};
+    replyTaken_ = false;
     sendFailureCount_ = 0;
     if (!library_.hasObject()) {
         return -1;
@@ -144,12 +287,17 @@ int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t da
             canReply_ = CanMessage{};
             uint32_t length = 0;
             result = library_.FetchReply(&canReply_, &length);
-            // A transmission that brought no reply counts as failed, like a silent line.
+            // A transmission that brought no reply, or none that answers the request, counts
+            // as failed, like a silent line.
+            if (result == 0 && !CanReplyFits()) {
+                result = 2;
+            }
             if (result != 0) {
                 canReply_ = CanMessage{};
                 result = result < 0 ? result : 2;
             }
         }
+        replyTaken_ = result == 0;
         if (observer_) {
             const auto* request = reinterpret_cast<const uint8_t*>(&canRequest_);
             const auto* reply = reinterpret_cast<const uint8_t*>(&canReply_);
@@ -158,6 +306,9 @@ int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t da
         }
         if (result == 0) {
             return 0;
+        }
+        if (!repeat) {
+            return 2;
         }
         if (transmitRetry_.load() == 0) {
             return 0;
@@ -185,6 +336,12 @@ int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
         return 0;
     }
     replyKind_ = ReplyKind::kUndecoded;
+    if (!replyTaken_) {
+        // No reply answered the request (the retry switch was off): nothing results.
+        kind = replyKind_;
+        value = replyValue_;
+        return 1;
+    }
     const uint8_t reply = ReplyCommand();
     const uint8_t* data = ReplyData();
     if (reply == kAbortReply) {
@@ -229,12 +386,14 @@ int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
     return 1;
 }
 
+const uint8_t* DriveMessage::SegmentBytes() const {
+    return mode_ == CommLibrary::kCan ? canReply_.data + 1 : serialReply_.data() + 2;
+}
+
 DriveSegment DriveMessage::GetSegment() const {
     DriveSegment segment;
     const uint8_t reply = ReplyCommand();
-    const uint8_t* bytes =
-        mode_ == CommLibrary::kCan ? canReply_.data + 1 : serialReply_.data() + 2;
-    std::memcpy(segment.bytes.data(), bytes, segment.bytes.size());
+    std::memcpy(segment.bytes.data(), SegmentBytes(), segment.bytes.size());
     segment.count = static_cast<uint8_t>(7 - ((reply >> 1) & 0x07));
     segment.last = (reply & 0x01) != 0;
     return segment;

@@ -9,6 +9,7 @@
 
 #include "CanObjectAbi.h"
 #include "CommLibrary.h"
+#include "SegmentedUpload.h"
 
 namespace tarvo {
 
@@ -39,8 +40,16 @@ struct DriveExchange {
 };
 
 // One request and one reply in the style of an expedited SDO: builds the frame of the
-// current interface, sends it with its repetitions, checks the reply and decodes it. Used by
-// the control link's worker only.
+// current interface, sends it with its repetitions, checks that the reply answers it and
+// decodes it. Used by the control link's worker only.
+//
+// Uploads: a read answered with 0x41 starts a segmented upload of that entry; the segment
+// requests that follow (0x60, 0x70, ... with the entry's address) are checked against it, and
+// a segment exchange that fails runs the upload again from its initiate request (at most
+// twice), so a caller is given each segment once, checked, or a failure. A segment request
+// that follows a read answered with a value is answered with that value's bytes as the last
+// segment. A segment request for an entry with no upload known to run gets the drive's
+// refusal, or a failure when the drive answers with a segment (of another entry's upload).
 class DriveMessage {
 public:
     using ExchangeObserver = std::function<void(const DriveExchange&)>;
@@ -55,13 +64,16 @@ public:
     int32_t ReadVersion(char* text256) { return library_.ReadVersion(text256); }
 
     // 0 a valid reply is in the reply buffer (or the retry switch is off); 1 four replies
-    // failed the checksum; 2 the transmission failed repeatedly; -1 no library object.
+    // failed the checksum or did not answer the request; 2 the transmission failed
+    // repeatedly; -1 no library object.
     int32_t Send(uint32_t address, uint8_t command, uint32_t data);
-    // 1 with kind and value written (the kind may be kUndecoded) in RS232 and CAN mode.
+    // 1 with kind and value written (the kind may be kUndecoded) in RS232 and CAN mode. A
+    // Send that took no reply (the retry switch off) decodes as kUndecoded.
     int Decode(ReplyKind& kind, uint32_t& value);
     DriveSegment GetSegment() const;
 
-    // Called on the sending thread after every transmission; set it while no Send runs.
+    // Called on the sending thread after every transmission, with the reply accepted for it
+    // (none when no reply answered it); set it while no Send runs.
     void SetExchangeObserver(ExchangeObserver observer) { observer_ = std::move(observer); }
 
     int32_t mode() const { return mode_; }
@@ -74,8 +86,27 @@ public:
                                       uint32_t data);
 
 private:
-    int32_t ExchangeSerial(uint32_t address, uint8_t command, uint32_t data);
-    int32_t ExchangeCan(uint32_t address, uint8_t command, uint32_t data);
+    // Bytes of an expedited reply to a read, kept for a segment request of that entry.
+    struct ExpeditedValue {
+        bool valid = false;
+        uint32_t address = 0;
+        std::array<uint8_t, 4> bytes{};
+        uint8_t count = 0;
+    };
+
+    // One exchange of the current mode; `repeat` allows the repetitions of a failed one.
+    int32_t Exchange(uint32_t address, uint8_t command, uint32_t data, bool repeat);
+    int32_t ExchangeSerial(uint32_t address, uint8_t command, uint32_t data, bool repeat);
+    int32_t ExchangeCan(uint32_t address, uint8_t command, uint32_t data, bool repeat);
+    bool CanReplyFits() const;
+    // The write's acknowledgement carries the value written, cut to its width.
+    bool AcknowledgesValue(uint8_t command, uint32_t data) const;
+    void NoteReadReply(uint32_t address);
+    int32_t SendSegment(uint32_t address, uint8_t command, uint32_t data);
+    int32_t FetchSegment(uint32_t address, uint32_t data);
+    bool RestartUpload(uint32_t address);
+    void ServeExpedited(uint32_t address);
+    const uint8_t* SegmentBytes() const;
     // The reply's command byte and its four data bytes, whichever the interface.
     uint8_t ReplyCommand() const;
     uint8_t RequestCommand() const;
@@ -86,12 +117,15 @@ private:
     uint32_t replyValue_ = 0;
     uint8_t badReplyCount_ = 0;
     uint8_t sendFailureCount_ = 0;
+    bool replyTaken_ = false;  // the reply buffer holds the reply to the last request
     CommLibrary library_;
     CanMessage canRequest_{};
     CanMessage canReply_{};
     std::array<uint8_t, 10> serialRequest_{};
     std::array<uint8_t, 10> serialReply_{};
     uint32_t nodeId_ = 0;
+    SegmentedUpload upload_;
+    ExpeditedValue expedited_;
     const std::atomic<int32_t>& transmitRetry_;
     ExchangeObserver observer_;
 };

@@ -1,13 +1,19 @@
 #include "SerialPortProbe.h"
 
+#include "PortAlias.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
 #include <tuple>
 
 namespace tarvo {
@@ -53,6 +59,16 @@ std::vector<std::string> Entries(const std::string& folder) {
     return names;
 }
 
+std::string ReadLine(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    return line;
+}
+
 // Natural order: ttyUSB2 before ttyUSB10.
 bool NaturalLess(const std::string& a, const std::string& b) {
     auto split = [](const std::string& s) {
@@ -75,7 +91,11 @@ bool IsSerialDeviceName(const std::string& name) {
 }  // namespace
 
 bool SerialPortProbe::IsPlainPortName(const std::string& name) {
-    if (name.empty() || name.size() > kMaxNameLength || name.find("..") != std::string::npos ||
+    return name.size() <= kMaxNameLength && IsPortName(name);
+}
+
+bool SerialPortProbe::IsPortName(const std::string& name) {
+    if (name.empty() || name.size() > 64 || name.find("..") != std::string::npos ||
         name.front() == '/' || name.back() == '/') {
         return false;
     }
@@ -94,7 +114,7 @@ std::vector<std::string> SerialPortProbe::ListPorts(const Options& options) {
     std::vector<std::string> links = Entries(linkFolder);
     std::sort(links.begin(), links.end(), NaturalLess);
     for (const std::string& name : links) {
-        if (IsPlainPortName(name) &&
+        if (IsPortName(name) && !PortAlias::IsAliasName(name) &&
             ProbeDevice(linkFolder + "/" + name, false) == Probe::kPresent) {
             ports.push_back(name);
         }
@@ -102,7 +122,7 @@ std::vector<std::string> SerialPortProbe::ListPorts(const Options& options) {
     std::vector<std::string> devices = Entries(options.systemDevFolder);
     std::sort(devices.begin(), devices.end(), NaturalLess);
     for (const std::string& name : devices) {
-        if (!IsSerialDeviceName(name) || !IsPlainPortName(name) ||
+        if (!IsSerialDeviceName(name) || !IsPortName(name) ||
             std::find(ports.begin(), ports.end(), name) != ports.end()) {
             continue;
         }
@@ -111,6 +131,34 @@ std::vector<std::string> SerialPortProbe::ListPorts(const Options& options) {
         }
     }
     return ports;
+}
+
+std::string SerialPortProbe::Describe(const Options& options, const std::string& name) {
+    std::string local = options.programFolder + "/dev/" + name;
+    struct stat info {};
+    if (::lstat(local.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        char target[PATH_MAX];
+        ssize_t length = ::readlink(local.c_str(), target, sizeof target - 1);
+        return length > 0 ? "-> " + std::string(target, static_cast<size_t>(length)) : "";
+    }
+    // The tty's device folder lies below its USB device, which names the adapter.
+    char resolved[PATH_MAX];
+    std::string device = options.sysTtyFolder + "/" + name + "/device";
+    if (name.find('/') != std::string::npos || ::realpath(device.c_str(), resolved) == nullptr) {
+        return "";
+    }
+    std::string folder = resolved;
+    for (int depth = 0; depth < 4 && folder.size() > 1; ++depth) {
+        std::string product = ReadLine(folder + "/product");
+        if (!product.empty()) {
+            std::string text = ReadLine(folder + "/manufacturer");
+            text += (text.empty() ? "" : " ") + product;
+            std::string serial = ReadLine(folder + "/serial");
+            return serial.empty() ? text : text + " (" + serial + ")";
+        }
+        folder = folder.substr(0, folder.rfind('/'));
+    }
+    return "";
 }
 
 }  // namespace tarvo

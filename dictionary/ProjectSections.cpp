@@ -5,9 +5,10 @@
 
 #include "LeadingNumber.h"
 #include "ObjectDictionary.h"
-#include "ParameterList.h"
+#include "ParameterRows.h"
 #include "PlacedWindow.h"
 #include "ProfileFile.h"
+#include "SectionSink.h"
 #include "UnitTable.h"
 
 namespace tarvo {
@@ -40,22 +41,34 @@ ProjectSections::ProjectSections(const ObjectDictionary& dictionary, UnitTable& 
                                  RegisterMonitor registerMonitor)
     : dictionary_(dictionary), units_(units), registerMonitor_(std::move(registerMonitor)) {}
 
-bool ProjectSections::SaveListRows(const ParameterList& list, int panelNumber) {
-    // One replacement of the file for the whole list: "num" never disagrees with the rows,
-    // whenever the program stops.
+bool ProjectSections::SaveListRows(const ParameterRows& list, int panelNumber) {
     std::vector<ProfileFile::KeyValue> values;
     values.reserve(static_cast<size_t>(list.RowCount()) + 1);
     values.push_back({"num", std::to_string(list.RowCount())});
     for (int row = 0; row < list.RowCount(); ++row) {
         values.push_back(
-            {std::to_string(row), OneLine(list.Text(row, ParameterList::kKeyColumn)) + "," +
-                                      OneLine(list.Text(row, ParameterList::kValueColumn)) + "," +
-                                      OneLine(list.Text(row, ParameterList::kUnitColumn))});
+            {std::to_string(row), OneLine(list.Text(row, ParameterRows::kKeyColumn)) + "," +
+                                      OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
+                                      OneLine(list.Text(row, ParameterRows::kUnitColumn))});
     }
-    return ProfileFile(savePath_).WriteStrings(Section(panelNumber), values);
+    return Store(Section(panelNumber), values);
 }
 
-int ProjectSections::LoadListRows(ParameterList& list, int panelNumber, MessageTarget* owner) {
+bool ProjectSections::Store(const std::string& section,
+                            const std::vector<ProfileFile::KeyValue>& values) {
+    if (saveSink_ != nullptr) {
+        bool stored = true;
+        for (const auto& [key, value] : values) {
+            stored = saveSink_->Put(section, key, value) && stored;
+        }
+        return stored;
+    }
+    // One replacement of the file for the whole list: "num" never disagrees with the rows,
+    // whenever the program stops.
+    return ProfileFile(savePath_).WriteStrings(section, values);
+}
+
+int ProjectSections::LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner) {
     ProfileFile file(openPath_);
     std::string section = Section(panelNumber);
     int64_t count = ReadLeadingInteger(file.GetString(section, "num", "", kRowBuffer));
@@ -93,12 +106,12 @@ int ProjectSections::LoadListRows(ParameterList& list, int panelNumber, MessageT
             }
         }
         int row = list.InsertRow(loaded, std::to_string(loaded + 1) + (writable ? "" : "*"));
-        list.SetText(row, ParameterList::kKeyColumn, std::to_string(entry->key));
-        list.SetText(row, ParameterList::kNameColumn, entry->name);
-        list.SetText(row, ParameterList::kDataTypeColumn, entry->dataType);
-        list.SetText(row, ParameterList::kAttributeColumn, entry->attribute);
-        list.SetText(row, ParameterList::kValueColumn, value);
-        list.SetText(row, ParameterList::kUnitColumn, unit);
+        list.SetText(row, ParameterRows::kKeyColumn, std::to_string(entry->key));
+        list.SetText(row, ParameterRows::kNameColumn, entry->name);
+        list.SetText(row, ParameterRows::kDataTypeColumn, entry->dataType);
+        list.SetText(row, ParameterRows::kAttributeColumn, entry->attribute);
+        list.SetText(row, ParameterRows::kValueColumn, value);
+        list.SetText(row, ParameterRows::kUnitColumn, unit);
         ++loaded;
     }
     return loaded;
@@ -112,8 +125,7 @@ bool ProjectSections::SaveWindowPlace(int panelNumber, const PlacedWindow& windo
     int64_t top = int64_t{frame.top} - main.top - captionHeight;
     std::string value =
         std::to_string(flag) + "," + std::to_string(left) + "," + std::to_string(top);
-    return ProfileFile(savePath_).WriteString(Section(kPlaceSection), std::to_string(panelNumber),
-                                              value);
+    return Store(Section(kPlaceSection), {{std::to_string(panelNumber), value}});
 }
 
 WindowPlace ProjectSections::LoadWindowPlace(int panelNumber, int captionHeight) const {

@@ -3,13 +3,18 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "ProfileFile.h"
 
 namespace tarvo {
 
 class MessageTarget;
 class ObjectDictionary;
-class ParameterList;
+class ParameterRows;
 class PlacedWindow;
+class SectionSink;
 class UnitTable;
 
 // Where a view's window stood when the project was saved, relative to the main window.
@@ -38,14 +43,17 @@ public:
     void SetOpenPath(std::string path) { openPath_ = std::move(path); }
     const std::string& SavePath() const { return savePath_; }
     const std::string& OpenPath() const { return openPath_; }
+    // While a project is being saved its sections go into `sink` (null: straight into the
+    // save path), so that the project file is written once with all of them.
+    void SetSaveSink(SectionSink* sink) { saveSink_ = sink; }
 
     // Writes "num" and one "key,value text,unit label" line per row into the save path.
     // False when the file could not be written.
-    bool SaveListRows(const ParameterList& list, int panelNumber);
+    bool SaveListRows(const ParameterRows& list, int panelNumber);
     // Replaces the rows by those stored in the open path, up to the first key the
     // dictionary lacks; a missing or zero "num" leaves the list as it is. Gives the number
     // of rows loaded.
-    int LoadListRows(ParameterList& list, int panelNumber, MessageTarget* owner);
+    int LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner);
 
     // Writes "flag,left,top": the window's offset from the main window, the top less the
     // caption height. False when the file could not be written.
@@ -56,11 +64,16 @@ public:
     WindowPlace LoadWindowPlace(int panelNumber, int captionHeight) const;
 
 private:
+    // Into the save sink while a project is being saved, else straight into the file with
+    // one replacement of it.
+    bool Store(const std::string& section, const std::vector<ProfileFile::KeyValue>& values);
+
     const ObjectDictionary& dictionary_;
     UnitTable& units_;
     RegisterMonitor registerMonitor_;
     std::string savePath_;
     std::string openPath_;
+    SectionSink* saveSink_ = nullptr;
 };
 
 }  // namespace tarvo

@@ -8,7 +8,7 @@
 #include "LinkRequester.h"
 #include "MessageBox.h"
 #include "ObjectDictionary.h"
-#include "ParameterList.h"
+#include "ParameterRows.h"
 #include "TextCodec.h"
 #include "UnitTable.h"
 
@@ -179,14 +179,14 @@ std::string ValueText::NumberToText(std::string_view unitLabel, std::string_view
     return FormatThreeDecimals(value);
 }
 
-void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterList& list, int row) {
+void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list, int row) {
     if (row < 0 || row >= list.RowCount()) {
         return;
     }
-    uint32_t key = ParseDecimalText(list.Text(row, ParameterList::kKeyColumn));
-    std::string dataType = list.Text(row, ParameterList::kDataTypeColumn);
-    std::string text = list.Text(row, ParameterList::kValueColumn);
-    std::string label = list.Text(row, ParameterList::kUnitColumn);
+    uint32_t key = ParseDecimalText(list.Text(row, ParameterRows::kKeyColumn));
+    std::string dataType = list.Text(row, ParameterRows::kDataTypeColumn);
+    std::string text = list.Text(row, ParameterRows::kValueColumn);
+    std::string label = list.Text(row, ParameterRows::kUnitColumn);
     int width = TypeWidth(dataType);
     uint8_t command = CommandForType(dataType);
 
@@ -245,14 +245,14 @@ void ValueText::Queue(MessageTarget* owner, uint8_t command, uint32_t key, uint3
     services_.link.Request(owner, command, key, raw);
 }
 
-RowLookup ValueText::FindRowByKey(const ParameterList* list, uint32_t key) {
+RowLookup ValueText::FindRowByKey(const ParameterRows* list, uint32_t key) {
     if (list == nullptr || key == 0) {
         return {};
     }
     for (int row = 0; row < list->RowCount(); ++row) {
-        if (ParseDecimalText(list->Text(row, ParameterList::kKeyColumn)) == key) {
-            return {list->Text(row, ParameterList::kUnitColumn),
-                    list->Text(row, ParameterList::kDataTypeColumn), row};
+        if (ParseDecimalText(list->Text(row, ParameterRows::kKeyColumn)) == key) {
+            return {list->Text(row, ParameterRows::kUnitColumn),
+                    list->Text(row, ParameterRows::kDataTypeColumn), row};
         }
     }
     return {};

@@ -15,7 +15,7 @@ class LinkRequester;
 class MessageBox;
 class MessageTarget;
 class ObjectDictionary;
-class ParameterList;
+class ParameterRows;
 class UnitTable;
 
 // What FindRowByKey gives: the row of a key in a parameter list (-1 when absent) with the
@@ -77,10 +77,10 @@ public:
 
     // Converts the value text of a row by its unit and queues the write for `owner`; a write
     // whose formula waits for another entry is left pending and sent when that value comes.
-    void WriteEditedValue(MessageTarget* owner, const ParameterList& list, int row);
+    void WriteEditedValue(MessageTarget* owner, const ParameterRows& list, int row);
 
     // The first row whose key column holds the key.
-    static RowLookup FindRowByKey(const ParameterList* list, uint32_t key);
+    static RowLookup FindRowByKey(const ParameterRows* list, uint32_t key);
 
     // Shows the help box of an entry; nothing for an unknown key.
     void ShowEntryHelp(uint32_t key);

@@ -9,6 +9,9 @@ int ParameterList::InsertRow(int position, std::string_view label) {
         return -1;
     }
     int row = position < RowCount() ? position : RowCount();
+    if (observer_ != nullptr) {
+        observer_->RowAboutToBeInserted(row);
+    }
     Row inserted;
     inserted.texts[kLabelColumn] = label;
     rows_.insert(rows_.begin() + row, std::move(inserted));
@@ -22,6 +25,9 @@ bool ParameterList::DeleteRow(int row) {
     if (!Exists(row)) {
         return false;
     }
+    if (observer_ != nullptr) {
+        observer_->RowAboutToBeDeleted(row);
+    }
     rows_.erase(rows_.begin() + row);
     if (observer_ != nullptr) {
         observer_->RowDeleted(row);
@@ -30,6 +36,9 @@ bool ParameterList::DeleteRow(int row) {
 }
 
 void ParameterList::DeleteAllRows() {
+    if (observer_ != nullptr) {
+        observer_->AllRowsAboutToBeDeleted();
+    }
     rows_.clear();
     if (observer_ != nullptr) {
         observer_->AllRowsDeleted();

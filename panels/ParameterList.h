@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ParameterRows.h"
+
 namespace tarvo {
 
 class ParameterListObserver;
@@ -12,30 +14,19 @@ class ParameterListObserver;
 // The rows of a parameter panel's list: seven text columns per row, with the selected and
 // focused state of a report list. The value routines, the project sections and the panels
 // work on it; the panel's list view displays it. At most one row has the focus.
-class ParameterList {
+class ParameterList : public ParameterRows {
 public:
-    enum Column : int {
-        kLabelColumn = 0,      // row number, with "*" when the entry is not writable
-        kKeyColumn = 1,        // the entry's key in decimal: the row's identity
-        kNameColumn = 2,       // the entry's name
-        kDataTypeColumn = 3,   // the entry's data type name
-        kValueColumn = 4,      // value text
-        kAttributeColumn = 5,  // the entry's attribute letters
-        kUnitColumn = 6,       // unit label
-        kColumnCount = 7,
-    };
-
-    int RowCount() const { return static_cast<int>(rows_.size()); }
+    int RowCount() const override { return static_cast<int>(rows_.size()); }
 
     // Inserts a row with its label at `position` (appended when position is past the end)
     // and gives its number, or -1 for a negative position. The other columns are empty.
-    int InsertRow(int position, std::string_view label);
+    int InsertRow(int position, std::string_view label) override;
     bool DeleteRow(int row);
-    void DeleteAllRows();
+    void DeleteAllRows() override;
 
     // Empty for a row or column that does not exist.
-    std::string Text(int row, int column) const;
-    bool SetText(int row, int column, std::string_view text);
+    std::string Text(int row, int column) const override;
+    bool SetText(int row, int column, std::string_view text) override;
 
     bool IsSelected(int row) const;
     bool IsFocused(int row) const;

@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 
 #include "PortPath.h"
+#include "ReplyMatcher.h"
 
 namespace tarvo::serial {
 
@@ -20,6 +22,9 @@ namespace {
 
 // How long the transmit step waits for room in the output queue before it gives up.
 constexpr int kWriteTimeoutMs = 1000;
+// Bytes keep each wait for the reply alive, but a line that keeps talking without ever
+// answering ends the transaction after this many reply timeouts.
+constexpr int64_t kTalkingLineTimeouts = 4;
 
 void SignalEvent(int fd) {
     if (fd >= 0) {
@@ -106,11 +111,17 @@ uint32_t SerialPortObject::Transact(const uint8_t* frame, uint32_t length) {
     std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
     receiveCount_ = 0;
     transmitLength_ = length;
+    matchReply_ = length == kReplyLength;
     if (length != 0) {
         std::memcpy(transmitBuffer_, frame, length);
     }
     transmitRequested_ = true;
     uint32_t result = WaitLoop();
+    if (result != kSerialReplyReady && matchReply_) {
+        // Bytes that may have begun a reply are no reply.
+        receiveCount_ = 0;
+        std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
+    }
     EndUse();
     return result;
 }
@@ -119,7 +130,9 @@ uint32_t SerialPortObject::WaitLoop() {
     if (port_ < 0) {
         return kSerialNotOpen;
     }
-    const int timeout = static_cast<int>(std::min<uint32_t>(replyTimeoutMs_, INT_MAX));
+    const int timeout = static_cast<int>(std::min<uint32_t>(replyTimeoutMs_, INT_MAX / 8));
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point giveUp = Clock::time_point::max();
     for (;;) {
         if (port_ < 0) {
             return kSerialNotOpen;
@@ -139,12 +152,22 @@ uint32_t SerialPortObject::WaitLoop() {
             if (!TransmitStep()) {
                 return kSerialNoReply;
             }
+            giveUp = Clock::now() + std::chrono::milliseconds(timeout * kTalkingLineTimeouts);
             continue;
+        }
+        int wait = timeout;
+        if (giveUp != Clock::time_point::max()) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(giveUp - Clock::now());
+            if (left.count() <= 0 && timeout > 0) {
+                return kSerialNoReply;
+            }
+            wait = static_cast<int>(std::clamp<int64_t>(left.count(), 0, timeout));
         }
         // Until the first transmission, bytes already on the line are not watched for.
         pollfd set[2] = {{stopEvent_, POLLIN, 0},
                          {port_, static_cast<short>(firstUse_ != 0 ? 0 : POLLIN), 0}};
-        int ready = ::poll(set, 2, timeout);
+        int ready = ::poll(set, 2, wait);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -198,41 +221,51 @@ bool SerialPortObject::TransmitStep() {
 
 bool SerialPortObject::ReceiveStep() {
     std::lock_guard lock(lock_);
+    bool took = false;
     for (;;) {
         int queued = 0;
         if (::ioctl(port_, FIONREAD, &queued) != 0 || queued <= 0) {
-            return false;
+            return took;
         }
-        // Never more than the local buffer holds; any surplus stays queued for the next step.
-        uint8_t taken[kBufferSize];
-        ssize_t n =
-            ::read(port_, taken, std::min<size_t>(static_cast<size_t>(queued), sizeof taken));
-        if (n < 0) {
-            return errno == EAGAIN || errno == EINTR;
-        }
-        if (n == 0) {
-            return false;
-        }
-        if (receiveCount_ + static_cast<uint32_t>(n) >= kBufferSize) {
+        // Never more than the buffer holds; any surplus stays queued for the next round.
+        if (receiveCount_ >= kBufferSize) {
             receiveCount_ = 0;
         }
-        std::memcpy(receiveBuffer_ + receiveCount_, taken, static_cast<size_t>(n));
+        size_t room = kBufferSize - receiveCount_;
+        ssize_t n = ::read(port_, receiveBuffer_ + receiveCount_,
+                           std::min<size_t>(static_cast<size_t>(queued), room));
+        if (n < 0) {
+            return took || errno == EAGAIN || errno == EINTR;
+        }
+        if (n == 0) {
+            return took;
+        }
+        took = true;
         receiveCount_ += static_cast<uint32_t>(n);
-        // The echo of the frame just sent (same command byte) is dropped; bytes that came
-        // in behind it in the same read are kept, as they may be the reply itself.
-        while (receiveCount_ >= kReplyLength && receiveBuffer_[1] == transmitBuffer_[1]) {
-            receiveCount_ -= kReplyLength;
-            std::memmove(receiveBuffer_, receiveBuffer_ + kReplyLength, receiveCount_);
-            std::memset(receiveBuffer_ + receiveCount_, 0, kBufferSize - receiveCount_);
-        }
-        if (receiveCount_ >= kReplyLength) {
-            receiveCount_ = kReplyLength;
-            return true;
-        }
-        if (receiveCount_ == 0) {
+        if (matchReply_ ? FindReply() : receiveCount_ >= kReplyLength) {
+            receiveCount_ = std::min(receiveCount_, kReplyLength);
             return true;
         }
     }
+}
+
+bool SerialPortObject::FindReply() {
+    // Slides byte by byte over what came in: stray bytes, the echo of the request and the
+    // replies to other requests are passed over, and bytes that may still begin the reply
+    // are kept for the next round.
+    uint32_t start = 0;
+    for (; receiveCount_ - start >= kReplyLength; ++start) {
+        if (tarvo::ReplyMatcher::MatchesFrame(transmitBuffer_, receiveBuffer_ + start)) {
+            std::memmove(receiveBuffer_, receiveBuffer_ + start, kReplyLength);
+            receiveCount_ = kReplyLength;
+            std::memset(receiveBuffer_ + kReplyLength, 0, kBufferSize - kReplyLength);
+            return true;
+        }
+    }
+    receiveCount_ -= start;
+    std::memmove(receiveBuffer_, receiveBuffer_ + start, receiveCount_);
+    std::memset(receiveBuffer_ + receiveCount_, 0, kBufferSize - receiveCount_);
+    return false;
 }
 
 uint32_t SerialPortObject::FetchReply(uint8_t* buffer, uint32_t* length) {
@@ -253,6 +286,7 @@ uint32_t SerialPortObject::ReadNow(uint8_t* buffer, uint32_t* length) {
     std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
     receiveCount_ = 0;
     firstUse_ = 0;
+    matchReply_ = false;  // no request to answer: the bytes are taken as they are
     bool ok = ReceiveStep();
     EndUse();
     if (!ok) {

@@ -34,7 +34,10 @@ public:
 private:
     uint32_t WaitLoop();
     bool TransmitStep();
+    // Takes what the port holds; true when bytes came in. With matchReply_ set, a reply is
+    // ready (10 bytes at the front) once FindReply has found it.
     bool ReceiveStep();
+    bool FindReply();
     // Marks the handles as in use by the calling thread; false when the port is closed.
     bool BeginUse();
     void EndUse();
@@ -48,6 +51,7 @@ private:
     uint32_t receiveCount_ = 0;
     uint8_t receiveBuffer_[kBufferSize] = {};
     uint32_t transmitLength_ = 0;
+    bool matchReply_ = false;  // a 10-byte request frame is in flight
     uint8_t transmitBuffer_[kBufferSize] = {};
     uint32_t replyTimeoutMs_ = 0;
     LineSettings settings_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "CanBitRates.h"
 #include "CommCanModel.h"
 #include "CommModeModel.h"
 #include "CommRs232Model.h"
@@ -33,18 +34,24 @@ protected:
     int listings = 0;
 };
 
-TEST_F(CommRs232ModelTest, StoredTextsMustMatchAnEntryExactly) {
+// The settings file trims "115200 " to "115200"; either language's entry is restored.
+TEST_F(CommRs232ModelTest, StoredBaudSelectsItsEntryInBothLanguages) {
     rig.settings.SetSerial("ttyUSB0", "115200");
     rig.settings.SetSerialNodeId(5);
     auto english = Form(kEnglishBauds);
     english->Create();
     EXPECT_EQ(english->SelectedPort(), 1);
-    EXPECT_EQ(english->SelectedBaud(), -1);  // "115200" is not "115200 "
+    EXPECT_EQ(english->SelectedBaud(), 6);
     EXPECT_EQ(english->NodeId(), 5);
 
     auto chinese = Form(kChineseBauds);
     chinese->Create();
     EXPECT_EQ(chinese->SelectedBaud(), 6);
+
+    rig.settings.SetSerial("ttyUSB0", "11520");
+    english = Form(kEnglishBauds);
+    english->Create();
+    EXPECT_EQ(english->SelectedBaud(), -1);
 }
 
 TEST_F(CommRs232ModelTest, UnknownStoredPortSelectsNoneAndTheButtonDoesNothing) {
@@ -79,6 +86,13 @@ TEST_F(CommRs232ModelTest, PortListIsRefilledOnlyWhileClosedAndKeepsTheChoice) {
     ports = {"ttyS0"};  // the adapter was pulled
     form->Redraw();
     EXPECT_EQ(form->SelectedPort(), -1);
+
+    // A list refilled from empty selects its first entry.
+    ports = {};
+    form->Redraw();
+    ports = {"ttyUSB0"};
+    form->Redraw();
+    EXPECT_EQ(form->SelectedPort(), 0);
 }
 
 TEST_F(CommRs232ModelTest, FailedOpenIsReportedAndClosesAgain) {
@@ -143,6 +157,16 @@ protected:
     ConnectionRig rig;
 };
 
+// Every rate of the form, 20 kbit/s included, has its status text and its --bitrate name.
+TEST(CanBitRatesTest, EveryEntryHasItsOpenTextAndRate) {
+    EXPECT_EQ(CanBitRates::OpenText(0x532F), "Open 20 KBit/s");
+    EXPECT_EQ(CanBitRates::OpenText(0x001C), "Open 500 KBit/s");
+    EXPECT_EQ(CanBitRates::OpenText(0x1234), "Closed");
+    EXPECT_EQ(CanBitRates::EntryOfKbits(1000), 0);
+    EXPECT_EQ(CanBitRates::EntryOfKbits(20), 6);
+    EXPECT_FALSE(CanBitRates::EntryOfKbits(800));
+}
+
 TEST_F(CommCanModelTest, StoredRateThatIsNoCodeLeavesTheFormUntouched) {
     rig.settings.SetCanBitRateCode(500);
     rig.settings.SetCanNodeId(9);
@@ -163,7 +187,7 @@ TEST_F(CommCanModelTest, VersionCaptionOrTheMissingDriverMessage) {
     without.Create();
     EXPECT_EQ(rig.box.texts,
               std::vector<std::string>{"Your PC doesn't have Peak CAN-USB driver!! "});
-    EXPECT_EQ(without.VersionCaption(), "CAN Ver :");
+    EXPECT_EQ(without.VersionCaption(), "");  // the form keeps its resource text
 
     ASSERT_NE(UseFakeLibrary(), nullptr);
     CommCanModel with(rig.Context());

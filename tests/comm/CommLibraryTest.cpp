@@ -182,6 +182,9 @@ TEST_F(CanDriveMessageTest, MissingReplyCountsAsAFailedTransmission) {
 }
 
 TEST_F(CanDriveMessageTest, SegmentBytesFollowTheCommandByte) {
+    state_->reply.data[0] = 0x41;  // a segmented upload of two bytes
+    std::memcpy(state_->reply.data + 4, "\x02\0\0\0", 4);
+    ASSERT_EQ(message_.Send(0x100800, 0x40, 0), 0);
     state_->reply.data[0] = 0x0B;
     std::memcpy(state_->reply.data + 4, "WXYZ", 4);
     ASSERT_EQ(message_.Send(0x100800, 0x60, 0), 0);
@@ -190,6 +193,15 @@ TEST_F(CanDriveMessageTest, SegmentBytesFollowTheCommandByte) {
     EXPECT_TRUE(segment.last);
     EXPECT_EQ(segment.bytes[0], 0x08);  // data byte 1: index low, copied by the stand-in
     EXPECT_EQ(segment.bytes[3], 'W');
+}
+
+TEST_F(CanDriveMessageTest, RepliesOfAnotherNodeOrEntryAreNotTaken) {
+    state_->reply.id = 0x582;
+    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    state_->reply.id = 0x581;
+    state_->reply.data[0] = 0x60;  // a write's acknowledgement cannot answer a read
+    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    EXPECT_EQ(state_->transmits, 6);
 }
 
 }  // namespace

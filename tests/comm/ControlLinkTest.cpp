@@ -276,6 +276,9 @@ TEST_F(ControlLinkTest, CloseEndsAnExchangeWithASilentDrive) {
 
 TEST_F(ControlLinkTest, SegmentIsReadInsideItsMessage) {
     peer_.Serve([](const Bytes& request) {
+        if (request[1] == 0x40) {
+            return std::vector<Bytes>{ReplyTo(request, 0x41, 2)};
+        }
         Bytes reply = DriveFrame(1, 0x0B, 0x1008, 0, 0);
         reply[2] = 'h';
         reply[3] = 'i';
@@ -293,12 +296,30 @@ TEST_F(ControlLinkTest, SegmentIsReadInsideItsMessage) {
             seen = link_.GetSegment();
         }
     };
+    link_.Request(&window_, 0x40, 0x100800, 0);
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 1; }));
     link_.Request(&window_, 0x60, 0x100800, 0);
     ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_SEGMENT) == 1; }));
     EXPECT_EQ(seen.count, 2);
     EXPECT_TRUE(seen.last);
     EXPECT_EQ(seen.bytes[0], 'h');
-    EXPECT_EQ(window_.messages[0].lParam, 0x100800);
+    EXPECT_EQ(window_.messages[1].lParam, 0x100800);
+}
+
+TEST_F(ControlLinkTest, MonitorReadsWithoutAValueShowNothing) {
+    // A three-byte reply is not decoded: the entry's window must not get the value of an
+    // earlier reply.
+    peer_.Serve([](const Bytes& request) {
+        uint8_t command = AddressOf(request) == 0x604100 ? 0x47 : 0x43;
+        return std::vector<Bytes>{ReplyTo(request, command, 7)};
+    });
+    link_.Request(&mainFrame_, 0x40, 0x606400, 0);
+    ASSERT_TRUE(DrainUntil([&] { return mainFrame_.Count(WM_LINK_VALUE) == 1; }));
+    link_.RegisterMonitor(&window_, 0x604100, 1);
+    switches_.cyclicReadEnabled = 1;
+    ASSERT_TRUE(DrainUntil([&] { return peer_.RequestCount() >= 4; }));
+    switches_.cyclicReadEnabled = 0;
+    EXPECT_EQ(window_.messages.size(), 0u);
 }
 
 TEST_F(ControlLinkTest, ShutdownWhileTheWorkerWaitsInADelivery) {

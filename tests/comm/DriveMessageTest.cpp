@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <mutex>
+#include <set>
 
 #include "CommTestSupport.h"
 #include "MessageBox.h"
@@ -64,13 +67,14 @@ protected:
 
 TEST_F(SerialDriveMessageTest, ReadAndWriteReplies) {
     Answer([](const Bytes& r) {
+        uint32_t written = r[5] | r[6] << 8 | r[7] << 16 | uint32_t{r[8]} << 24;
         switch (r[1]) {
             case 0x40:
                 return ReplyTo(r, 0x4B, 0xAB0237);  // only two bytes are taken
             case 0x2B:
-                return ReplyTo(r, 0x60, 0x00FF1234);
+                return ReplyTo(r, 0x60, 0x00FF0000 | written);
             default:
-                return ReplyTo(r, 0x60, 0x89ABCDEF);
+                return ReplyTo(r, 0x60, 0x89ABCD00 | written);
         }
     });
     EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
@@ -80,9 +84,13 @@ TEST_F(SerialDriveMessageTest, ReadAndWriteReplies) {
     EXPECT_EQ(message_.Send(0x2FFF00, 0x2B, 0x1234), 0);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x1234u));
     EXPECT_EQ(message_.Send(0x2FFF00, 0x2F, 0x12), 0);
-    EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0xEFu));
+    EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x12u));
+    EXPECT_EQ(peer_.RequestCount(), 3u);
+    // An acknowledgement without the value written may be a late reply to a read: the
+    // entry is read at once, and the caller gets what the drive holds.
     EXPECT_EQ(message_.Send(0x2FFF00, 0x23, 0x12), 0);
-    EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x89ABCDEFu));
+    EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x0237u));
+    EXPECT_EQ(peer_.Requests().back(), DriveFrame(1, 0x40, 0x2FFF, 0, 0x12));
 }
 
 TEST_F(SerialDriveMessageTest, AbortAndUndecodedReplies) {
@@ -113,13 +121,14 @@ TEST_F(SerialDriveMessageTest, RefusedWriteTurnsIntoARead) {
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kAbort, 0x06010002u));
 }
 
-TEST_F(SerialDriveMessageTest, FourBadChecksumsGiveResultOne) {
+TEST_F(SerialDriveMessageTest, FourBadChecksumsAreFourTransmissionsWithoutAReply) {
     Answer([](const Bytes& r) {
         Bytes reply = ReplyTo(r, 0x43, 1);
         reply[9] ^= 0x01;
         return reply;
     });
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 1);
+    // The serial library passes over a frame whose checksum does not add up and waits on.
+    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
     EXPECT_EQ(peer_.RequestCount(), 4u);
 }
 
@@ -156,37 +165,154 @@ TEST_F(SerialDriveMessageTest, RetriesOffEndAfterOneTransmissionWithoutAStaleRep
     EXPECT_EQ(Decoded().first, ReplyKind::kUndecoded);
 }
 
-TEST_F(SerialDriveMessageTest, SegmentsReportCountAndLastSegment) {
-    std::atomic<uint8_t> replyCommand{0x00};
-    Answer([&](const Bytes& r) {
-        Bytes reply = {r[0], replyCommand.load(), 'a', 'b', 'c', 'd', 'e', 'f', 'g', 0};
+// A drive with one text entry at 1008:00 that answers an upload as the simulated drive does;
+// the replies to the exchanges named in `lost` are not sent (the drive took the request).
+class TextDrive {
+public:
+    explicit TextDrive(std::string text) : text_(std::move(text)) {}
+
+    Bytes Answer(const Bytes& r) {
+        std::lock_guard lock(mutex_);
+        Bytes reply = Reply(r);
+        return lost_.count(++exchanges) != 0 ? Bytes{} : reply;
+    }
+    void SetText(std::string text) {
+        std::lock_guard lock(mutex_);
+        text_ = std::move(text);
+    }
+    // Exchanges counted from the next one (1) whose replies are lost.
+    void Lose(std::set<int> next) {
+        std::lock_guard lock(mutex_);
+        lost_.clear();
+        for (int n : next) {
+            lost_.insert(exchanges + n);
+        }
+    }
+
+    std::atomic<int> exchanges{0};
+
+private:
+    Bytes Reply(const Bytes& r) {
+        if (r[1] == 0x40) {
+            running_ = true;
+            offset_ = 0;
+            toggle_ = 0;
+            return ReplyTo(r, 0x41, static_cast<uint32_t>(text_.size()));
+        }
+        uint8_t toggle = (r[1] & 0x10) != 0 ? 1 : 0;
+        if (!running_ || toggle != toggle_) {
+            running_ = false;
+            return ReplyTo(r, 0x80, 0x05030000);
+        }
+        size_t count = std::min<size_t>(7, text_.size() - offset_);
+        bool last = offset_ + count == text_.size();
+        Bytes reply = DriveFrame(r[0], 0, 0, 0, 0);
+        reply[1] = static_cast<uint8_t>(toggle << 4 | (7 - count) << 1 | (last ? 1 : 0));
+        std::memcpy(&reply[2], text_.data() + offset_, count);
+        reply[9] = 0;
         uint8_t sum = 0;
         for (int i = 0; i < 9; ++i) {
             sum = static_cast<uint8_t>(sum + reply[i]);
         }
         reply[9] = static_cast<uint8_t>(-sum);
+        offset_ += count;
+        toggle_ ^= 1;
+        running_ = !last;
+        return reply;
+    }
+
+    std::mutex mutex_;
+    std::set<int> lost_;
+    std::string text_;
+    bool running_ = false;
+    size_t offset_ = 0;
+    uint8_t toggle_ = 0;
+};
+
+class SerialUploadTest : public SerialDriveMessageTest {
+protected:
+    // Initiate and segments as a caller drives them; the text, or why it stopped.
+    std::string Upload(uint32_t address, std::string& failure) {
+        if (message_.Send(address, 0x40, 0) != 0 || Decoded().first != ReplyKind::kValue) {
+            failure = "initiate";
+            return {};
+        }
+        std::string text;
+        for (uint8_t command = 0x60;; command ^= 0x10) {
+            int32_t result = message_.Send(address, command, 0);
+            if (result != 0) {
+                failure = "result " + std::to_string(result);
+                return text;
+            }
+            auto [kind, value] = Decoded();
+            if (kind != ReplyKind::kSegment) {
+                failure = "kind " + std::to_string(static_cast<int>(kind));
+                return text;
+            }
+            DriveSegment segment = message_.GetSegment();
+            text.append(segment.bytes.begin(), segment.bytes.begin() + segment.count);
+            if (segment.last || segment.count < 7) {
+                return text;
+            }
+        }
+    }
+};
+
+TEST_F(SerialUploadTest, ALostSegmentReplyRunsTheUploadAgain) {
+    TextDrive drive("TSD2405 drive, RS232");  // 20 bytes: 7 + 7 + 6
+    Answer([&](const Bytes& r) { return drive.Answer(r); });
+    std::string failure;
+    EXPECT_EQ(Upload(0x100800, failure), "TSD2405 drive, RS232") << failure;
+    EXPECT_EQ(peer_.RequestCount(), 4u);
+
+    // The reply to the second segment request is lost: initiate, first segment again and
+    // then the second, each checked.
+    drive.Lose({3});
+    EXPECT_EQ(Upload(0x100800, failure), "TSD2405 drive, RS232") << failure;
+    auto requests = peer_.Requests();
+    ASSERT_EQ(requests.size(), 11u);
+    std::vector<uint8_t> commands;
+    for (size_t i = 4; i < requests.size(); ++i) {
+        commands.push_back(requests[i][1]);
+    }
+    EXPECT_EQ(commands, (std::vector<uint8_t>{0x40, 0x60, 0x70, 0x40, 0x60, 0x70, 0x60}));
+
+    // Lost every time: after two new starts the caller sees a failure, never a short text.
+    drive.Lose({3, 6, 9});
+    failure.clear();
+    EXPECT_EQ(Upload(0x100800, failure), "TSD2405");
+    EXPECT_EQ(failure, "result 2");
+
+    // The entry changed between the first run and the new start: a failure as well.
+    const int first = drive.exchanges;
+    drive.Lose({3});
+    Answer([&](const Bytes& r) {
+        Bytes reply = drive.Answer(r);
+        if (drive.exchanges == first + 3) {
+            drive.SetText("tsd2405 drive, rs232");
+        }
         return reply;
     });
-    ASSERT_EQ(message_.Send(0x100800, 0x60, 0), 0);
-    EXPECT_EQ(Decoded().first, ReplyKind::kSegment);
-    DriveSegment segment = message_.GetSegment();
-    EXPECT_EQ(segment.count, 7);
-    EXPECT_FALSE(segment.last);
-    EXPECT_EQ(std::string(segment.bytes.begin(), segment.bytes.end()), "abcdefg");
+    failure.clear();
+    EXPECT_EQ(Upload(0x100800, failure), "TSD2405");
+    EXPECT_EQ(failure, "result 2");
+}
 
-    replyCommand = 0x0B;  // n = 5, last segment
-    ASSERT_EQ(message_.Send(0x100800, 0x70, 0), 0);
-    EXPECT_EQ(Decoded().first, ReplyKind::kSegment);
-    segment = message_.GetSegment();
-    EXPECT_EQ(segment.count, 2);
-    EXPECT_TRUE(segment.last);
+TEST_F(SerialUploadTest, SegmentRequestsWithoutAnUploadOfTheirEntry) {
+    // A read answered with a value: the segment request gets its bytes without traffic.
+    Answer([](const Bytes& r) { return ReplyTo(r, 0x43, 1000); });
+    std::string failure;
+    EXPECT_EQ(Upload(0x608100, failure), std::string("\xE8\x03\0\0", 4)) << failure;
+    EXPECT_EQ(peer_.RequestCount(), 1u);
 
-    // A text whose length is a multiple of seven ends with a full last segment.
-    replyCommand = 0x11;
-    ASSERT_EQ(message_.Send(0x100800, 0x60, 0), 0);
-    segment = message_.GetSegment();
-    EXPECT_EQ(segment.count, 7);
-    EXPECT_TRUE(segment.last);
+    // No upload known: the drive's refusal is passed on, a segment it sends is not taken.
+    Answer([](const Bytes& r) { return ReplyTo(r, 0x80, 0x05040001); });
+    EXPECT_EQ(message_.Send(0x100800, 0x70, 0), 0);
+    EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kAbort, 0x05040001u));
+    TextDrive drive("another entry's text");
+    Answer([&](const Bytes& r) { return drive.Answer(r); });
+    EXPECT_EQ(message_.Send(0x100800, 0x40, 0), 0);
+    EXPECT_NE(message_.Send(0x100A00, 0x60, 0), 0);
 }
 
 TEST_F(SerialDriveMessageTest, PulledCableFailsQuickly) {

@@ -37,15 +37,16 @@ TEST_F(SerialPortProbeTest, ProgramLinksComeFirstThenSerialDevicesInNaturalOrder
     Link(program.File("dev"), "ttyUSB0", b);
     Link(devices.Path(), "ttyS10", a);
     Link(devices.Path(), "ttyS2", b);
-    Link(devices.Path(), "ttyUSB10", b);  // too long for the port name field
-    Link(devices.Path(), "ttyUSB0", c);   // named by the program folder already
+    Link(devices.Path(), "ttyUSB10", b);      // opened through a short link
+    Link(program.File("dev"), "a0c1d2e", b);  // such a short link
+    Link(devices.Path(), "ttyUSB0", c);       // named by the program folder already
     Link(devices.Path(), "ttyACM0", c);
     Link(devices.Path(), "tty5", c);  // a console, not a serial port
     Link(devices.Path(), "pts", c);
     program.Write("dev/notatty", "x");
     program.Write("dev/ttyLONGER1", "x");
-    EXPECT_EQ(List(),
-              (std::vector<std::string>{"ttySIM0", "ttyUSB0", "ttyACM0", "ttyS2", "ttyS10"}));
+    EXPECT_EQ(List(), (std::vector<std::string>{"ttySIM0", "ttyUSB0", "ttyACM0", "ttyS2", "ttyS10",
+                                                "ttyUSB10"}));
 }
 
 TEST_F(SerialPortProbeTest, LinksToNothingAreLeftOut) {

@@ -117,6 +117,60 @@ TEST_F(SerialPortTest, EchoIsDroppedAndTheReplyBehindItIsKept) {
     EXPECT_EQ(Fetch(), reply);
 }
 
+// What comes in before, inside and after the reply: the receiver slides over it to the one
+// frame that answers the request in flight.
+TEST_F(SerialPortTest, TheReplyIsFoundAmongStrayBytesAndOtherReplies) {
+    ASSERT_EQ(Open(), 0u);
+    auto exchange = [&](const Bytes& request, std::vector<Bytes> pieces) {
+        peer_.Serve([pieces](const Bytes&) { return pieces; });
+        uint32_t result = Transact(request);
+        return result == 0 ? Fetch() : Bytes{};
+    };
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& part : parts) {
+            all.insert(all.end(), part.begin(), part.end());
+        }
+        return all;
+    };
+    // A write of 25 to 6081:00: stray bytes whose sum with the first seven bytes of the reply
+    // makes a window with a fitting checksum.
+    const Bytes write = {0x01, 0x23, 0x81, 0x60, 0x00, 0x19, 0x00, 0x00, 0x00, 0xE2};
+    const Bytes written = {0x01, 0x43, 0x81, 0x60, 0x00, 0x19, 0x00, 0x00, 0x00, 0xC2};
+    EXPECT_EQ(exchange(write, {join({{0xA5, 0x5A, 0xC3}, written})}), written);
+    const Bytes reply = ReplyTo(request_, 0x4B, 0x0237);
+    EXPECT_EQ(exchange(request_, {join({reply, {0xA5, 0x5A}})}), reply);
+    EXPECT_EQ(exchange(request_, {{0xA5, 0x5A, 0xC3, 0x01, 0x4B}, join({{0x41}, reply})}), reply);
+    // A stray byte inside a frame spoils that frame; the repeated reply behind it is taken.
+    Bytes spoiled = reply;
+    spoiled.insert(spoiled.begin() + 4, 0x3C);
+    EXPECT_EQ(exchange(request_, {join({spoiled, reply})}), reply);
+    // The late reply to the previous request (another index) and one of another node.
+    const Bytes late = DriveFrame(1, 0x43, 0x6081, 0, 1000);
+    const Bytes foreign = DriveFrame(2, 0x4B, 0x6041, 0, 0x0237);
+    EXPECT_EQ(exchange(request_, {late, join({foreign, reply})}), reply);
+    // A segment of the wrong toggle is passed over.
+    const Bytes segment1 = DriveFrame(1, 0x70, 0x1008, 0, 0);
+    Bytes wrongToggle = {0x01, 0x00, 'T', 'S', 'D', '2', '4', '0', '5', 0x00};
+    Bytes rightToggle = {0x01, 0x1B, '-', 'C', 0, 0, 0, 0, 0, 0x00};
+    for (Bytes* frame : {&wrongToggle, &rightToggle}) {
+        uint8_t sum = 0;
+        for (int i = 0; i < 9; ++i) {
+            sum = static_cast<uint8_t>(sum + (*frame)[i]);
+        }
+        (*frame)[9] = static_cast<uint8_t>(-sum);
+    }
+    EXPECT_EQ(exchange(segment1, {join({wrongToggle, rightToggle})}), rightToggle);
+}
+
+TEST_F(SerialPortTest, OnlyOtherRepliesTimeOut) {
+    ASSERT_EQ(Open(100), 0u);
+    Bytes other = DriveFrame(1, 0x43, 0x6081, 0, 1000);
+    peer_.Serve([other](const Bytes&) { return std::vector<Bytes>{other}; });
+    EXPECT_EQ(Transact(request_), 2u);
+    EXPECT_EQ(Fetch(), Bytes{});
+}
+
 TEST_F(SerialPortTest, EchoWithoutReplyTimesOut) {
     ASSERT_EQ(Open(100), 0u);
     peer_.Serve([](const Bytes& request) { return std::vector<Bytes>{request}; });
@@ -201,8 +255,13 @@ TEST_F(SerialPortTest, CloseFromAnotherThreadEndsAWaitingTransact) {
 TEST_F(SerialPortTest, GarbageLongerThanTheBufferIsTakenSafely) {
     ASSERT_EQ(Open(100), 0u);
     peer_.Serve([](const Bytes&) { return std::vector<Bytes>{Bytes(45, 0x5A)}; });
+    EXPECT_EQ(Transact(request_), 2u);
+    Bytes reply = ReplyTo(request_, 0x43, 5);
+    Bytes both(45, 0x5A);
+    both.insert(both.end(), reply.begin(), reply.end());
+    peer_.Serve([both](const Bytes&) { return std::vector<Bytes>{both}; });
     EXPECT_EQ(Transact(request_), 0u);
-    EXPECT_EQ(Fetch(), Bytes(10, 0x5A));
+    EXPECT_EQ(Fetch(), reply);
     // A frame longer than the transmit buffer is refused.
     EXPECT_EQ(Transact(Bytes(33, 1)), 2u);
 }

@@ -1,0 +1,66 @@
+#include "ProjectContent.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tarvo {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    const char* blanks = " \t";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+bool ProjectContent::Put(std::string_view section, std::string_view key, std::string_view value) {
+    section = Trim(section);
+    key = Trim(key);
+    value = Trim(value);
+    if (section.empty() || key.empty() || section.find_first_of("[]\r\n") != section.npos ||
+        key.find_first_of("=\r\n") != key.npos || value.find_first_of("\r\n") != value.npos) {
+        return false;
+    }
+    auto found = std::find_if(sections_.begin(), sections_.end(),
+                              [section](const Section& s) { return SameName(s.name, section); });
+    if (found == sections_.end()) {
+        sections_.push_back({std::string(section), {}});
+        found = std::prev(sections_.end());
+    }
+    for (auto& [name, stored] : found->values) {
+        if (SameName(name, key)) {
+            stored = value;
+            return true;
+        }
+    }
+    found->values.emplace_back(key, value);
+    return true;
+}
+
+std::string ProjectContent::Text() const {
+    std::string text;
+    for (const Section& section : sections_) {
+        if (!text.empty()) {
+            text += "\r\n";
+        }
+        text += "[" + section.name + "]\r\n";
+        for (const auto& [key, value] : section.values) {
+            text += key + "=" + value + "\r\n";
+        }
+    }
+    return text;
+}
+
+}  // namespace tarvo

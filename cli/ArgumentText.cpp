@@ -1,0 +1,77 @@
+#include "ArgumentText.h"
+
+namespace tarvo {
+
+bool ArgumentText::ParseUnsigned(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.size() > 10 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    unsigned long long parsed = std::stoull(text);
+    if (parsed > 0xFFFFFFFFull) {
+        return false;
+    }
+    value = static_cast<uint32_t>(parsed);
+    return true;
+}
+
+bool ArgumentText::ParseHexField(std::string text, size_t maxDigits, uint32_t& value) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text = text.substr(2);
+    }
+    if (text.empty() || text.size() > maxDigits ||
+        text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return false;
+    }
+    value = static_cast<uint32_t>(std::stoul(text, nullptr, 16));
+    return true;
+}
+
+bool ArgumentText::ParseAddress(const std::string& text, uint32_t& address) {
+    size_t colon = text.find(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    uint32_t index = 0;
+    uint32_t sub = 0;
+    if (!ParseHexField(text.substr(0, colon), 4, index) ||
+        !ParseHexField(text.substr(colon + 1), 2, sub)) {
+        return false;
+    }
+    address = index << 8 | sub;
+    return true;
+}
+
+bool ArgumentText::ParseValue(const std::string& text, int widthBits, uint32_t& value) {
+    if (widthBits != 8 && widthBits != 16 && widthBits != 32) {
+        return false;
+    }
+    const uint64_t mask = widthBits == 32 ? 0xFFFFFFFFull : (1ull << widthBits) - 1;
+    uint32_t magnitude = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        if (!ParseHexField(text, 8, magnitude) || magnitude > mask) {
+            return false;
+        }
+        value = magnitude;
+        return true;
+    }
+    bool negative = !text.empty() && text[0] == '-';
+    if (!ParseUnsigned(negative ? text.substr(1) : text, magnitude)) {
+        return false;
+    }
+    if (negative) {
+        // Down to the smallest signed value of the width.
+        if (magnitude > (mask >> 1) + 1) {
+            return false;
+        }
+        value = static_cast<uint32_t>((0 - static_cast<uint64_t>(magnitude)) & mask);
+        return true;
+    }
+    if (magnitude > mask) {
+        return false;
+    }
+    value = magnitude;
+    return true;
+}
+
+}  // namespace tarvo

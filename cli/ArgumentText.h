@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarvo {
+
+// Parsers of the numbers and entry keys on tarvoctl's command line.
+class ArgumentText {
+public:
+    // Decimal digits only, at most 32 bits.
+    static bool ParseUnsigned(const std::string& text, uint32_t& value);
+    // Hexadecimal with an optional "0x", at most `maxDigits` digits.
+    static bool ParseHexField(std::string text, size_t maxDigits, uint32_t& value);
+    // "6041:0", "0x2300:0x10": hexadecimal index and subindex. False on anything else.
+    static bool ParseAddress(const std::string& text, uint32_t& address);
+    // Decimal (a leading '-' allowed) or hexadecimal after "0x", within the width's range.
+    static bool ParseValue(const std::string& text, int widthBits, uint32_t& value);
+};
+
+}  // namespace tarvo

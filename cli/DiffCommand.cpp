@@ -1,0 +1,63 @@
+#include "DiffCommand.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "ImportDrvDataModel.h"
+#include "MessageBox.h"
+#include "TransferLink.h"
+#include "TransferReport.h"
+
+namespace tarvo {
+
+int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                     const std::string& programFolder) {
+    using Model = ImportDrvDataModel;
+    std::vector<std::string> words, flags;
+    if (!TransferLink::SplitArgs(args, {}, words, flags) || words.size() != 1) {
+        std::cerr << "usage: tarvoctl CONNECTION diff FILE.cdi\n" << kConnectionUsage;
+        return 2;
+    }
+    const std::string& path = words[0];
+    TransferLink transfer(options, programFolder);
+    if (!transfer.LoadDictionary()) {
+        return 2;
+    }
+    RecordingMessageBox box;
+    Model model({transfer.Link(), transfer.Switches(), box, transfer.Dictionary(),
+                 transfer.WaitTimer(), transfer.IdleTimer()});
+    if (!model.LoadFile(path)) {
+        std::cerr << "tarvoctl: cannot read " << path << '\n';
+        return 2;
+    }
+    TransferReport::SkippedLines(path, model.SkippedLines());
+    if (transfer.Open() != 0) {
+        return transfer.Close(2);
+    }
+    model.Start(Model::RunKind::kCompare);
+    bool answered =
+        transfer.RunUntil([&model] { return !model.Running(); }, [&model] { model.Stop(); },
+                          [&model] {
+                              return TransferLink::Progress{model.StepsDone(), model.StepCount()};
+                          },
+                          "diff");
+    if (!answered || model.Stopped()) {
+        std::cerr << "tarvoctl: the drive does not answer\n";
+        return transfer.Close(2);
+    }
+    int differing = 0;
+    for (const Model::Row& row : model.Rows()) {
+        if (row.result == "True") {
+            continue;
+        }
+        ++differing;
+        std::string drive = row.result == "Skipped" ? "(not compared: no valid value of its size)"
+                            : row.result == "Fail"  ? "abort " + row.readValue
+                                                    : row.readValue;
+        std::printf("%s  %s  file %s  drive %s\n", TransferReport::KeyText(row.word.Key()).c_str(),
+                    row.name.c_str(), row.loadValue.c_str(), drive.c_str());
+    }
+    return transfer.Close(differing > 0 ? 1 : 0);
+}
+
+}  // namespace tarvo

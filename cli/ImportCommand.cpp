@@ -1,0 +1,145 @@
+#include "ImportCommand.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+#include "ImportDrvDataModel.h"
+#include "LinkSwitches.h"
+#include "MessageBox.h"
+#include "TransferLink.h"
+#include "TransferReport.h"
+
+namespace tarvo {
+
+namespace {
+
+using Model = ImportDrvDataModel;
+constexpr uint32_t kRebootValue = 0xAA55;
+// A store keeps its object busy (non-zero) until the values are in the non-volatile memory.
+constexpr auto kStoreLimit = std::chrono::seconds(10);
+
+// Waits until both store objects read 0; false when the drive does not get there.
+bool WaitStoreIdle(TransferLink& transfer) {
+    auto deadline = std::chrono::steady_clock::now() + kStoreLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        uint32_t control = 1;
+        uint32_t motor = 1;
+        if (transfer.Exchange(0x40, Model::kControlStore, 0, control) != 0 ||
+            transfer.Exchange(0x40, Model::kMotorStore, 0, motor) != 0) {
+            return false;
+        }
+        if (control == 0 && motor == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+int Store(TransferLink& transfer, Model& model) {
+    model.SaveParameters();
+    bool answered = transfer.RunUntil([&model] { return !model.Storing(); }, [] {}, nullptr, "");
+    if (!answered) {
+        std::cerr << "tarvoctl: the drive does not answer the store command\n";
+        return 2;
+    }
+    std::printf("Save parameters: %s\n", model.StatusText(Model::kStoreStatus).c_str());
+    if (model.StoreFailed()) {
+        return 3;
+    }
+    if (!WaitStoreIdle(transfer)) {
+        std::cerr << "tarvoctl: the drive did not finish storing the parameters\n";
+        return 3;
+    }
+    return 0;
+}
+
+int Reboot(TransferLink& transfer) {
+    // As the view does: no repetition once the drive may already be restarting.
+    transfer.Switches().transmitRetry = 0;
+    uint32_t value = 0;
+    if (int code = transfer.Exchange(0x2B, Model::kRebootObject, kRebootValue, value)) {
+        return code;
+    }
+    if (value != kRebootValue) {
+        std::cerr << "tarvoctl: the drive did not confirm the reboot\n";
+        return 2;
+    }
+    std::printf("Reboot Driver: the driver restarts\n");
+    return 0;
+}
+
+}  // namespace
+
+int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                       const std::string& programFolder) {
+    std::vector<std::string> words, flags;
+    if (!TransferLink::SplitArgs(args, {"--store", "--reboot", "--changed-only"}, words, flags) ||
+        words.size() != 1) {
+        std::cerr << "usage: tarvoctl CONNECTION import FILE.cdi [--changed-only] [--store] "
+                     "[--reboot]\n"
+                  << kConnectionUsage;
+        return 1;
+    }
+    const std::string& path = words[0];
+    TransferLink transfer(options, programFolder);
+    if (!transfer.LoadDictionary()) {
+        return 1;
+    }
+    RecordingMessageBox box;
+    Model model({transfer.Link(), transfer.Switches(), box, transfer.Dictionary(),
+                 transfer.WaitTimer(), transfer.IdleTimer()});
+    if (!model.LoadFile(path)) {
+        std::cerr << "tarvoctl: cannot read " << path << '\n';
+        return 1;
+    }
+    TransferReport::SkippedLines(path, model.SkippedLines());
+    if (int code = transfer.Open()) {
+        return transfer.Close(code);
+    }
+    bool changedOnly = TransferLink::HasFlag(flags, "--changed-only");
+    model.Start(changedOnly ? Model::RunKind::kWriteChanged : Model::RunKind::kWrite);
+    bool answered =
+        transfer.RunUntil([&model] { return !model.Running(); }, [&model] { model.Stop(); },
+                          [&model] {
+                              return TransferLink::Progress{model.StepsDone(), model.StepCount()};
+                          },
+                          "import");
+    const auto& rows = model.Rows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Model::Row& row = rows[i];
+        if (row.result != "True" && !row.result.empty()) {
+            std::printf("row %zu  %s  %s: file %s, drive %s: %s\n", i + 1, row.wordText.c_str(),
+                        row.name.c_str(), row.loadValue.c_str(),
+                        row.readValue.empty() ? "-" : row.readValue.c_str(), row.result.c_str());
+        }
+    }
+    std::printf("%s\n", model.StatusText(Model::kWriteStatus).c_str());
+    if (changedOnly) {
+        std::printf("written: %d of %zu rows\n", model.WritesSent(), rows.size());
+    }
+    if (!answered || model.Stopped()) {
+        std::cerr << "tarvoctl: the drive does not answer; the rows from the one named above on "
+                     "were not verified\n";
+        return transfer.Close(2);
+    }
+    int exitCode = model.AlarmCount() + model.ErrorCount() > 0 ? 3 : 0;
+    bool store = TransferLink::HasFlag(flags, "--store");
+    bool reboot = TransferLink::HasFlag(flags, "--reboot");
+    if (exitCode != 0 && (store || reboot)) {
+        std::cerr << "tarvoctl: not every row was written and verified; the parameters are "
+                     "neither saved nor the drive rebooted\n";
+        return transfer.Close(exitCode);
+    }
+    if (store) {
+        exitCode = Store(transfer, model);
+    }
+    if (reboot && exitCode == 0) {
+        exitCode = Reboot(transfer);
+    }
+    return transfer.Close(exitCode);
+}
+
+}  // namespace tarvo

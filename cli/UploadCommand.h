@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "DriveConnection.h"
+
+namespace tarvo {
+
+// `tarvoctl ... upload INDEX:SUB`: prints the text of a segmented upload.
+class UploadCommand {
+public:
+    // `args`: the operands after the command word. Returns the process exit code.
+    static int Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                   const std::string& programFolder);
+};
+
+}  // namespace tarvo

@@ -1,0 +1,85 @@
+#include "WriteCommand.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "ArgumentText.h"
+#include "EntryLookup.h"
+#include "EntryValue.h"
+
+namespace tarvo {
+
+int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                      const std::string& programFolder) {
+    std::vector<std::string> words;
+    uint32_t width = 0;
+    std::string unit;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--width") {
+            if (i + 1 >= args.size() || !ArgumentText::ParseUnsigned(args[i + 1], width)) {
+                std::cerr << "tarvoctl: --width takes 8, 16 or 32\n";
+                return 1;
+            }
+            ++i;
+        } else if (args[i] == "--unit" && i + 1 < args.size()) {
+            unit = args[++i];
+        } else if (args[i].rfind("--", 0) == 0 && args[i].size() > 2 &&
+                   !std::isdigit(static_cast<unsigned char>(args[i][2]))) {
+            std::cerr << "tarvoctl: write does not take " << args[i] << '\n';
+            return 1;
+        } else {
+            words.push_back(args[i]);
+        }
+    }
+    if (words.size() != 2) {
+        std::cerr
+            << "usage: tarvoctl CONNECTION write ENTRY VALUE [--width 8|16|32] [--unit NAME]\n"
+            << kConnectionUsage;
+        return 1;
+    }
+    DictionaryEntry entry;
+    if (!EntryLookup(programFolder).Find(words[0], entry)) {
+        return 1;
+    }
+    if (width == 0) {
+        width = static_cast<uint32_t>(EntryValue::Width(entry));
+    }
+    if (width != 8 && width != 16 && width != 32) {
+        std::cerr << "tarvoctl: write needs --width 8, 16 or 32 for " << words[0]
+                  << (entry.dataType.empty() ? "" : " (" + entry.dataType + ")") << '\n';
+        return 1;
+    }
+    DriveConnection drive(options, programFolder);
+    auto readReference = [&drive](uint32_t key) -> std::optional<int32_t> {
+        DriveConnection::Reply reply;
+        if (drive.Exchange(0x40, key, 0, reply) != 0) {
+            return std::nullopt;
+        }
+        return static_cast<int32_t>(reply.value);
+    };
+    EntryValue values(readReference);
+    uint32_t value = 0;
+    std::string error;
+    // A raw number is checked before the port opens; a unit's formula may need values of
+    // the drive, so it is converted once the drive is open.
+    if (unit.empty() && !values.Parse(entry, words[1], unit, width, value, error)) {
+        std::cerr << "tarvoctl: " << error << '\n';
+        return 1;
+    }
+    uint8_t command = width == 8 ? 0x2F : width == 16 ? 0x2B : 0x23;
+    int code = drive.Open();
+    if (code == 0 && !unit.empty() && !values.Parse(entry, words[1], unit, width, value, error)) {
+        std::cerr << "tarvoctl: " << error << '\n';
+        code = 1;
+    }
+    DriveConnection::Reply reply;
+    if (code == 0 && (code = drive.Exchange(command, entry.key, value, reply)) == 0) {
+        std::printf("%u\n", reply.value);
+    } else if (code == 3) {
+        std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(entry.key, reply.abortCode)
+                  << '\n';
+    }
+    return drive.Close(code);
+}
+
+}  // namespace tarvo

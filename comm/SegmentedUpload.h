@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tarvo {
+
+// What the drive message layer knows of the segmented upload in progress: the entry, the size
+// the drive announced and the segments delivered so far. With it an upload whose segment
+// exchange failed is run again from its initiate request and checked against what the caller
+// has already been given, and a segment that does not fit the announced size is refused.
+class SegmentedUpload {
+public:
+    static uint8_t CountOf(uint8_t command) {
+        return static_cast<uint8_t>(7 - ((command >> 1) & 7));
+    }
+    // The drive's last-segment bit, or fewer than seven bytes: callers stop there.
+    static bool EndsUpload(uint8_t command) { return (command & 1) != 0 || CountOf(command) < 7; }
+
+    void Start(uint32_t address, uint32_t size);
+    void Stop();
+
+    bool active() const { return active_; }
+    uint32_t address() const { return address_; }
+    uint32_t size() const { return size_; }
+    size_t delivered() const { return segments_.size(); }
+    // 0x60 or 0x70: the command of the next segment request.
+    uint8_t NextCommand() const { return CommandOf(segments_.size()); }
+    static uint8_t CommandOf(size_t segment) { return segment % 2 == 0 ? 0x60 : 0x70; }
+
+    // A segment reply (command byte and seven bytes) that may follow the delivered ones:
+    // it does not run past the announced size, and a last one completes it exactly.
+    bool Fits(uint8_t command) const;
+    // Records a delivered segment; the upload ends with its last one.
+    void Deliver(uint8_t command, const uint8_t* bytes);
+    // The segment `index`, fetched again, is the one delivered before.
+    bool SameAsDelivered(size_t index, uint8_t command, const uint8_t* bytes) const;
+
+private:
+    struct Segment {
+        uint8_t command = 0;
+        std::array<uint8_t, 7> bytes{};
+    };
+
+    bool active_ = false;
+    uint32_t address_ = 0;
+    uint32_t size_ = 0;
+    uint32_t bytesDelivered_ = 0;
+    std::vector<Segment> segments_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,225 @@
+#include "CaptureRun.h"
+
+#include <chrono>
+
+#include "LinkSwitches.h"
+#include "MessageBox.h"
+#include "ScopeLink.h"
+#include "ScopeMessages.h"
+#include "Timer.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr uint32_t kCaptureControl = 0x230007;
+constexpr uint32_t kSampleData = 0x230010;
+constexpr uint8_t kWrite1 = 0x2F;
+constexpr uint8_t kRead = 0x40;
+constexpr uint8_t kSegmentClear = 0x60;
+constexpr uint8_t kSegmentSet = 0x70;
+constexpr std::chrono::milliseconds kSecond{1000};
+
+}  // namespace
+
+CaptureRun::CaptureRun(const Services& services, Hooks hooks)
+    : services_(services), hooks_(std::move(hooks)) {
+    buffer_.assign(kBufferBytes, 0);
+}
+
+void CaptureRun::Request(uint8_t command, uint32_t address, uint32_t data) {
+    services_.link.Request(services_.owner, command, address, data);
+}
+
+void CaptureRun::Start() {
+    if (busy_ || state_ != State::kIdle) {
+        return;
+    }
+    busy_ = true;
+    cancelled_ = false;
+    showsCancel_ = true;
+    rereadEnabled_ = false;
+    hooks_.prepare(true, false);
+    SendStart();
+}
+
+void CaptureRun::SendStart() {
+    count_ = 0;
+    expected_ = hooks_.expectedBytes ? hooks_.expectedBytes() : 0;
+    state_ = State::kStarting;
+    Request(kWrite1, kCaptureControl, 1);
+    hooks_.changed();
+}
+
+void CaptureRun::Cancel() {
+    if (!busy_ && state_ == State::kIdle) {
+        return;
+    }
+    cancelled_ = true;
+    // A continuous restart that is due must not start a capture nobody waits for.
+    services_.restartTimer.Stop();
+    GoIdle();
+}
+
+void CaptureRun::ForceIdle() {
+    cancelled_ = true;
+    services_.pollTimer.Stop();
+    services_.restartTimer.Stop();
+    GoIdle();
+}
+
+void CaptureRun::GoIdle() {
+    state_ = State::kIdle;
+    services_.switches.cyclicReadEnabled = 1;
+    services_.switches.deferredRelease = 1;
+    status_ = ScopeMessages::kFinish;
+    showsCancel_ = false;
+    startEnabled_ = true;
+    rereadEnabled_ = true;
+    busy_ = false;
+    hooks_.changed();
+}
+
+void CaptureRun::Reread() {
+    if (busy_) {
+        return;
+    }
+    busy_ = true;
+    cancelled_ = false;
+    rereadEnabled_ = false;
+    startEnabled_ = false;
+    hooks_.prepare(false, true);
+    count_ = 0;
+    expected_ = hooks_.expectedBytes ? hooks_.expectedBytes() : 0;
+    state_ = State::kReading;
+    services_.switches.deferredRelease = 0;
+    services_.switches.cyclicReadEnabled = 0;
+    Request(kRead, kSampleData, 0);
+    hooks_.changed();
+}
+
+void CaptureRun::OnValue(uint32_t address, uint32_t value) {
+    if (address == kCaptureControl) {
+        captureState_ = value;
+        services_.pollTimer.Start(kSecond, false, [this] { Poll(); });
+        return;
+    }
+    if (address == kSampleData && busy_ && state_ == State::kReading) {
+        count_ = 0;
+        toggle_ = kSegmentClear;
+        status_.clear();
+        readCounter_ = 0;
+        Request(kSegmentClear, kSampleData, 0);
+        hooks_.changed();
+    }
+}
+
+void CaptureRun::Poll() {
+    services_.pollTimer.Stop();
+    if (captureState_ == 0) {
+        stillWaiting_ = false;
+    } else if (captureState_ <= 3) {
+        stillWaiting_ = true;
+        if (waitCounter_ % 20 == 0) {
+            status_ =
+                "wait to read data " + std::string(static_cast<size_t>(waitCounter_ / 20 + 1), '.');
+        }
+        waitCounter_ = (waitCounter_ + 10) % 100;
+    }
+    if (cancelled_ || !busy_) {
+        if (state_ != State::kIdle) {
+            GoIdle();
+        }
+        return;
+    }
+    if (!stillWaiting_) {
+        state_ = State::kReading;
+        services_.switches.cyclicReadEnabled = 0;
+        Request(kRead, kSampleData, 0);
+        services_.switches.deferredRelease = 0;
+    } else {
+        state_ = State::kWaiting;
+        Request(kRead, kCaptureControl, 0);
+    }
+    hooks_.changed();
+}
+
+void CaptureRun::OnSegment() {
+    // A cancelled upload ends here: later segments are not asked for.
+    if (services_.switches.deferredRelease.load() != 0 || state_ != State::kReading) {
+        return;
+    }
+    DriveSegment segment = services_.link.Segment();
+    size_t bytes = segment.count <= 7 ? segment.count : 7;
+    if (count_ + bytes > buffer_.size()) {
+        services_.messageBox.Show(ScopeMessages::kRecordTooLong);
+        Refuse();
+        return;
+    }
+    std::copy(segment.bytes.begin(), segment.bytes.begin() + static_cast<long>(bytes),
+              buffer_.begin() + static_cast<long>(count_));
+    count_ += bytes;
+    if (readCounter_ == 0 || readCounter_ == 30 || readCounter_ == 60 || readCounter_ == 120) {
+        int dots = readCounter_ == 120 ? 5 : readCounter_ / 30 + 1;
+        status_ = "reading data " + std::string(static_cast<size_t>(dots), '.');
+        if (hooks_.tidyOffsets) {
+            hooks_.tidyOffsets();
+        }
+    }
+    readCounter_ = (readCounter_ + 1) % 150;
+    // The upload ends with the segment that says so, whatever its length.
+    if (bytes == 7 && !segment.last) {
+        toggle_ = toggle_ == kSegmentClear ? kSegmentSet : kSegmentClear;
+        Request(toggle_, kSampleData, 0);
+        hooks_.changed();
+        return;
+    }
+    FinishUpload();
+}
+
+void CaptureRun::FinishUpload() {
+    services_.switches.cyclicReadEnabled = 1;
+    hooks_.decode(
+        std::vector<uint8_t>(buffer_.begin(), buffer_.begin() + static_cast<long>(count_)));
+    services_.switches.deferredRelease = 1;
+    if (!cancelled_ && showsCancel_ && hooks_.continuous && hooks_.continuous()) {
+        state_ = State::kPause;
+        services_.restartTimer.Start(kSecond, false, [this] { Restart(); });
+        hooks_.changed();
+        return;
+    }
+    GoIdle();
+}
+
+void CaptureRun::Restart() {
+    if (cancelled_ || !busy_ || state_ != State::kPause) {
+        services_.restartTimer.Stop();
+        return;
+    }
+    if (!services_.link.DeferredQueueEmpty()) {
+        services_.restartTimer.Start(kSecond, false, [this] { Restart(); });
+        return;
+    }
+    services_.restartTimer.Stop();
+    hooks_.prepare(false, false);
+    SendStart();
+}
+
+void CaptureRun::Refuse() {
+    services_.pollTimer.Stop();
+    services_.restartTimer.Stop();
+    cancelled_ = true;
+    GoIdle();
+}
+
+void CaptureRun::OnAbort(uint32_t address) {
+    if (!busy_) {
+        return;
+    }
+    // A refused start or poll, or a refused upload: nothing more will come.
+    if (address == kCaptureControl || address == kSampleData) {
+        Refuse();
+    }
+}
+
+}  // namespace tarvo

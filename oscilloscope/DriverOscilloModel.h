@@ -1,0 +1,168 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "CaptureRun.h"
+#include "CurvePlot.h"
+#include "MessageTarget.h"
+#include "RecordDecoder.h"
+#include "ScopeItemLists.h"
+#include "ScopeRecordFile.h"
+
+namespace tarvo {
+
+class MessageBox;
+class ObjectDictionary;
+class ScopeLink;
+class ScopeUnits;
+class Timer;
+struct LinkSwitches;
+
+// The oscilloscope without its widgets: the capture settings as the drive holds them (read
+// in a fixed sequence, written field by field), the channel and trigger choices, a capture
+// run with its upload, the plot's samples and settings, and the record file's content.
+// The view shows `form()` and the plot and forwards every user action here.
+class DriverOscilloModel : public MessageTarget {
+public:
+    static constexpr int kChannels = 4;
+    static constexpr int kViewNumber = 18;
+
+    struct Services {
+        const ObjectDictionary& dictionary;
+        ScopeUnits& units;
+        ScopeLink& link;
+        LinkSwitches& switches;
+        MessageBox& messageBox;
+        Timer& pollTimer;
+        Timer& restartTimer;
+    };
+
+    struct ChannelForm {
+        bool checked = false;
+        int item = -1;  // position in the channel box
+        uint32_t objectAddress = 0;
+        std::vector<std::string> units;
+        int unit = -1;
+        std::string scaleText = "1e-6";
+        std::string offsetText = "0.000";
+        bool autoScale = true;
+    };
+
+    struct Form {
+        int32_t samplePeriod = 0;
+        std::string periodText = "0 us";
+        int32_t pretrigger = 0;
+        int32_t total = 0;
+        int triggerPosition = 0;
+        uint32_t triggerAddress = 0;
+        bool triggerLevelEnabled = false;
+        std::string triggerLevel;
+        std::vector<std::string> triggerUnits;
+        int triggerUnit = -1;
+        int edge = 0;
+        bool continuous = false;
+        std::array<ChannelForm, kChannels> channels;
+    };
+
+    // The cursor readout: time and value of each cursor and their difference.
+    struct Readout {
+        std::string timeUnit = "us";
+        std::string dataUnit = "DEC";
+        std::array<std::string, 6> cells{"0", "0", "0", "0", "0", "0"};
+    };
+
+    explicit DriverOscilloModel(const Services& services);
+
+    // Reads the item lists, takes the link's priority and starts reading the settings.
+    void Create(const std::string& iniPath);
+    intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+    // Called after every change of the form (texts, boxes, buttons) and of the plot.
+    std::function<void()> onChanged;
+    std::function<void()> onPlotChanged;
+
+    const Form& form() const { return form_; }
+    const ScopeItemLists& lists() const { return lists_; }
+    CurvePlot& plot() { return plot_; }
+    const CurvePlot& plot() const { return plot_; }
+    const CaptureRun& run() const { return run_; }
+    bool Active() const { return active_; }
+    const std::array<uint32_t, 6>& Slots() const { return slots_; }
+    // 0 no pick asked, 1 the trigger box, 2..5 channel 1..4.
+    int PickTarget() const { return pickTarget_; }
+
+    // Enter in the fields and the other controls of the settings.
+    void EnterPeriod(const std::string& text);
+    void EnterPretrigger(const std::string& text);
+    void EnterTotal(const std::string& text);
+    void EnterTriggerLevel(const std::string& text);
+    void SelectTrigger(int position);
+    void SelectTriggerUnit(int position);
+    void ToggleEdge();
+    void SetContinuous(bool on) { form_.continuous = on; }
+    void SelectChannelItem(int channel, int position);
+    void ClickChannel(int channel, bool checked);
+    void SelectChannelUnit(int channel, int position);
+    // "..." beside the trigger box (channel 0) or a channel box.
+    void BeginPick(int channel);
+
+    // Display settings of a channel.
+    void SetAuto(int channel, bool on);
+    void SpinScale(int channel, bool up);
+    void SpinOffset(int channel, bool up);
+    void EnterOffset(int channel, const std::string& text);
+    void EnterScale(int channel, const std::string& text);
+
+    void StartOrCancel();
+    void Reread();
+
+    // Zoom: the rubber band from anchor to corner, or -1 for the full range.
+    bool Zoom(int anchorX, int cornerX);
+    void ShowAll();
+    Readout CursorReadout(int channel);
+
+    ScopeRecord MakeRecord() const;
+    void ApplyRecord(const ScopeRecord& record);
+    RecordLayout Layout() const;
+
+private:
+    void StartReadSequence(int step);
+    void QueueNextRead();
+    void HandleValue(uint32_t value, uint32_t address);
+    void HandleAbort(uint32_t address);
+    void Picked(uint32_t key);
+    void AssignSlot(int channel, uint32_t code);
+    void TriggerFromDrive(uint32_t value);
+    void SelectTriggerPosition(int position);
+    std::string TriggerLevelText(uint32_t raw);
+    void FillChannelUnits(int channel);
+    void RecomputeCoefficient(int channel);
+    void PrepareCurves();
+    void TidyOffsets();
+    void RefreshFields();
+    void Decoded(const std::vector<uint8_t>& bytes);
+    void Request(uint8_t command, uint8_t subIndex, uint32_t data);
+    void Changed();
+    void PlotChanged();
+    const ScopeItem* ChannelItem(int channel) const;
+    ChannelForm& Channel(int channel) { return form_.channels[static_cast<size_t>(channel - 1)]; }
+
+    Services services_;
+    ScopeItemLists lists_;
+    CurvePlot plot_;
+    CaptureRun run_;
+    Form form_;
+    std::array<uint32_t, 6> slots_{};
+    std::array<int, 2> pairLast_{};  // which channel of each pair applied last; 0 none yet
+    int readStep_ = 0;               // next step of the read sequence; 0 none
+    bool active_ = false;
+    bool triggerChangedByUser_ = false;
+    bool triggerLevelPending_ = false;
+    int pickTarget_ = 0;
+};
+
+}  // namespace tarvo

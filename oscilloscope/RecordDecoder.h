@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace tarvo {
+
+class CurvePlot;
+
+// How the drive laid out one sample instant: the slots it reported as non-zero, in the
+// fixed order Slot1, Slot2, Slot5, Slot3, Slot4, Slot6, little-endian.
+struct RecordLayout {
+    std::array<uint32_t, 6> slotCodes{};  // Slot1..Slot6 as the drive reported them
+    std::array<bool, 4> channelSigned{};  // the item selected on channel 1..4 is signed
+    int slot5Channel = 1;                 // channel 1 or 2
+    int slot6Channel = 3;                 // channel 3 or 4
+
+    size_t BytesPerRecord() const;
+};
+
+// Turns an uploaded record into the points of the plot's curves.
+class RecordDecoder {
+public:
+    // Clears the plot's points and appends every complete record; returns the number of
+    // records. Bytes of an incomplete last record are left out.
+    static size_t Decode(const uint8_t* bytes, size_t count, const RecordLayout& layout,
+                         CurvePlot& plot);
+};
+
+}  // namespace tarvo

@@ -1,0 +1,20 @@
+#include "ScopeLink.h"
+
+#include "ControlLink.h"
+
+namespace tarvo {
+
+int ControlScopeLink::Request(MessageTarget* window, uint8_t command, uint32_t address,
+                              uint32_t data) {
+    return link_.Request(window, command, address, data);
+}
+
+DriveSegment ControlScopeLink::Segment() {
+    return link_.GetSegment();
+}
+
+bool ControlScopeLink::DeferredQueueEmpty() {
+    return link_.IsDeferredQueueEmpty() != 0;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,230 @@
+#include "ScopeRecordFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_map>
+
+#include "AtomicFile.h"
+#include "LeadingNumber.h"
+#include "ScopeFormat.h"
+#include "ScopeItem.h"
+#include "ScopeMessages.h"
+#include "Utf16Text.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr size_t kLargestFile = 64u << 20;
+constexpr size_t kValueBuffer = 64;
+
+void Line(std::string& text, const std::string& key, const std::string& value) {
+    text += key;
+    text += '=';
+    text += value;
+    text += '\n';
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The keys of section "oscilloscope", lower-cased, first occurrence winning.
+std::unordered_map<std::string, std::string> SectionKeys(const std::string& text, bool& found) {
+    std::unordered_map<std::string, std::string> keys;
+    found = false;
+    bool inside = false;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string_view line = Trim(std::string_view(text).substr(at, end - at));
+        at = end + 1;
+        if (!line.empty() && line.front() == '[') {
+            size_t close = line.find(']');
+            inside = close != std::string_view::npos &&
+                     Lower(Trim(line.substr(1, close - 1))) == "oscilloscope";
+            found = found || inside;
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (!inside || equals == std::string_view::npos) {
+            continue;
+        }
+        std::string value(Trim(line.substr(equals + 1)));
+        if (value.size() > kValueBuffer - 1) {
+            value.resize(kValueBuffer - 1);
+        }
+        keys.emplace(Lower(Trim(line.substr(0, equals))), std::move(value));
+    }
+    return keys;
+}
+
+}  // namespace
+
+std::string ScopeRecordFile::Encode(const ScopeRecord& record) {
+    std::string text = "[oscilloscope]\n";
+    Line(text, "time", std::to_string(record.time));
+    Line(text, "offset", std::to_string(record.offset));
+    Line(text, "number", std::to_string(record.number));
+    Line(text, "trigger item", std::to_string(record.triggerItem));
+    Line(text, "trigger item value", std::to_string(record.triggerItemValue));
+    Line(text, "trigger collect value", record.triggerCollectValue);
+    Line(text, "trigger collect unit", std::to_string(record.triggerCollectUnit));
+    Line(text, "continue", std::to_string(record.continuous));
+    for (int n = 0; n < 4; ++n) {
+        const ScopeRecord::Channel& channel = record.channels[n];
+        std::string prefix = "ch" + std::to_string(n + 1) + " ";
+        Line(text, prefix + "check", channel.checked ? "1" : "0");
+        if (!channel.checked) {
+            continue;
+        }
+        Line(text, prefix + "item", std::to_string(channel.item));
+        Line(text, prefix + "scale", ScopePrintf("%f", channel.scale));
+        Line(text, prefix + "offset", ScopePrintf("%f", channel.offset));
+        Line(text, prefix + "unit coef", ScopePrintf("%f", channel.unitCoefficient));
+        Line(text, prefix + "unit", std::to_string(channel.unit));
+        Line(text, prefix + "auto", std::to_string(channel.autoScale));
+    }
+    for (size_t k = 0; k < record.samples.size(); ++k) {
+        const PlotRecord& sample = record.samples[k];
+        for (int n = 0; n < 4; ++n) {
+            if ((sample.mask & (1u << n)) != 0) {
+                Line(text, "ch" + std::to_string(n + 1) + "-" + std::to_string(k + 1),
+                     ScopePrintf("%.0f", sample.values[n]));
+            }
+        }
+    }
+    return Utf16Text::FromUtf8(text);
+}
+
+ScopeRecordFile::ReadResult ScopeRecordFile::Decode(std::string_view bytes, ScopeRecord& out) {
+    if (bytes.empty()) {
+        return ReadResult::kEmpty;
+    }
+    if (bytes.size() % 2 != 0) {
+        return ReadResult::kOddSize;
+    }
+    if (bytes.size() > kLargestFile) {
+        return ReadResult::kTooLong;
+    }
+    std::string text = Utf16Text::ToUtf8(bytes);
+    bool found = false;
+    auto keys = SectionKeys(text, found);
+    if (!found) {
+        return ReadResult::kNotRecord;
+    }
+    // The writer ends every line with a line feed; a file cut short does not.
+    if (text.back() != '\n') {
+        return ReadResult::kTruncated;
+    }
+    auto number = [&](const std::string& key) -> int32_t {
+        auto it = keys.find(key);
+        return it == keys.end() ? 0
+                                : static_cast<int32_t>(std::clamp<int64_t>(
+                                      ReadLeadingInteger(it->second), INT32_MIN, INT32_MAX));
+    };
+    auto real = [&](const std::string& key) {
+        auto it = keys.find(key);
+        return it == keys.end() ? 0.0 : ReadLeadingReal(it->second);
+    };
+    ScopeRecord record;
+    record.time = number("time");
+    record.offset = number("offset");
+    record.number = number("number");
+    record.triggerItem = number("trigger item");
+    record.triggerItemValue = number("trigger item value");
+    auto level = keys.find("trigger collect value");
+    record.triggerCollectValue = level == keys.end() ? "" : level->second;
+    record.triggerCollectUnit = number("trigger collect unit");
+    record.continuous = number("continue");
+    size_t bytesPerRecord = 0;
+    unsigned mask = 0;
+    for (int n = 0; n < 4; ++n) {
+        std::string prefix = "ch" + std::to_string(n + 1) + " ";
+        ScopeRecord::Channel& channel = record.channels[n];
+        channel.checked = number(prefix + "check") != 0;
+        if (!channel.checked) {
+            continue;
+        }
+        mask |= 1u << n;
+        channel.item = number(prefix + "item");
+        channel.scale = real(prefix + "scale");
+        channel.offset = real(prefix + "offset");
+        channel.unitCoefficient = real(prefix + "unit coef");
+        channel.unit = number(prefix + "unit");
+        channel.autoScale = number(prefix + "auto");
+        bytesPerRecord += ScopeItemCode::Width(static_cast<uint32_t>(channel.item)) >= 32 ? 4 : 2;
+    }
+    if (record.number < 0 ||
+        static_cast<size_t>(record.number) * std::max<size_t>(bytesPerRecord, 2) > kRecordBytes) {
+        return ReadResult::kTooLong;
+    }
+    record.samples.reserve(static_cast<size_t>(record.number));
+    for (int32_t k = 1; k <= record.number && mask != 0; ++k) {
+        PlotRecord sample;
+        sample.mask = mask;
+        for (int n = 0; n < 4; ++n) {
+            if ((mask & (1u << n)) == 0) {
+                continue;
+            }
+            auto it = keys.find("ch" + std::to_string(n + 1) + "-" + std::to_string(k));
+            if (it == keys.end()) {
+                return ReadResult::kTruncated;
+            }
+            sample.values[n] = static_cast<double>(ReadLeadingInteger(it->second));
+        }
+        record.samples.push_back(sample);
+    }
+    out = std::move(record);
+    return ReadResult::kOk;
+}
+
+std::string ScopeRecordFile::Write(const std::string& path, const ScopeRecord& record) {
+    return AtomicFile::Write(path, Encode(record));
+}
+
+ScopeRecordFile::ReadResult ScopeRecordFile::Read(const std::string& path, ScopeRecord& record) {
+    std::string bytes;
+    if (!AtomicFile::Read(path, bytes)) {
+        return ReadResult::kUnreadable;
+    }
+    return Decode(bytes, record);
+}
+
+const char* ScopeRecordFile::Message(ReadResult result) {
+    switch (result) {
+        case ReadResult::kOk:
+            return "";
+        case ReadResult::kUnreadable:
+            return ScopeMessages::kImportUnreadable;
+        case ReadResult::kEmpty:
+            return ScopeMessages::kImportEmpty;
+        case ReadResult::kOddSize:
+            return ScopeMessages::kImportOddSize;
+        case ReadResult::kNotRecord:
+            return ScopeMessages::kImportNotRecord;
+        case ReadResult::kTruncated:
+            return ScopeMessages::kImportTruncated;
+        case ReadResult::kTooLong:
+            return ScopeMessages::kImportTooLong;
+    }
+    return "";
+}
+
+}  // namespace tarvo

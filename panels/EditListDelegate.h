@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+namespace tarvo {
+
+class EditListModel;
+
+// The in-place controls of a panel's list: an edit box with all its text selected over a
+// value cell, a drop-down of the entry's units over a unit cell. Enter commits, Esc
+// restores, losing the focus ends the edit without writing; the editing rules decide what
+// an ended edit changes.
+class EditListDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    EditListDelegate(EditListModel& model, QObject* parent = nullptr);
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
+
+    // True between the Enter that confirms an edit and the end of its commit.
+    bool EnterHeld() const { return enterHeld_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    EditListModel& model_;
+    bool enterHeld_ = false;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,20 @@
+#include "IoPanelLink.h"
+
+#include "ControlLink.h"
+#include "LinkSwitches.h"
+
+namespace tarvo {
+
+IoPanelLink IoPanelLink::Of(ControlLink& link, const LinkSwitches& switches) {
+    return IoPanelLink{
+        link,
+        [&link](MessageTarget* window, uint32_t key, uint8_t monitorClass) {
+            return link.RegisterMonitor(window, key, monitorClass);
+        },
+        [&link](MessageTarget* window) { return link.EnableMonitor(window); },
+        [&link](MessageTarget* window) { return link.DisableMonitor(window); },
+        switches.connectionState,
+    };
+}
+
+}  // namespace tarvo

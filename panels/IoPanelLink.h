@@ -1,0 +1,29 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "LinkRequester.h"
+
+namespace tarvo {
+
+class ControlLink;
+class MessageTarget;
+struct LinkSwitches;
+
+// What the I/O port and error panels use of the control link: requests, their monitor
+// entries and whether the connection is open. Tests give it recording stand-ins.
+struct IoPanelLink {
+    LinkRequester& requester;
+    std::function<int(MessageTarget* window, uint32_t key, uint8_t monitorClass)> registerMonitor;
+    std::function<int(MessageTarget* window)> enableMonitor;
+    std::function<int(MessageTarget* window)> disableMonitor;
+    const std::atomic<int32_t>& connectionState;
+
+    bool Connected() const { return connectionState.load() == 1; }
+
+    static IoPanelLink Of(ControlLink& link, const LinkSwitches& switches);
+};
+
+}  // namespace tarvo

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tarvo {
+
+class MessageTarget;
+class ObjectDictionary;
+class PanelLink;
+class ProjectSections;
+class UnitTable;
+class ValueText;
+
+// What a list panel works with, all owned by the shared application state.
+struct PanelServices {
+    const ObjectDictionary& dictionary;
+    UnitTable& units;
+    ValueText& values;
+    ProjectSections& project;
+    PanelLink& link;
+    // 1 while the connection is open.
+    const std::atomic<int32_t>& connectionState;
+    // The main window: receives WM_OPEN_VIEW.
+    const std::atomic<MessageTarget*>& mainWindow;
+    // Holds sys/<panel name>.ini.
+    std::string programFolder;
+    // True once a project file has been opened in this run.
+    std::function<bool()> projectOpened;
+    // Remembers the window that receives the entry picked in the dictionary browser.
+    std::function<void(MessageTarget*)> setPickTarget;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,127 @@
+#include "SdoListView.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+
+#include "DataFileBuilder.h"
+#include "MessageBox.h"
+#include "ObjectDictionary.h"
+#include "ResourceSet.h"
+#include "TempFolder.h"
+
+namespace tarvo {
+
+namespace {
+
+struct PickRecorder : MessageTarget {
+    intptr_t onMessage(uint32_t message, uintptr_t, intptr_t lParam) override {
+        if (message == WM_OBJECT_PICKED) {
+            keys.push_back(static_cast<uint32_t>(lParam));
+        }
+        return 0;
+    }
+    std::vector<uint32_t> keys;
+};
+
+}  // namespace
+
+class SdoListViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        std::string data;
+        for (auto [index, name] :
+             {std::pair{"6081", "Profile velocity"}, std::pair{"6040", "Control word"},
+              std::pair{"607A", "Target position"}}) {
+            test::RecordTexts t;
+            t.index = index;
+            t.nameEn = name;
+            t.helpEn = "Line one\nLine two";
+            data += test::Record(t);
+        }
+        QVERIFY(dictionary_.LoadFile(folder_.Write("tarvo.dat", data), 2, &box_));
+    }
+
+    void ColumnsAndHelpPane() {
+        for (int dpi : {96, 120}) {
+            SdoListView view({dictionary_, box_, resources_, dpi, {}});
+            QTableView* list = view.List();
+            QCOMPARE(list->model()->rowCount(), 3);
+            QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), QString("index"));
+            QCOMPARE(list->model()->headerData(1, Qt::Horizontal).toString(), QString("sub"));
+            QCOMPARE(list->model()->headerData(2, Qt::Horizontal).toString(), QString("name"));
+            QCOMPARE(list->model()->index(2, 0).data().toString(), QString("607A"));
+            QCOMPARE(list->model()->index(2, 1).data().toString(), QString("00"));
+            QCOMPARE(list->columnWidth(0), dpi == 96 ? 60 : 80);
+            QCOMPARE(list->columnWidth(1), dpi == 96 ? 40 : 60);
+            QCOMPARE(list->columnWidth(2), 300);
+            QVERIFY(!(list->model()->flags(list->model()->index(0, 2)) & Qt::ItemIsEditable));
+            // Row 0's help at creation, without the CR of its line ends.
+            QVERIFY(view.HelpPane()->toPlainText().contains("Name: Profile velocity"));
+            QVERIFY(view.HelpPane()->toPlainText().contains("Line one\nLine two"));
+            QVERIFY(!view.HelpPane()->toPlainText().contains('\r'));
+
+            list->setCurrentIndex(list->model()->index(1, 0));
+            QVERIFY(view.HelpPane()->toPlainText().contains("Name: Control word"));
+        }
+    }
+
+    void FindNextSelectsTheRow() {
+        SdoListView view({dictionary_, box_, resources_, 96, {}});
+        auto* search = view.findChild<QLineEdit*>("control1207");
+        auto* button = view.findChild<QPushButton*>("control1208");
+        QVERIFY(search && button);
+        search->setText("TARGET");
+        button->click();
+        QCOMPARE(view.List()->currentIndex().row(), 2);
+        QVERIFY(view.HelpPane()->toPlainText().contains("Name: Target position"));
+        search->setText("nowhere");
+        button->click();
+        QCOMPARE(view.List()->currentIndex().row(), 2);
+        QCOMPARE(box_.texts.back(), std::string("Not Found!!"));
+    }
+
+    void DoubleClickPicksOnceAndClosesTheFrame() {
+        QMdiArea area;
+        PickRecorder panel;
+        MessageTarget* waiting = &panel;
+        auto take = [&waiting] { return std::exchange(waiting, nullptr); };
+        auto* view = new SdoListView({dictionary_, box_, resources_, 96, take});
+        QMdiSubWindow* frame = area.addSubWindow(view);
+        area.show();
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+
+        QTableView* list = view->List();
+        QRect cell = list->visualRect(list->model()->index(1, 2));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(panel.keys, std::vector<uint32_t>{0x604000});
+        QVERIFY(frame->isHidden() || !area.subWindowList().contains(frame));
+
+        // A browser shown from the menu has nobody waiting: a pick goes nowhere.
+        view->PickRow(0);
+        QCOMPARE(panel.keys.size(), size_t{1});
+        // Closing the frame without a pick lets the request lapse.
+        waiting = &panel;
+        view->onMessage(WM_LINK_STATE, 1, 0);
+        QVERIFY(waiting == nullptr);
+    }
+
+private:
+    test::TempFolder folder_;
+    RecordingMessageBox box_;
+    ObjectDictionary dictionary_;
+    ResourceSet resources_{ResourceSet::Language::Chinese};
+};
+
+}  // namespace tarvo
+
+QTEST_MAIN(tarvo::SdoListViewTest)
+#include "SdoListViewTest.moc"

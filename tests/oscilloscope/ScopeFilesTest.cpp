@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include "ScopeExport.h"
+#include "ScopeRecordFile.h"
+#include "ScopeRig.h"
+#include "Utf16Text.h"
+
+namespace tarvo::test {
+namespace {
+
+ScopeRecord SampleRecord() {
+    ScopeRecord record;
+    record.time = 16;
+    record.offset = 10;
+    record.number = 3;
+    record.triggerItem = 1;
+    record.triggerItemValue = 0x606C00;
+    record.triggerCollectValue = "120.000000";
+    record.triggerCollectUnit = 0;
+    record.channels[0] = {true, 0x60770010, 200, -500, 1, 1, 1};
+    record.channels[2] = {true, static_cast<int32_t>(0x60640020), 5e-2, 0.25, 0.117188, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+        PlotRecord sample;
+        sample.mask = 0b101;
+        sample.values = {12.0 + k, 0, -40.0 - k, 0};
+        record.samples.push_back(sample);
+    }
+    return record;
+}
+
+TEST(ScopeFiles, RecordFileLinesAndRoundTrip) {
+    std::string bytes = ScopeRecordFile::Encode(SampleRecord());
+    // UTF-16LE without byte-order mark.
+    EXPECT_EQ(bytes.substr(0, 6), std::string("[\0o\0s\0", 6));
+    std::string text = Utf16Text::ToUtf8(bytes);
+    EXPECT_EQ(text.substr(0, 84),
+              "[oscilloscope]\ntime=16\noffset=10\nnumber=3\ntrigger item=1\n"
+              "trigger item value=6319104\n");
+    EXPECT_NE(text.find("\nch1 check=1\nch1 item=1618411536\nch1 scale=200.000000\n"
+                        "ch1 offset=-500.000000\nch1 unit coef=1.000000\nch1 unit=1\nch1 auto=1\n"
+                        "ch2 check=0\nch3 check=1\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("ch2 item"), std::string::npos);
+    EXPECT_NE(text.find("\nch1-1=12\nch3-1=-40\nch1-2=13\n"), std::string::npos);
+
+    // "number" is 3: only the first three of the four sample records come back.
+    ScopeRecord back;
+    ASSERT_EQ(ScopeRecordFile::Decode(bytes, back), ScopeRecordFile::ReadResult::kOk);
+    EXPECT_EQ(back.samples.size(), 3u);
+    EXPECT_EQ(back.samples[2].values[2], -42.0);
+    EXPECT_EQ(back.channels[2].item, static_cast<int32_t>(0x60640020));
+    EXPECT_DOUBLE_EQ(back.channels[2].unitCoefficient, 0.117188);
+    EXPECT_EQ(back.triggerCollectValue, "120.000000");
+    EXPECT_FALSE(back.channels[1].checked);
+
+    // A hand-written file: any case of names, blanks, missing keys read as 0.
+    std::string hand = "[Oscilloscope]\n Number = 2\nCH2 CHECK=1\nch2-1=5\nch2-2=-6\n";
+    ASSERT_EQ(ScopeRecordFile::Decode(Utf16Text::FromUtf8(hand), back),
+              ScopeRecordFile::ReadResult::kOk);
+    EXPECT_EQ(back.time, 0);
+    ASSERT_EQ(back.samples.size(), 2u);
+    EXPECT_EQ(back.samples[1].values[1], -6.0);
+}
+
+TEST(ScopeFiles, BadRecordFilesAreRefused) {
+    using R = ScopeRecordFile::ReadResult;
+    std::string good = ScopeRecordFile::Encode(SampleRecord());
+    ScopeRecord out;
+    out.time = 99;
+    EXPECT_EQ(ScopeRecordFile::Decode("", out), R::kEmpty);
+    EXPECT_EQ(ScopeRecordFile::Decode(good.substr(0, good.size() - 1), out), R::kOddSize);
+    EXPECT_EQ(ScopeRecordFile::Decode(good.substr(0, good.size() - 10), out), R::kTruncated);
+    EXPECT_EQ(ScopeRecordFile::Decode(Utf16Text::FromUtf8("hello\n"), out), R::kNotRecord);
+    std::string cut = "[oscilloscope]\nnumber=3\nch1 check=1\nch1-1=5\n";
+    EXPECT_EQ(ScopeRecordFile::Decode(Utf16Text::FromUtf8(cut), out), R::kTruncated);
+    std::string huge = "[oscilloscope]\nnumber=5000\nch1 check=1\n";
+    EXPECT_EQ(ScopeRecordFile::Decode(Utf16Text::FromUtf8(huge), out), R::kTooLong);
+    EXPECT_EQ(out.time, 99);  // nothing was taken over
+    EXPECT_NE(std::string(ScopeRecordFile::Message(R::kTruncated)), "");
+}
+
+TEST(ScopeFiles, SampleTableBitmapAndPath) {
+    EXPECT_EQ(ScopeExport::SampleTable(SampleRecord().samples).substr(0, 14), "12,-40,\n13,-41");
+    PlotRecord wide;
+    wide.mask = 0xF;
+    wide.values = {-2147483648.0, 4294967295.0, -2147483648.0, 4294967295.0};
+    EXPECT_EQ(ScopeExport::SampleTable({wide}), "-2147483648,4294967295,-2147483648,4294967295,\n");
+
+    // 3 x 2 pixels: rows of 9 bytes padded to 12, stored bottom-up as blue, green, red.
+    std::vector<uint8_t> rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+    std::string bmp = ScopeExport::Bitmap(3, 2, rgb);
+    auto u32 = [&](size_t at) {
+        return uint32_t(uint8_t(bmp[at])) | uint32_t(uint8_t(bmp[at + 1])) << 8 |
+               uint32_t(uint8_t(bmp[at + 2])) << 16 | uint32_t(uint8_t(bmp[at + 3])) << 24;
+    };
+    ASSERT_EQ(bmp.size(), 54u + 24u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(u32(2), 78u);
+    EXPECT_EQ(u32(6), 0u);
+    EXPECT_EQ(u32(10), 54u);
+    EXPECT_EQ(u32(14), 40u);
+    EXPECT_EQ(u32(18), 3u);
+    EXPECT_EQ(u32(22), 2u);
+    EXPECT_EQ(u32(26), 1u | 24u << 16);  // planes, bits per pixel
+    EXPECT_EQ(u32(30), 0u);
+    EXPECT_EQ(uint8_t(bmp[54]), 12);  // bottom row first, blue first
+    EXPECT_EQ(uint8_t(bmp[56]), 10);
+    EXPECT_EQ(uint8_t(bmp[66]), 3);
+
+    EXPECT_EQ(ScopeExport::NormalisePath("/data/run.1.csv", "csv"), "/data/run.csv");
+    EXPECT_EQ(ScopeExport::NormalisePath("/home/a.b/run.txt", "txt"), "/home/a.b/run.txt");
+    EXPECT_EQ(ScopeExport::NormalisePath("/x/name", "bmp"), "/x/name.bmp");
+}
+
+TEST(ScopeFiles, ExportAndImportThroughTheModel) {
+    ScopeRig rig;
+    while (!rig.link.requests.empty()) {
+        rig.Answer(0);
+    }
+    rig.model.ApplyRecord(SampleRecord());
+    // Import restores curves and settings without asking the drive anything.
+    EXPECT_TRUE(rig.link.requests.empty());
+    EXPECT_EQ(rig.model.form().periodText, "1.00ms");
+    EXPECT_EQ(rig.model.form().triggerPosition, 1);
+    EXPECT_TRUE(rig.model.form().channels[0].checked);
+    EXPECT_EQ(rig.model.form().channels[0].scaleText, "2e2");
+    EXPECT_EQ(rig.model.form().channels[2].offsetText, "0.250");
+    EXPECT_EQ(rig.model.plot().At(3).points.size(), 4u);
+
+    ScopeRecord again = rig.model.MakeRecord();
+    EXPECT_EQ(again.channels[2].item, static_cast<int32_t>(0x60640020));
+    EXPECT_EQ(again.samples.size(), 4u);
+    std::string path = rig.folder.File("run.txt");
+    EXPECT_EQ(ScopeRecordFile::Write(path, again), "");
+    ScopeRecord read;
+    ASSERT_EQ(ScopeRecordFile::Read(path, read), ScopeRecordFile::ReadResult::kOk);
+    EXPECT_EQ(ScopeRecordFile::Encode(read).size() > 0, true);
+    EXPECT_EQ(read.samples.size(), 3u);
+    EXPECT_EQ(read.channels[0].autoScale, 1);
+    EXPECT_FALSE(read.channels[1].checked);
+}
+
+}  // namespace
+}  // namespace tarvo::test

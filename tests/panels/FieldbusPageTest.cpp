@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "PanelFamily.h"
+#include "PanelRig.h"
+#include "ParameterPanel.h"
+#include "ProfileFile.h"
+#include "TagFormModel.h"
+
+namespace tarvo {
+namespace {
+
+using test::PanelRig;
+
+std::vector<std::string> Labels(const ParameterPanel& panel) {
+    std::vector<std::string> labels;
+    for (int row = 0; row < panel.List().RowCount(); ++row) {
+        labels.push_back(panel.List().Text(row, ParameterRows::kLabelColumn));
+    }
+    return labels;
+}
+
+TEST(FieldbusPageTest, PagesAreFamilyMembersWithTheirProjectNumbers) {
+    const uint32_t tpdoCommands[] = {32840, 32841, 32852, 32851, 32850, 32849, 32848, 32847};
+    for (int k = 1; k <= 8; ++k) {
+        const PanelDescription* rpdo = PanelFamily::ByCommand(32831 + k);
+        const PanelDescription* tpdo = PanelFamily::ByCommand(tpdoCommands[k - 1]);
+        ASSERT_TRUE(rpdo && tpdo);
+        EXPECT_EQ(rpdo->panelName, "RPDO" + std::to_string(k));
+        EXPECT_EQ(rpdo->panelNumber, 22 + k);
+        EXPECT_EQ(tpdo->panelName, "TPDO" + std::to_string(k));
+        EXPECT_EQ(tpdo->panelNumber, 30 + k);
+        EXPECT_EQ(rpdo->form, 150);
+    }
+    EXPECT_EQ(PanelFamily::ByCommand(32825)->panelNumber, 21);
+    EXPECT_EQ(PanelFamily::ByCommand(32826)->panelName, std::string("PdoOther"));
+    EXPECT_EQ(PanelFamily::ByCommand(32826)->panelNumber, 22);
+}
+
+TEST(FieldbusPageTest, LabelsCountFromZeroAndOnlyThePlaceIsSaved) {
+    PanelRig rig;
+    rig.Definition("RPDO3", "num=3\r\n1=606000\r\n2=606400\r\n3=608100\r\n");
+    rig.projectOpened = true;  // a page never reads rows from the project
+    rig.project.SetOpenPath(
+        rig.folder.Write("open.ksp", "[TarvoStep:25]\r\nnum=1\r\n0=6316032,1,\r\n"));
+    ParameterPanel page(*PanelFamily::ByCommand(32834), rig.Services());
+    page.Create();
+    EXPECT_EQ(Labels(page), (std::vector<std::string>{"0", "1*", "2"}));
+    EXPECT_EQ(page.PassCursor(), 2);  // the pass has started
+
+    page.List().SetSelected(0, true);
+    page.RunCommand(ParameterPanel::kDelete);
+    EXPECT_EQ(Labels(page), (std::vector<std::string>{"0*", "1"}));
+    page.List().SetSelected(1, true);
+    page.List().SetFocused(1, true);
+    page.onMessage(WM_OBJECT_PICKED, 0, PanelRig::kMode);
+    EXPECT_EQ(Labels(page), (std::vector<std::string>{"0*", "1", "2"}));
+
+    // Code 4 loads no rows; code 3 stores the window place under 25 and no rows.
+    page.onMessage(WM_LINK_STATE, 4, 0);
+    EXPECT_EQ(page.List().RowCount(), 3);
+    std::vector<std::pair<int, int>> places;
+    page.SetPlaceSaver([&places](int number, int flag) { places.emplace_back(number, flag); });
+    page.onMessage(WM_LINK_STATE, 3, 0);
+    EXPECT_EQ(places, (std::vector<std::pair<int, int>>{{25, 1}}));
+    EXPECT_EQ(ProfileFile(rig.project.SavePath()).GetString("TarvoStep:25", "num", "", 16), "");
+}
+
+TEST(FieldbusPageTest, TabViewMakesEachPageOnceAndSavesItsPlace) {
+    TagFormModel rpdo(TagFormModel::Direction::kReceive);
+    TagFormModel tpdo(TagFormModel::Direction::kTransmit);
+    EXPECT_EQ(rpdo.PageName(1), "RPDO1");
+    EXPECT_EQ(tpdo.PageName(8), "TPDO8");
+    EXPECT_EQ(rpdo.PageDescription(3)->panelName, std::string("RPDO3"));
+    EXPECT_EQ(tpdo.PageDescription(3)->command, 32852u);
+    EXPECT_EQ(rpdo.PageDescription(9), nullptr);
+
+    EXPECT_TRUE(rpdo.ChooseTab(0).create);
+    TagFormModel::Choice third = rpdo.ChooseTab(2);
+    EXPECT_EQ(third.page, 3);
+    EXPECT_TRUE(third.create);
+    EXPECT_FALSE(rpdo.ChooseTab(0).create);  // back to a page made before
+    EXPECT_EQ(rpdo.ShownPage(), 1);
+    EXPECT_EQ(rpdo.ChooseTab(8).page, 0);  // no ninth tab
+    EXPECT_FALSE(rpdo.PageCreated(2));
+
+    std::vector<std::pair<int, int>> places;
+    auto saver = [&places](int number, int flag) { places.emplace_back(number, flag); };
+    rpdo.SetPlaceSaver(saver);
+    tpdo.SetPlaceSaver(saver);
+    rpdo.onMessage(WM_LINK_STATE, 3, 0);
+    tpdo.onMessage(WM_LINK_STATE, 1, 0);
+    tpdo.onMessage(WM_LINK_STATE, 3, 0);
+    EXPECT_EQ(places, (std::vector<std::pair<int, int>>{{49, 1}, {48, 0}}));
+}
+
+}  // namespace
+}  // namespace tarvo

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "IoPanelLink.h"
+#include "LinkRequester.h"
+#include "MessageTarget.h"
+
+namespace tarvo::test {
+
+struct IoRequest {
+    uint8_t command = 0;
+    uint32_t key = 0;
+    uint32_t data = 0;
+    bool operator==(const IoRequest&) const = default;
+};
+
+struct IoMonitor {
+    uint32_t key = 0;
+    uint8_t monitorClass = 0;
+    bool operator==(const IoMonitor&) const = default;
+};
+
+// Records the requests and monitor calls of the I/O and error panels.
+class IoPanelTestLink : public LinkRequester {
+public:
+    int Request(MessageTarget*, uint8_t command, uint32_t address, uint32_t data) override {
+        requests.push_back({command, address, data});
+        return 0;
+    }
+
+    IoPanelLink Link() {
+        return IoPanelLink{
+            *this,
+            [this](MessageTarget*, uint32_t key, uint8_t monitorClass) {
+                monitors.push_back({key, monitorClass});
+                return 1;
+            },
+            [this](MessageTarget*) { return ++enables, 1; },
+            [this](MessageTarget*) { return ++disables, 1; },
+            connectionState,
+        };
+    }
+
+    // The requests since the last call.
+    std::vector<IoRequest> Take() {
+        std::vector<IoRequest> taken;
+        taken.swap(requests);
+        return taken;
+    }
+
+    std::vector<IoRequest> requests;
+    std::vector<IoMonitor> monitors;
+    int enables = 0;
+    int disables = 0;
+    std::atomic<int32_t> connectionState{1};
+};
+
+}  // namespace tarvo::test

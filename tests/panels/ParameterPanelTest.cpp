@@ -1,0 +1,273 @@
+#include "ParameterPanel.h"
+
+#include <gtest/gtest.h>
+
+#include "PanelFamily.h"
+#include "PanelRig.h"
+#include "ProfileFile.h"
+
+namespace tarvo {
+namespace {
+
+using test::PanelRig;
+using test::SentRequest;
+
+class ParameterPanelTest : public ::testing::Test {
+protected:
+    // A panel of the family created over the rig, its link log cleared afterwards.
+    ParameterPanel& Make(uint32_t command, bool clearLog = true) {
+        panel = std::make_unique<ParameterPanel>(*PanelFamily::ByCommand(command), rig.Services());
+        panel->Create();
+        if (clearLog) {
+            rig.link.requests.clear();
+        }
+        return *panel;
+    }
+
+    std::vector<std::string> Column(int column) const {
+        std::vector<std::string> texts;
+        for (int row = 0; row < panel->List().RowCount(); ++row) {
+            texts.push_back(panel->List().Text(row, column));
+        }
+        return texts;
+    }
+
+    SentRequest Read(uint32_t key) const { return {panel.get(), 0x40, key, 0}; }
+    void Value(uint32_t key, uint32_t raw) { panel->onMessage(WM_LINK_VALUE, raw, key); }
+
+    PanelRig rig;
+    std::unique_ptr<ParameterPanel> panel;
+};
+
+constexpr uint32_t kBasic = 1227;
+constexpr uint32_t kTorque = 1222;
+constexpr uint32_t kMotor = 1229;
+constexpr uint32_t kProperties = 1234;
+
+TEST_F(ParameterPanelTest, DefinitionFileRowsAndBadLines) {
+    // Line 2 names no entry, line 4 repeats line 1, line 5 is written with 0x and lower case.
+    rig.Definition("BasicOperate",
+                   "num=6\r\n1=606000\r\n2=999900\r\n3=604100\r\n4=606000\r\n5=0x6081 00\r\n"
+                   "garbage line\r\n6=\r\n");
+    Make(kBasic);
+    EXPECT_EQ(Column(ParameterRows::kLabelColumn), (std::vector<std::string>{"1", "3*", "5"}));
+    EXPECT_EQ(Column(ParameterRows::kNameColumn),
+              (std::vector<std::string>{"Mode", "Status word", "Profile velocity"}));
+    EXPECT_EQ(Column(ParameterRows::kUnitColumn), (std::vector<std::string>{"DEC", "DEC", "rpm"}));
+    EXPECT_TRUE(panel->IsReadOnlyRow(1));
+    EXPECT_FALSE(panel->IsReadOnlyRow(0));
+    // Real-time entries are registered: class 2 when writable, 1 when read-only.
+    EXPECT_EQ(rig.link.monitors,
+              (std::vector<test::FakePanelLink::Monitor>{{panel.get(), PanelRig::kStatus, 1},
+                                                         {panel.get(), PanelRig::kVelocity, 2}}));
+
+    for (const char* bad : {"num=-4\r\n1=606000\r\n", "num=99999999999\r\n1=606000\r\n",
+                            "num=abc\r\n1=606000\r\n", ""}) {
+        rig.Definition("BasicOperate", bad);
+        Make(kBasic);
+        EXPECT_LE(panel->List().RowCount(), 1) << bad;
+    }
+    Make(kMotor);  // no file at all
+    EXPECT_EQ(panel->List().RowCount(), 0);
+}
+
+TEST_F(ParameterPanelTest, ReadPassKeepsOneReadInFlightInOrder) {
+    rig.Definition("BasicOperate", "num=4\r\n1=606000\r\n2=604100\r\n3=606400\r\n4=608100\r\n");
+    Make(kBasic, false);
+    // Every row is read once as it is added, then the pass starts with the first row.
+    ASSERT_EQ(rig.link.requests.size(), 5u);
+    EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kMode));
+    rig.link.requests.clear();
+
+    Value(PanelRig::kStatus, 7);  // a monitor value meanwhile: no second read of the pass
+    EXPECT_TRUE(rig.link.requests.empty());
+    Value(PanelRig::kMode, 200);
+    panel->onMessage(WM_LINK_ABORT, 0x06020000, PanelRig::kStatus);
+    Value(PanelRig::kPosition, 0xFFFFFFFF);
+    Value(PanelRig::kVelocity, 512);
+    EXPECT_EQ(rig.link.requests,
+              (std::vector<SentRequest>{Read(PanelRig::kStatus), Read(PanelRig::kPosition),
+                                        Read(PanelRig::kVelocity)}));
+    EXPECT_EQ(panel->PassCursor(), 0);
+    EXPECT_EQ(Column(ParameterRows::kValueColumn),
+              (std::vector<std::string>{"-56", "????", "-1", "60.000"}));
+
+    // A value that arrives after the pass changes the row without reading anything.
+    rig.link.requests.clear();
+    Value(PanelRig::kStatus, 0x237);
+    EXPECT_EQ(panel->List().Text(1, ParameterRows::kValueColumn), "567");
+    EXPECT_TRUE(rig.link.requests.empty());
+}
+
+TEST_F(ParameterPanelTest, PassSurvivesDeletedRowsAndValuesItCannotShow) {
+    rig.Definition("BasicOperate", "num=3\r\n1=606000\r\n2=606400\r\n3=604100\r\n");
+    Make(kBasic);
+    // The first row goes while its read is in flight: the answer is ignored and the pass goes
+    // on with the row that moved up into its place.
+    panel->List().SetSelected(0, true);
+    panel->RunCommand(ParameterPanel::kDelete);
+    EXPECT_EQ(Column(ParameterRows::kLabelColumn), (std::vector<std::string>{"1*", "2*"}));
+    Value(PanelRig::kMode, 3);
+    EXPECT_EQ(rig.link.requests, (std::vector<SentRequest>{Read(PanelRig::kPosition)}));
+
+    // A row whose unit no longer exists cannot be shown; the rows below are still read.
+    rig.Definition("BasicOperate", "num=2\r\n1=608100\r\n2=606400\r\n");
+    Make(kBasic);
+    panel->List().SetText(0, ParameterRows::kUnitColumn, "furlong");
+    panel->List().SetText(0, ParameterRows::kValueColumn, "old");
+    Value(PanelRig::kVelocity, 512);
+    EXPECT_EQ(panel->List().Text(0, ParameterRows::kValueColumn), "old");
+    EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kPosition));
+}
+
+TEST_F(ParameterPanelTest, EditedValuesAndUnitsReachTheDrive) {
+    rig.Definition("BasicOperate", "num=2\r\n1=608100\r\n2=606000\r\n");
+    Make(kBasic);
+    panel->List().SetText(0, ParameterRows::kValueColumn, "60");
+    panel->onMessage(WM_ROW_EDITED, 0, ParameterRows::kValueColumn);
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{panel.get(), 0x23, PanelRig::kVelocity, 512}));
+    panel->List().SetText(1, ParameterRows::kValueColumn, "-2");
+    panel->onMessage(WM_ROW_EDITED, 1, ParameterRows::kValueColumn);
+    EXPECT_EQ(rig.link.requests.back(),
+              (SentRequest{panel.get(), 0x2F, PanelRig::kMode, 0xFFFFFFFE}));
+
+    panel->List().SetText(0, ParameterRows::kUnitColumn, "DEC");
+    panel->onMessage(WM_ROW_EDITED, 0, ParameterRows::kUnitColumn);
+    EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kVelocity));
+    Value(PanelRig::kVelocity, 512);
+    EXPECT_EQ(panel->List().Text(0, ParameterRows::kValueColumn), "512");
+
+    // Nothing is written while the connection is closed.
+    rig.connection = 2;
+    size_t before = rig.link.requests.size();
+    panel->onMessage(WM_ROW_EDITED, 1, ParameterRows::kValueColumn);
+    EXPECT_EQ(rig.link.requests.size(), before);
+}
+
+TEST_F(ParameterPanelTest, StateCodes) {
+    rig.Definition("BasicOperate", "num=2\r\n1=606000\r\n2=604100\r\n");
+    rig.Definition("AnalogTorqueMode", "num=1\r\n1=606000\r\n");
+    Make(kBasic);
+    panel->onMessage(WM_LINK_STATE, 1, 0);
+    EXPECT_EQ(panel->PassCursor(), 0);
+    EXPECT_FALSE(panel->IsActive());
+    EXPECT_EQ(rig.link.disables, 1);
+    panel->onMessage(WM_LINK_STATE, 2, 0);  // inactive: no pass
+    EXPECT_TRUE(rig.link.requests.empty());
+    panel->onMessage(WM_LINK_STATE, 0, 0);
+    EXPECT_EQ(rig.link.requests, (std::vector<SentRequest>{Read(PanelRig::kMode)}));
+    EXPECT_EQ(rig.link.enables, 1);
+    rig.connection = 2;
+    panel->onMessage(WM_LINK_STATE, 2, 0);
+    EXPECT_EQ(panel->PassCursor(), 0);
+
+    // The analog torque mode panel ignores connection changes.
+    rig.connection = 1;
+    ParameterPanel& torque = Make(kTorque);
+    torque.onMessage(WM_LINK_STATE, 2, 0);
+    EXPECT_TRUE(rig.link.requests.empty());
+
+    // Save, then open the project: the stored rows replace the definition's.
+    Make(kBasic);
+    panel->List().SetText(0, ParameterRows::kValueColumn, "5");
+    int savedFlag = -1;
+    panel->SetPlaceSaver([&](int number, int flag) { savedFlag = number == 2 ? flag : -2; });
+    panel->onMessage(WM_LINK_STATE, 3, 0);
+    EXPECT_EQ(savedFlag, 1);
+    EXPECT_EQ(ProfileFile(rig.folder.File("plant.ksp")).GetString("TarvoStep:2", "0", "", 256),
+              std::to_string(PanelRig::kMode) + ",5,DEC");
+    rig.Definition("BasicOperate", "num=1\r\n1=606400\r\n");
+    rig.projectOpened = true;
+    Make(kBasic);
+    EXPECT_EQ(Column(ParameterRows::kValueColumn), (std::vector<std::string>{"5", ""}));
+    panel->onMessage(WM_LINK_STATE, 4, 0);
+    EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kMode));
+}
+
+TEST_F(ParameterPanelTest, AddDeleteAndRenumber) {
+    rig.Definition("BasicOperate", "num=3\r\n1=606000\r\n2=604100\r\n3=606400\r\n");
+    Make(kBasic);
+    panel->RunCommand(ParameterPanel::kAdd);
+    EXPECT_EQ(rig.pickTarget, panel.get());
+    EXPECT_FALSE(panel->IsCommandEnabled(ParameterPanel::kDelete));
+
+    panel->List().SetSelected(1, true);
+    panel->List().SetFocused(1, true);
+    panel->onMessage(WM_OBJECT_PICKED, 0, PanelRig::kVelocity);
+    EXPECT_EQ(Column(ParameterRows::kLabelColumn),
+              (std::vector<std::string>{"1", "2", "3*", "4*"}));
+    EXPECT_EQ(panel->List().Text(1, ParameterRows::kNameColumn), "Profile velocity");
+    EXPECT_EQ(panel->List().SelectedCount(), 0);
+    EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kVelocity));
+
+    // A text entry or an entry already listed is not added; with nothing selected it appends.
+    panel->onMessage(WM_OBJECT_PICKED, 0, PanelRig::kName);
+    panel->onMessage(WM_OBJECT_PICKED, 0, PanelRig::kMode);
+    EXPECT_EQ(panel->List().RowCount(), 4);
+    panel->onMessage(WM_OBJECT_PICKED, 0, PanelRig::kOdd);
+    EXPECT_EQ(panel->List().Text(4, ParameterRows::kLabelColumn), "5");
+
+    panel->List().SetSelected(0, true);
+    panel->List().SetSelected(2, true);
+    EXPECT_TRUE(panel->IsCommandEnabled(ParameterPanel::kDelete));
+    panel->RunCommand(ParameterPanel::kDelete);
+    EXPECT_EQ(Column(ParameterRows::kLabelColumn), (std::vector<std::string>{"1", "2*", "3"}));
+
+    // The motor configuration panel keeps the gaps.
+    rig.Definition("MotorConfig", "num=3\r\n1=606000\r\n2=604100\r\n3=606400\r\n");
+    Make(kMotor);
+    panel->List().SetSelected(0, true);
+    panel->List().SetSelected(1, true);
+    panel->RunCommand(ParameterPanel::kDelete);
+    EXPECT_EQ(Column(ParameterRows::kLabelColumn), (std::vector<std::string>{"3*"}));
+
+    // help shows the entry of the row both selected and focused.
+    panel->List().SetSelected(0, true);
+    panel->List().SetFocused(0, true);
+    panel->RunCommand(ParameterPanel::kHelp);
+    ASSERT_FALSE(rig.box.texts.empty());
+    EXPECT_NE(rig.box.texts.back().find("Position actual"), std::string::npos);
+}
+
+TEST_F(ParameterPanelTest, MotorPanelWaitsForTheConnection) {
+    rig.connection = 2;
+    rig.Definition("MotorConfig", "num=1\r\n1=606000\r\n");
+    Make(kMotor);
+    EXPECT_EQ(panel->PassCursor(), 0);
+    rig.connection = 1;
+    panel->onMessage(WM_LINK_STATE, 2, 0);
+    EXPECT_EQ(rig.link.requests, (std::vector<SentRequest>{Read(PanelRig::kMode)}));
+}
+
+TEST_F(ParameterPanelTest, DriverPropertiesUploadTexts) {
+    rig.Definition("DriverProperty", "num=2\r\n1=100800\r\n2=606000\r\n");
+    Make(kProperties);
+    auto segment = [&](const char* bytes, uint8_t count, bool last, uint32_t key) {
+        rig.link.segment = {};
+        std::copy(bytes, bytes + count, rig.link.segment.bytes.begin());
+        rig.link.segment.count = count;
+        rig.link.segment.last = last;
+        panel->onMessage(WM_LINK_SEGMENT, 0, key);
+    };
+    Value(PanelRig::kName, 17);  // the read announces a text of 17 bytes
+    segment("TarvoSt", 7, false, PanelRig::kName);
+    segment("ep DS30", 7, false, PanelRig::kName);
+    EXPECT_EQ(rig.link.requests,
+              (std::vector<SentRequest>{{panel.get(), 0x60, PanelRig::kName, 0},
+                                        {panel.get(), 0x70, PanelRig::kName, 0},
+                                        {panel.get(), 0x60, PanelRig::kName, 0}}));
+    segment("0\0\0", 1, true, PanelRig::kName);
+    EXPECT_EQ(panel->List().Text(0, ParameterRows::kValueColumn), "TarvoStep DS300");
+    EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kMode));  // the pass goes on
+
+    // A text of exactly seven bytes ends with its marked last segment, not with a refusal.
+    panel->onMessage(WM_LINK_STATE, 0, 0);
+    rig.link.requests.clear();
+    Value(PanelRig::kName, 7);
+    segment("SEVEN77", 7, true, PanelRig::kName);
+    EXPECT_EQ(panel->List().Text(0, ParameterRows::kValueColumn), "SEVEN77");
+    EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kMode));
+}
+
+}  // namespace
+}  // namespace tarvo

@@ -1,0 +1,188 @@
+#include "ImportDrvDataModel.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "TransferRig.h"
+
+namespace tarvo {
+namespace {
+
+using test::SentRequest;
+using Model = ImportDrvDataModel;
+
+class ImportDrvDataModelTest : public ::testing::Test {
+protected:
+    void Load(const std::string& text) {
+        model.BeginOpen();
+        model.LoadFile(rig.folder.Write("params.cdi", text));
+        model.EndOpen();
+    }
+    void Answer(uint32_t value, bool abort = false) {
+        ASSERT_FALSE(rig.link.requests.empty());
+        model.onMessage(abort ? WM_LINK_ABORT : WM_LINK_VALUE, value,
+                        rig.link.requests.back().address);
+    }
+    // Answers each write with its own value and each read from `drive` by address.
+    void Serve(const std::map<uint32_t, uint32_t>& drive) {
+        // The run has sent its first request already.
+        size_t served = rig.link.requests.size() - 1;
+        while (model.Running() && served < rig.link.requests.size()) {
+            const SentRequest r = rig.link.requests[served++];
+            Answer(r.command == 0x40 ? drive.at(r.address) : r.data);
+        }
+    }
+
+    test::TransferRig rig;
+    test::DummyWindow mainFrame;
+    Model model{{rig.link, rig.switches, rig.box, rig.dictionary, rig.storeTimer, rig.watchTimer,
+                 &mainFrame}};
+};
+
+TEST_F(ImportDrvDataModelTest, LoadsRowsWithoutGapsAndSkipsFailedOnes) {
+    Load("20110110,-2,True\r\n\r\n60810020,0x06020000,Fail\r\n30000108,0x00ff,\r\n");
+    ASSERT_EQ(model.Rows().size(), 2u);
+    EXPECT_EQ(model.Rows()[1].wordText, "30000108");
+    EXPECT_EQ(model.Rows()[1].name, "? ? ? ?");
+    EXPECT_EQ(model.Rows()[1].loadValue, "0x00ff");
+    EXPECT_EQ(model.SkippedLines().size(), 2u);
+    EXPECT_EQ(model.StatusText(Model::kLoadStatus), "Import data finished.");
+}
+
+TEST_F(ImportDrvDataModelTest, WritesThenReadsBackEachRow) {
+    Load("20110110,-2,True\r\n30000108,0x00ff,True\r\n60400010,1,True\r\n60810020,x12,True\r\n");
+    model.Write();
+    EXPECT_EQ(rig.switches.cyclicReadEnabled, 0);
+    EXPECT_EQ(rig.switches.transmitRetry, 1);
+    EXPECT_EQ(model.Rows()[3].result, "Skipped");  // not a number: never written
+    // -2 goes out as a 16-bit write and is verified against the drive's 0xFFFE.
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2B, 0x201101, 0xFFFFFFFE}));
+    Answer(0xFFFE);
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x40, 0x201101, 0}));
+    Answer(0xFFFE);
+    EXPECT_EQ(model.Rows()[0].readValue, "-2");
+    EXPECT_EQ(model.Rows()[0].result, "True");
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2F, 0x300001, 0xFF}));
+    Answer(0xFF);
+    Answer(0xFF);
+    EXPECT_EQ(model.Rows()[1].readValue, "0xff");
+    EXPECT_EQ(model.Rows()[1].result, "True");
+    // The write's reply claims 1, but the drive holds 0: the read-back decides.
+    Answer(1);
+    Answer(0);
+    EXPECT_EQ(model.Rows()[2].result, "Alarm");
+    EXPECT_FALSE(model.Running());
+    EXPECT_EQ(rig.link.requests.size(), 6u);
+    EXPECT_EQ(model.StatusText(Model::kWriteStatus), "Finish: Total:4  Alarm:1  Error:1");
+    EXPECT_EQ(
+        rig.box.texts,
+        (std::vector<std::string>{"Finish: Total:4  Alarm:1  Error:1\n Please rewrite again!\n"}));
+    EXPECT_EQ(rig.switches.cyclicReadEnabled, 1);
+    // The same outcome again: the warning is shown once per file.
+    model.Write();
+    Serve({{0x201101, 0xFFFE}, {0x300001, 0xFF}, {0x604000, 0}});
+    EXPECT_EQ(rig.box.texts.size(), 1u);
+    Load("60400010,1,True\r\n");
+    model.Write();
+    Serve({{0x604000, 0}});
+    EXPECT_EQ(rig.box.texts.size(), 2u);
+}
+
+TEST_F(ImportDrvDataModelTest, AbortedWriteFailsAndTheSequenceGoesOn) {
+    Load("60400010,1,True\r\n60810020,5,True\r\n");
+    model.Write();
+    Answer(0x06010002, true);
+    EXPECT_EQ(model.Rows()[0].readValue, "0x604000");
+    EXPECT_EQ(model.Rows()[0].result, "Fail");
+    EXPECT_EQ(rig.link.requests.back().address, 0x608100u);
+    Answer(5);
+    Answer(5);
+    EXPECT_EQ(model.StatusText(Model::kWriteStatus), "Finish: Total:2  Alarm:0  Error:1");
+}
+
+TEST_F(ImportDrvDataModelTest, ChangedOnlyWritesTheDifferencesAndVerifiesEveryRow) {
+    Load("60400010,1,True\r\n60810020,5,True\r\n607A0020,-7,True\r\n");
+    model.Start(Model::RunKind::kWriteChanged);
+    std::map<uint32_t, uint32_t> drive{{0x604000, 1}, {0x608100, 9}, {0x607A00, 0xFFFFFFF9}};
+    Serve(drive);
+    // Reads of three rows, one write, reads of three rows.
+    ASSERT_EQ(rig.link.requests.size(), 7u);
+    EXPECT_EQ(rig.link.requests[3], (SentRequest{&model, 0x23, 0x608100, 5}));
+    EXPECT_EQ(model.WritesSent(), 1);
+    // The drive still holds 9 in the final pass (the served map was not changed): Alarm.
+    EXPECT_EQ(model.Rows()[1].result, "Alarm");
+    EXPECT_EQ(model.Rows()[2].result, "True");
+
+    rig.link.requests.clear();
+    model.Start(Model::RunKind::kCompare);
+    drive[0x608100] = 5;
+    Serve(drive);
+    EXPECT_EQ(rig.link.requests.size(), 3u);
+    EXPECT_EQ(model.AlarmCount(), 0);
+    EXPECT_EQ(model.WritesSent(), 0);
+}
+
+TEST_F(ImportDrvDataModelTest, StoreStepsWaitAndCheckTheDrivesAnswers) {
+    model.SaveParameters();
+    EXPECT_FALSE(model.ButtonEnabled(Model::kStoreButton));
+    EXPECT_EQ(model.StatusText(Model::kStoreStatus), "Save data in the driver...");
+    EXPECT_TRUE(rig.link.requests.empty());
+    EXPECT_EQ(rig.storeTimer.Interval().count(), 100);
+    rig.storeTimer.Fire();
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2F, 0x2FF003, 1}));
+    Answer(1);
+    EXPECT_EQ(rig.storeTimer.Interval().count(), 400);
+    rig.storeTimer.Fire();
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2F, 0x2FF001, 1}));
+    Answer(1);
+    EXPECT_EQ(rig.storeTimer.Interval().count(), 800);
+    EXPECT_TRUE(model.Storing());
+    rig.storeTimer.Fire();
+    EXPECT_EQ(model.StatusText(Model::kStoreStatus), "Finished.");
+    EXPECT_TRUE(model.ButtonEnabled(Model::kStoreButton));
+
+    // A refused store (the read-back gives 0) is not reported as finished.
+    model.SaveParameters();
+    rig.storeTimer.Fire();
+    Answer(0);
+    rig.storeTimer.Fire();
+    Answer(0x08000020, true);
+    EXPECT_EQ(rig.storeTimer.Interval().count(), 800);
+    rig.storeTimer.Fire();
+    EXPECT_TRUE(model.StoreFailed());
+    EXPECT_EQ(model.StatusText(Model::kStoreStatus),
+              "Failed: the driver did not save the parameters.");
+}
+
+TEST_F(ImportDrvDataModelTest, RebootClosedPortAndLinkState) {
+    model.Reboot();
+    EXPECT_EQ(rig.switches.transmitRetry, 0);
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2B, 0x2FFF00, 0xAA55}));
+    rig.switches.connectionState = 2;
+    model.Write();
+    model.SaveParameters();
+    model.Reboot();
+    EXPECT_EQ(rig.box.texts, std::vector<std::string>(3, "Comm port isn't Open!"));
+    model.onMessage(WM_LINK_STATE, 0, 0);
+    EXPECT_EQ(rig.switches.exclusiveWindow, &model);
+    model.onMessage(WM_LINK_STATE, 1, 0);
+    EXPECT_EQ(rig.switches.exclusiveMode, 0);
+    EXPECT_EQ(rig.switches.cyclicReadEnabled, 1);
+}
+
+TEST_F(ImportDrvDataModelTest, ADriveThatStopsAnsweringLeavesRowsUnverified) {
+    Load("60400010,1,True\r\n60810020,5,True\r\n");
+    model.Write();
+    Answer(1);
+    // The write of row 1 went out, its read-back never came back.
+    model.Stop();
+    EXPECT_TRUE(model.Stopped());
+    EXPECT_EQ(model.Rows()[0].result, "");
+    EXPECT_EQ(model.StatusText(Model::kWriteStatus),
+              "Stopped: no answer from the driver at row 1 of 2");
+    EXPECT_TRUE(rig.box.texts.empty());
+}
+
+}  // namespace
+}  // namespace tarvo

@@ -1,0 +1,85 @@
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "ExportDrvDataView.h"
+#include "ImportDrvDataView.h"
+#include "ResourceSet.h"
+#include "TransferRig.h"
+
+namespace tarvo {
+
+// The views over their models: list contents and colours, statuses, buttons, progress.
+class TransferViewsTest : public QObject {
+    Q_OBJECT
+private:
+    test::TransferRig rig;
+    ResourceSet resources{ResourceSet::Language::Chinese};
+    TransferViewContext Context() {
+        return {rig.link,  rig.switches, rig.box,          rig.dictionary,
+                resources, nullptr,      rig.folder.Path()};
+    }
+    template <typename View>
+    void Answer(View& view, uint32_t value, bool abort = false) {
+        view.onMessage(abort ? WM_LINK_ABORT : WM_LINK_VALUE, value,
+                       rig.link.requests.back().address);
+    }
+
+private slots:
+    void exportShowsRowsColoursAndProgress() {
+        ExportDrvDataView view(Context());
+        std::string list = rig.folder.Write("list.cdo", "60400010\r\n30000110\r\n60810020\r\n");
+        view.SetFileChooser([&list](const FileDialogRequest& r) {
+            return r.save ? QString() : QString::fromStdString(list);
+        });
+        view.OpenFile();
+        auto* tree = view.findChild<QTreeWidget*>();
+        auto* bar = view.findChild<QProgressBar*>();
+        QVERIFY(tree && bar);
+        QCOMPARE(tree->topLevelItemCount(), 3);
+        QCOMPARE(tree->topLevelItem(1)->text(4), QStringLiteral("? ? ? ?"));
+        view.Model().Read();
+        Answer(view, 15);
+        QCOMPARE(bar->value(), 1);
+        QCOMPARE(bar->maximum(), 3);
+        Answer(view, 0x06020000, true);
+        Answer(view, 7);
+        QCOMPARE(tree->topLevelItem(1)->text(3), QStringLiteral("Fail"));
+        QCOMPARE(tree->topLevelItem(1)->foreground(0).color(), TransferList::kFailColour);
+        QVERIFY(tree->topLevelItem(0)->foreground(0).color() != TransferList::kFailColour);
+        QCOMPARE(bar->value(), 3);
+        bool found = false;
+        for (auto* label : view.findChildren<QLabel*>()) {
+            found = found || label->text() == QStringLiteral("Finish: Total:3  Error:1 ");
+        }
+        QVERIFY(found);
+    }
+
+    void importColoursAlarmsAndFailures() {
+        ImportDrvDataView view(Context());
+        std::string file =
+            rig.folder.Write("p.cdi", "60400010,1,True\r\n60810020,5,True\r\n607A0020,2,True\r\n");
+        view.SetFileChooser(
+            [&file](const FileDialogRequest&) { return QString::fromStdString(file); });
+        view.OpenFile();
+        auto* tree = view.findChild<QTreeWidget*>();
+        QCOMPARE(tree->topLevelItemCount(), 3);
+        view.Model().Write();
+        Answer(view, 1);
+        Answer(view, 0);  // read back 0: Alarm
+        Answer(view, 0x06010002, true);
+        Answer(view, 2);
+        Answer(view, 2);
+        QCOMPARE(tree->topLevelItem(0)->foreground(0).color(), TransferList::kAlarmColour);
+        QCOMPARE(tree->topLevelItem(1)->foreground(0).color(), TransferList::kFailColour);
+        QCOMPARE(tree->topLevelItem(2)->text(4), QStringLiteral("True"));
+        QCOMPARE(view.findChild<QProgressBar*>()->value(), 3);
+    }
+};
+
+}  // namespace tarvo
+
+QTEST_MAIN(tarvo::TransferViewsTest)
+#include "TransferViewsTest.moc"

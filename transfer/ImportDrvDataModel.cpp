@@ -1,0 +1,447 @@
+#include "ImportDrvDataModel.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "AtomicFile.h"
+#include "LenientNumber.h"
+#include "LinkRequester.h"
+#include "LinkSwitches.h"
+#include "MessageBox.h"
+#include "ObjectDictionary.h"
+#include "Timer.h"
+#include "TransferTexts.h"
+#include "TransferValue.h"
+#include "ValueText.h"
+
+namespace tarvo {
+
+namespace T = TransferTexts;
+
+namespace {
+constexpr uint8_t kReadCommand = 0x40;
+constexpr uint8_t kWrite1 = 0x2F;
+constexpr uint8_t kWrite2 = 0x2B;
+constexpr uint32_t kRebootValue = 0xAA55;
+constexpr std::chrono::milliseconds kWatchPeriod{1000};
+constexpr std::chrono::milliseconds kFirstStoreWait{100};
+constexpr std::chrono::milliseconds kSecondStoreWait{400};
+constexpr std::chrono::milliseconds kLastStoreWait{800};
+}  // namespace
+
+ImportDrvDataModel::ImportDrvDataModel(Context context)
+    : context_(context),
+      loadStatus_(T::kNotYetProcessed),
+      writeStatus_(T::kNotYetProcessed),
+      storeStatus_(T::kNotYetProcessed) {}
+
+ImportDrvDataModel::~ImportDrvDataModel() {
+    context_.watchTimer.Stop();
+    context_.storeTimer.Stop();
+}
+
+void ImportDrvDataModel::BeginOpen() {
+    Stop();  // the rows of a running write go away
+    opening_ = true;
+    loadStatus_ = T::kOpeningImport;
+    rows_.clear();
+    skipped_.clear();
+    if (hooks.rowsReset) {
+        hooks.rowsReset();
+    }
+    Changed();
+}
+
+bool ImportDrvDataModel::LoadFile(const std::string& path) {
+    std::string content;
+    if (!AtomicFile::Read(path, content)) {
+        context_.messageBox.Show(T::kFileOpenFailure);
+        return false;
+    }
+    LoadText(content);
+    return true;
+}
+
+void ImportDrvDataModel::LoadText(std::string_view text) {
+    warned_ = false;
+    ParameterFile::LoadResult loaded = ParameterFile::Parse(text);
+    rows_.clear();
+    rows_.reserve(loaded.rows.size());
+    for (ParameterFile::Loaded& line : loaded.rows) {
+        Row row;
+        row.word.word = ParseHexText(line.word);
+        row.wordText = std::move(line.word);
+        auto entry = context_.dictionary.FindEntry(row.word.Key());
+        row.known = entry.has_value();
+        row.name = entry ? entry->name : T::kUnknownName;
+        row.loadValue = std::move(line.value);
+        row.line = line.line;
+        rows_.push_back(std::move(row));
+    }
+    skipped_ = std::move(loaded.skipped);
+    if (hooks.rowsReset) {
+        hooks.rowsReset();
+    }
+    Changed();
+}
+
+void ImportDrvDataModel::EndOpen() {
+    opening_ = false;
+    loadStatus_ = T::kImportLoaded;
+    Changed();
+}
+
+const DictionaryEntry* ImportDrvDataModel::EntryOf(const Row& row, DictionaryEntry& storage) const {
+    auto entry = context_.dictionary.FindEntry(row.word.Key());
+    if (!entry) {
+        return nullptr;
+    }
+    storage = std::move(*entry);
+    return &storage;
+}
+
+bool ImportDrvDataModel::Writable(const Row& row, uint32_t& raw) const {
+    if (row.word.WriteCommand() == 0) {
+        return false;
+    }
+    DictionaryEntry storage;
+    const DictionaryEntry* entry = EntryOf(row, storage);
+    // The drive's answer could not be checked against the file.
+    if (entry != nullptr && ValueText::TypeWidth(entry->dataType) == 0) {
+        return false;
+    }
+    std::optional<uint32_t> value =
+        TransferValue::ParseLoadValue(row.loadValue, row.word.SizeBits());
+    if (!value) {
+        return false;
+    }
+    raw = *value;
+    return true;
+}
+
+void ImportDrvDataModel::Start(RunKind kind) {
+    if (context_.switches.connectionState != 1) {
+        context_.messageBox.Show(T::kPortNotOpen);
+        return;
+    }
+    if (running_ || storing_) {
+        return;
+    }
+    context_.switches.cyclicReadEnabled = 0;
+    context_.switches.transmitRetry = 1;
+    writeStatus_ = T::kStartWrite;
+    kind_ = kind;
+    running_ = true;
+    stopped_ = false;
+    writesSent_ = 0;
+    for (Row& row : rows_) {
+        uint32_t raw = 0;
+        row.readValue.clear();
+        row.result = Writable(row, raw) ? "" : T::kSkipped;
+    }
+    if (hooks.rowsReset) {
+        hooks.rowsReset();
+    }
+    context_.watchTimer.Start(kWatchPeriod, true, [this] { WatchConnection(); });
+    BeginPhase(1);
+}
+
+void ImportDrvDataModel::BeginPhase(int phase) {
+    phase_ = phase;
+    steps_.clear();
+    step_ = 0;
+    for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
+        Row& row = rows_[i];
+        if (row.result == T::kSkipped) {
+            continue;
+        }
+        if (kind_ == RunKind::kWrite) {
+            steps_.push_back({i, Action::kWrite});
+            steps_.push_back({i, Action::kRead});
+        } else if (phase == 2) {
+            if (row.result != T::kTrue) {
+                steps_.push_back({i, Action::kWrite});
+            }
+        } else {
+            steps_.push_back({i, Action::kRead});
+        }
+    }
+    if (phase == 3) {
+        for (const Step& step : steps_) {
+            rows_[step.row].readValue.clear();
+            rows_[step.row].result.clear();
+        }
+        if (hooks.rowsReset) {
+            hooks.rowsReset();
+        }
+    }
+    Changed();
+    SendStep();
+}
+
+void ImportDrvDataModel::SendStep() {
+    if (step_ >= steps_.size()) {
+        if (kind_ == RunKind::kWriteChanged && phase_ == 1) {
+            BeginPhase(2);
+        } else if (kind_ == RunKind::kWriteChanged && phase_ == 2 && !steps_.empty()) {
+            // Every row again: a write may have changed entries that depend on it.
+            BeginPhase(3);
+        } else {
+            FinishRun();
+        }
+        return;
+    }
+    const Step& step = steps_[step_];
+    const Row& row = rows_[step.row];
+    if (step.action == Action::kRead) {
+        context_.link.Request(Window(), kReadCommand, row.word.Key(), 0);
+        return;
+    }
+    uint32_t raw = 0;
+    Writable(row, raw);
+    ++writesSent_;
+    context_.link.Request(Window(), row.word.WriteCommand(), row.word.Key(), raw);
+}
+
+intptr_t ImportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (message == WM_LINK_STATE) {
+        if (wParam == 0) {
+            context_.switches.exclusiveWindow = Window();
+            context_.switches.exclusiveMode = 1;
+        } else if (wParam == 1) {
+            context_.switches.exclusiveMode = 0;
+            context_.switches.exclusiveWindow = nullptr;
+            context_.switches.cyclicReadEnabled = 1;
+            if (context_.mainFrame != nullptr) {
+                context_.mainFrame->onMessage(WM_BROADCAST_STATE, 0, 0);
+            }
+        }
+        return 0;
+    }
+    if (message != WM_LINK_VALUE && message != WM_LINK_ABORT) {
+        return 0;
+    }
+    auto value = static_cast<uint32_t>(wParam);
+    auto address = static_cast<uint32_t>(lParam);
+    if (storing_) {
+        if (storeObject_ == 0 || address != storeObject_) {
+            return 0;
+        }
+        storeObject_ = 0;
+        if (message == WM_LINK_ABORT) {
+            storeFailed_ = true;
+            PerformStoreStep(value);
+        } else {
+            // A refused store turns into a read of the object, which does not hold 1.
+            storeFailed_ = storeFailed_ || value != 1;
+            PerformStoreStep(++storeStep_);
+        }
+        return 0;
+    }
+    if (running_) {
+        HandleReply(message, value, address);
+    }
+    return 0;
+}
+
+void ImportDrvDataModel::HandleReply(uint32_t message, uint32_t value, uint32_t address) {
+    if (step_ >= steps_.size()) {
+        return;
+    }
+    const Step step = steps_[step_];
+    Row& row = rows_[step.row];
+    // Only the answer to the request in flight counts (the reboot's reply, for one, does not).
+    if (address != row.word.Key()) {
+        return;
+    }
+    if (step.action == Action::kWrite) {
+        if (message == WM_LINK_ABORT) {
+            char text[16];
+            std::snprintf(text, sizeof text, "0x%x", address);
+            row.readValue = text;
+            row.result = T::kFail;
+            if (kind_ == RunKind::kWrite) {
+                ++step_;  // nothing to read back
+            }
+            if (hooks.rowChanged) {
+                hooks.rowChanged(step.row);
+            }
+        }
+        // The write's own reply proves nothing: the value is checked by reading it back.
+    } else {
+        if (message == WM_LINK_ABORT) {
+            row.readValue = TransferValue::AbortText(value);
+            row.result = T::kFail;
+        } else {
+            Verify(row, value);
+        }
+        if (hooks.rowChanged) {
+            hooks.rowChanged(step.row);
+        }
+    }
+    ++step_;
+    Changed();
+    SendStep();
+}
+
+void ImportDrvDataModel::Verify(Row& row, uint32_t value) {
+    DictionaryEntry storage;
+    const DictionaryEntry* entry = EntryOf(row, storage);
+    std::optional<std::string> text = TransferValue::Format(entry, row.word, value);
+    row.readValue = text ? *text : TransferValue::AbortText(value);
+    bool same = text && TransferValue::Matches(entry, row.word, row.loadValue, *text);
+    row.result = same ? T::kTrue : T::kAlarm;
+}
+
+void ImportDrvDataModel::FinishRun() {
+    context_.watchTimer.Stop();
+    running_ = false;
+    char text[96];
+    std::snprintf(text, sizeof text, T::kImportFinish, static_cast<int>(rows_.size()), AlarmCount(),
+                  ErrorCount());
+    bool trouble = AlarmCount() > 0 || ErrorCount() > 0;
+    if (kind_ != RunKind::kCompare && trouble && !warned_) {
+        context_.messageBox.Show(std::string(text) + T::kRewrite);
+        warned_ = true;
+    }
+    writeStatus_ = text;
+    context_.switches.cyclicReadEnabled = 1;
+    Changed();
+    if (hooks.finished) {
+        hooks.finished();
+    }
+}
+
+void ImportDrvDataModel::Stop() {
+    if (!running_) {
+        return;
+    }
+    context_.watchTimer.Stop();
+    running_ = false;
+    stopped_ = true;
+    context_.switches.cyclicReadEnabled = 1;
+    int row = step_ < steps_.size() ? steps_[step_].row + 1 : static_cast<int>(rows_.size());
+    char text[96];
+    std::snprintf(text, sizeof text, T::kStopped, row, static_cast<int>(rows_.size()));
+    writeStatus_ = text;
+    Changed();
+    if (hooks.finished) {
+        hooks.finished();
+    }
+}
+
+void ImportDrvDataModel::WatchConnection() {
+    const LinkSwitches& s = context_.switches;
+    MessageTarget* owner = s.exclusiveWindow.load();
+    bool taken = s.exclusiveMode != 0 && owner != nullptr && owner != Window();
+    if (s.connectionState != 1 || taken) {
+        Stop();
+    }
+}
+
+void ImportDrvDataModel::SaveParameters() {
+    if (context_.switches.connectionState != 1) {
+        context_.messageBox.Show(T::kPortNotOpen);
+        return;
+    }
+    if (running_ || storing_) {
+        return;
+    }
+    storing_ = true;
+    storeFailed_ = false;
+    storeStatus_ = T::kStoring;
+    storeStep_ = 1;
+    Changed();
+    PerformStoreStep(storeStep_);
+}
+
+void ImportDrvDataModel::PerformStoreStep(uint32_t step) {
+    if (step == 1 || step == kMotorStore) {
+        context_.storeTimer.Start(kFirstStoreWait, false, [this] {
+            storeObject_ = kMotorStore;
+            context_.link.Request(Window(), kWrite1, kMotorStore, 1);
+        });
+    } else if (step == 2 || step == kControlStore) {
+        context_.storeTimer.Start(kSecondStoreWait, false, [this] {
+            storeObject_ = kControlStore;
+            context_.link.Request(Window(), kWrite1, kControlStore, 1);
+        });
+    } else {
+        context_.storeTimer.Start(kLastStoreWait, false, [this] {
+            storing_ = false;
+            storeStatus_ = storeFailed_ ? T::kStoreFailed : T::kStoreFinished;
+            Changed();
+            if (hooks.storeFinished) {
+                hooks.storeFinished();
+            }
+        });
+    }
+}
+
+void ImportDrvDataModel::Reboot() {
+    if (context_.switches.connectionState != 1) {
+        context_.messageBox.Show(T::kPortNotOpen);
+        return;
+    }
+    if (running_ || storing_) {
+        return;  // it would take the place of the request in flight
+    }
+    context_.switches.transmitRetry = 0;
+    context_.link.Request(Window(), kWrite2, kRebootObject, kRebootValue);
+}
+
+int ImportDrvDataModel::RowsDone() const {
+    int count = 0;
+    for (const Row& row : rows_) {
+        count += row.result.empty() ? 0 : 1;
+    }
+    return count;
+}
+
+int ImportDrvDataModel::AlarmCount() const {
+    int count = 0;
+    for (const Row& row : rows_) {
+        count += row.Alarmed() ? 1 : 0;
+    }
+    return count;
+}
+
+int ImportDrvDataModel::ErrorCount() const {
+    int count = 0;
+    for (const Row& row : rows_) {
+        count += row.Failed() ? 1 : 0;
+    }
+    return count;
+}
+
+const std::string& ImportDrvDataModel::StatusText(Status status) const {
+    switch (status) {
+        case kLoadStatus:
+            return loadStatus_;
+        case kWriteStatus:
+            return writeStatus_;
+        default:
+            return storeStatus_;
+    }
+}
+
+bool ImportDrvDataModel::ButtonEnabled(Button button) const {
+    switch (button) {
+        case kOpenButton:
+            return !opening_;
+        case kWriteButton:
+            return !running_;
+        case kStoreButton:
+            return !running_ && !storing_;
+        default:
+            return !running_ && !storing_;
+    }
+}
+
+void ImportDrvDataModel::Changed() {
+    if (hooks.stateChanged) {
+        hooks.stateChanged();
+    }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tarvo {
+
+// The object word of the transfer files: index in bits 31-16, subindex in bits 15-8 and the
+// value's width in bits (08h, 10h, 20h) in bits 7-0, as in a PDO mapping entry.
+struct ObjectWord {
+    uint32_t word = 0;
+
+    // The dictionary key (index * 256 + subindex).
+    uint32_t Key() const { return word >> 8; }
+    uint32_t SizeBits() const { return word & 0xFF; }
+    bool HasValidSize() const { return SizeBits() == 8 || SizeBits() == 16 || SizeBits() == 32; }
+    // The write command of the width: 0x2F, 0x2B, 0x23, or 0 when the size is not one of them.
+    uint8_t WriteCommand() const {
+        switch (SizeBits()) {
+            case 8:
+                return 0x2F;
+            case 16:
+                return 0x2B;
+            case 32:
+                return 0x23;
+            default:
+                return 0;
+        }
+    }
+};
+
+}  // namespace tarvo
