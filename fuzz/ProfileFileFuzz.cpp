@@ -1,0 +1,69 @@
+// libFuzzer target: any bytes as a settings, panel definition or project file read without
+// a crash; a value written into such a file is read back as written and every other key
+// keeps its value.
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "AtomicFile.h"
+#include "ProfileFile.h"
+
+namespace {
+
+const std::string& Folder() {
+    static const std::string folder = [] {
+        // In memory where there is such a folder: every write syncs the file and folder.
+        std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                         ? std::filesystem::path("/dev/shm")
+                                         : std::filesystem::temp_directory_path();
+        std::string pattern = base / "tarvo-fuzz-XXXXXX";
+        return std::string(::mkdtemp(pattern.data()));
+    }();
+    return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string path = Folder() + "/p.ini";
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    if (!tarvo::AtomicFile::Write(path, bytes).empty()) {
+        return 0;
+    }
+    tarvo::ProfileFile file(path);
+    std::vector<std::string> lines = tarvo::ProfileFile::DecodeLines(bytes);
+    std::string section = "s";
+    for (const std::string& line : lines) {
+        if (line.size() > 2 && line.front() == '[' && line.find(']') != std::string::npos) {
+            section = line.substr(1, line.find(']') - 1);
+            break;
+        }
+    }
+    std::vector<std::string> keys = file.GetKeys(section);
+    std::vector<std::string> before;
+    for (const std::string& key : keys) {
+        before.push_back(file.GetString(section, key, "", 4096));
+    }
+    if (!file.WriteStrings(section, {{"fuzzkey", "v 1"}, {"num", "2"}})) {
+        return 0;  // a section name the format cannot hold
+    }
+    if (file.GetString(section, "fuzzkey", "", 64) != "v 1" ||
+        file.GetString(section, "num", "", 64) != "2") {
+        std::abort();
+    }
+    for (size_t i = 0; i < keys.size(); ++i) {
+        std::string lower = keys[i];
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        bool written = lower == "fuzzkey" || lower == "num";
+        if (!written && file.GetString(section, keys[i], "", 4096) != before[i]) {
+            std::abort();
+        }
+    }
+    return 0;
+}
