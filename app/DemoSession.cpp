@@ -5,8 +5,11 @@
 #include <csignal>
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QThread>
+
+#include "AtomicFile.h"
 
 namespace tarvo {
 
@@ -17,17 +20,33 @@ DemoSession::~DemoSession() {
     Stop();
 }
 
-bool DemoSession::Start() {
+bool DemoSession::Start(bool can) {
     QString program = programFolder_ + "/tarvo-drivesim";
     if (!QFileInfo(program).isExecutable()) {
         error_ = program + " not found";
         return false;
     }
-    QString link = programFolder_ + "/dev/" + kPortName;
-    QFile::remove(link);  // a link left over from an earlier run points nowhere
+    QString ready = programFolder_ + (can ? "/dev/cansimdemo" : QString("/dev/") + kPortName);
+    QFile::remove(ready);  // left over from an earlier run, it points nowhere
+    QStringList arguments{"--folder", programFolder_, "--node", "1", "--no-console", "--quiet"};
+    if (can) {
+        QString settings = programFolder_ + "/dev/demo-can.ini";
+        QDir().mkpath(programFolder_ + "/dev");
+        std::string error =
+            AtomicFile::Write(settings.toStdString(),
+                              "[can]\r\nbackend=sim\r\nsocket=" + ready.toStdString() + "\r\n");
+        if (!error.empty()) {
+            error_ = QString::fromStdString(error);
+            return false;
+        }
+        // The CAN library reads its settings from there for this run only.
+        qputenv("TARVO_CAN_INI", settings.toLocal8Bit());
+        arguments << "--can-sim" << ready;
+    } else {
+        arguments << "--link" << kPortName;
+    }
     simulator_.setProgram(program);
-    simulator_.setArguments({"--folder", programFolder_, "--link", kPortName, "--node", "1",
-                             "--no-console", "--quiet"});
+    simulator_.setArguments(arguments);
     simulator_.setWorkingDirectory(programFolder_);
     // The simulated drive ends with the program, even when the program is killed.
     simulator_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
@@ -38,10 +57,14 @@ bool DemoSession::Start() {
         error_ = "cannot start " + program + ": " + simulator_.errorString();
         return false;
     }
+    return WaitFor(ready);
+}
+
+bool DemoSession::WaitFor(const QString& path) {
     QDeadlineTimer deadline(5000);
-    while (!QFileInfo::exists(link)) {
+    while (!QFileInfo::exists(path)) {
         if (deadline.hasExpired() || simulator_.state() != QProcess::Running) {
-            error_ = "the simulated drive did not make " + link;
+            error_ = "the simulated drive did not make " + path;
             Stop();
             return false;
         }

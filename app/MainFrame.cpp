@@ -289,6 +289,14 @@ void MainFrame::ConnectSerial(const std::string& port, uint32_t baud, uint32_t n
     link_->ToggleConnection();
 }
 
+void MainFrame::ConnectCan(uint32_t bitRateCode, uint32_t nodeId) {
+    state_.session.interfaceMode = kModeCan;
+    settings_.SetInterfaceMode(kModeCan);
+    settings_.SetCanBitRateCode(bitRateCode);
+    settings_.SetCanNodeId(static_cast<int>(nodeId));
+    link_->ToggleConnection();
+}
+
 void MainFrame::Dispatch(int command) {
     switch (command) {
         case kNew:

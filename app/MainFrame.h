@@ -41,6 +41,8 @@ public:
     bool ShowView(uint32_t command);
     // Connects with the given RS232 settings as the settings form would (used by the demo).
     void ConnectSerial(const std::string& port, uint32_t baud, uint32_t nodeId);
+    // The same over CAN with a bit-rate code (used by the demo on the simulated bus).
+    void ConnectCan(uint32_t bitRateCode, uint32_t nodeId);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -18,6 +18,7 @@ public:
     explicit QtMessageBox(QString caption, QObject* parent = nullptr);
 
     void Show(std::string_view text) override;
+    void ShowWithIcon(std::string_view text, Icon icon) override;
 
     void SetParentWindow(QWidget* window) { parentWindow_ = window; }
     void SetCaption(QString caption) { caption_ = std::move(caption); }
@@ -25,7 +26,7 @@ public:
     const QStringList& Shown() const { return shown_; }
 
 private:
-    void ShowOnThisThread(const QString& text);
+    void ShowOnThisThread(const QString& text, Icon icon);
 
     QString caption_;
     QWidget* parentWindow_ = nullptr;

@@ -1,12 +1,21 @@
 #include "ScopeViewFactory.h"
 
+#include "DriverOscilloView.h"
+#include "SharedState.h"
 #include "ViewServices.h"
 
 namespace tarvo {
 
-ViewRegistry::CreatedView ScopeViewFactory::Create(const ViewInfo& /*info*/,
-                                                   const ViewServices& /*services*/) {
-    return {};
+ViewRegistry::CreatedView ScopeViewFactory::Create(const ViewInfo& info,
+                                                   const ViewServices& services) {
+    if (info.kind != ViewKind::kDriverOscillo) {
+        return {};
+    }
+    SharedState& state = services.state;
+    auto* view = new DriverOscilloView({services.resources, state.dictionary, state.units,
+                                        state.formulas, state.link, state.switches,
+                                        state.messageBox(), state.programFolder, state.userFolder});
+    return {view, view};
 }
 
 }  // namespace tarvo

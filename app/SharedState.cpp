@@ -40,7 +40,7 @@ SharedState::SharedState(const Options& options)
       link({switches, *sender_, *messageBox_, programFolder}),
       formulas(link, switches.mainFrameWindow, messageBox_),
       units(messageBox_),
-      valueText({dictionary, formulas, units, link, messageBox_}),
+      valueText({dictionary, formulas, units, link, messageBox_, &languageSetting}),
       project(dictionary, units, [this](MessageTarget* owner, uint32_t key, uint8_t cls) {
           link.RegisterMonitor(owner, key, cls);
       }) {

@@ -21,6 +21,7 @@ namespace {
 struct CommandLine {
     const char* folder = nullptr;
     bool demo = false;
+    bool can = false;  // the demo's drive on the simulated CAN bus
 };
 
 bool Parse(int argc, char** argv, CommandLine& line) {
@@ -29,8 +30,10 @@ bool Parse(int argc, char** argv, CommandLine& line) {
             line.folder = argv[++i];
         } else if (std::strcmp(argv[i], "--demo") == 0) {
             line.demo = true;
+        } else if (std::strcmp(argv[i], "--can") == 0) {
+            line.can = true;
         } else if (argv[i][0] == '-' && std::strncmp(argv[i], "-platform", 9) != 0) {
-            std::fprintf(stderr, "usage: tarvostep [--folder DIR] [--demo]\n");
+            std::fprintf(stderr, "usage: tarvostep [--folder DIR] [--demo [--can]]\n");
             return false;
         }
     }
@@ -89,9 +92,14 @@ int main(int argc, char** argv) {
 
     tarvo::DemoSession demo(QString::fromStdString(state.programFolder));
     if (line.demo) {
-        if (demo.Start()) {
-            QTimer::singleShot(0, &mainFrame, [&mainFrame] {
-                mainFrame.ConnectSerial(tarvo::DemoSession::kPortName, 115200, 1);
+        if (demo.Start(line.can)) {
+            bool can = line.can;
+            QTimer::singleShot(0, &mainFrame, [&mainFrame, can] {
+                if (can) {
+                    mainFrame.ConnectCan(tarvo::DemoSession::kCanBitRateCode, 1);
+                } else {
+                    mainFrame.ConnectSerial(tarvo::DemoSession::kPortName, 115200, 1);
+                }
             });
         } else {
             messageBox.Show(demo.Error().toStdString());

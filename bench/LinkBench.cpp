@@ -14,6 +14,7 @@
 #include "MessageTarget.h"
 #include "PtyPeer.h"
 #include "QueuedMessageSender.h"
+#include "ReplyMatcher.h"
 
 using Clock = std::chrono::steady_clock;
 using tarvo::test::Bytes;
@@ -137,6 +138,38 @@ Figures Measure(tarvo::test::PtyPeer& peer, std::chrono::microseconds lineTime,
     return figures;
 }
 
+// The matching that every exchange adds: a reply checked against its request, and a reply
+// found behind three stray bytes. Nanoseconds per reply.
+std::pair<double, double> MatchingNanos() {
+    const Bytes request = tarvo::test::DriveFrame(1, 0x40, 0x6064, 0, 0);
+    Bytes line = {0xA5, 0x5A, 0xC3};
+    Bytes reply = tarvo::test::ReplyTo(request, 0x43, 12345);
+    line.insert(line.end(), reply.begin(), reply.end());
+    constexpr long kRounds = 2000000;
+    long found = 0;
+    auto start = Clock::now();
+    for (long i = 0; i < kRounds; ++i) {
+        asm volatile("" : : "r"(reply.data()) : "memory");  // read the reply afresh
+        found += tarvo::ReplyMatcher::MatchesFrame(request.data(), reply.data()) ? 1 : 0;
+    }
+    double direct = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+    start = Clock::now();
+    for (long i = 0; i < kRounds; ++i) {
+        asm volatile("" : : "r"(line.data()) : "memory");
+        for (size_t at = 0; at + 10 <= line.size(); ++at) {
+            if (tarvo::ReplyMatcher::MatchesFrame(request.data(), line.data() + at)) {
+                ++found;
+                break;
+            }
+        }
+    }
+    double behindStray = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+    if (found == 0) {
+        std::printf("(no reply matched)\n");
+    }
+    return {direct / kRounds, behindStray / kRounds};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,6 +200,11 @@ int main(int argc, char** argv) {
         if (b.failures != 0) {
             std::printf("    %ld failed exchanges\n", b.failures);
         }
+    }
+    {
+        auto [direct, behindStray] = MatchingNanos();
+        std::printf("(c) reply matching:        %.1f ns a reply, %.1f ns behind 3 stray bytes\n",
+                    direct, behindStray);
     }
     double load[1] = {0};
     if (::getloadavg(load, 1) == 1) {

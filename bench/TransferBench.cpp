@@ -99,10 +99,10 @@ int main() {
     fs::current_path(folder);
     {
         Simulator simulator(folder);
-        tarvo::TransferLink::Options options;
+        tarvo::ConnectionOptions options;
         options.port = "ttyBNC0";
         tarvo::TransferLink transfer(options, folder);
-        if (!simulator.Ready() || !transfer.LoadDictionary() || !transfer.Open()) {
+        if (!simulator.Ready() || !transfer.LoadDictionary() || transfer.Open() != 0) {
             std::fprintf(stderr, "transfer_bench: the simulated drive is not there\n");
             exitCode = 1;
         } else {
@@ -138,13 +138,12 @@ int main() {
                      ++i) {
                     const auto& row = exporter.Rows()[i];
                     uint32_t value = 0;
-                    bool aborted = false;
                     std::optional<uint32_t> raw =
                         tarvo::TransferValue::ParseLoadValue(row.value, row.word.SizeBits());
                     if (!raw ||
-                        !transfer.Exchange(row.word.WriteCommand(), row.word.Key(), *raw ^ 1, value,
-                                           aborted) ||
-                        aborted || value != (*raw ^ 1)) {
+                        transfer.Exchange(row.word.WriteCommand(), row.word.Key(), *raw ^ 1,
+                                          value) != 0 ||
+                        value != (*raw ^ 1)) {
                         continue;
                     }
                     ++changed;

@@ -1,8 +1,10 @@
 // Responsiveness of the user-interface thread: the time from process start to the first
 // painted main window, then, with the simulated drive connected and its status word polled,
-// the longest lateness of a 10 ms timer on the user-interface thread.
+// the longest lateness of a 10 ms timer on the user-interface thread. With --panels, three
+// parameter panels (Basic Operation, Position Loop, Velocity Loop) are open and monitored
+// while it measures.
 //
-//   ui_stall_bench [SECONDS]   (default 30)
+//   ui_stall_bench [SECONDS] [--panels]   (default 30 s, no panels)
 
 #include <time.h>
 #include <unistd.h>
@@ -107,6 +109,7 @@ int main(int argc, char** argv) {
     const Clock::time_point mainEntered = Clock::now();
     const double processAtMain = SecondsSinceProcessStart();
     int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    bool withPanels = argc > 2 && std::string(argv[2]) == "--panels";
 
     QTemporaryDir folder;
     QDir root(folder.path());
@@ -118,6 +121,13 @@ int main(int argc, char** argv) {
         settings.SetInterfaceMode(tarvo::kModeRs232);
         settings.SetSerial("ttySIM0", "115200");
         settings.SetSerialNodeId(1);
+    }
+    // The shipped panel definitions.
+    QDir shipped(QStringLiteral(TARVO_STAGE_FOLDER "/sys"));
+    for (const QString& name : shipped.entryList({QStringLiteral("*.ini")}, QDir::Files)) {
+        if (name != QStringLiteral("sys.ini")) {
+            QFile::copy(shipped.filePath(name), root.filePath(QStringLiteral("sys/") + name));
+        }
     }
     // The program folder is the current directory, as for the program.
     QDir::setCurrent(folder.path());
@@ -177,6 +187,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (withPanels) {
+        for (uint32_t command : {1227u, 1215u, 1217u}) {
+            mainFrame.ShowView(command);
+        }
+    }
+
     // The 10 ms timer that records its own lateness.
     long ticks = 0;
     Clock::duration longest{0};
@@ -219,8 +235,9 @@ int main(int argc, char** argv) {
     std::printf("platform                       %s\n", qPrintable(application.platformName()));
     std::printf(
         "measured                       %.1f s, %ld ticks of 10 ms, %ld exchanges "
-        "(%.0f/s), connection %s\n",
-        measured, ticks, polled, polled / measured, stillConnected ? "open" : "LOST");
+        "(%.0f/s), connection %s%s\n",
+        measured, ticks, polled, polled / measured, stillConnected ? "open" : "LOST",
+        withPanels ? ", three panels open" : "");
     std::printf("longest timer lateness         %.1f ms   (goal < 50 ms) %s, %.1f s into the run\n",
                 longestMs, longestMs < 50.0 ? "ok" : "MISSED", Seconds(longestAt));
     std::printf("mean timer lateness            %.2f ms\n",

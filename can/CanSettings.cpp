@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 #include "ProfileFile.h"
@@ -77,7 +78,11 @@ std::string CanSettings::BackendName(Backend backend) {
 bool CanSettings::Load(const std::string& programFolder, CanSettings& settings,
                        std::string& error) {
     settings = CanSettings();
-    std::string path = (std::filesystem::path(programFolder) / "sys" / "can.ini").string();
+    // A run may choose its bus without touching the user's file (tarvostep --demo --can).
+    const char* chosen = std::getenv("TARVO_CAN_INI");
+    std::string path = (chosen != nullptr && *chosen != '\0')
+                           ? std::string(chosen)
+                           : (std::filesystem::path(programFolder) / "sys" / "can.ini").string();
     std::error_code code;
     if (!std::filesystem::exists(path, code)) {
         return true;

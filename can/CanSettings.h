@@ -15,6 +15,7 @@ namespace tarvo::canbus {
 //   trace=user/can.log                 candump log of every frame (default: none)
 //
 // Relative paths are taken from the program folder. A missing file means the defaults.
+// The environment variable TARVO_CAN_INI, when set, names another file to read instead.
 struct CanSettings {
     enum class Backend { SocketCan, Pcan, SimBus };
 

@@ -10,10 +10,12 @@ namespace tarvo::canbus {
 
 std::string CanTrace::Open(const std::string& path) {
     Close();
-    std::error_code ignored;
+    // A mistyped folder is the user's to fix: no folder is ever made for the trace.
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) {
-        std::filesystem::create_directories(folder, ignored);
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
+        return "cannot write the CAN trace " + path + ": its folder " + folder.string() +
+               " does not exist";
     }
     file_ = std::fopen(path.c_str(), "ae");
     if (file_ == nullptr) {

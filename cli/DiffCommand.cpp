@@ -10,17 +10,15 @@
 
 namespace tarvo {
 
-int DiffCommand::Run(const std::vector<std::string>& args, const std::string& programFolder) {
+int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                     const std::string& programFolder) {
     using Model = ImportDrvDataModel;
-    TransferLink::Options options;
-    if (!TransferLink::ParseArgs(args, {}, options)) {
+    std::vector<std::string> words, flags;
+    if (!TransferLink::SplitArgs(args, {}, words, flags) || words.size() != 1) {
+        std::cerr << "usage: tarvoctl CONNECTION diff FILE.cdi\n" << kConnectionUsage;
         return 2;
     }
-    if (options.words.size() != 2) {
-        std::cerr << "usage: tarvoctl --port NAME ... diff FILE.cdi\n";
-        return 2;
-    }
-    const std::string& path = options.words[1];
+    const std::string& path = words[0];
     TransferLink transfer(options, programFolder);
     if (!transfer.LoadDictionary()) {
         return 2;
@@ -33,8 +31,8 @@ int DiffCommand::Run(const std::vector<std::string>& args, const std::string& pr
         return 2;
     }
     TransferReport::SkippedLines(path, model.SkippedLines());
-    if (!transfer.Open()) {
-        return 2;
+    if (transfer.Open() != 0) {
+        return transfer.Close(2);
     }
     model.Start(Model::RunKind::kCompare);
     bool answered =
@@ -45,7 +43,7 @@ int DiffCommand::Run(const std::vector<std::string>& args, const std::string& pr
                           "diff");
     if (!answered || model.Stopped()) {
         std::cerr << "tarvoctl: the drive does not answer\n";
-        return 2;
+        return transfer.Close(2);
     }
     int differing = 0;
     for (const Model::Row& row : model.Rows()) {
@@ -59,7 +57,7 @@ int DiffCommand::Run(const std::vector<std::string>& args, const std::string& pr
         std::printf("%s  %s  file %s  drive %s\n", TransferReport::KeyText(row.word.Key()).c_str(),
                     row.name.c_str(), row.loadValue.c_str(), drive.c_str());
     }
-    return differing > 0 ? 1 : 0;
+    return transfer.Close(differing > 0 ? 1 : 0);
 }
 
 }  // namespace tarvo

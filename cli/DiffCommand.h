@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "DriveConnection.h"
+
 namespace tarvo {
 
 // `tarvoctl ... diff FILE.cdi`: reads every entry of the parameter file from the drive and
@@ -11,7 +13,8 @@ namespace tarvo {
 // stopped answering.
 class DiffCommand {
 public:
-    static int Run(const std::vector<std::string>& args, const std::string& programFolder);
+    static int Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                   const std::string& programFolder);
 };
 
 }  // namespace tarvo

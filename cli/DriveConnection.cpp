@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <iostream>
 
 #include "AbortText.h"
@@ -16,6 +17,7 @@
 #include "ConnectionSession.h"
 #include "ConsoleMessageBox.h"
 #include "ControlLink.h"
+#include "LibraryFile.h"
 #include "MessageTarget.h"
 #include "PortAlias.h"
 #include "QueuedMessageSender.h"
@@ -133,12 +135,17 @@ public:
         if (message == WM_LINK_SEGMENT) {
             segment = link_.GetSegment();
         }
+        if (onAnswer) {
+            onAnswer();
+        }
         return 0;
     }
 
     void Reset() { answered = false; }
 
     bool answered = false;
+    // Runs inside the delivery, while the link's worker waits for it.
+    std::function<void()> onAnswer;
     uint32_t message = 0;
     uint32_t value = 0;
     DriveSegment segment;
@@ -214,6 +221,7 @@ bool ConnectionOptions::Take(std::vector<std::string>& args, ConnectionOptions& 
             options.node = number;
         } else {
             options.timeoutMs = number;
+            options.timeoutGiven = true;
         }
     }
     if (options.baud == 0) {
@@ -305,8 +313,11 @@ int DriveConnection::Open() {
     const int32_t mode = options_.can ? CommLibrary::kCan : CommLibrary::kSerial;
     if (link.Load(mode) != 1) {
         if (link_->messageBox.count == 0) {
-            std::cerr << "tarvoctl: cannot load " << programFolder_
-                      << (options_.can ? "/data/libCAN.so\n" : "/data/libCOM.so\n");
+            std::string library =
+                programFolder_ + (options_.can ? "/data/libCAN.so" : "/data/libCOM.so");
+            std::string why = LibraryFile::Diagnose(library);
+            std::cerr << "tarvoctl: cannot load " << library << (why.empty() ? "" : ": " + why)
+                      << '\n';
         }
         return 1;
     }
@@ -344,11 +355,15 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
     }
     l.sender.Drain();
     if (l.failures.answered || (!l.window.answered && l.link.IsBusy())) {
-        std::cerr << "tarvoctl: the drive does not answer\n";
+        if (!probing_) {
+            std::cerr << "tarvoctl: the drive does not answer\n";
+        }
         return 2;
     }
     if (!l.window.answered) {
-        std::cerr << "tarvoctl: the drive's reply could not be understood\n";
+        if (!probing_) {
+            std::cerr << "tarvoctl: the drive's reply could not be understood\n";
+        }
         return 2;
     }
     if (l.window.message == WM_LINK_ABORT) {
@@ -366,6 +381,96 @@ int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, 
     reply.value = l.window.value;
     reply.segment = l.window.segment;
     return 0;
+}
+
+int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vector<Reply>& replies,
+                              std::vector<int>& results) {
+    Link& l = *link_;
+    replies.assign(addresses.size(), Reply{});
+    results.assign(addresses.size(), 0);
+    if (addresses.empty()) {
+        return 0;
+    }
+    {
+        std::lock_guard<std::mutex> lock(abortMutex_);
+        writeAddress_ = 0;
+        writeAbort_.reset();
+    }
+    size_t next = 0;
+    l.window.onAnswer = [&] {
+        Reply& reply = replies[next];
+        if (l.window.message == WM_LINK_ABORT) {
+            reply.abortCode = l.window.value;
+            results[next] = 3;
+        } else {
+            reply.message = l.window.message;
+            reply.value = l.window.value;
+        }
+        if (++next < addresses.size()) {
+            l.link.Request(&l.window, 0x40, addresses[next], 0);
+        }
+    };
+    l.failures.Reset();
+    l.link.Request(&l.window, 0x40, addresses[0], 0);
+    while (next < addresses.size() && !l.failures.answered && l.link.IsBusy() &&
+           std::chrono::steady_clock::now() < deadline_) {
+        l.sender.Drain(std::chrono::milliseconds(20));
+    }
+    l.sender.Drain();
+    l.window.onAnswer = nullptr;
+    if (next < addresses.size()) {
+        if (!probing_) {
+            std::cerr << "tarvoctl: the drive does not answer\n";
+        }
+        return 2;
+    }
+    return 0;
+}
+
+void DriveConnection::SetNode(uint32_t node) {
+    link_->link.SetNodeId(node);
+}
+
+void DriveConnection::SetProbing(bool probing) {
+    probing_ = probing;
+    link_->switches.transmitRetry = probing ? 0 : 1;
+}
+
+LinkRequester& DriveConnection::Requester() {
+    return link_->link;
+}
+
+LinkSwitches& DriveConnection::Switches() {
+    return link_->switches;
+}
+
+bool DriveConnection::Deliver(const std::function<bool()>& done,
+                              const std::function<void()>& tick) {
+    // A silent drive makes the link report a failure after its repetitions; this limit only
+    // catches a request that the link dropped and so will never be answered.
+    constexpr auto kUnserved = std::chrono::seconds(3);
+    Link& l = *link_;
+    l.failures.Reset();
+    // The overall limit of single exchanges counts from the end of the run.
+    struct RenewDeadline {
+        std::chrono::steady_clock::time_point& deadline;
+        ~RenewDeadline() { deadline = std::chrono::steady_clock::now() + kOverallLimit; }
+    } renew{deadline_};
+    auto lastBusy = std::chrono::steady_clock::now();
+    while (!done()) {
+        l.sender.Drain(std::chrono::milliseconds(5));
+        if (tick) {
+            tick();
+        }
+        auto now = std::chrono::steady_clock::now();
+        if (l.link.IsBusy()) {
+            lastBusy = now;
+        }
+        if (l.failures.answered || (!done() && now - lastBusy > kUnserved)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abortCode) {

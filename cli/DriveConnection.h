@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -12,8 +13,12 @@
 
 namespace tarvo {
 
+class LinkRequester;
+struct LinkSwitches;
+
 // The options that say how tarvoctl reaches a drive, accepted anywhere on the line:
-// --port NAME, --baud RATE, --can, --bitrate CODE, --node N, --timeout MS, --trace FILE.
+// --port NAME, --baud RATE, --can, --bitrate RATE, --node N, --timeout MS, --trace FILE.
+// A port may be a short name (ttyUSB0, pts/3), a longer one or a full path (PortAlias).
 struct ConnectionOptions {
     bool can = false;
     uint32_t bitRateCode = 0x001C;  // 500 kbit/s
@@ -21,7 +26,8 @@ struct ConnectionOptions {
     uint32_t baud = 115200;
     uint32_t node = 1;
     uint32_t timeoutMs = 500;
-    std::string trace;  // file of the exchanges; empty: none
+    bool timeoutGiven = false;  // --timeout was on the line
+    std::string trace;          // file of the exchanges; empty: none
 
     // Removes the connection options from `args`, leaving the command's words and its own
     // options in order. False, with a message on standard error, on a bad or missing value.
@@ -43,7 +49,8 @@ extern const char* const kConnectionUsage;
 // Every int result is a process exit code: 0 done, 1 bad input or no port, 2 no usable
 // answer from the drive, 3 the drive refused. Failures 1 and 2 have been reported on
 // standard error when the call returns; for 3 the abort code is handed back and the
-// command reports it (AbortMessage), so that it can also print it as JSON.
+// command reports it (AbortMessage), so that it can also print it as JSON. A refused write
+// is result 3 although the link reads the entry back after it.
 class DriveConnection {
 public:
     struct Reply {
@@ -63,8 +70,18 @@ public:
     // One request and its reply. A refused write is result 3 with the drive's abort code,
     // although the link goes on to read the entry's value (which panels show).
     int Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply);
+    // Reads of many entries, each queued from the handler of the reply before it so that
+    // the link never idles between them. `replies` gets one reply per address, `results`
+    // 0 or 3 (aborted) each; the result is 0, or 2 when the drive stopped answering.
+    int ReadMany(const std::vector<uint32_t>& addresses, std::vector<Reply>& replies,
+                 std::vector<int>& results);
     // The segmented upload of a text, cut at its first zero byte.
     int Upload(uint32_t address, std::string& text, uint32_t& abortCode);
+    // Later requests go to another node (a bus scan).
+    void SetNode(uint32_t node);
+    // A scan asks each node once and says nothing of nodes that stay silent.
+    void SetProbing(bool probing);
+
     // Ends the link and writes the trace; returns `exitCode`, or 1 when it was 0 and the
     // trace could not be written. Called by the destructor when not called before.
     int Close(int exitCode);
@@ -73,6 +90,14 @@ public:
 
     // "6081:00: the drive refused: abort 0x06090030 (Invalid value for parameter)".
     static std::string AbortMessage(uint32_t address, uint32_t abortCode);
+
+    // For commands that keep requests of their own windows going (the transfer commands):
+    // the link, its switches, and a loop that delivers the link's messages, calling `tick`
+    // after each round, until `done` holds. False when the drive stopped answering (the
+    // link reported a failed exchange, or a request was never served).
+    LinkRequester& Requester();
+    LinkSwitches& Switches();
+    bool Deliver(const std::function<bool()>& done, const std::function<void()>& tick);
 
 private:
     struct Link;
@@ -88,6 +113,7 @@ private:
     std::optional<uint32_t> writeAbort_;
     std::unique_ptr<Link> link_;
     bool closed_ = false;
+    bool probing_ = false;
     std::chrono::steady_clock::time_point deadline_;
 };
 

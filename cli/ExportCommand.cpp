@@ -10,17 +10,15 @@
 
 namespace tarvo {
 
-int ExportCommand::Run(const std::vector<std::string>& args, const std::string& programFolder) {
-    TransferLink::Options options;
-    if (!TransferLink::ParseArgs(args, {}, options)) {
+int ExportCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                       const std::string& programFolder) {
+    std::vector<std::string> words, flags;
+    if (!TransferLink::SplitArgs(args, {}, words, flags) || words.size() != 2) {
+        std::cerr << "usage: tarvoctl CONNECTION export LIST.cdo OUT.cdi\n" << kConnectionUsage;
         return 1;
     }
-    if (options.words.size() != 3) {
-        std::cerr << "usage: tarvoctl --port NAME ... export LIST.cdo OUT.cdi\n";
-        return 1;
-    }
-    const std::string& listPath = options.words[1];
-    const std::string& outPath = options.words[2];
+    const std::string& listPath = words[0];
+    const std::string& outPath = words[1];
     TransferLink transfer(options, programFolder);
     if (!transfer.LoadDictionary()) {
         return 1;
@@ -48,8 +46,8 @@ int ExportCommand::Run(const std::vector<std::string>& args, const std::string& 
                       << " is not in the dictionary; its value is saved in hexadecimal\n";
         }
     }
-    if (!transfer.Open()) {
-        return 1;
+    if (int code = transfer.Open()) {
+        return transfer.Close(code);
     }
     model.Read();
     int total = static_cast<int>(model.Rows().size());
@@ -69,13 +67,13 @@ int ExportCommand::Run(const std::vector<std::string>& args, const std::string& 
     std::printf("%s\n", model.StatusText(ExportDrvDataModel::kReadStatus).c_str());
     if (!answered || model.Stopped()) {
         std::cerr << "tarvoctl: the drive does not answer; " << outPath << " was not written\n";
-        return 2;
+        return transfer.Close(2);
     }
     if (!model.Save(outPath)) {
         std::cerr << "tarvoctl: cannot write " << outPath << '\n';
-        return 1;
+        return transfer.Close(1);
     }
-    return model.FailureCount() > 0 ? 3 : 0;
+    return transfer.Close(model.FailureCount() > 0 ? 3 : 0);
 }
 
 }  // namespace tarvo

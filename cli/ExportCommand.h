@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "DriveConnection.h"
+
 namespace tarvo {
 
 // `tarvoctl ... export LIST.cdo OUT.cdi`: reads every entry of the object list from the drive
@@ -11,7 +13,8 @@ namespace tarvo {
 // (no file is written), 1 for bad input.
 class ExportCommand {
 public:
-    static int Run(const std::vector<std::string>& args, const std::string& programFolder);
+    static int Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                   const std::string& programFolder);
 };
 
 }  // namespace tarvo

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "ImportDrvDataModel.h"
+#include "LinkSwitches.h"
 #include "MessageBox.h"
 #include "TransferLink.h"
 #include "TransferReport.h"
@@ -25,9 +26,8 @@ bool WaitStoreIdle(TransferLink& transfer) {
     while (std::chrono::steady_clock::now() < deadline) {
         uint32_t control = 1;
         uint32_t motor = 1;
-        bool aborted = false;
-        if (!transfer.Exchange(0x40, Model::kControlStore, 0, control, aborted) || aborted ||
-            !transfer.Exchange(0x40, Model::kMotorStore, 0, motor, aborted) || aborted) {
+        if (transfer.Exchange(0x40, Model::kControlStore, 0, control) != 0 ||
+            transfer.Exchange(0x40, Model::kMotorStore, 0, motor) != 0) {
             return false;
         }
         if (control == 0 && motor == 0) {
@@ -60,13 +60,10 @@ int Reboot(TransferLink& transfer) {
     // As the view does: no repetition once the drive may already be restarting.
     transfer.Switches().transmitRetry = 0;
     uint32_t value = 0;
-    bool aborted = false;
-    bool answered = transfer.Exchange(0x2B, Model::kRebootObject, kRebootValue, value, aborted);
-    if (answered && aborted) {
-        std::printf("Reboot Driver: refused, abort 0x%08x\n", value);
-        return 3;
+    if (int code = transfer.Exchange(0x2B, Model::kRebootObject, kRebootValue, value)) {
+        return code;
     }
-    if (!answered || value != kRebootValue) {
+    if (value != kRebootValue) {
         std::cerr << "tarvoctl: the drive did not confirm the reboot\n";
         return 2;
     }
@@ -76,17 +73,17 @@ int Reboot(TransferLink& transfer) {
 
 }  // namespace
 
-int ImportCommand::Run(const std::vector<std::string>& args, const std::string& programFolder) {
-    TransferLink::Options options;
-    if (!TransferLink::ParseArgs(args, {"--store", "--reboot", "--changed-only"}, options)) {
+int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                       const std::string& programFolder) {
+    std::vector<std::string> words, flags;
+    if (!TransferLink::SplitArgs(args, {"--store", "--reboot", "--changed-only"}, words, flags) ||
+        words.size() != 1) {
+        std::cerr << "usage: tarvoctl CONNECTION import FILE.cdi [--changed-only] [--store] "
+                     "[--reboot]\n"
+                  << kConnectionUsage;
         return 1;
     }
-    if (options.words.size() != 2) {
-        std::cerr << "usage: tarvoctl --port NAME ... import FILE.cdi [--changed-only] [--store] "
-                     "[--reboot]\n";
-        return 1;
-    }
-    const std::string& path = options.words[1];
+    const std::string& path = words[0];
     TransferLink transfer(options, programFolder);
     if (!transfer.LoadDictionary()) {
         return 1;
@@ -99,10 +96,10 @@ int ImportCommand::Run(const std::vector<std::string>& args, const std::string& 
         return 1;
     }
     TransferReport::SkippedLines(path, model.SkippedLines());
-    if (!transfer.Open()) {
-        return 1;
+    if (int code = transfer.Open()) {
+        return transfer.Close(code);
     }
-    bool changedOnly = TransferLink::HasFlag(options, "--changed-only");
+    bool changedOnly = TransferLink::HasFlag(flags, "--changed-only");
     model.Start(changedOnly ? Model::RunKind::kWriteChanged : Model::RunKind::kWrite);
     bool answered =
         transfer.RunUntil([&model] { return !model.Running(); }, [&model] { model.Stop(); },
@@ -126,15 +123,15 @@ int ImportCommand::Run(const std::vector<std::string>& args, const std::string& 
     if (!answered || model.Stopped()) {
         std::cerr << "tarvoctl: the drive does not answer; the rows from the one named above on "
                      "were not verified\n";
-        return 2;
+        return transfer.Close(2);
     }
     int exitCode = model.AlarmCount() + model.ErrorCount() > 0 ? 3 : 0;
-    bool store = TransferLink::HasFlag(options, "--store");
-    bool reboot = TransferLink::HasFlag(options, "--reboot");
+    bool store = TransferLink::HasFlag(flags, "--store");
+    bool reboot = TransferLink::HasFlag(flags, "--reboot");
     if (exitCode != 0 && (store || reboot)) {
         std::cerr << "tarvoctl: not every row was written and verified; the parameters are "
                      "neither saved nor the drive rebooted\n";
-        return exitCode;
+        return transfer.Close(exitCode);
     }
     if (store) {
         exitCode = Store(transfer, model);
@@ -142,7 +139,7 @@ int ImportCommand::Run(const std::vector<std::string>& args, const std::string& 
     if (reboot && exitCode == 0) {
         exitCode = Reboot(transfer);
     }
-    return exitCode;
+    return transfer.Close(exitCode);
 }
 
 }  // namespace tarvo

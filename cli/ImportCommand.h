@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "DriveConnection.h"
+
 namespace tarvo {
 
 // `tarvoctl ... import FILE.cdi [--changed-only] [--store] [--reboot]`: writes every row of the
@@ -13,7 +15,8 @@ namespace tarvo {
 // drive stopped answering, 1 for bad input.
 class ImportCommand {
 public:
-    static int Run(const std::vector<std::string>& args, const std::string& programFolder);
+    static int Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                   const std::string& programFolder);
 };
 
 }  // namespace tarvo

@@ -1,34 +1,162 @@
 #include "ReadCommand.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <nlohmann/json.hpp>
 
-#include "ArgumentText.h"
+#include "AbortText.h"
+#include "EntryLookup.h"
+#include "EntryValue.h"
+#include "MessageTarget.h"
 
 namespace tarvo {
 
+namespace {
+
+struct ReadOptions {
+    std::vector<std::string> entries;
+    bool raw = false;
+    bool json = false;
+    std::string unit;  // empty: each entry's first unit
+};
+
+bool ParseArguments(const std::vector<std::string>& args, ReadOptions& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--raw") {
+            options.raw = true;
+        } else if (args[i] == "--json") {
+            options.json = true;
+        } else if (args[i] == "--unit" && i + 1 < args.size()) {
+            options.unit = args[++i];
+        } else if (args[i].rfind("--", 0) == 0) {
+            std::cerr << "tarvoctl: read does not take " << args[i] << '\n';
+            return false;
+        } else {
+            options.entries.push_back(args[i]);
+        }
+    }
+    if (options.entries.empty()) {
+        std::cerr << "usage: tarvoctl CONNECTION read ENTRY... [--raw | --unit NAME] [--json]\n"
+                  << kConnectionUsage;
+        return false;
+    }
+    return true;
+}
+
+bool IsText(const DictionaryEntry& entry) {
+    return entry.dataType == "VISIBLE STRING";
+}
+
+// A number stays a number in JSON; anything else is a string.
+nlohmann::json JsonValue(const std::string& text) {
+    char* end = nullptr;
+    long long whole = std::strtoll(text.c_str(), &end, 10);
+    if (!text.empty() && end != nullptr && *end == '\0') {
+        return whole;
+    }
+    double number = std::strtod(text.c_str(), &end);
+    bool numeric = !text.empty() && end != nullptr && *end == '\0' && text.rfind("0x", 0) != 0;
+    return numeric ? nlohmann::json(number) : nlohmann::json(text);
+}
+
+}  // namespace
+
 int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
                      const std::string& programFolder) {
-    if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
-        std::cerr << "usage: tarvoctl CONNECTION read INDEX:SUB\n" << kConnectionUsage;
+    ReadOptions read;
+    if (!ParseArguments(args, read)) {
         return 1;
     }
-    uint32_t address = 0;
-    if (!ArgumentText::ParseAddress(args[0], address)) {
-        std::cerr << "tarvoctl: \"" << args[0]
-                  << "\" is not an entry; write INDEX:SUB in hexadecimal, e.g. 6041:0\n";
-        return 1;
+    EntryLookup lookup(programFolder);
+    std::vector<DictionaryEntry> entries(read.entries.size());
+    for (size_t i = 0; i < read.entries.size(); ++i) {
+        if (!lookup.Find(read.entries[i], entries[i])) {
+            return 1;
+        }
     }
     DriveConnection drive(options, programFolder);
     int code = drive.Open();
-    DriveConnection::Reply reply;
-    if (code == 0 && (code = drive.Exchange(0x40, address, 0, reply)) == 0) {
-        std::printf("%u\n", reply.value);
-    } else if (code == 3) {
-        std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, reply.abortCode)
-                  << '\n';
+    if (code != 0) {
+        return drive.Close(code);
     }
-    return drive.Close(code);
+    EntryValue values([&drive](uint32_t key) -> std::optional<int32_t> {
+        DriveConnection::Reply reply;
+        if (drive.Exchange(0x40, key, 0, reply) != 0) {
+            return std::nullopt;
+        }
+        return static_cast<int32_t>(reply.value);
+    });
+    // Every number is read first, in one stream of requests; texts are uploaded in turn.
+    std::vector<uint32_t> numbers;
+    for (const DictionaryEntry& entry : entries) {
+        if (!IsText(entry) || read.raw) {
+            numbers.push_back(entry.key);
+        }
+    }
+    std::vector<DriveConnection::Reply> replies;
+    std::vector<int> results;
+    if ((code = drive.ReadMany(numbers, replies, results)) != 0) {
+        return drive.Close(code);
+    }
+    size_t nextNumber = 0;
+    int result = 0;
+    const bool batch = entries.size() > 1;
+    for (const DictionaryEntry& entry : entries) {
+        std::string key = EntryLookup::KeyText(entry.key);
+        nlohmann::json line = {{"key", key}, {"name", entry.name}};
+        std::string text;
+        std::string unit;
+        uint32_t abortCode = 0;
+        DriveConnection::Reply reply;
+        if (IsText(entry) && !read.raw) {
+            code = drive.Upload(entry.key, text, abortCode);
+            line["value"] = text;
+        } else if ((reply = replies[nextNumber], code = results[nextNumber++]) == 0) {
+            abortCode = reply.abortCode;
+            unit = read.raw ? "" : read.unit.empty() ? EntryValue::DefaultUnit(entry) : read.unit;
+            std::string error;
+            if (read.raw) {
+                text = std::to_string(reply.value);
+            } else if (!values.Show(entry, reply.value, unit, text, error)) {
+                std::cerr << "tarvoctl: " << key << ": " << error << '\n';
+                return drive.Close(1);
+            }
+            line["raw"] = reply.value;
+            line["value"] = JsonValue(text);
+            if (unit != "DEC" && unit != "HEX" && !unit.empty()) {
+                line["unit"] = unit;
+                text += " " + unit;
+            }
+        } else {
+            abortCode = reply.abortCode;
+        }
+        if (code == 2 || code == 1) {
+            return drive.Close(code);
+        }
+        if (code == 3) {
+            result = 3;
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "0x%08x", abortCode);
+            line["abort"] = hex;
+            line["abortText"] = AbortText::Meaning(abortCode);
+            if (!read.json) {
+                std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(entry.key, abortCode)
+                          << '\n';
+                continue;
+            }
+        }
+        if (read.json) {
+            std::cout << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                      << '\n';
+        } else if (batch) {
+            std::cout << key << '\t' << text << '\t' << entry.name << '\n';
+        } else {
+            std::cout << text << '\n';
+        }
+    }
+    std::cout.flush();
+    return drive.Close(result);
 }
 
 }  // namespace tarvo

@@ -7,7 +7,10 @@
 
 namespace tarvo {
 
-// `tarvoctl ... read INDEX:SUB`: prints the entry's value as the drive reports it.
+// `tarvoctl ... read ENTRY... [--raw | --unit NAME] [--json]`: the values of one or more
+// entries over one connection, in each entry's first unit (hexadecimal where the
+// dictionary shows hex, text for VISIBLE STRING entries). One entry prints its value
+// alone; several print "KEY<tab>VALUE<tab>NAME" lines; --json one object per entry.
 class ReadCommand {
 public:
     // `args`: the operands after the command word. Returns the process exit code.

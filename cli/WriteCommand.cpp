@@ -4,6 +4,8 @@
 #include <iostream>
 
 #include "ArgumentText.h"
+#include "EntryLookup.h"
+#include "EntryValue.h"
 
 namespace tarvo {
 
@@ -11,6 +13,7 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
                       const std::string& programFolder) {
     std::vector<std::string> words;
     uint32_t width = 0;
+    std::string unit;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--width") {
             if (i + 1 >= args.size() || !ArgumentText::ParseUnsigned(args[i + 1], width)) {
@@ -18,41 +21,62 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
                 return 1;
             }
             ++i;
-        } else if (args[i].rfind("--", 0) == 0) {
-            std::cerr << "tarvoctl: unknown option " << args[i] << '\n';
+        } else if (args[i] == "--unit" && i + 1 < args.size()) {
+            unit = args[++i];
+        } else if (args[i].rfind("--", 0) == 0 && args[i].size() > 2 &&
+                   !std::isdigit(static_cast<unsigned char>(args[i][2]))) {
+            std::cerr << "tarvoctl: write does not take " << args[i] << '\n';
             return 1;
         } else {
             words.push_back(args[i]);
         }
     }
     if (words.size() != 2) {
-        std::cerr << "usage: tarvoctl CONNECTION write INDEX:SUB VALUE --width 8|16|32\n"
-                  << kConnectionUsage;
+        std::cerr
+            << "usage: tarvoctl CONNECTION write ENTRY VALUE [--width 8|16|32] [--unit NAME]\n"
+            << kConnectionUsage;
         return 1;
+    }
+    DictionaryEntry entry;
+    if (!EntryLookup(programFolder).Find(words[0], entry)) {
+        return 1;
+    }
+    if (width == 0) {
+        width = static_cast<uint32_t>(EntryValue::Width(entry));
     }
     if (width != 8 && width != 16 && width != 32) {
-        std::cerr << "tarvoctl: write needs --width 8, 16 or 32\n";
+        std::cerr << "tarvoctl: write needs --width 8, 16 or 32 for " << words[0]
+                  << (entry.dataType.empty() ? "" : " (" + entry.dataType + ")") << '\n';
         return 1;
     }
-    uint32_t address = 0;
-    if (!ArgumentText::ParseAddress(words[0], address)) {
-        std::cerr << "tarvoctl: \"" << words[0]
-                  << "\" is not an entry; write INDEX:SUB in hexadecimal, e.g. 6041:0\n";
-        return 1;
-    }
+    DriveConnection drive(options, programFolder);
+    auto readReference = [&drive](uint32_t key) -> std::optional<int32_t> {
+        DriveConnection::Reply reply;
+        if (drive.Exchange(0x40, key, 0, reply) != 0) {
+            return std::nullopt;
+        }
+        return static_cast<int32_t>(reply.value);
+    };
+    EntryValue values(readReference);
     uint32_t value = 0;
-    if (!ArgumentText::ParseValue(words[1], static_cast<int>(width), value)) {
-        std::cerr << "tarvoctl: \"" << words[1] << "\" does not fit in " << width << " bits\n";
+    std::string error;
+    // A raw number is checked before the port opens; a unit's formula may need values of
+    // the drive, so it is converted once the drive is open.
+    if (unit.empty() && !values.Parse(entry, words[1], unit, width, value, error)) {
+        std::cerr << "tarvoctl: " << error << '\n';
         return 1;
     }
     uint8_t command = width == 8 ? 0x2F : width == 16 ? 0x2B : 0x23;
-    DriveConnection drive(options, programFolder);
     int code = drive.Open();
+    if (code == 0 && !unit.empty() && !values.Parse(entry, words[1], unit, width, value, error)) {
+        std::cerr << "tarvoctl: " << error << '\n';
+        code = 1;
+    }
     DriveConnection::Reply reply;
-    if (code == 0 && (code = drive.Exchange(command, address, value, reply)) == 0) {
+    if (code == 0 && (code = drive.Exchange(command, entry.key, value, reply)) == 0) {
         std::printf("%u\n", reply.value);
     } else if (code == 3) {
-        std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, reply.abortCode)
+        std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(entry.key, reply.abortCode)
                   << '\n';
     }
     return drive.Close(code);

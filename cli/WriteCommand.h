@@ -7,8 +7,9 @@
 
 namespace tarvo {
 
-// `tarvoctl ... write INDEX:SUB VALUE --width 8|16|32`: writes the value and prints what the
-// drive reports.
+// `tarvoctl ... write ENTRY VALUE [--width 8|16|32] [--unit NAME]`: writes the value (a raw
+// whole number, or a value in one of the entry's write units) and prints what the drive
+// reports. The width comes from the dictionary when --width is absent.
 class WriteCommand {
 public:
     // `args`: the operands after the command word. Returns the process exit code.

@@ -6,19 +6,24 @@
 #include <vector>
 
 #include "DictCommand.h"
+#include "DiffCommand.h"
 #include "DriveConnection.h"
+#include "ExportCommand.h"
+#include "ImportCommand.h"
 #include "PortsCommand.h"
 #include "ProgramFolder.h"
 #include "ReadCommand.h"
+#include "ScanCommand.h"
+#include "ScopeCommand.h"
 #include "SharedState.h"
-#include "TransferCommands.h"
 #include "UploadCommand.h"
 #include "WriteCommand.h"
 
 namespace {
 
 // A command: its operands (the command word removed), the connection options and the
-// program folder. Returns the process exit code.
+// program folder. Returns the process exit code. File operands are the user's paths,
+// relative to the current directory, which need not be the program folder.
 using Command = int (*)(const std::vector<std::string>&, const tarvo::ConnectionOptions&,
                         const std::string&);
 
@@ -34,12 +39,29 @@ int RunDict(const std::vector<std::string>& args, const tarvo::ConnectionOptions
 }
 
 constexpr CommandEntry kCommands[] = {
-    {"read", tarvo::ReadCommand::Run, "  read ENTRY            print the entry's value\n"},
+    {"read", tarvo::ReadCommand::Run,
+     "  read ENTRY... [--raw | --unit NAME] [--json]\n"
+     "                        print the entries' values in their first unit (one line\n"
+     "                        each; --raw the drive's number; --json one object each)\n"},
     {"write", tarvo::WriteCommand::Run,
-     "  write ENTRY VALUE --width 8|16|32\n"
-     "                        write the value and print what the drive then holds\n"},
+     "  write ENTRY VALUE [--width 8|16|32] [--unit NAME]\n"
+     "                        write the value (raw, or in a unit) and print what the\n"
+     "                        drive then holds; the width comes from the dictionary\n"},
     {"upload", tarvo::UploadCommand::Run,
      "  upload ENTRY          print a text entry (segmented upload)\n"},
+    {"export", tarvo::ExportCommand::Run,
+     "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"},
+    {"import", tarvo::ImportCommand::Run,
+     "  import FILE.cdi [--changed-only] [--store] [--reboot]\n"
+     "                        write a parameter file into the drive and verify every row\n"},
+    {"diff", tarvo::DiffCommand::Run,
+     "  diff FILE.cdi         list the rows whose drive value differs from the file\n"},
+    {"scan", tarvo::ScanCommand::Run,
+     "  scan                  with --can: list the drives on the bus (nodes 1-127)\n"},
+    {"scope", tarvo::ScopeCommand::Run,
+     "  scope --channel N=ENTRY ... [--trigger ENTRY] [--level V] [--edge 0|1] [--period N]\n"
+     "        [--pretrigger N] [--total N] [--record FILE.txt] [--csv FILE.csv]\n"
+     "                        one oscilloscope capture, written as the program writes it\n"},
     {"ports", tarvo::PortsCommand::Run,
      "  ports                 list the serial ports, with their USB adapters\n"},
     {"dict", RunDict,
@@ -52,12 +74,9 @@ constexpr const char* kUsageHead =
     "usage: tarvoctl [--folder DIR] [CONNECTION] COMMAND [OPERANDS] [OPTIONS]\n"
     "Commands:\n";
 constexpr const char* kUsageTail =
-    "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"
-    "  import FILE.cdi [--changed-only] [--store] [--reboot]\n"
-    "                        write a parameter file into the drive and verify every row\n"
-    "  diff FILE.cdi         list the rows whose drive value differs from the file\n"
     "  help, --help, -h      this text; --version prints the version\n"
-    "ENTRY is INDEX:SUB in hexadecimal, e.g. 6041:00.\n"
+    "ENTRY is INDEX:SUB in hexadecimal (6081:00) or a name of the dictionary\n"
+    "(\"Profile velocity\", any case).\n"
     "CONNECTION (options may stand anywhere on the line):\n"
     "  --port NAME           serial port: ttyUSB0, pts/3, /dev/ttyUSB0, /dev/serial/by-id/...\n"
     "  --baud RATE           bit/s of the serial port (default 115200)\n"
@@ -121,9 +140,6 @@ int main(int argc, char** argv) {
     std::string folder =
         chosen.empty() ? tarvo::ProgramFolder::Find(current, tarvo::ProgramFolder::OwnExecutable())
                        : current;
-    if (int exitCode = 0; tarvo::TransferCommands::Run(args, folder, exitCode)) {
-        return exitCode;
-    }
     tarvo::ConnectionOptions options;
     if (!tarvo::ConnectionOptions::Take(args, options)) {
         return 1;

@@ -21,7 +21,8 @@ public:
 
     int SelectedBitRate() const { return selectedEntry_; }
     int NodeId() const { return nodeId_; }
-    // "CAN Ver" followed by the version from its last ':'.
+    // "CAN Ver" followed by the version from its last ':'; empty until a version was read,
+    // while the form shows its resource text.
     const std::string& VersionCaption() const { return versionCaption_; }
     int StatusIcon() const;
 
@@ -34,7 +35,7 @@ private:
     int selectedEntry_ = -1;
     int nodeId_ = 1;
     bool versionShown_ = false;
-    std::string versionCaption_ = "CAN Ver :";
+    std::string versionCaption_;
 };
 
 }  // namespace tarvo

@@ -45,7 +45,9 @@ CommCanView::CommCanView(const ConnectionContext& context, const ResourceSet& re
         connect(detail, &QPushButton::clicked, this, [this] {
             std::string text = model_.Detail();
             if (!text.empty()) {
-                QMessageBox::information(this, windowTitle(), QString::fromStdString(text));
+                // Captioned as every other box of the program, not with the form's title.
+                QMessageBox::information(this, resources_.String(102),
+                                         QString::fromStdString(text));
             }
         });
     }
@@ -58,7 +60,8 @@ void CommCanView::ShowModel() {
     if (auto* node = form_.Control<QLineEdit>(kNodeId)) {
         node->setText(QString::number(model_.NodeId()));
     }
-    if (auto* version = form_.Control<QLabel>(kVersion)) {
+    auto* version = form_.Control<QLabel>(kVersion);
+    if (version != nullptr && !model_.VersionCaption().empty()) {
         version->setText(QString::fromStdString(model_.VersionCaption()));
     }
     if (auto* button = form_.Control<QPushButton>(kStatusButton)) {

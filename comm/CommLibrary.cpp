@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "LibraryFile.h"
 #include "LinkTexts.h"
 #include "MessageBox.h"
 
@@ -38,7 +39,7 @@ int CommLibrary::Load(int32_t mode) {
     const bool serial = mode == kSerial;
     // Always by absolute path, never through the library search path.
     std::string path = dataFolder_ + (serial ? "/libCOM.so" : "/libCAN.so");
-    libraryHandle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    libraryHandle_ = LibraryFile::Open(path, loadError_);
     if (libraryHandle_ == nullptr) {
         return 0;
     }

@@ -24,8 +24,11 @@ public:
     CommLibrary(const CommLibrary&) = delete;
     CommLibrary& operator=(const CommLibrary&) = delete;
 
-    // 1 loaded (or nothing to load for another mode), 0 failed.
+    // 1 loaded (or nothing to load for another mode), 0 failed. A file that is no regular
+    // file or a truncated library is refused before the loader sees it.
     int Load(int32_t mode);
+    // Why the last Load could not load its library; empty after a load.
+    const std::string& LoadError() const { return loadError_; }
     // 0 when open; -1 without settings, mode, library or object; else the object's result.
     int32_t Open(const CommSettings* settings);
     // RS232: the port's Transact; CAN: transmit of the 16-byte CanMessage. -1 without object.
@@ -51,6 +54,7 @@ private:
     void* libraryHandle_ = nullptr;
     int32_t mode_ = kNone;
     std::string dataFolder_;
+    std::string loadError_;
     MessageBox& messageBox_;
 };
 

@@ -52,4 +52,10 @@ public:
     static const char* FieldName(Field field);
 };
 
+// The fields fill the record exactly, at the offsets the data file has always had.
+static_assert(DataFileRecord::Offset(DataFileRecord::kFieldCount) == DataFileRecord::kSize);
+static_assert(DataFileRecord::Offset(DataFileRecord::kNameEnglish) == 70 &&
+              DataFileRecord::Offset(DataFileRecord::kHelpChinese) == 158 &&
+              DataFileRecord::Offset(DataFileRecord::kModbusAddress) == 4510);
+
 }  // namespace tarvo

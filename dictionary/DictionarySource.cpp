@@ -1,6 +1,10 @@
 #include "DictionarySource.h"
 
+#include <cctype>
+#include <cstdint>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "AtomicFile.h"
 #include "DataFileRecord.h"
@@ -47,6 +51,80 @@ std::vector<int> ElementLines(const std::string& text) {
     return lines;
 }
 
+// The JSON reader's message without its "[json.exception.<kind>.<id>] " prefix.
+std::string Plain(const std::string& what) {
+    if (what.rfind("[json.exception.", 0) == 0) {
+        size_t close = what.find("] ");
+        if (close != std::string::npos) {
+            return what.substr(close + 2);
+        }
+    }
+    return what;
+}
+
+// Builds the document like json::parse, but keeps where an error happened (a number out of
+// range has no position of its own) and notes the first member name an entry repeats
+// (json::parse silently keeps the last).
+class LocatingReader : public nlohmann::detail::json_sax_dom_parser<json> {
+public:
+    explicit LocatingReader(json& document) : json_sax_dom_parser(document, false) {}
+
+    template <class Exception>
+    bool parse_error(std::size_t position, const std::string& /*token*/, const Exception& ex) {
+        errorPosition = position;
+        errorText = Plain(ex.what());
+        return false;
+    }
+    bool start_object(std::size_t elements) {
+        if (depth_ == 1) {
+            ++entry_;
+        }
+        names_.emplace_back();
+        ++depth_;
+        return json_sax_dom_parser::start_object(elements);
+    }
+    bool end_object() {
+        names_.pop_back();
+        --depth_;
+        return json_sax_dom_parser::end_object();
+    }
+    bool start_array(std::size_t elements) {
+        if (depth_ == 1) {
+            ++entry_;
+        }
+        names_.emplace_back();
+        ++depth_;
+        return json_sax_dom_parser::start_array(elements);
+    }
+    bool end_array() {
+        names_.pop_back();
+        --depth_;
+        return json_sax_dom_parser::end_array();
+    }
+    bool key(std::string& name) {
+        if (!names_.back().insert(name).second && repeatedName.empty()) {
+            repeatedName = name;
+            repeatedIn = entry_;
+        }
+        return json_sax_dom_parser::key(name);
+    }
+
+    size_t errorPosition = 0;
+    std::string errorText;
+    std::string repeatedName;  // empty when no object repeats a member name
+    size_t repeatedIn = 0;     // 1-based entry of the repeated name, 0 outside any entry
+
+private:
+    int depth_ = 0;
+    size_t entry_ = 0;
+    std::vector<std::set<std::string>> names_;
+};
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::string Text(const json& object, const char* name, bool required) {
     auto it = object.find(name);
     if (it == object.end() || it->is_null()) {
@@ -58,7 +136,12 @@ std::string Text(const json& object, const char* name, bool required) {
     if (!it->is_string()) {
         throw std::runtime_error(std::string("field \"") + name + "\" must be text");
     }
-    return it->get<std::string>();
+    std::string text = it->get<std::string>();
+    // A zero byte would end the text early in the data file.
+    if (text.find('\0') != std::string::npos) {
+        throw std::runtime_error(std::string("field \"") + name + "\" holds a NUL character");
+    }
+    return text;
 }
 
 int64_t Number(const json& object, const char* name) {
@@ -66,10 +149,19 @@ int64_t Number(const json& object, const char* name) {
     if (it == object.end() || it->is_null()) {
         return 0;
     }
-    if (!it->is_number_integer()) {
-        throw std::runtime_error(std::string("field \"") + name + "\" must be an integer");
+    if (!it->is_number_integer() ||
+        (it->is_number_unsigned() && it->get<uint64_t>() > uint64_t{INT64_MAX})) {
+        throw std::runtime_error(std::string("field \"") + name +
+                                 "\" must be an integer of at most 64 bits");
     }
     return it->get<int64_t>();
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
 }
 
 bool IsHex(const std::string& text, size_t digits) {
@@ -93,11 +185,17 @@ bool DictionarySource::Load(const std::string& path, std::vector<SourceEntry>& e
 bool DictionarySource::Parse(const std::string& text, const std::string& fileName,
                              std::vector<SourceEntry>& entries, std::string& error) {
     json document;
+    LocatingReader reader(document);
+    bool parsed = false;
     try {
-        document = json::parse(text);
-    } catch (const json::parse_error& e) {
-        error = fileName + ":" + std::to_string(LineOf(text, e.byte > 0 ? e.byte - 1 : 0)) + ": " +
-                e.what();
+        parsed = json::sax_parse(text, &reader);
+    } catch (const json::exception& e) {
+        // Only a document too large for memory gets here.
+        reader.errorText = Plain(e.what());
+    }
+    if (!parsed) {
+        error = fileName + ":" + std::to_string(LineOf(text, reader.errorPosition)) + ": " +
+                reader.errorText;
         return false;
     }
     if (!document.is_array()) {
@@ -105,6 +203,15 @@ bool DictionarySource::Parse(const std::string& text, const std::string& fileNam
         return false;
     }
     std::vector<int> lines = ElementLines(text);
+    if (!reader.repeatedName.empty()) {
+        size_t entry = reader.repeatedIn;
+        int line = entry > 0 && entry <= lines.size() ? lines[entry - 1] : 1;
+        error = fileName + ":" + std::to_string(line) + ": " +
+                (entry > 0 ? "entry " + std::to_string(entry) + ": " : std::string()) + "field \"" +
+                reader.repeatedName + "\" is given twice";
+        return false;
+    }
+    std::map<std::string, int> seen;  // "index:subIndex" -> line of its entry
     entries.clear();
     entries.reserve(document.size());
     for (size_t i = 0; i < document.size(); ++i) {
@@ -121,6 +228,16 @@ bool DictionarySource::Parse(const std::string& text, const std::string& fileNam
             if (!IsHex(entry.index, 4) || !IsHex(entry.subIndex, 2)) {
                 throw std::runtime_error("index must be four and subIndex two hex digits");
             }
+            // Index 0 ends the dictionary in the data file: nothing after it would load.
+            if (entry.index == "0000") {
+                throw std::runtime_error("index 0000 is not allowed (it ends the data file)");
+            }
+            std::string key = Upper(entry.index) + ":" + Upper(entry.subIndex);
+            if (auto [at, added] = seen.emplace(key, line); !added) {
+                throw std::runtime_error(key + " is already defined on line " +
+                                         std::to_string(at->second) +
+                                         " (only the first would be found)");
+            }
             entry.nameZh = Text(object, "nameZh", true);
             entry.nameEn = Text(object, "nameEn", true);
             entry.dataType = Text(object, "dataType", true);
@@ -134,6 +251,12 @@ bool DictionarySource::Parse(const std::string& text, const std::string& fileNam
             }
             if (!IsHex(entry.modbus, 4)) {
                 throw std::runtime_error("modbus must be four hex digits");
+            }
+            // Both languages read these fields, each in its own code page.
+            for (const auto* field : {&entry.dataType, &entry.attribute, &entry.unitSpec}) {
+                if (!IsAscii(*field)) {
+                    throw std::runtime_error("dataType, attribute and unitSpec must be ASCII");
+                }
             }
             auto def = object.find("default");
             if (def != object.end() && def->is_string()) {

@@ -113,26 +113,30 @@ void ObjectDictionary::RunLoader(LoaderSettings settings) {
 }
 
 bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBox* messageBox) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in place of the file is refused instead of waited on.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
     if (fd < 0) {
         Tell(messageBox, kFileFailure);
         MarkLoaded();
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+    if (st.st_size > 0) {
         // Room for every entry up front, so that appending never rehashes the index.
         std::unique_lock lock(entriesMutex_);
         size_t expected = static_cast<size_t>(st.st_size) / DataFileRecord::kSize + 1;
         firstPosition_.reserve(firstPosition_.size() + std::min<size_t>(expected, 1u << 20));
     }
     const bool chinese = (language == 1);
+    // Every text field is in the code page of the interface language, as the system's own
+    // code page would read it: GBK for Chinese, Windows-1252 otherwise.
     CodePageDecoder decoder(chinese ? "GBK" : "WINDOWS-1252");
     const auto nameField = chinese ? DataFileRecord::kNameChinese : DataFileRecord::kNameEnglish;
     const auto helpField = chinese ? DataFileRecord::kHelpChinese : DataFileRecord::kHelpEnglish;
-    // Texts that are not in a language column are plain ASCII in practice; decode them
-    // as Windows-1252 so that no byte reaches the program undecoded.
-    CodePageDecoder plain("WINDOWS-1252");
 
     const size_t bufferSize = DataFileRecord::kSize * kRecordsPerRead;
     std::unique_ptr<char[]> buffer(new char[bufferSize]);  // not zeroed: every byte used is read
@@ -149,8 +153,9 @@ bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBo
         size_t available = static_cast<size_t>(got);
         for (size_t offset = 0; offset < available; offset += DataFileRecord::kSize) {
             size_t present = std::min(DataFileRecord::kSize, available - offset);
-            // A record stops the loading when one of its fields has no bytes at all.
-            if (present <= DataFileRecord::Offset(DataFileRecord::kModbusAddress)) {
+            // A truncated last record keeps the fields that were read; one cut inside its
+            // index has no index to be found by and ends the dictionary.
+            if (present < DataFileRecord::kWidth[DataFileRecord::kIndex]) {
                 done = true;
                 break;
             }
@@ -166,9 +171,9 @@ bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBo
             entry.key = static_cast<uint32_t>(entry.index) * 256u + entry.subIndex;
             entry.name = decoder.Decode(record.fields[nameField]);
             entry.help = decoder.Decode(record.fields[helpField]);
-            entry.dataType = plain.Decode(record.fields[DataFileRecord::kDataType]);
-            entry.attribute = plain.Decode(record.fields[DataFileRecord::kAttribute]);
-            entry.unitSpec = plain.Decode(record.fields[DataFileRecord::kUnitSpec]);
+            entry.dataType = decoder.Decode(record.fields[DataFileRecord::kDataType]);
+            entry.attribute = decoder.Decode(record.fields[DataFileRecord::kAttribute]);
+            entry.unitSpec = decoder.Decode(record.fields[DataFileRecord::kUnitSpec]);
             entry.modbusAddress = ParseHexText(record.fields[DataFileRecord::kModbusAddress]);
             Append(std::move(entry));
             if (present < DataFileRecord::kSize) {

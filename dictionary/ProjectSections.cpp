@@ -42,20 +42,20 @@ ProjectSections::ProjectSections(const ObjectDictionary& dictionary, UnitTable& 
     : dictionary_(dictionary), units_(units), registerMonitor_(std::move(registerMonitor)) {}
 
 bool ProjectSections::SaveListRows(const ParameterRows& list, int panelNumber) {
-    std::vector<std::pair<std::string, std::string>> values;
+    std::vector<ProfileFile::KeyValue> values;
     values.reserve(static_cast<size_t>(list.RowCount()) + 1);
-    values.emplace_back("num", std::to_string(list.RowCount()));
+    values.push_back({"num", std::to_string(list.RowCount())});
     for (int row = 0; row < list.RowCount(); ++row) {
-        values.emplace_back(std::to_string(row),
-                            OneLine(list.Text(row, ParameterRows::kKeyColumn)) + "," +
-                                OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
-                                OneLine(list.Text(row, ParameterRows::kUnitColumn)));
+        values.push_back(
+            {std::to_string(row), OneLine(list.Text(row, ParameterRows::kKeyColumn)) + "," +
+                                      OneLine(list.Text(row, ParameterRows::kValueColumn)) + "," +
+                                      OneLine(list.Text(row, ParameterRows::kUnitColumn))});
     }
     return Store(Section(panelNumber), values);
 }
 
 bool ProjectSections::Store(const std::string& section,
-                            const std::vector<std::pair<std::string, std::string>>& values) {
+                            const std::vector<ProfileFile::KeyValue>& values) {
     if (saveSink_ != nullptr) {
         bool stored = true;
         for (const auto& [key, value] : values) {
@@ -63,13 +63,9 @@ bool ProjectSections::Store(const std::string& section,
         }
         return stored;
     }
-    ProfileFile file(savePath_);
-    for (const auto& [key, value] : values) {
-        if (!file.WriteString(section, key, value)) {
-            return false;
-        }
-    }
-    return true;
+    // One replacement of the file for the whole list: "num" never disagrees with the rows,
+    // whenever the program stops.
+    return ProfileFile(savePath_).WriteStrings(section, values);
 }
 
 int ProjectSections::LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner) {

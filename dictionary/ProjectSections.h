@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "ProfileFile.h"
+
 namespace tarvo {
 
 class MessageTarget;
@@ -62,8 +64,9 @@ public:
     WindowPlace LoadWindowPlace(int panelNumber, int captionHeight) const;
 
 private:
-    bool Store(const std::string& section,
-               const std::vector<std::pair<std::string, std::string>>& values);
+    // Into the save sink while a project is being saved, else straight into the file with
+    // one replacement of it.
+    bool Store(const std::string& section, const std::vector<ProfileFile::KeyValue>& values);
 
     const ObjectDictionary& dictionary_;
     UnitTable& units_;

@@ -132,8 +132,13 @@ bool ValueText::ApplyUnit(MessageTarget* owner, uint32_t key, std::string_view u
     return false;
 }
 
+ValueText::CodePage ValueText::CodePageInUse() const {
+    return services_.language != nullptr && services_.language->load() == 1 ? CodePage::kChinese
+                                                                            : CodePage::kWestern;
+}
+
 std::string ValueText::NumberToText(std::string_view unitLabel, std::string_view dataType,
-                                    std::string_view formula, double value) {
+                                    std::string_view formula, double value, CodePage codePage) {
     int32_t raw = TruncateToInt32(value);
     int width = TypeWidth(dataType);
     if (unitLabel.empty() || unitLabel == "ASCII") {
@@ -149,7 +154,8 @@ std::string ValueText::NumberToText(std::string_view unitLabel, std::string_view
             }
             bytes.push_back(byte);
         }
-        return TextCodec::Windows1252ToUtf8(bytes);
+        return codePage == CodePage::kChinese ? TextCodec::GbkToUtf8(bytes)
+                                              : TextCodec::Windows1252ToUtf8(bytes);
     }
     if (unitLabel == "DEC") {
         return DecimalText(dataType, raw);
@@ -186,7 +192,9 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
 
     if (label == "ASCII") {
         // The characters go back into the bytes they are shown from, first byte lowest.
-        std::string bytes = TextCodec::Utf8ToWindows1252(text);
+        std::string bytes = CodePageInUse() == CodePage::kChinese
+                                ? TextCodec::Utf8ToGbk(text)
+                                : TextCodec::Utf8ToWindows1252(text);
         if (width == 0 || bytes.size() != static_cast<size_t>(width / 8)) {
             return;
         }
@@ -271,7 +279,7 @@ std::string ValueText::EntryHelpText(const DictionaryEntry& entry) {
 void ValueText::ShowEntryHelp(uint32_t key) {
     std::optional<DictionaryEntry> entry = services_.dictionary.FindEntry(key);
     if (entry && services_.messageBox != nullptr) {
-        services_.messageBox->Show(EntryHelpText(*entry));
+        services_.messageBox->ShowWithIcon(EntryHelpText(*entry), MessageBox::Icon::kInformation);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,7 +37,14 @@ public:
         UnitTable& units;
         LinkRequester& link;
         MessageBox* messageBox;
+        // The interface language setting (1 Chinese); "ASCII" values are text in its code
+        // page. None: Windows-1252.
+        const std::atomic<uint8_t>* language = nullptr;
     };
+
+    // The 8-bit code page of "ASCII" values, that of the interface language as the
+    // system's code page would be: GBK for Chinese, Windows-1252 otherwise.
+    enum class CodePage { kWestern, kChinese };
 
     static constexpr uint8_t kWrite1 = 0x2F;
     static constexpr uint8_t kWrite2 = 0x2B;
@@ -62,7 +70,10 @@ public:
 
     // The text of a (converted) value for the unit label.
     static std::string NumberToText(std::string_view unitLabel, std::string_view dataType,
-                                    std::string_view formula, double value);
+                                    std::string_view formula, double value,
+                                    CodePage codePage = CodePage::kWestern);
+    // The code page of the language now in use.
+    CodePage CodePageInUse() const;
 
     // Converts the value text of a row by its unit and queues the write for `owner`; a write
     // whose formula waits for another entry is left pending and sent when that value comes.

@@ -65,7 +65,7 @@ const char* DriveSimOptions::Usage() {
            "  --close-after N       close the port or bus after the Nth exchange\n"
            "\n"
            "Standard input takes commands: error BIT [persist], clear, pin N 0|1|auto,\n"
-           "status, quit.\n"
+           "status, record (the capture's record in hexadecimal), quit.\n"
            "Standard output gets one line per transport (\"port /dev/pts/N\", \"link PATH\",\n"
            "\"bus PATH\", \"socketcan IFACE\"), then \"ready\".\n";
 }

@@ -171,10 +171,26 @@ void DriveSimulator::Command(const std::string& line) {
                       static_cast<long long>(ObjectTable::Value(model_->Find(0x606400))),
                       static_cast<long long>(ObjectTable::Value(model_->Find(0x606C00))));
         out_ << text << std::endl;
+    } else if (word == "record") {
+        // The capture's record as it would be uploaded, for checking what a client decoded.
+        model_->AdvanceTo(NowUs());
+        std::string bytes;
+        if (model_->ReadBlock(0x230010, bytes) != 0) {
+            out_ << "record busy" << std::endl;
+            return;
+        }
+        std::string hex;
+        static const char kDigits[] = "0123456789ABCDEF";
+        for (unsigned char byte : bytes) {
+            hex += kDigits[byte >> 4];
+            hex += kDigits[byte & 0x0F];
+        }
+        out_ << "record " << bytes.size() << " " << hex << std::endl;
     } else if (word == "quit") {
         stopping_ = true;
     } else {
-        out_ << "commands: error BIT [persist], clear, pin N 0|1|auto, status, quit" << std::endl;
+        out_ << "commands: error BIT [persist], clear, pin N 0|1|auto, status, record, quit"
+             << std::endl;
     }
 }
 

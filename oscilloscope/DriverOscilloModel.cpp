@@ -570,7 +570,7 @@ void DriverOscilloModel::PrepareCurves() {
 
 RecordLayout DriverOscilloModel::Layout() const {
     RecordLayout layout;
-    layout.slots = slots_;
+    layout.slotCodes = slots_;
     for (int channel = 1; channel <= kChannels; ++channel) {
         const ScopeItem* item = ChannelItem(channel);
         layout.channelSigned[static_cast<size_t>(channel - 1)] =

@@ -18,7 +18,7 @@ constexpr SlotPlace kOrder[6] = {{0, 2}, {1, 2}, {4, 4}, {2, 2}, {3, 2}, {5, 4}}
 size_t RecordLayout::BytesPerRecord() const {
     size_t bytes = 0;
     for (const SlotPlace& place : kOrder) {
-        if (slots[place.slot] != 0) {
+        if (slotCodes[place.slot] != 0) {
             bytes += static_cast<size_t>(place.width);
         }
     }
@@ -36,7 +36,7 @@ size_t RecordDecoder::Decode(const uint8_t* bytes, size_t count, const RecordLay
     for (size_t at = 0; at + perRecord <= count; at += perRecord, ++records) {
         size_t position = at;
         for (const SlotPlace& place : kOrder) {
-            if (layout.slots[place.slot] == 0) {
+            if (layout.slotCodes[place.slot] == 0) {
                 continue;
             }
             int channel = place.slot < 4    ? place.slot + 1

@@ -38,6 +38,12 @@ QWidget* EditListDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
 }
 
 void EditListDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    // Only when the control opens: a live value arriving for the row must not overwrite
+    // what the user is typing.
+    if (editor->property("opened").toBool()) {
+        return;
+    }
+    editor->setProperty("opened", true);
     QString text = index.data(Qt::EditRole).toString();
     if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
         edit->setText(text);

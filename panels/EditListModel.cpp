@@ -7,12 +7,24 @@
 
 namespace tarvo {
 
+namespace {
+
+void Mark(std::set<int>& columns, int column, bool on) {
+    if (on) {
+        columns.insert(column);
+    } else {
+        columns.erase(column);
+    }
+}
+
+}  // namespace
+
 void EditListModel::SetColumnReadOnly(int column, bool on) {
-    on ? (void)readOnlyColumns_.insert(column) : (void)readOnlyColumns_.erase(column);
+    Mark(readOnlyColumns_, column, on);
 }
 
 void EditListModel::SetColumnDropDown(int column, bool on) {
-    on ? (void)dropDownColumns_.insert(column) : (void)dropDownColumns_.erase(column);
+    Mark(dropDownColumns_, column, on);
 }
 
 EditListModel::Opens EditListModel::CellOpens(int row, int column) const {

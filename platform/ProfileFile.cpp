@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
+#include <unordered_map>
 
 #include "AtomicFile.h"
 #include "TextCodec.h"
@@ -20,6 +22,15 @@ std::string_view Trim(std::string_view s) {
     }
     size_t e = s.find_last_not_of(blanks);
     return s.substr(b, e - b + 1);
+}
+
+// Section and key names compare without regard to ASCII case.
+std::string LowerName(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -159,11 +170,20 @@ std::vector<std::string> ProfileFile::GetKeys(std::string_view section) const {
 
 bool ProfileFile::WriteString(std::string_view section, std::string_view key,
                               std::string_view value) {
+    return WriteStrings(section, {{std::string(key), std::string(value)}});
+}
+
+bool ProfileFile::WriteStrings(std::string_view section, const std::vector<KeyValue>& values) {
     section = Trim(section);
-    key = Trim(key);
-    if (section.empty() || key.empty() || section.find_first_of("[]\r\n") != section.npos ||
-        key.find_first_of("=\r\n") != key.npos || value.find_first_of("\r\n") != value.npos) {
+    if (section.empty() || section.find_first_of("[]\r\n") != section.npos) {
         return false;
+    }
+    for (const KeyValue& kv : values) {
+        std::string_view key = Trim(kv.key);
+        if (key.empty() || key.find_first_of("=\r\n") != key.npos ||
+            kv.value.find_first_of("\r\n") != std::string::npos) {
+            return false;
+        }
     }
     std::string bytes;
     struct stat st {};
@@ -172,45 +192,55 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
         return false;  // never replace a file we could not read
     }
     std::vector<std::string> lines = DecodeLines(bytes);
-    std::string newLine = std::string(key) + "=" + std::string(Trim(value));
     size_t at = FindSection(lines, section);
     if (at == lines.size()) {
         if (!lines.empty() && !Trim(lines.back()).empty()) {
             lines.emplace_back();
         }
         lines.push_back("[" + std::string(section) + "]");
-        lines.push_back(newLine);
-    } else {
-        size_t lastKeyLine = at;
-        bool replaced = false;
-        for (size_t i = at + 1; i < lines.size(); ++i) {
-            if (SectionOf(lines[i])) {
-                break;
-            }
-            auto kl = KeyOf(lines[i]);
-            if (kl && SameName(kl->key, key)) {
-                lines[i] = newLine;
-                replaced = true;
-                break;
-            }
-            if (!Trim(lines[i]).empty()) {
-                lastKeyLine = i;
-            }
+        at = lines.size() - 1;
+    }
+    // The first line of each key in the section (a later duplicate is never read), and the
+    // last non-blank line, after which new keys go.
+    std::unordered_map<std::string, size_t> keyLines;
+    size_t lastKeyLine = at;
+    for (size_t i = at + 1; i < lines.size(); ++i) {
+        if (SectionOf(lines[i])) {
+            break;
         }
-        if (!replaced) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastKeyLine + 1), newLine);
+        if (auto kl = KeyOf(lines[i])) {
+            keyLines.try_emplace(LowerName(kl->key), i);
+        }
+        if (!Trim(lines[i]).empty()) {
+            lastKeyLine = i;
         }
     }
+    std::vector<std::string> added;
+    std::unordered_map<std::string, size_t> addedKeys;
+    for (const KeyValue& kv : values) {
+        std::string key(Trim(kv.key));
+        std::string newLine = key + "=" + std::string(Trim(kv.value));
+        std::string lower = LowerName(key);
+        if (auto it = keyLines.find(lower); it != keyLines.end()) {
+            lines[it->second] = std::move(newLine);
+        } else if (auto a = addedKeys.find(lower); a != addedKeys.end()) {
+            added[a->second] = std::move(newLine);
+        } else {
+            addedKeys.emplace(lower, added.size());
+            added.push_back(std::move(newLine));
+        }
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastKeyLine + 1),
+                 std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
     std::string content;
     for (const std::string& line : lines) {
         content += line;
         content += "\r\n";
     }
     // The settings folder may not exist yet on a first start.
-    std::string folder =
-        path_.substr(0, path_.find_last_of('/') == std::string::npos ? 0 : path_.find_last_of('/'));
-    if (!folder.empty()) {
-        ::mkdir(folder.c_str(), 0755);
+    size_t slash = path_.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        ::mkdir(path_.substr(0, slash).c_str(), 0755);
     }
     return AtomicFile::Write(path_, content).empty();
 }

@@ -30,6 +30,15 @@ public:
     // cannot be written (the old file is then left as it was).
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
+    struct KeyValue {
+        std::string key;
+        std::string value;
+    };
+    // Writes several keys of one section with a single replacement of the file, with the
+    // result of writing them one by one in order. When one of them cannot be written
+    // (a line break, an empty key), nothing is written and the result is false.
+    bool WriteStrings(std::string_view section, const std::vector<KeyValue>& values);
+
     // Decodes the bytes of a settings file into lines: UTF-8 with or without BOM, else GBK.
     static std::vector<std::string> DecodeLines(std::string_view bytes);
 

@@ -4,12 +4,14 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -110,6 +112,12 @@ QWidget* FormBuilder::MakeControl(const ResourceSet& resources, const DialogTemp
     return widget;
 }
 
+double FormBuilder::ScreenScale(const QWidget* widget) {
+    QScreen* screen = widget != nullptr ? widget->screen() : QGuiApplication::primaryScreen();
+    double dpi = screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
+    return dpi > 0 ? dpi / 96.0 : 1.0;
+}
+
 FormBuilder::Form FormBuilder::Build(const ResourceSet& resources, int dialogId, QWidget* parent,
                                      double scale) {
     Form form;
@@ -117,6 +125,9 @@ FormBuilder::Form FormBuilder::Build(const ResourceSet& resources, int dialogId,
     auto dialog = resources.Catalog().Dialog(dialogId);
     if (!dialog) {
         return form;
+    }
+    if (scale <= 0) {
+        scale = ScreenScale(parent);
     }
     auto scaled = [scale](int v) { return static_cast<int>(v * scale + 0.5); };
     form.size = QSize(scaled(dialog->width), scaled(dialog->height));

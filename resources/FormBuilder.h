@@ -26,9 +26,12 @@ public:
     };
 
     // Fills `parent` with the controls of dialog `dialogId`; an unknown dialog gives an
-    // empty form. `scale` is the screen's dots per inch over 96.
+    // empty form. `scale` is the screen's dots per inch over 96; 0 takes it from the screen
+    // of `parent`, whose fonts grow with its resolution.
     static Form Build(const ResourceSet& resources, int dialogId, QWidget* parent,
-                      double scale = 1.0);
+                      double scale = 0);
+    // The logical dots per inch of the widget's screen over 96.
+    static double ScreenScale(const QWidget* widget);
 
     static QWidget* MakeControl(const ResourceSet& resources, const DialogTemplate& dialog,
                                 const DialogControl& control, QWidget* parent);

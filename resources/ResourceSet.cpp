@@ -1,6 +1,7 @@
 #include "ResourceSet.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QResource>
 #include <QSvgRenderer>
@@ -34,18 +35,43 @@ QString ReadText(const QString& path, QStringList& missing) {
 
 }  // namespace
 
+// The resource files registered for the run, unregistered at exit: Qt keeps each one
+// until it is unregistered, and would otherwise leave it to the end of the process.
+class RegisteredFiles {
+public:
+    ~RegisteredFiles() {
+        for (const QString& path : paths_) {
+            QResource::unregisterResource(path);
+        }
+    }
+    bool Contains(const QString& path) const { return paths_.contains(path); }
+    void Add(const QString& path) { paths_.append(path); }
+
+private:
+    QStringList paths_;
+};
+
 bool ResourceSet::LoadEnglish(const QString& rccPath) {
-    if (rccPath.isEmpty() || !QFile::exists(rccPath)) {
+    // Qt's list of resources exists once the built-in set is in it; made after it, the
+    // list of our files is destroyed before it.
+    EnsureBuiltInResources();
+    static RegisteredFiles registered;
+    if (rccPath.isEmpty() || !QFileInfo(rccPath).isFile()) {
         return false;
     }
-    if (!QResource::registerResource(rccPath)) {
+    const QString path = QFileInfo(rccPath).absoluteFilePath();
+    if (registered.Contains(path)) {
+        return true;  // registered once for the whole run
+    }
+    if (!QResource::registerResource(path)) {
         return false;
     }
     if (!QFile::exists(QStringLiteral(":/en/strings.json"))) {
         // A valid resource file, but not the English set.
-        QResource::unregisterResource(rccPath);
+        QResource::unregisterResource(path);
         return false;
     }
+    registered.Add(path);
     return true;
 }
 

@@ -390,6 +390,14 @@ void ImportDrvDataModel::Reboot() {
     context_.link.Request(Window(), kWrite2, kRebootObject, kRebootValue);
 }
 
+int ImportDrvDataModel::RowsDone() const {
+    int count = 0;
+    for (const Row& row : rows_) {
+        count += row.result.empty() ? 0 : 1;
+    }
+    return count;
+}
+
 int ImportDrvDataModel::AlarmCount() const {
     int count = 0;
     for (const Row& row : rows_) {

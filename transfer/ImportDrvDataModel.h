@@ -103,6 +103,8 @@ public:
     int AlarmCount() const;
     int ErrorCount() const;
     int WritesSent() const { return writesSent_; }
+    // Rows that have their result (the progress of the view).
+    int RowsDone() const;
     int StepsDone() const { return static_cast<int>(step_); }
     int StepCount() const { return static_cast<int>(steps_.size()); }
     int Phase() const { return phase_; }

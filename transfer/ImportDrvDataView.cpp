@@ -78,7 +78,7 @@ void ImportDrvDataView::ShowState() {
             control->setEnabled(model_.ButtonEnabled(button));
         }
     }
-    list_->SetProgress(model_.StepsDone(), model_.StepCount());
+    list_->SetProgress(model_.RowsDone(), static_cast<int>(model_.Rows().size()));
 }
 
 void ImportDrvDataView::OpenFile() {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "CanSettings.h"
 #include "CanTrace.h"
 #include "TempFolder.h"
@@ -97,6 +99,16 @@ TEST(CanTrace, LinesFollowCandumpsLogFormat) {
     frame.id = 0x080;
     frame.length = 0;
     EXPECT_EQ(CanTrace::Line(frame, "can0", 1, 0), "(0000000001.000000) can0 080#");
+}
+
+TEST(CanTrace, AMissingFolderIsAnErrorAndNothingIsMade) {
+    tarvo::test::TempFolder folder;
+    CanTrace trace;
+    EXPECT_NE(trace.Open(folder.File("nonexistent/x.txt")).find("does not exist"),
+              std::string::npos);
+    EXPECT_FALSE(trace.IsOpen());
+    EXPECT_FALSE(std::filesystem::exists(folder.File("nonexistent")));
+    EXPECT_EQ(trace.Open(folder.File("x.txt")), "");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -67,6 +68,7 @@ TEST(LibCanSimBus, ReadsWritesAndUploadsThroughTheObjectsTable) {
 TEST(LibCanSimBus, TraceIsACandumpLog) {
     tarvo::test::TempFolder folder;
     WriteIni(folder, "trace=user/can.log\r\n");
+    std::filesystem::create_directories(folder.File("user"));  // no folder is made for a trace
     sim::test::SimulatorRun run(BusOptions(folder));
     ASSERT_TRUE(run.started);
     {

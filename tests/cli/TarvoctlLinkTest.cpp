@@ -75,7 +75,7 @@ TEST_F(TarvoctlLinkTest, ReadPrintsTheValueAndTracesTheExchange) {
     peer_.Serve([](const Bytes& r) { return std::vector<Bytes>{ReplyTo(r, 0x4B, 1234)}; });
     RunResult result = Run("--node 3 --trace " + files_.File("trace.txt") + " read 6041:0");
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, "1234\n");
+    EXPECT_EQ(result.out, "0x4D2\n");  // the status word as the dictionary shows it
     ASSERT_EQ(peer_.Requests().size(), 1u);
     EXPECT_EQ(peer_.Requests()[0], DriveFrame(3, 0x40, 0x6041, 0, 0));
     std::string trace = files_.Read("trace.txt");
@@ -148,7 +148,7 @@ TEST_F(TarvoctlLinkTest, BadInputIsRefusedClearly) {
     EXPECT_EQ(Run("read 12345:0").exitCode, 1);
     EXPECT_EQ(Run("write 6040:0 300 --width 8").exitCode, 1);
     EXPECT_EQ(Run("write 6040:0 -129 --width 8").exitCode, 1);
-    EXPECT_EQ(Run("write 6040:0 5").exitCode, 1);
+    EXPECT_EQ(Run("write 2FFF:7F 5").exitCode, 1);  // no --width, and no entry to take it from
     RunResult result = Run("--baud x read 6041:0");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("--baud"), std::string::npos);

@@ -14,7 +14,7 @@ for _ in $(seq 100); do grep -q ready "$folder/sim.out" && break; sleep 0.05; do
 ctl() { "$stage/tarvoctl" --folder "$folder" --can --bitrate 0x001C --node 1 "$@"; }
 
 [ "$(ctl write 6081:00 1000 --width 32)" = 1000 ]
-[ "$(ctl read 6081:00)" = 1000 ]
+[ "$(ctl read 6081:00 --raw)" = 1000 ]
 [ "$(ctl upload 1008:00)" = TSD2405-CAN ]
 # A text of exactly two segments ends at its last segment.
 [ "$(ctl upload 20A0:02)" = TS24050B000317 ]
@@ -30,7 +30,11 @@ refused() {
 refused "7000:00: the drive refused: abort 0x06020000 (Object does not exist" read 7000:00
 refused "abort 0x06010002 (Attempt to write a read only object)" write 6041:00 1 --width 16
 refused "abort 0x06090030 (Invalid value for parameter)" write 6081:00 -5 --width 32
-[ "$(ctl read 6081:00)" = 1000 ]
+[ "$(ctl read 6081:00 --raw)" = 1000 ]
+# The scan finds the simulated node and only it; a named rate is the PCAN code's rate.
+scan=$("$stage/tarvoctl" --folder "$folder" --can --bitrate 500k --timeout 100 scan)
+[ "$(wc -l <<<"$scan")" = 1 ] && grep -Eq '^node +1 +device type 0x[0-9A-F]{8} +TSD2405-CAN$' <<<"$scan" ||
+    { echo "scan: $scan"; exit 1; }
 # candump log lines: (seconds.micro) iface ID#DATA
 grep -Eq '^\([0-9]+\.[0-9]{6}\) cansim0 601#4081600000000000$' "$folder/trace.log"
 grep -Eq '^\([0-9]+\.[0-9]{6}\) cansim0 581#' "$folder/trace.log"

@@ -29,8 +29,8 @@ rc=0; ctl --folder "$program" frobnicate 2>"$folder/err" || rc=$?
 
 # --folder anywhere on the line; from another folder the tool finds its own.
 [ "$(ctl --port ttySIM0 read 6041:00 --folder "$program")" != "" ] || fail "--folder last"
-(cd "$folder/elsewhere" && "$stage/tarvoctl" dict dump | grep -q '^6041:00') ||
-    fail "dict dump from another folder"
+out=$(cd "$folder/elsewhere" && "$stage/tarvoctl" dict dump)
+grep -q '^6041:00' <<<"$out" || fail "dict dump from another folder"
 
 # A full path is that path, never the program folder's link of the same name.
 ln -s "$pty" "$program/dev/ttyQ0"
@@ -42,7 +42,7 @@ ln -s "$pty" "$folder/by-id/usb-Tarvo_Simulated_Drive-if00-port0"
 ln -s "$pty" "$program/dev/ttySIMULATED"
 ctl --folder "$program" --port "$folder/by-id/usb-Tarvo_Simulated_Drive-if00-port0" \
     write 6081:00 1234 --width 32 >/dev/null || fail "by-id path"
-[ "$(ctl --folder "$program" --port ttySIMULATED read 6081:00)" = 1234 ] || fail "long name"
+[ "$(ctl --folder "$program" --port ttySIMULATED read 6081:00 --raw)" = 1234 ] || fail "long name"
 ctl --folder "$program" ports | grep -q '^ttySIMULATED' || fail "ports lists long names"
 
 # Refused writes exit 3 with the abort and its meaning on standard error.
@@ -50,4 +50,22 @@ rc=0; out=$(ctl --folder "$program" --port ttySIM0 write 6041:00 1 --width 16 2>
     rc=$?
 [ "$rc" = 3 ] && [ -z "$out" ] || fail "write to read-only: $rc '$out'"
 grep -q "abort 0x06010002 (Attempt to write a read only object)" "$folder/err" || fail "abort text"
+# Names, units, batches and JSON give the values the drive holds.
+sim() { ctl --folder "$program" --port ttySIM0 "$@"; }
+sim write "Profile velocity" 600 --unit rpm >/dev/null || fail "write in rpm"
+[ "$(sim read 6081:00 --raw)" = 5120 ] || fail "600 rpm is 5120 raw"
+[ "$(sim read "PROFILE VELOCITY")" = "600.000 rpm" ] || fail "read by name in rpm"
+[ "$(sim read 6081:00 --unit DEC)" = 5120 ] || fail "--unit DEC"
+[ "$(sim read 1008:00)" = TSD2405-CAN ] || fail "a text entry is uploaded"
+rc=0; sim read "profile vel" 2>"$folder/err" >/dev/null || rc=$?
+[ "$rc" = 1 ] && grep -q "6081:00  Profile velocity" "$folder/err" || fail "names holding 'profile vel'"
+keys=$(ctl --folder "$program" dict dump | awk -F'\t' '$3 ~ /INTEGER|UNSIGNED/ {print $1}' | head -20)
+[ "$(sim read $keys | wc -l)" = 20 ] || fail "a batch of 20 entries"
+rc=0; json=$(sim read $keys 7000:00 --json 2>/dev/null) || rc=$?
+[ "$rc" = 3 ] || fail "a batch with a refused entry exits 3, not $rc"
+python3 -c '
+import json, sys
+rows = [json.loads(line) for line in sys.stdin]
+assert len(rows) == 21 and all("raw" in r and "value" in r for r in rows[:20]), rows
+assert rows[20]["abort"] == "0x06020000", rows[20]' <<<"$json" || fail "--json"
 echo "tarvoctl over a pseudo-terminal: ok"

@@ -258,7 +258,7 @@ protected:
     }
 };
 
-TEST_F(SerialUploadTest, ALostOrSpoiledSegmentReplyRunsTheUploadAgain) {
+TEST_F(SerialUploadTest, ALostSegmentReplyRunsTheUploadAgain) {
     TextDrive drive("TSD2405 drive, RS232");  // 20 bytes: 7 + 7 + 6
     Answer([&](const Bytes& r) { return drive.Answer(r); });
     std::string failure;

@@ -69,5 +69,46 @@ TEST(DictionarySourceTest, TextsMustFitTheirFields) {
     EXPECT_NE(error.find("Chinese name"), std::string::npos) << error;
 }
 
+TEST(DictionarySourceTest, HostileSourcesAreRefusedWithFileAndLine) {
+    const std::string head =
+        "[\n{\"index\":\"6040\",\"subIndex\":\"00\",\"nameZh\":\"x\","
+        "\"nameEn\":\"x\",\"dataType\":\"U8\"},\n";
+    auto entry = [](const std::string& index, const std::string& more) {
+        return "{\"index\":\"" + index +
+               "\",\"subIndex\":\"00\",\"nameZh\":\"x\",\"nameEn\":\"x\",\"dataType\":\"U8\"" +
+               more + "}\n]";
+    };
+    struct Case {
+        std::string source;
+        std::string message;
+    };
+    for (const Case& c : {
+             Case{head + entry("6041", ",\"default\":1e400"), "s.json:3: number overflow"},
+             Case{"[1e999]", "s.json:1: number overflow"},
+             Case{head + entry("6041", ",\"max\":18446744073709551615"), "s.json:3: entry 2"},
+             Case{head + entry("0000", ""), "s.json:3: entry 2: index 0000"},
+             Case{head + entry("6040", ""),
+                  "s.json:3: entry 2: 6040:00 is already defined on line 2"},
+             Case{head + entry("6041", ",\"nameEn\":\"y\""),
+                  "s.json:3: entry 2: field \"nameEn\" is given twice"},
+             Case{head + entry("6041", ",\"helpEn\":\"a\\u0000b\""),
+                  "s.json:3: entry 2: field \"helpEn\" holds a NUL"},
+             Case{head + entry("6041", ",\"unitSpec\":\"[°]N*1\""),
+                  "s.json:3: entry 2: dataType, attribute and unitSpec must be ASCII"},
+         }) {
+        std::vector<SourceEntry> entries;
+        std::string error;
+        EXPECT_FALSE(DictionarySource::Parse(c.source, "s.json", entries, error)) << c.source;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+    // Index and subindex compare without regard to case.
+    std::vector<SourceEntry> entries;
+    std::string error;
+    EXPECT_FALSE(DictionarySource::Parse(
+        "[" + entry("604a", "").substr(0, entry("604a", "").size() - 2) + "," + entry("604A", ""),
+        "s.json", entries, error));
+    EXPECT_NE(error.find("604A:00 is already defined"), std::string::npos) << error;
+}
+
 }  // namespace
 }  // namespace tarvo

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
+#include <future>
+#include <memory>
 #include <thread>
 
 #include "DataFileBuilder.h"
@@ -93,22 +96,84 @@ TEST_F(ObjectDictionaryTest, LenientIndexTexts) {
     EXPECT_EQ(dictionary.EntryAt(2)->key, 0x6041FFu);
 }
 
-TEST_F(ObjectDictionaryTest, TruncatedLastRecord) {
-    std::string full = Record("6040", "00");
-    RecordTexts t;
-    t.index = "6041";
-    t.modbus = "12";
-    std::string second = Record(t);
-    // Cut inside the Modbus field: every field has bytes, so the entry counts.
-    WriteData(full + second.substr(0, DataFileRecord::kSize - 3));
+// One record laid out by hand at the documented offsets, not by the production encoder.
+std::string HandBuiltRecord() {
+    std::string bytes(4514, '\0');
+    auto put = [&bytes](size_t offset, std::string_view text) {
+        bytes.replace(offset, text.size(), text);
+    };
+    put(0, "6041");
+    put(4, "02");
+    put(6, "\xD7\xB4\xCC\xAC");  // 状态 in GBK
+    put(70, "Status word");
+    put(134, "UNSIGNED16");
+    put(150, "LS");
+    put(158, "\xCB\xD9");  // 速 in GBK
+    put(2206, "Help text");
+    put(4254, "[HEX]N*1");
+    put(4510, "1A2B");
+    return bytes;
+}
+
+TEST_F(ObjectDictionaryTest, HandBuiltRecordPinsTheLayout) {
+    WriteData(HandBuiltRecord());
+    ObjectDictionary chinese;
+    chinese.LoadFile(folder.File("data/tarvo.dat"), 1, &box);
     dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
-    ASSERT_EQ(dictionary.EntryCount(), 2);
-    EXPECT_EQ(dictionary.EntryAt(1)->modbusAddress, 0x1u);
-    // Cut inside the help text: the Modbus field read nothing, so the entry is dropped.
-    ObjectDictionary cut;
-    WriteData(full + second.substr(0, 3000));
-    cut.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
-    EXPECT_EQ(cut.EntryCount(), 1);
+    ASSERT_EQ(dictionary.EntryCount(), 1);
+    DictionaryEntry e = *dictionary.EntryAt(0);
+    EXPECT_EQ(e.key, 0x604102u);
+    EXPECT_EQ(e.name, "Status word");
+    EXPECT_EQ(e.dataType, "UNSIGNED16");
+    EXPECT_EQ(e.attribute, "LS");
+    EXPECT_EQ(e.help, "Help text");
+    EXPECT_EQ(e.unitSpec, "[HEX]N*1");
+    EXPECT_EQ(e.modbusAddress, 0x1A2Bu);
+    EXPECT_EQ(chinese.EntryAt(0)->name, "状态");
+    EXPECT_EQ(chinese.EntryAt(0)->help, "速");
+    std::string encoded = Record({"6041", "02", "\xD7\xB4\xCC\xAC", "Status word", "UNSIGNED16",
+                                  "LS", "\xCB\xD9", "Help text", "[HEX]N*1", "1A2B"});
+    EXPECT_TRUE(encoded == HandBuiltRecord());
+}
+
+TEST_F(ObjectDictionaryTest, TruncatedLastRecordKeepsTheFieldsThatWereRead) {
+    const std::string full = Record("6040", "00");
+    const std::string cut = HandBuiltRecord();
+    struct Case {
+        size_t length;
+        int entries;
+        std::string name;
+        uint32_t modbus;
+    };
+    // Cut inside the index: no index, so the dictionary ends before it. From a whole
+    // index on the entry stays, with what its fields hold up to the cut.
+    for (const Case& c :
+         {Case{1, 1, "", 0}, Case{3, 1, "", 0}, Case{4, 2, "", 0}, Case{6, 2, "", 0},
+          Case{75, 2, "Statu", 0}, Case{4510, 2, "Status word", 0},
+          Case{4512, 2, "Status word", 0x1A}, Case{4513, 2, "Status word", 0x1A2}}) {
+        ObjectDictionary d;
+        WriteData(full + cut.substr(0, c.length));
+        d.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
+        ASSERT_EQ(d.EntryCount(), c.entries) << c.length << " bytes";
+        if (c.entries == 2) {
+            EXPECT_EQ(d.EntryAt(1)->index, 0x6041) << c.length << " bytes";
+            EXPECT_EQ(d.EntryAt(1)->subIndex, c.length >= 6 ? 2 : 0) << c.length << " bytes";
+            EXPECT_EQ(d.EntryAt(1)->name, c.name) << c.length << " bytes";
+            EXPECT_EQ(d.EntryAt(1)->modbusAddress, c.modbus) << c.length << " bytes";
+        }
+    }
+    EXPECT_TRUE(box.texts.empty());
+}
+
+TEST_F(ObjectDictionaryTest, NonLanguageFieldsReadInTheLanguagesCodePage) {
+    RecordTexts t;
+    t.unitSpec = "[\xC8\xA6 r]N*1";  // 圈 in GBK: a Chinese unit label
+    WriteData(Record(t));
+    ObjectDictionary chinese;
+    chinese.LoadFile(folder.File("data/tarvo.dat"), 1, &box);
+    EXPECT_EQ(chinese.EntryAt(0)->unitSpec, "[圈 r]N*1");
+    dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
+    EXPECT_EQ(dictionary.EntryAt(0)->unitSpec, "[È¦ r]N*1");
 }
 
 TEST_F(ObjectDictionaryTest, FullFieldsHaveNoTerminator) {
@@ -143,9 +208,14 @@ TEST_F(ObjectDictionaryTest, MissingOrUnreadableFile) {
     ASSERT_EQ(box.texts.size(), 1u);
     EXPECT_EQ(box.texts[0], "Couldn't load DB file!! \n");
     ObjectDictionary onFolder;
-    onFolder.LoadFile(folder.Path(), 2, &box);
+    EXPECT_FALSE(onFolder.LoadFile(folder.Path(), 2, &box));
     EXPECT_EQ(box.texts.size(), 2u);
     EXPECT_EQ(onFolder.EntryCount(), 0);
+    // A FIFO is refused at once instead of blocking the loader for a writer.
+    ASSERT_EQ(::mkfifo(folder.File("fifo.dat").c_str(), 0644), 0);
+    ObjectDictionary onFifo;
+    EXPECT_FALSE(onFifo.LoadFile(folder.File("fifo.dat"), 2, &box));
+    EXPECT_EQ(box.texts.size(), 3u);
 }
 
 class LoaderThreadTest : public ObjectDictionaryTest {
@@ -198,11 +268,21 @@ TEST_F(LoaderThreadTest, LanguageThreeWaitsForStartUp) {
     EXPECT_EQ(dictionary.EntryAt(0)->name, "entry");
 }
 
-TEST_F(LoaderThreadTest, DestroyingWhileWaitingEndsTheThread) {
-    auto waiting = std::make_unique<ObjectDictionary>();
+TEST_F(LoaderThreadTest, StoppingWhileWaitingEndsTheThread) {
+    auto waiting = std::make_shared<ObjectDictionary>();
     waiting->StartLoader(Settings(true));
-    waiting.reset();  // must not hang on the never-written language
-    SUCCEED();
+    // The language is never written: stopping must still end the loader, from any thread.
+    auto stopped = std::make_shared<std::promise<void>>();
+    std::future<void> done = stopped->get_future();
+    std::thread([waiting, stopped] {
+        waiting->StopLoader();
+        stopped->set_value();
+    }).detach();
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_TRUE(waiting->IsLoaded());
+    EXPECT_EQ(waiting->EntryCount(), 0);
+    EXPECT_EQ(language.load(), 0);
+    EXPECT_TRUE(box.texts.empty());
 }
 
 TEST_F(LoaderThreadTest, LookupsDuringLoadingSeeAPrefix) {

@@ -152,6 +152,29 @@ TEST_F(ValueTextTest, WritesOfFixedFormats) {
     EXPECT_TRUE(link.requests.empty());
 }
 
+TEST_F(ValueTextTest, EveryDefinitionOfTheLabelIsWritten) {
+    std::string label;
+    units.RegisterUnits(kVelocity, "[r rpm]N*60/512;[rpm]N*512/60;[mm]N*2;[rpm]N*10", label);
+    Write(kVelocity, "UNSIGNED32", "6", "rpm");
+    EXPECT_EQ(link.requests,
+              (Requests{{&panel, 0x23, kVelocity, 51}, {&panel, 0x23, kVelocity, 60}}));
+}
+
+TEST_F(ValueTextTest, AsciiValuesUseTheLanguagesCodePage) {
+    std::atomic<uint8_t> language{1};
+    ValueText chinese{{dictionary, evaluator, units, link, &box, &language}};
+    EXPECT_EQ(chinese.CodePageInUse(), ValueText::CodePage::kChinese);
+    // First byte lowest: 中 is D6 D0 in GBK.
+    EXPECT_EQ(
+        ValueText::NumberToText("ASCII", "UNSIGNED16", "", 0xD0D6, ValueText::CodePage::kChinese),
+        "中");
+    EXPECT_EQ(ValueText::NumberToText("ASCII", "UNSIGNED16", "", 0xD6D0), "ÐÖ");
+    chinese.WriteEditedValue(&panel, list, AddRow(1, "UNSIGNED16", "中", "ASCII"));
+    language = 2;
+    chinese.WriteEditedValue(&panel, list, AddRow(2, "UNSIGNED16", "ÐÖ", "ASCII"));
+    EXPECT_EQ(link.requests, (Requests{{&panel, 0x2B, 1, 0xD0D6}, {&panel, 0x2B, 2, 0xD6D0}}));
+}
+
 TEST_F(ValueTextTest, WriteWaitsForReferencedValue) {
     std::string label;
     units.RegisterUnits(kPosition, "[r DEC]N*1;[r rev]N/[20000520];[rev]N*[20000520]", label);
@@ -223,6 +246,7 @@ TEST_F(ValueTextTest, EntryHelp) {
                   "\r\nModbus address: 0x1A2B\r\nOperator Help:\r\nBit 0: on\r\nBit 1: off",
                   "Index: 0x20010A\r\nName: Control word\r\nData Type: UNSIGNED16  WS"
                   "\r\nModbus address: none\r\nOperator Help:\r\n"}));
+    EXPECT_EQ(box.icons, std::vector<MessageBox::Icon>(2, MessageBox::Icon::kInformation));
 
     DictionaryEntry chinese;
     chinese.help = "\xE9\x80\x9F\xE5\xBA\xA6\xE3\x80\x82\xE5\x8D\x95\xE4\xBD\x8D";  // 速度。单位

@@ -21,7 +21,7 @@ CurvePlot PlotOf(std::vector<double> values, double coefficient = 1.0) {
 TEST(CurvePlot, DecodesSlotsInRecordOrderWithSign) {
     // Slot1, Slot5 and Slot4: 8 bytes a record, in the order slot 1, slot 5, slot 4.
     RecordLayout layout;
-    layout.slots = {0x60410010, 0, 0, 0x60770011, 0x60640020, 0};
+    layout.slotCodes = {0x60410010, 0, 0, 0x60770011, 0x60640020, 0};
     layout.channelSigned = {false, true, false, true};
     layout.slot5Channel = 2;
     EXPECT_EQ(layout.BytesPerRecord(), 8u);

@@ -110,6 +110,9 @@ void EditListViewTest::onlyEnterWritesAndEscRestores() {
     // Typed text left by a click on another row is not written.
     Click(2, ParameterRows::kValueColumn);
     QTest::keyClicks(Editor<QLineEdit>(), "120");
+    Shown(PanelRig::kVelocity, 1024);  // a live value meanwhile leaves the typing alone
+    view_->Table().FlushChanges();
+    QCOMPARE(Editor<QLineEdit>()->text(), QStringLiteral("120"));
     Click(1, ParameterRows::kNameColumn);
     QTRY_VERIFY(!view_->List().IsEditing());
     QCOMPARE(Text(2, ParameterRows::kValueColumn), QStringLiteral("120"));

@@ -26,6 +26,7 @@ private slots:
     void ioPanelShowsValuesAndWritesClicks();
     void chooserTicksAndSendsTheChoice();
     void errorPanelShowsNamesLampsAndBoxes();
+    void panelsOpenWithMissingOrGarbageNameFiles();
 
 private:
     std::unique_ptr<TempFolder> folder_;
@@ -181,6 +182,26 @@ void IoErrorViewTest::errorPanelShowsNamesLampsAndBoxes() {
     QCOMPARE(view.LampIcon(0), 210);
     QCOMPARE(view.LampIcon(1), 211);
     QCOMPARE(view.LampIcon(2), 210);
+}
+
+void IoErrorViewTest::panelsOpenWithMissingOrGarbageNameFiles() {
+    ResourceSet resources(ResourceSet::Language::Chinese);
+    for (bool garbage : {false, true}) {
+        TempFolder folder;
+        if (garbage) {
+            std::string bytes("\xff\xfe[in\x00\r\nenBit01\r\n=\x81\x30[RealTimeError]\n", 40);
+            folder.Write("sys/DataInOut.ini", bytes);
+            folder.Write("sys/RealTimeError.ini", bytes);
+        }
+        DataInOutView io({link_.Link(), resources, messageBox_, nullptr, nullptr, nullptr, nullptr,
+                          folder.Path(), true, 120});
+        io.onMessage(WM_LINK_VALUE, 0xFFFFFFFF, 0x201003);
+        QCOMPARE(qobject_cast<QLineEdit*>(io.Control(1035))->text(), QStringLiteral("NULL"));
+        QCOMPARE(io.Chooser(IoFunctionNames::Kind::kInput).List()->topLevelItemCount(), 0);
+        RealtimeErrorView errors({link_.Link(), resources, messageBox_, folder.Path(), true});
+        QCOMPARE(qobject_cast<QLabel*>(errors.Control(1301))->text(), QString());
+    }
+    QVERIFY(messageBox_.texts.empty());
 }
 
 }  // namespace tarvo::test

@@ -77,15 +77,24 @@ TEST_F(ProfileFileTest, RefusesHostileWritesAndLeavesTheFile) {
     EXPECT_EQ(folder.Read("p.ini"), "[a]\nx=1\n");
 }
 
-TEST_F(ProfileFileTest, UnwritableFolderFailsWithoutDamage) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes anywhere";
+TEST_F(ProfileFileTest, ManyKeysInOneWriteAsIfWrittenOneByOne) {
+    const std::string start = "[p]\nnum=1\n0=old\nk=v\n\n[q]\nz=1\n";
+    auto one = folder.Write("one.ini", start);
+    auto batch = folder.Write("batch.ini", start);
+    const std::vector<ProfileFile::KeyValue> values = {
+        {"num", "3"}, {"0", "a"}, {"1", "b"}, {"NUM", "2"}, {" 2 ", " c "}};
+    for (const auto& kv : values) {
+        ASSERT_TRUE(ProfileFile(one).WriteString("p", kv.key, kv.value));
     }
-    auto path = folder.Write("ro/p.ini", "[a]\nx=1\n");
-    ::chmod(folder.File("ro").c_str(), 0555);
-    EXPECT_FALSE(ProfileFile(path).WriteString("a", "x", "2"));
-    ::chmod(folder.File("ro").c_str(), 0755);
-    EXPECT_EQ(folder.Read("ro/p.ini"), "[a]\nx=1\n");
+    ASSERT_TRUE(ProfileFile(batch).WriteStrings("p", values));
+    EXPECT_EQ(folder.Read("batch.ini"), folder.Read("one.ini"));
+    EXPECT_EQ(folder.Read("batch.ini"),
+              "[p]\r\nNUM=2\r\n0=a\r\nk=v\r\n1=b\r\n2=c\r\n\r\n[q]\r\nz=1\r\n");
+    ASSERT_TRUE(ProfileFile(folder.File("new.ini")).WriteStrings("n", {{"a", "1"}, {"b", "2"}}));
+    EXPECT_EQ(folder.Read("new.ini"), "[n]\r\na=1\r\nb=2\r\n");
+    // One bad value refuses the whole batch.
+    EXPECT_FALSE(ProfileFile(batch).WriteStrings("p", {{"0", "x"}, {"1", "y\nz"}}));
+    EXPECT_EQ(ProfileFile(batch).GetString("p", "0", "", 8), "a");
 }
 
 }  // namespace

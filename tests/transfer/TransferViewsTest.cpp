@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(tree->topLevelItem(0)->foreground(0).color(), TransferList::kAlarmColour);
         QCOMPARE(tree->topLevelItem(1)->foreground(0).color(), TransferList::kFailColour);
         QCOMPARE(tree->topLevelItem(2)->text(4), QStringLiteral("True"));
-        QCOMPARE(view.findChild<QProgressBar*>()->value(), 6);
+        QCOMPARE(view.findChild<QProgressBar*>()->value(), 3);
     }
 };
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "DictionaryEntry.h"
+#include "ObjectDictionary.h"
+
+namespace tarvo {
+
+// Finds the entries a command line names: by key ("6081:00", "0x6081:0") or by dictionary
+// name ("Profile velocity", case-insensitive), in the English texts of data/tarvo.dat.
+class EntryLookup {
+public:
+    // Loads <programFolder>/data/tarvo.dat; without it, only keys can be used.
+    explicit EntryLookup(const std::string& programFolder);
+
+    // The entry named by `text`; false with a message on standard error when the text is no
+    // key and no single name (an ambiguous name lists its entries). A key that the
+    // dictionary does not hold gives an entry with only its key, index and subindex.
+    bool Find(const std::string& text, DictionaryEntry& entry) const;
+
+    static std::string KeyText(uint32_t key);  // "6081:00"
+
+private:
+    ObjectDictionary dictionary_;
+    bool loaded_ = false;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DictionaryEntry.h"
+#include "FormulaEvaluator.h"
+#include "LinkRequester.h"
+
+namespace tarvo {
+
+// An entry's value as tarvoctl prints and accepts it: raw drive values through the units
+// of the dictionary, read formulas for showing and write formulas for writing, as the
+// panels convert them. Formulas that refer to other entries get those values through
+// `readReference` first.
+class EntryValue {
+public:
+    using ReadReference = std::function<std::optional<int32_t>(uint32_t key)>;
+
+    explicit EntryValue(ReadReference readReference);
+
+    // The unit shown without --unit: the label of the entry's first unit ("" when none).
+    static std::string DefaultUnit(const DictionaryEntry& entry);
+    // The labels a read may show, and those a write may take, in the dictionary's order.
+    static std::vector<std::string> ReadUnits(const DictionaryEntry& entry);
+    static std::vector<std::string> WriteUnits(const DictionaryEntry& entry);
+    // 8, 16 or 32 from the data type; 0 when it has none.
+    static int Width(const DictionaryEntry& entry);
+
+    // The text of a raw value in `unit` (HEX as 0x..., DEC or "" as a whole number).
+    bool Show(const DictionaryEntry& entry, uint32_t raw, const std::string& unit,
+              std::string& text, std::string& error);
+    // The raw value of `text` in `unit` ("", DEC, HEX: a whole number of `width` bits).
+    bool Parse(const DictionaryEntry& entry, const std::string& text, const std::string& unit,
+               int width, uint32_t& raw, std::string& error);
+
+private:
+    // Reads the entries the formula refers to ([xxxxxxxx]); false when one cannot be read.
+    bool ResolveReferences(const std::string& formula, std::string& error);
+
+    // Requests of the evaluator go nowhere: references are read before evaluating.
+    class NoRequests : public LinkRequester {
+    public:
+        int Request(MessageTarget*, uint8_t, uint32_t, uint32_t) override { return 0; }
+    };
+
+    ReadReference readReference_;
+    NoRequests noRequests_;
+    std::atomic<MessageTarget*> noWindow_{nullptr};
+    FormulaEvaluator evaluator_;
+};
+
+}  // namespace tarvo

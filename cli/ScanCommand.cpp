@@ -1,0 +1,66 @@
+#include "ScanCommand.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace tarvo {
+
+namespace {
+
+constexpr uint32_t kDeviceType = 0x100000;
+constexpr uint32_t kDeviceName = 0x100800;
+constexpr uint32_t kScanTimeoutMs = 50;
+
+}  // namespace
+
+int ScanCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
+                     const std::string& programFolder) {
+    if (!args.empty()) {
+        std::cerr << "usage: tarvoctl --can [--bitrate RATE] [--timeout MS] scan\n";
+        return 1;
+    }
+    if (!options.can) {
+        std::cerr << "tarvoctl: scan looks for drives on a CAN bus: add --can\n";
+        return 1;
+    }
+    ConnectionOptions scan = options;
+    if (!scan.timeoutGiven) {
+        scan.timeoutMs = kScanTimeoutMs;
+    }
+    DriveConnection drive(scan, programFolder);
+    int code = drive.Open();
+    if (code != 0) {
+        return drive.Close(code);
+    }
+    drive.SetProbing(true);
+    int found = 0;
+    for (uint32_t node = 1; node <= 127; ++node) {
+        drive.SetNode(node);
+        DriveConnection::Reply reply;
+        code = drive.Exchange(0x40, kDeviceType, 0, reply);
+        if (code == 2) {
+            continue;  // nobody at this node
+        }
+        ++found;
+        std::string name;
+        uint32_t abortCode = 0;
+        if (drive.Upload(kDeviceName, name, abortCode) != 0) {
+            name.clear();
+        }
+        char line[64];
+        if (code == 0) {
+            std::snprintf(line, sizeof line, "node %3u  device type 0x%08X  ", node, reply.value);
+        } else {
+            std::snprintf(line, sizeof line, "node %3u  device type refused   ", node);
+        }
+        std::cout << line << name << '\n';
+    }
+    std::cout.flush();
+    if (found == 0) {
+        std::cerr << "tarvoctl: no drive answered on the bus\n";
+        return drive.Close(2);
+    }
+    return drive.Close(0);
+}
+
+}  // namespace tarvo

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+
+namespace tarvo {
+
+class CurvePlot;
+
+// Draws a CurvePlot's frame, grid, centre cross, curves, value labels and time labels into
+// an image. Cursors and the zoom band are drawn over the image by the plot view.
+class CurvePlotPainter {
+public:
+    static QColor ChannelColour(int channel);
+    static QColor CursorColour() { return QColor(0xFF, 0xAA, 0xFF); }
+
+    // Renders the whole plot into `image`, which must have the area's size. `background`,
+    // when given, is the frame, grid and centre cross already drawn (RenderBackground).
+    static void Render(const CurvePlot& plot, QImage& image, const QImage* background = nullptr);
+    // The parts that change only with the area's size.
+    static void RenderBackground(const CurvePlot& plot, QImage& image);
+};
+
+}  // namespace tarvo

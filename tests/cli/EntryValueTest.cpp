@@ -1,0 +1,75 @@
+#include "EntryValue.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+DictionaryEntry Entry(uint32_t key, std::string type, std::string units) {
+    DictionaryEntry entry;
+    entry.key = key;
+    entry.dataType = std::move(type);
+    entry.unitSpec = std::move(units);
+    return entry;
+}
+
+const DictionaryEntry kVelocity =
+    Entry(0x608100, "UNSIGNED32", "[r rpm]N*60/512;[rpm]N*512/60;[r DEC]N*1");
+const DictionaryEntry kStep =
+    Entry(0x205001, "INTEGER32", "[r DEC]N*1;[r rev]N/[20000520];[rev]N*[20000520]");
+
+TEST(EntryValueTest, ShowsRawValuesInTheirUnits) {
+    EntryValue values(nullptr);
+    std::string text;
+    std::string error;
+    EXPECT_EQ(EntryValue::DefaultUnit(kVelocity), "rpm");
+    ASSERT_TRUE(values.Show(kVelocity, 5120, "rpm", text, error)) << error;
+    EXPECT_EQ(text, "600.000");
+    ASSERT_TRUE(values.Show(kVelocity, 0xFFFFFFFF, "DEC", text, error));
+    EXPECT_EQ(text, "4294967295");
+    ASSERT_TRUE(
+        values.Show(Entry(0x604100, "UNSIGNED16", "[r HEX]N*1"), 0x12345, "HEX", text, error));
+    EXPECT_EQ(text, "0x2345");  // masked to the entry's 16 bits
+    ASSERT_TRUE(values.Show(Entry(0x607A00, "INTEGER16", ""), 0xFFFE, "", text, error));
+    EXPECT_EQ(text, "-2");
+    EXPECT_FALSE(values.Show(kVelocity, 1, "mm", text, error));
+    EXPECT_NE(error.find("rpm, DEC"), std::string::npos) << error;
+}
+
+TEST(EntryValueTest, ParsesValuesInWriteUnitsWithinTheType) {
+    EntryValue values(nullptr);
+    uint32_t raw = 0;
+    std::string error;
+    ASSERT_TRUE(values.Parse(kVelocity, "600", "rpm", 32, raw, error)) << error;
+    EXPECT_EQ(raw, 5120u);
+    EXPECT_FALSE(values.Parse(kVelocity, "-5", "rpm", 32, raw, error));  // unsigned entry
+    EXPECT_FALSE(values.Parse(kVelocity, "600 rpm", "rpm", 32, raw, error));
+    EXPECT_FALSE(values.Parse(Entry(0x606C00, "INTEGER32", "[r rpm]N*60/512"), "1", "rpm", 32, raw,
+                              error));  // a unit that is only shown
+    ASSERT_TRUE(values.Parse(kVelocity, "-1", "", 16, raw, error));
+    EXPECT_EQ(raw, 0xFFFFu);
+}
+
+// A formula naming another entry reads that entry once, before converting.
+TEST(EntryValueTest, ReferencedEntriesAreReadFirst) {
+    std::vector<uint32_t> reads;
+    EntryValue values([&reads](uint32_t key) -> std::optional<int32_t> {
+        reads.push_back(key);
+        return 4000;
+    });
+    std::string text;
+    std::string error;
+    ASSERT_TRUE(values.Show(kStep, 10000, "rev", text, error)) << error;
+    EXPECT_EQ(text, "2.500");
+    uint32_t raw = 0;
+    ASSERT_TRUE(values.Parse(kStep, "-1.5", "rev", 32, raw, error)) << error;
+    EXPECT_EQ(static_cast<int32_t>(raw), -6000);
+    EXPECT_EQ(reads, std::vector<uint32_t>{0x200005});
+
+    EntryValue unreadable([](uint32_t) { return std::nullopt; });
+    EXPECT_FALSE(unreadable.Show(kStep, 1, "rev", text, error));
+    EXPECT_NE(error.find("2000:05"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace tarvo::test

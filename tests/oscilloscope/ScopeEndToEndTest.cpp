@@ -1,0 +1,181 @@
+#include <QFile>
+#include <QtTest>
+
+#include "AppSettings.h"
+#include "CurvePlotView.h"
+#include "DriverOscilloView.h"
+#include "ScopeDrive.h"
+#include "ScopeRecordFile.h"
+#include "ShellRig.h"
+
+namespace tarvo::test {
+
+namespace {
+
+constexpr int kLong = 30000;  // generous: the machine is shared
+
+int ChannelPosition(DriverOscilloModel& model, int channel, const std::string& name) {
+    std::vector<std::string> names = model.lists().ChannelNames(channel);
+    auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+}
+
+}  // namespace
+
+// The oscilloscope against the simulated drive: configure, capture, upload, compare with
+// what the drive recorded, export and import.
+class ScopeEndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void captureUploadExportImport();
+
+private:
+    void Open(const QStringList& driveOptions);
+
+    std::unique_ptr<ResourceSet> english_;
+    std::unique_ptr<ProgramFolder> folder_;
+    std::unique_ptr<ScopeDrive> drive_;
+    std::unique_ptr<ShellRig> rig_;
+    DriverOscilloView* view_ = nullptr;
+    QString previousFolder_;
+};
+
+void ScopeEndToEndTest::initTestCase() {
+    QVERIFY(ResourceSet::LoadEnglish(QStringLiteral(TARVO_STAGE "/data/EN.rcc")));
+    english_ = std::make_unique<ResourceSet>(ResourceSet::Language::English);
+}
+
+void ScopeEndToEndTest::cleanup() {
+    rig_.reset();
+    QDir::setCurrent(previousFolder_);
+    drive_.reset();
+    folder_.reset();
+}
+
+void ScopeEndToEndTest::Open(const QStringList& driveOptions) {
+    folder_ = std::make_unique<ProgramFolder>();
+    QVERIFY(QFile::copy(QStringLiteral(TARVO_STAGE "/sys/Oscilloscope.ini"),
+                        folder_->File(QStringLiteral("sys/Oscilloscope.ini"))));
+    drive_ = std::make_unique<ScopeDrive>(folder_->Path(), driveOptions);
+    QVERIFY(!drive_->WaitLine("ready").isEmpty());
+    AppSettings settings(folder_->File(QStringLiteral("sys/sys.ini")).toStdString());
+    settings.SetInterfaceMode(kModeRs232);
+    settings.SetSerial("ttySIM0", "115200");
+    settings.SetSerialNodeId(1);
+    previousFolder_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder_->Path()));
+    rig_ = std::make_unique<ShellRig>(*folder_, *english_);
+    QVERIFY(rig_->state.dictionary.LoadFile(rig_->state.dataFilePath, 2, nullptr));
+    rig_->frame->Dispatch(1128);
+    QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(), 1, kLong);
+    QVERIFY(rig_->frame->ShowView(1247));
+    view_ = qobject_cast<DriverOscilloView*>(
+        rig_->frame->Views().Frame(ViewKind::kDriverOscillo)->widget());
+    QVERIFY(view_ != nullptr);
+    // The settings have been read once the drive's record length has arrived.
+    QTRY_VERIFY_WITH_TIMEOUT(view_->model().form().total > 0, kLong);
+}
+
+void ScopeEndToEndTest::captureUploadExportImport() {
+    Open({});
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    DriverOscilloModel& model = view_->model();
+    auto settle = [&] { QTRY_VERIFY_WITH_TIMEOUT(!rig_->state.link.IsBusy(), kLong); };
+    // Velocity (signed 32 bits, Slot5) on channel 1, current (signed 16 bits) on channel 3.
+    int velocity = ChannelPosition(model, 1, "Velocity actual value");
+    int current = ChannelPosition(model, 3, "Current actual value");
+    QVERIFY(velocity >= 0 && current >= 0);
+    model.SelectChannelItem(1, velocity);
+    model.ClickChannel(1, true);
+    settle();
+    model.SelectChannelItem(3, current);
+    model.ClickChannel(3, true);
+    settle();
+    QCOMPARE(model.Slots()[4], 0x606C0020u);
+    QCOMPARE(model.Slots()[2], 0x60780010u);
+    // Triggered by the velocity's noise crossing 0 upwards, 10 samples before it, 200 in all.
+    int trigger = -1;
+    for (int p = 1; p < model.lists().TriggerBoxSize(); ++p) {
+        if (model.lists().TriggerAt(p)->code == 0x606C0020u) {
+            trigger = p;
+        }
+    }
+    QVERIFY(trigger > 0);
+    model.SelectTrigger(trigger);
+    settle();
+    model.EnterTriggerLevel("0");
+    model.EnterPeriod("2");
+    model.EnterPretrigger("10");
+    model.EnterTotal("200");
+    settle();
+    QTRY_COMPARE_WITH_TIMEOUT(model.form().total, 200, kLong);
+    QCOMPARE(model.form().periodText, std::string("125.0us"));
+
+    model.StartOrCancel();
+    QVERIFY(model.run().ShowsCancel());
+    QTRY_VERIFY_WITH_TIMEOUT(!model.run().Busy(), 3 * kLong);
+    QVERIFY2(rig_->messageBox.Shown().isEmpty(),
+             qPrintable(rig_->messageBox.Shown().join(QStringLiteral(" | "))));
+    QCOMPARE(rig_->state.switches.deferredRelease.load(), 1);
+    QCOMPARE(rig_->state.switches.cyclicReadEnabled.load(), 1);
+
+    // The very samples the drive recorded: 4 bytes of velocity, 2 of current per record.
+    std::vector<uint8_t> record = drive_->Record();
+    QCOMPARE(record.size(), size_t{200 * 6});
+    const auto& one = model.plot().At(1).points;
+    const auto& three = model.plot().At(3).points;
+    QCOMPARE(one.size(), size_t{200});
+    QCOMPARE(three.size(), size_t{200});
+    for (size_t k = 0; k < 200; ++k) {
+        const uint8_t* at = record.data() + k * 6;
+        int32_t v = static_cast<int32_t>(at[0] | at[1] << 8 | at[2] << 16 | uint32_t(at[3]) << 24);
+        int16_t c = static_cast<int16_t>(at[4] | at[5] << 8);
+        QCOMPARE(one[k].value, double(v));
+        QCOMPARE(three[k].value, double(c));
+    }
+
+    // Export all four forms, then import the record into the cleared plot.
+    QString txt = folder_->File(QStringLiteral("user/run.txt"));
+    QDir(folder_->Path()).mkpath(QStringLiteral("user"));
+    QVERIFY(view_->ExportTo(txt));
+    QVERIFY(view_->ExportTo(folder_->File(QStringLiteral("user/run.csv"))));
+    QVERIFY(view_->ExportTo(folder_->File(QStringLiteral("user/run.bmp"))));
+    QVERIFY(view_->ExportTo(folder_->File(QStringLiteral("user/run.png"))));
+    QFile csv(folder_->File(QStringLiteral("user/run.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = csv.readAll().split('\n');
+    QCOMPARE(lines.size(), 201);
+    QCOMPARE(lines[0], QByteArray::number(one[0].value, 'f', 0) + ',' +
+                           QByteArray::number(three[0].value, 'f', 0) + ',');
+    QFile bmp(folder_->File(QStringLiteral("user/run.bmp")));
+    QVERIFY(bmp.open(QIODevice::ReadOnly));
+    QCOMPARE(bmp.read(2), QByteArray("BM"));
+    QImage png(folder_->File(QStringLiteral("user/run.png")));
+    QCOMPARE(png.width(), view_->width() - 7);
+
+    std::vector<double> before;
+    for (const CurvePoint& point : one) {
+        before.push_back(point.value);
+    }
+    model.plot().Clear();
+    QVERIFY(view_->ImportFrom(txt));
+    QCOMPARE(model.plot().At(1).points.size(), size_t{200});
+    for (size_t k = 0; k < 200; ++k) {
+        QCOMPARE(model.plot().At(1).points[k].value, before[k]);
+    }
+    // A broken file is refused with a message and changes nothing.
+    QFile::resize(txt, QFileInfo(txt).size() - 1);
+    QVERIFY(!view_->ImportFrom(txt));
+    QVERIFY(rig_->Shown(ScopeRecordFile::Message(ScopeRecordFile::ReadResult::kOddSize)));
+    QCOMPARE(model.plot().At(1).points.size(), size_t{200});
+}
+
+}  // namespace tarvo::test
+
+QTEST_MAIN(tarvo::test::ScopeEndToEndTest)
+#include "ScopeEndToEndTest.moc"
