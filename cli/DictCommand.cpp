@@ -6,6 +6,7 @@
 
 #include "AtomicFile.h"
 #include "ConsoleMessageBox.h"
+#include "DictFindCommand.h"
 #include "DictionarySource.h"
 #include "ObjectDictionary.h"
 
@@ -15,7 +16,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: tarvoctl dict build SOURCE OUT.dat\n"
-    "       tarvoctl dict dump [--json] [--lang 1|2] [FILE]\n";
+    "       tarvoctl dict dump [--json] [--lang 1|2] [FILE]\n"
+    "       tarvoctl dict find TEXT [--json] [--lang 1|2] [FILE]\n";
 
 std::string Hex(uint32_t value, int digits) {
     char text[16];
@@ -31,6 +33,9 @@ int DictCommand::Run(const std::vector<std::string>& args, const std::string& pr
     }
     if (!args.empty() && args[0] == "dump") {
         return Dump(args, programFolder);
+    }
+    if (!args.empty() && args[0] == "find") {
+        return DictFindCommand::Run(args, programFolder);
     }
     std::cerr << kUsage;
     return 1;

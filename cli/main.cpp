@@ -66,7 +66,8 @@ constexpr CommandEntry kCommands[] = {
      "  ports                 list the serial ports, with their USB adapters\n"},
     {"dict", RunDict,
      "  dict build SOURCE OUT.dat   build a dictionary data file from its JSON source\n"
-     "  dict dump [--json] [--lang 1|2] [FILE]   list the dictionary's entries\n"},
+     "  dict dump [--json] [--lang 1|2] [FILE]   list the dictionary's entries\n"
+     "  dict find TEXT [--json] [--lang 1|2]   list the entries whose name holds TEXT\n"},
 };
 
 constexpr const char* kUsageHead =

@@ -117,6 +117,10 @@ std::optional<int> SdoListModel::FindNext(std::string_view text) {
     return std::nullopt;
 }
 
+bool SdoListModel::NameContains(std::string_view name, std::string_view text) {
+    return Lower(name).find(Lower(text)) != std::string::npos;
+}
+
 bool SdoListModel::Select(int row) {
     if (row < 0 || row >= RowCount()) {
         selectedRow_ = -1;

@@ -60,6 +60,8 @@ public:
     // selected row the pick goes nowhere. Gives the key sent, if any.
     std::optional<uint32_t> Pick(MessageTarget* target) const;
 
+    // True when the name holds the text, Latin letters compared regardless of case.
+    static bool NameContains(std::string_view name, std::string_view text);
     // The help pane's text for an entry.
     static std::string EntryHelp(const DictionaryEntry& entry);
     // The sort key of a row under a choice: index and subindex text, or the name.
