@@ -14,6 +14,10 @@ canbus::Frame MakeFrame(uint32_t id, std::initializer_list<uint8_t> bytes) {
     return frame;
 }
 
+bool IsDownload(uint8_t command) {
+    return command == 0x23 || command == 0x27 || command == 0x2B || command == 0x2F;
+}
+
 }  // namespace
 
 CanDriveNode::CanDriveNode(SimulatedDrive& drive, uint8_t node, const FaultSettings& faults)
@@ -56,6 +60,11 @@ void CanDriveNode::OnFrame(const canbus::Frame& frame, uint64_t nowUs) {
                             0xDEADBEEF)
             .ToBytes(foreign.data);
         Queue(due, foreign);
+    }
+    // A write is acknowledged as CANopen acknowledges a download (0x60), still carrying
+    // the value the drive now holds in its data bytes.
+    if (IsDownload(frame.data[0]) && reply.command != 0x80) {
+        reply.command = 0x60;
     }
     canbus::Frame answer;
     answer.id = 0x580u + node_;
