@@ -138,6 +138,7 @@ int32_t ControlLink::Open(const CommSettings* settings) {
 }
 
 void ControlLink::Close() {
+    closeCount_.fetch_add(1);
     // The serial port may be closed under a running exchange: its wait ends at once and the
     // exchange fails quickly instead of running out its repetitions on a silent drive.
     if (message_.mode() == CommLibrary::kSerial) {
@@ -264,6 +265,7 @@ void ControlLink::TakeFromQueue(std::deque<LinkRequest>& queue) {
 }
 
 bool ControlLink::Serve(const LinkRequest& request) {
+    const uint64_t closes = closeCount_.load();
     int32_t result = 0;
     ReplyKind kind = ReplyKind::kUndecoded;
     uint32_t value = 0;
@@ -275,7 +277,7 @@ bool ControlLink::Serve(const LinkRequest& request) {
         }
     }
     if (result != 0) {
-        return Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
+        return ReportFailure(closes);
     }
     switch (kind) {
         case ReplyKind::kValue:
@@ -299,6 +301,15 @@ bool ControlLink::Deliver(MessageTarget* window, uint32_t message, uint32_t wPar
         sender_.Send(window, message, wParam, static_cast<intptr_t>(address));
     }
     return true;
+}
+
+bool ControlLink::ReportFailure(uint64_t closesBefore) {
+    // The port was closed under the exchange: its failure belongs to that connection, and
+    // must not close one opened since.
+    if (closeCount_.load() != closesBefore) {
+        return !Stopping();
+    }
+    return Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
 }
 
 ControlLink::MonitorEntry* ControlLink::NextMonitorEntry(MonitorEntry*& cursor,
@@ -325,6 +336,7 @@ bool ControlLink::MonitorWalk() {
         MonitorEntry* entry = classTwoStep ? NextMonitorEntry(classTwoCursor_, 2)
                                            : NextMonitorEntry(classOneCursor_, 1);
         if (entry != nullptr && switches_.connectionState.load() == 1) {
+            const uint64_t closes = closeCount_.load();
             int32_t result = 0;
             ReplyKind kind = ReplyKind::kUndecoded;
             uint32_t value = 0;
@@ -337,7 +349,7 @@ bool ControlLink::MonitorWalk() {
             }
             bool goOn = true;
             if (result != 0) {
-                goOn = Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
+                goOn = ReportFailure(closes);
             } else if (kind == ReplyKind::kAbort) {
                 goOn = Deliver(entry->window, WM_LINK_ABORT, value, entry->address);
             } else if (kind != ReplyKind::kUndecoded) {

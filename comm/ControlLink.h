@@ -93,6 +93,7 @@ private:
     bool MonitorWalk();
     MonitorEntry* NextMonitorEntry(MonitorEntry*& cursor, uint8_t monitorClass);
     bool Deliver(MessageTarget* window, uint32_t message, uint32_t wParam, uint32_t address);
+    bool ReportFailure(uint64_t closesBefore);
     int SetMonitorEnabled(MessageTarget* window, uint8_t enabled);
     void Pause(int milliseconds);
 
@@ -114,6 +115,9 @@ private:
     // Held by the worker across an exchange and by Load/Open/Close/... so that the library
     // object is never replaced under a running exchange. Never held across a delivery.
     std::mutex exchangeMutex_;
+    // Counts the closes of the port: an exchange that a close ran into failed because the
+    // user closed the connection, not because the drive stopped answering.
+    std::atomic<uint64_t> closeCount_{0};
     MonitorEntry* classOneCursor_ = nullptr;  // worker only
     MonitorEntry* classTwoCursor_ = nullptr;  // worker only
     std::atomic<bool> stopRequested_{false};

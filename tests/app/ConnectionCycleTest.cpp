@@ -96,8 +96,11 @@ void ConnectionCycleTest::Connect() {
     rig_->frame->Dispatch(1128);
     QVERIFY2(rig_->messageBox.Shown().isEmpty(),
              qPrintable(rig_->messageBox.Shown().join(QStringLiteral(" | "))));
-    QTRY_COMPARE_WITH_TIMEOUT(rig_->frame->StatusText(),
-                              QStringLiteral("Comm Status: Open  ttySIM0  115200"), kLong);
+    const QString open = QStringLiteral("Comm Status: Open  ttySIM0  115200");
+    QTRY_VERIFY2_WITH_TIMEOUT(rig_->frame->StatusText() == open,
+                              qPrintable(rig_->frame->StatusText() + " | " +
+                                         rig_->messageBox.Shown().join(QStringLiteral(" | "))),
+                              kLong);
     QCOMPARE(rig_->state.switches.connectionState.load(), 1);
     QCOMPARE(rig_->state.session.connectInProgress, 0);
 }
@@ -203,8 +206,9 @@ void ConnectionCycleTest::initializeSaveWaitsForTheStore() {
     QCOMPARE(rig_->state.switches.exclusiveWindow.load(), nullptr);
     QCOMPARE(rig_->state.switches.cyclicReadEnabled.load(), 1);
     QCOMPARE(rig_->state.switches.transmitRetry.load(), 1);
-    // The status word is read again: the connection stays confirmed.
-    QTest::qWait(300);
+    // The status word is read again: the connection stays confirmed and follows the drive.
+    drive_->Console("error 1");
+    QTRY_COMPARE_WITH_TIMEOUT(rig_->frame->Link().DriveStatus(), 1, kLong);
     QCOMPARE(rig_->state.switches.connectionState.load(), 1);
     QCOMPARE(rig_->frame->StatusText(), QStringLiteral("Comm Status: Open  ttySIM0  115200"));
 }

@@ -113,12 +113,11 @@ protected:
 
 TEST_F(ControlLinkTest, NewestRequestGoesFirstThenTheDisplacedOnesInOrder) {
     Occupy(&window_, 0x100000);
-    auto start = Clock::now();
+    // Request never waits for the worker, which is still inside its gated exchange.
     EXPECT_EQ(link_.Request(&window_, 0x40, 0x60410A, 0), 0);
     EXPECT_EQ(link_.Request(&window_, 0x40, 0x60410B, 0), 0);
     EXPECT_EQ(link_.Request(&window_, 0x40, 0x60410C, 0), 0);
-    // Request never waits for the worker, which is still inside its exchange.
-    EXPECT_LT(Clock::now() - start, milliseconds(100));
+    EXPECT_EQ(peer_.RequestCount(), 1u);
     gate_.Open();
     ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 4; }));
     EXPECT_EQ(PeerAddresses(), (std::vector<uint32_t>{0x100000, 0x60410C, 0x60410A, 0x60410B}));
@@ -243,6 +242,21 @@ TEST_F(ControlLinkTest, AbortsAndFailuresReachTheRightWindow) {
     EXPECT_EQ(mainFrame_.messages.size(), 2u);
 }
 
+TEST_F(ControlLinkTest, ClosingUnderAnExchangeIsNoDriveFailureAndTheNextOpenServes) {
+    // The user disconnects while the drive has not answered yet, and connects again.
+    Occupy(&window_, 0x100000);
+    switches_.connectionState = 2;
+    link_.Close();
+    ASSERT_TRUE(DrainUntil([&] { return !link_.IsBusy(); }));
+    OpenPort(1000);
+    switches_.connectionState = 1;
+    gate_.Open();  // the late reply to the old request reaches the new connection
+    link_.Request(&window_, 0x40, 0x604100, 0);
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 1; }));
+    EXPECT_EQ(window_.messages.back().wParam, 0x604100u);  // the value is the address
+    EXPECT_TRUE(mainFrame_.messages.empty());
+}
+
 TEST_F(ControlLinkTest, RequestsAreDroppedWhileTheConnectionIsClosed) {
     switches_.connectionState = 2;
     EXPECT_EQ(link_.Request(&window_, 0x40, 0x604100, 0), 0);
@@ -253,12 +267,11 @@ TEST_F(ControlLinkTest, RequestsAreDroppedWhileTheConnectionIsClosed) {
 }
 
 TEST_F(ControlLinkTest, PulledCableGivesAFailureWithoutHanging) {
-    OpenPort(3000);
+    // Far sooner than the three 30 s reply timeouts of a silent drive.
+    OpenPort(30000);
     peer_.CloseMaster();
-    auto start = Clock::now();
     link_.Request(&window_, 0x40, 0x604100, 0);
-    ASSERT_TRUE(DrainUntil([&] { return mainFrame_.messages.size() == 1; }));
-    EXPECT_LT(Clock::now() - start, milliseconds(1500));
+    ASSERT_TRUE(DrainUntil([&] { return mainFrame_.messages.size() == 1; }, milliseconds(30000)));
     EXPECT_EQ(mainFrame_.messages[0].message, WM_LINK_FAILURE);
 }
 
@@ -267,11 +280,12 @@ TEST_F(ControlLinkTest, CloseEndsAnExchangeWithASilentDrive) {
     OpenPort(5000);
     link_.Request(&window_, 0x40, 0x604100, 0);
     ASSERT_TRUE(DrainUntil([&] { return peer_.RequestCount() == 1; }));
-    auto start = Clock::now();
     switches_.connectionState = 2;
     link_.Close();
-    EXPECT_LT(Clock::now() - start, milliseconds(1000));
-    ASSERT_TRUE(DrainUntil([&] { return mainFrame_.messages.size() == 1; }, milliseconds(2000)));
+    // Ended before the first of three 5 s reply timeouts, and the user's own close is no
+    // failure of the drive.
+    ASSERT_TRUE(DrainUntil([&] { return !link_.IsBusy(); }, milliseconds(4000)));
+    EXPECT_TRUE(mainFrame_.messages.empty());
 }
 
 TEST_F(ControlLinkTest, SegmentIsReadInsideItsMessage) {
@@ -329,7 +343,7 @@ TEST_F(ControlLinkTest, ShutdownWhileTheWorkerWaitsInADelivery) {
     std::this_thread::sleep_for(milliseconds(50));
     auto start = Clock::now();
     link_.Shutdown([this] { sender_.Drain(milliseconds(1)); });
-    EXPECT_LT(Clock::now() - start, milliseconds(2000));
+    EXPECT_LT(Clock::now() - start, milliseconds(15000));
     EXPECT_EQ(switches_.linkStop.load(), 1);
     EXPECT_EQ(link_.Request(&window_, 0x40, 0x604100, 0), 0);
 }
