@@ -138,6 +138,7 @@ TEST_F(ControlLinkTest, ExclusiveModeTakesOnlyTheExclusiveWindowNewestFirst) {
     EXPECT_EQ(link_.Request(&other, 0x40, 0x200000, 0), 0);
     EXPECT_EQ(link_.Request(&window_, 0x40, 0x300000, 0), 0);
     EXPECT_EQ(link_.Request(&window_, 0x40, 0x300100, 0), 0);
+    EXPECT_EQ(link_.Request(&other, 0x40, 0x200100, 0), 0);  // last, and still refused
     gate_.Open();
     ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 2 && !link_.IsBusy(); }));
     sender_.Drain(milliseconds(50));

@@ -122,6 +122,13 @@ TEST_F(ValueTextTest, UnitReadAndWriteFormulas) {
     EXPECT_EQ(Show(kVelocity, "INTEGER32", "rps", 512), "<failed>");
     EXPECT_EQ(Show(0x300000, "INTEGER32", "rpm", 512), "<failed>");
     EXPECT_EQ(Show(0, "INTEGER32", "DEC", 512), "<failed>");
+
+    // Every definition that writes a label sends its own write, in their order.
+    link.requests.clear();
+    units.RegisterUnits(0x200300, "[mA]N*1;[r mA]N*1;[mA]N*2", label);
+    Write(0x200300, "UNSIGNED16", "21", "mA");
+    EXPECT_EQ(link.requests,
+              (Requests{{&panel, 0x2B, 0x200300, 21}, {&panel, 0x2B, 0x200300, 42}}));
 }
 
 TEST_F(ValueTextTest, WritesOfFixedFormats) {
