@@ -189,7 +189,9 @@ void IoErrorViewTest::panelsOpenWithMissingOrGarbageNameFiles() {
     for (bool garbage : {false, true}) {
         TempFolder folder;
         if (garbage) {
-            std::string bytes("\xff\xfe[in\x00\r\nenBit01\r\n=\x81\x30[RealTimeError]\n", 40);
+            static const char kGarbage[] =
+                "\xff\xfe[in\x00\r\nenBit01\r\n=\x81\x30[RealTimeError]\n";
+            std::string bytes(kGarbage, sizeof kGarbage - 1);
             folder.Write("sys/DataInOut.ini", bytes);
             folder.Write("sys/RealTimeError.ini", bytes);
         }
