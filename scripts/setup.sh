@@ -9,7 +9,7 @@ TARVO_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth fonts-wqy-microhei python3
+    xvfb xauth fonts-wqy-microhei python3 tshark
 )
 
 tarvo_install_packages() {
