@@ -17,7 +17,7 @@ namespace tarvo::canbus {
 
 namespace {
 
-constexpr int kWelcomeTimeoutMs = 2000;
+constexpr int kWelcomeTimeoutMs = 10000;  // the simulator may be slow to get the processor
 
 }  // namespace
 

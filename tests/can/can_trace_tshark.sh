@@ -14,7 +14,7 @@ printf '[can]\r\nbackend=sim\r\nsocket=dev/cansim0\r\ntrace=trace.log\r\n' >"$fo
 sim=$!
 for _ in $(seq 400); do grep -q ready "$folder/sim.out" && break; sleep 0.05; done
 grep -q ready "$folder/sim.out" || fail "the simulated drive did not start"
-ctl() { (cd "$folder" && "$stage/tarvoctl" --can --bitrate 0x001C "$@"); }
+ctl() { (cd "$folder" && "$stage/tarvoctl" --can --bitrate 0x001C --timeout 3000 "$@"); }
 
 [ "$(ctl read 6081:00 --raw)" = 5120 ] || fail "read"
 [ "$(ctl write 6081:00 600)" = 600 ] || fail "write"

@@ -11,7 +11,8 @@ printf '[can]\r\nbackend=sim\r\nsocket=dev/cansim0\r\ntrace=trace.log\r\n' >"$fo
 "$stage/tarvo-drivesim" --folder "$folder" --can-sim --no-console --quiet >"$folder/sim.out" &
 sim=$!
 for _ in $(seq 100); do grep -q ready "$folder/sim.out" && break; sleep 0.05; done
-ctl() { "$stage/tarvoctl" --folder "$folder" --can --bitrate 0x001C --node 1 "$@"; }
+# A generous reply timeout: the simulated drive may be slow to get the processor.
+ctl() { "$stage/tarvoctl" --folder "$folder" --can --bitrate 0x001C --node 1 --timeout 3000 "$@"; }
 
 [ "$(ctl write 6081:00 1000 --width 32)" = 1000 ]
 [ "$(ctl read 6081:00 --raw)" = 1000 ]

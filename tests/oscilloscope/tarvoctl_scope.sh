@@ -15,7 +15,8 @@ mkfifo "$folder/console"
 sim=$!
 exec 3>"$folder/console"
 for _ in $(seq 200); do grep -q ready "$folder/sim.out" && break; sleep 0.05; done
-ctl() { "$stage/tarvoctl" --folder "$folder" --port ttySCP0 "$@"; }
+# A generous reply timeout: the simulated drive may be slow to get the processor.
+ctl() { "$stage/tarvoctl" --folder "$folder" --port ttySCP0 --timeout 3000 "$@"; }
 
 ctl scope --channel 2=606C:00 --channel 4=6078:00 --trigger 606C:00 --level 0 --edge 0 \
     --period 1 --pretrigger 5 --total 120 --record "$folder/run.txt" --csv "$folder/run.csv" \

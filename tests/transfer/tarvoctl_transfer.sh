@@ -20,7 +20,8 @@ start_sim() {  # start_sim LINK [options...]
     echo "the simulated drive did not start" >&2
     return 1
 }
-ctl() { "$stage/tarvoctl" --folder "$folder" --port ttyTR0 "$@"; }
+# A generous reply timeout: the simulated drive may be slow to get the processor.
+ctl() { "$stage/tarvoctl" --folder "$folder" --port ttyTR0 --timeout 3000 "$@"; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start_sim ttyTR0
