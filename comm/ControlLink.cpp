@@ -128,42 +128,31 @@ int ControlLink::Load(int32_t mode) {
     if (mode == CommLibrary::kCan) {
         switches_.canChosen.store(1);
     }
-    std::lock_guard exchange(exchangeMutex_);
     return message_.Load(mode);
 }
 
 int32_t ControlLink::Open(const CommSettings* settings) {
-    std::lock_guard exchange(exchangeMutex_);
     return message_.Open(settings);
 }
 
 void ControlLink::Close() {
-    // The serial port may be closed under a running exchange: its wait ends at once and the
-    // exchange fails quickly instead of running out its repetitions on a silent drive.
-    if (message_.mode() == CommLibrary::kSerial) {
-        message_.Close();
-    }
-    std::lock_guard exchange(exchangeMutex_);
     message_.Close();
 }
 
 int32_t ControlLink::ReadVersion(char* text256) {
-    std::lock_guard exchange(exchangeMutex_);
     return message_.ReadVersion(text256);
 }
 
 void ControlLink::SetNodeId(uint32_t nodeId) {
-    std::lock_guard exchange(exchangeMutex_);
     message_.SetNodeId(nodeId);
 }
 
 DriveSegment ControlLink::GetSegment() {
-    std::lock_guard exchange(exchangeMutex_);
-    return message_.GetSegment();
+    std::lock_guard lock(segmentMutex_);
+    return lastSegment_;
 }
 
 void ControlLink::SetExchangeObserver(DriveMessage::ExchangeObserver observer) {
-    std::lock_guard exchange(exchangeMutex_);
     message_.SetExchangeObserver(std::move(observer));
 }
 
@@ -173,9 +162,8 @@ void ControlLink::Shutdown(const std::function<void()>& keepDelivering) {
     if (!worker_.joinable()) {
         return;
     }
-    if (message_.mode() == CommLibrary::kSerial) {
-        message_.Close();
-    }
+    // Ends an exchange that waits on a silent drive.
+    message_.Close();
     while (!workerEnded_.load()) {
         if (keepDelivering) {
             keepDelivering();
@@ -263,17 +251,24 @@ void ControlLink::TakeFromQueue(std::deque<LinkRequest>& queue) {
     pending_ = true;
 }
 
+int32_t ControlLink::Exchange(uint32_t address, uint8_t command, uint32_t data, ReplyKind& kind,
+                              uint32_t& value) {
+    kind = ReplyKind::kUndecoded;
+    value = 0;
+    int32_t result = message_.Send(address, command, data);
+    if (result == 0) {
+        message_.Decode(kind, value);
+    }
+    DriveSegment segment = message_.GetSegment();
+    std::lock_guard lock(segmentMutex_);
+    lastSegment_ = segment;
+    return result;
+}
+
 bool ControlLink::Serve(const LinkRequest& request) {
-    int32_t result = 0;
     ReplyKind kind = ReplyKind::kUndecoded;
     uint32_t value = 0;
-    {
-        std::lock_guard exchange(exchangeMutex_);
-        result = message_.Send(request.address, request.command, request.data);
-        if (result == 0) {
-            message_.Decode(kind, value);
-        }
-    }
+    int32_t result = Exchange(request.address, request.command, request.data, kind, value);
     if (result != 0) {
         return Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
     }
@@ -325,16 +320,9 @@ bool ControlLink::MonitorWalk() {
         MonitorEntry* entry = classTwoStep ? NextMonitorEntry(classTwoCursor_, 2)
                                            : NextMonitorEntry(classOneCursor_, 1);
         if (entry != nullptr && switches_.connectionState.load() == 1) {
-            int32_t result = 0;
             ReplyKind kind = ReplyKind::kUndecoded;
             uint32_t value = 0;
-            {
-                std::lock_guard exchange(exchangeMutex_);
-                result = message_.Send(entry->address, kReadCommand, 0);
-                if (result == 0) {
-                    message_.Decode(kind, value);
-                }
-            }
+            int32_t result = Exchange(entry->address, kReadCommand, 0, kind, value);
             bool goOn = true;
             if (result != 0) {
                 goOn = Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);

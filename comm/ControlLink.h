@@ -55,10 +55,12 @@ public:
     int DisableMonitor(MessageTarget* window);
     int IsDeferredQueueEmpty();
 
-    // Forwarded to the drive message layer, between exchanges of the worker.
+    // Forwarded to the drive message layer. None of them waits for the worker's exchange,
+    // so the user-interface thread never waits on the drive: Load and Open act on the
+    // object of the interface that the next exchange takes, SetNodeId and the observer hold
+    // from the next exchange on, and Close ends an exchange that waits on a silent drive.
     int Load(int32_t mode);
     int32_t Open(const CommSettings* settings);
-    // A serial port is closed at once, which ends an exchange waiting on a silent drive.
     void Close();
     int32_t ReadVersion(char* text256);
     void SetNodeId(uint32_t nodeId);
@@ -90,6 +92,9 @@ private:
     void TakeFromQueue(std::deque<LinkRequest>& queue);
     // False when the worker must end.
     bool Serve(const LinkRequest& request);
+    // Send and Decode on the worker; keeps the reply's segment for GetSegment.
+    int32_t Exchange(uint32_t address, uint8_t command, uint32_t data, ReplyKind& kind,
+                     uint32_t& value);
     bool MonitorWalk();
     MonitorEntry* NextMonitorEntry(MonitorEntry*& cursor, uint8_t monitorClass);
     bool Deliver(MessageTarget* window, uint32_t message, uint32_t wParam, uint32_t address);
@@ -111,9 +116,9 @@ private:
     std::unique_ptr<Sleeper> ownSleeper_;
     Sleeper& sleeper_;
     std::mutex queueMutex_;  // the slot, the pending flag and both queues
-    // Held by the worker across an exchange and by Load/Open/Close/... so that the library
-    // object is never replaced under a running exchange. Never held across a delivery.
-    std::mutex exchangeMutex_;
+    // The segment of the last reply, copied by the worker before it delivers.
+    std::mutex segmentMutex_;
+    DriveSegment lastSegment_;
     MonitorEntry* classOneCursor_ = nullptr;  // worker only
     MonitorEntry* classTwoCursor_ = nullptr;  // worker only
     std::atomic<bool> stopRequested_{false};

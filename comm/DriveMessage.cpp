@@ -29,6 +29,19 @@ int DriveMessage::Load(int32_t mode) {
     return library_.Load(mode);
 }
 
+void DriveMessage::SetExchangeObserver(ExchangeObserver observer) {
+    auto shared = observer ? std::make_shared<const ExchangeObserver>(std::move(observer))
+                           : std::shared_ptr<const ExchangeObserver>();
+    std::lock_guard lock(observerMutex_);
+    observer_ = std::move(shared);
+}
+
+void DriveMessage::Notify(const DriveExchange& exchange) const {
+    if (exchangeObserver_) {
+        (*exchangeObserver_)(exchange);
+    }
+}
+
 uint8_t DriveMessage::Checksum(const uint8_t* bytes, size_t count) {
     uint8_t sum = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -69,6 +82,21 @@ CanMessage DriveMessage::BuildCanMessage(uint32_t nodeId, uint8_t command, uint3
 }
 
 int32_t DriveMessage::Send(uint32_t address, uint8_t command, uint32_t data) {
+    port_ = library_.Acquire();
+    exchangeMode_ = port_.mode();
+    exchangeNode_ = nodeId_.load();
+    {
+        std::lock_guard lock(observerMutex_);
+        exchangeObserver_ = observer_;
+    }
+    int32_t result = SendOnPort(address, command, data);
+    // An object that Load replaced meanwhile is released here, its exchange over.
+    port_ = CommLibrary::Port();
+    exchangeObserver_.reset();
+    return result;
+}
+
+int32_t DriveMessage::SendOnPort(uint32_t address, uint8_t command, uint32_t data) {
     if (ReplyMatcher::IsSegmentRequest(command)) {
         return SendSegment(address, command, data);
     }
@@ -92,10 +120,10 @@ int32_t DriveMessage::Send(uint32_t address, uint8_t command, uint32_t data) {
 }
 
 int32_t DriveMessage::Exchange(uint32_t address, uint8_t command, uint32_t data, bool repeat) {
-    if (mode_ == CommLibrary::kSerial) {
+    if (exchangeMode_ == CommLibrary::kSerial) {
         return ExchangeSerial(address, command, data, repeat);
     }
-    if (mode_ == CommLibrary::kCan) {
+    if (exchangeMode_ == CommLibrary::kCan) {
         return ExchangeCan(address, command, data, repeat);
     }
     replyTaken_ = false;
@@ -196,15 +224,15 @@ void DriveMessage::ServeExpedited(uint32_t address) {
     uint8_t segment[8] = {};
     segment[0] = static_cast<uint8_t>((7 - expedited_.count) << 1 | 0x01);
     std::memcpy(segment + 1, expedited_.bytes.data(), expedited_.count);
-    if (mode_ == CommLibrary::kCan) {
-        canRequest_ = BuildCanMessage(nodeId_, 0x60, address, 0);
+    if (exchangeMode_ == CommLibrary::kCan) {
+        canRequest_ = BuildCanMessage(exchangeNode_, 0x60, address, 0);
         canReply_ = CanMessage{};
-        canReply_.id = 0x580 + nodeId_;
+        canReply_.id = 0x580 + exchangeNode_;
         canReply_.length = 8;
         std::memcpy(canReply_.data, segment, sizeof segment);
     } else {
-        serialRequest_ = BuildFrame(nodeId_, 0x60, address, 0);
-        serialReply_[0] = static_cast<uint8_t>(nodeId_);
+        serialRequest_ = BuildFrame(exchangeNode_, 0x60, address, 0);
+        serialReply_[0] = static_cast<uint8_t>(exchangeNode_);
         std::memcpy(serialReply_.data() + 1, segment, sizeof segment);
         serialReply_[9] = Checksum(serialReply_.data(), 9);
     }
@@ -213,41 +241,37 @@ void DriveMessage::ServeExpedited(uint32_t address) {
 
 int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t data,
                                      bool repeat) {
-    serialRequest_ = BuildFrame(nodeId_, command, address, data);
+    serialRequest_ = BuildFrame(exchangeNode_, command, address, data);
     // A reply left from an earlier exchange must never pass for the answer to this one.
     serialReply_.fill(0);
     replyTaken_ = false;
     badReplyCount_ = 0;
     sendFailureCount_ = 0;
-    if (!library_.hasObject()) {
+    if (!port_.valid()) {
         return -1;
     }
     for (;;) {
-        int32_t result = library_.Transact(serialRequest_.data(), serialRequest_.size());
+        int32_t result = port_.Transact(serialRequest_.data(), serialRequest_.size());
         if (result == 0) {
             // The port may hold up to 32 bytes; the reply is its first 10.
             uint8_t received[32] = {};
             uint32_t length = 0;
-            library_.FetchReply(received, &length);
+            port_.FetchReply(received, &length);
             std::memcpy(serialReply_.data(), received, serialReply_.size());
             replyTaken_ = ReplyMatcher::MatchesFrame(serialRequest_.data(), serialReply_.data());
             if (!replyTaken_) {
                 serialReply_.fill(0);
             }
-            if (observer_) {
-                observer_({serialRequest_.data(), serialRequest_.size(),
-                           replyTaken_ ? serialReply_.data() : nullptr,
-                           replyTaken_ ? serialReply_.size() : 0, result});
-            }
+            Notify({serialRequest_.data(), serialRequest_.size(),
+                    replyTaken_ ? serialReply_.data() : nullptr,
+                    replyTaken_ ? serialReply_.size() : 0, result});
             if (replyTaken_) {
                 return 0;
             }
             ++badReplyCount_;
         } else {
             serialReply_.fill(0);
-            if (observer_) {
-                observer_({serialRequest_.data(), serialRequest_.size(), nullptr, 0, result});
-            }
+            Notify({serialRequest_.data(), serialRequest_.size(), nullptr, 0, result});
             if (!repeat) {
                 return 2;
             }
@@ -269,24 +293,24 @@ int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t
 }
 
 bool DriveMessage::CanReplyFits() const {
-    return canReply_.id == 0x580 + nodeId_ && (canReply_.type & 0x03) == 0 &&
+    return canReply_.id == 0x580 + exchangeNode_ && (canReply_.type & 0x03) == 0 &&
            ReplyMatcher::Matches(canRequest_.data, canReply_.data);
 }
 
 int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t data, bool repeat) {
-    canRequest_ = BuildCanMessage(nodeId_, command, address, data);
+    canRequest_ = BuildCanMessage(exchangeNode_, command, address, data);
     canReply_ = CanMessage{};
     replyTaken_ = false;
     sendFailureCount_ = 0;
-    if (!library_.hasObject()) {
+    if (!port_.valid()) {
         return -1;
     }
     for (;;) {
-        int32_t result = library_.Transact(&canRequest_, sizeof canRequest_);
+        int32_t result = port_.Transact(&canRequest_, sizeof canRequest_);
         if (result == 0) {
             canReply_ = CanMessage{};
             uint32_t length = 0;
-            result = library_.FetchReply(&canReply_, &length);
+            result = port_.FetchReply(&canReply_, &length);
             // A transmission that brought no reply, or none that answers the request, counts
             // as failed, like a silent line.
             if (result == 0 && !CanReplyFits()) {
@@ -298,12 +322,10 @@ int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t da
             }
         }
         replyTaken_ = result == 0;
-        if (observer_) {
-            const auto* request = reinterpret_cast<const uint8_t*>(&canRequest_);
-            const auto* reply = reinterpret_cast<const uint8_t*>(&canReply_);
-            observer_({request, sizeof canRequest_, result == 0 ? reply : nullptr,
-                       result == 0 ? sizeof canReply_ : 0, result});
-        }
+        const auto* request = reinterpret_cast<const uint8_t*>(&canRequest_);
+        const auto* reply = reinterpret_cast<const uint8_t*>(&canReply_);
+        Notify({request, sizeof canRequest_, result == 0 ? reply : nullptr,
+                result == 0 ? sizeof canReply_ : 0, result});
         if (result == 0) {
             return 0;
         }
@@ -320,19 +342,20 @@ int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t da
 }
 
 uint8_t DriveMessage::ReplyCommand() const {
-    return mode_ == CommLibrary::kCan ? canReply_.data[0] : serialReply_[1];
+    return exchangeMode_ == CommLibrary::kCan ? canReply_.data[0] : serialReply_[1];
 }
 
 uint8_t DriveMessage::RequestCommand() const {
-    return mode_ == CommLibrary::kCan ? canRequest_.data[0] : serialRequest_[1];
+    return exchangeMode_ == CommLibrary::kCan ? canRequest_.data[0] : serialRequest_[1];
 }
 
 const uint8_t* DriveMessage::ReplyData() const {
-    return mode_ == CommLibrary::kCan ? canReply_.data + 4 : serialReply_.data() + 5;
+    return exchangeMode_ == CommLibrary::kCan ? canReply_.data + 4 : serialReply_.data() + 5;
 }
 
 int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
-    if (mode_ != CommLibrary::kSerial && mode_ != CommLibrary::kCan) {
+    const int32_t mode = mode_.load();
+    if (mode != CommLibrary::kSerial && mode != CommLibrary::kCan) {
         return 0;
     }
     replyKind_ = ReplyKind::kUndecoded;
@@ -387,7 +410,7 @@ int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
 }
 
 const uint8_t* DriveMessage::SegmentBytes() const {
-    return mode_ == CommLibrary::kCan ? canReply_.data + 1 : serialReply_.data() + 2;
+    return exchangeMode_ == CommLibrary::kCan ? canReply_.data + 1 : serialReply_.data() + 2;
 }
 
 DriveSegment DriveMessage::GetSegment() const {

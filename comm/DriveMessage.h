@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "CanObjectAbi.h"
@@ -41,7 +43,10 @@ struct DriveExchange {
 
 // One request and one reply in the style of an expedited SDO: builds the frame of the
 // current interface, sends it with its repetitions, checks that the reply answers it and
-// decodes it. Used by the control link's worker only.
+// decodes it. Send, Decode and GetSegment belong to the control link's worker; Load, Open,
+// Close, ReadVersion, SetNodeId and SetExchangeObserver may be called on another thread
+// meanwhile and never wait for an exchange: each Send takes the interface's object, the
+// node ID and the observer once, when it starts, and keeps them to its end.
 //
 // Uploads: a read answered with 0x41 starts a segmented upload of that entry; the segment
 // requests that follow (0x60, 0x70, ... with the entry's address) are checked against it, and
@@ -57,7 +62,7 @@ public:
     DriveMessage(const std::string& programFolder, MessageBox& messageBox,
                  const std::atomic<int32_t>& transmitRetry);
 
-    void SetNodeId(uint32_t nodeId) { nodeId_ = nodeId; }
+    void SetNodeId(uint32_t nodeId) { nodeId_.store(nodeId); }
     int Load(int32_t mode);
     int32_t Open(const CommSettings* settings) { return library_.Open(settings); }
     void Close() { library_.Close(); }
@@ -73,10 +78,10 @@ public:
     DriveSegment GetSegment() const;
 
     // Called on the sending thread after every transmission, with the reply accepted for it
-    // (none when no reply answered it); set it while no Send runs.
-    void SetExchangeObserver(ExchangeObserver observer) { observer_ = std::move(observer); }
+    // (none when no reply answered it); from the next Send on.
+    void SetExchangeObserver(ExchangeObserver observer);
 
-    int32_t mode() const { return mode_; }
+    int32_t mode() const { return mode_.load(); }
     CommLibrary& library() { return library_; }
 
     static uint8_t Checksum(const uint8_t* bytes, size_t count);
@@ -94,6 +99,8 @@ private:
         uint8_t count = 0;
     };
 
+    int32_t SendOnPort(uint32_t address, uint8_t command, uint32_t data);
+    void Notify(const DriveExchange& exchange) const;
     // One exchange of the current mode; `repeat` allows the repetitions of a failed one.
     int32_t Exchange(uint32_t address, uint8_t command, uint32_t data, bool repeat);
     int32_t ExchangeSerial(uint32_t address, uint8_t command, uint32_t data, bool repeat);
@@ -112,7 +119,7 @@ private:
     uint8_t RequestCommand() const;
     const uint8_t* ReplyData() const;
 
-    int32_t mode_ = 1;
+    std::atomic<int32_t> mode_{1};
     ReplyKind replyKind_ = ReplyKind::kUndecoded;
     uint32_t replyValue_ = 0;
     uint8_t badReplyCount_ = 0;
@@ -123,11 +130,18 @@ private:
     CanMessage canReply_{};
     std::array<uint8_t, 10> serialRequest_{};
     std::array<uint8_t, 10> serialReply_{};
-    uint32_t nodeId_ = 0;
+    std::atomic<uint32_t> nodeId_{0};
     SegmentedUpload upload_;
     ExpeditedValue expedited_;
     const std::atomic<int32_t>& transmitRetry_;
-    ExchangeObserver observer_;
+    mutable std::mutex observerMutex_;
+    std::shared_ptr<const ExchangeObserver> observer_;
+    // What the running Send works with, taken when it starts; the buffers above belong to
+    // the interface of the last Send.
+    CommLibrary::Port port_;
+    int32_t exchangeMode_ = 1;
+    uint32_t exchangeNode_ = 0;
+    std::shared_ptr<const ExchangeObserver> exchangeObserver_;
 };
 
 }  // namespace tarvo

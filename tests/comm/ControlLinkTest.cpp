@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <thread>
 
 #include "CommTestSupport.h"
 #include "LinkTestSupport.h"
@@ -358,6 +359,101 @@ TEST(ControlLinkLifetime, DestroyedAfterTheSenderWasAbandoned) {
     }
     EXPECT_TRUE(window.messages.empty());
     EXPECT_TRUE(box.texts.empty());
+}
+
+// The calls the user-interface thread makes on the link (the toolbar's connect, the
+// settings forms, a segment handler) return while the worker is inside an exchange with a
+// drive that does not answer: the stand-in CAN library holds every transmission until the
+// test lets it go, and the test checks that it has not done so yet when the calls are back.
+TEST(ControlLinkUserInterface, NeverWaitsForTheExchangeInProgress) {
+    struct Hold {
+        Gate entered;
+        Gate release;
+    } hold;
+    LibraryFolder folder;
+    folder.Put(FAKE_CAN_LIBRARY, "libCAN.so");
+    LinkSwitches switches;
+    QueuedMessageSender sender;
+    RecordingMessageBox box;
+    RecordingWindow mainFrame;
+    RecordingWindow window;
+    switches.mainFrameWindow = &mainFrame;
+    switches.cyclicReadEnabled = 0;
+    ControlLink link({switches, sender, box, folder.Path(), nullptr});
+    ASSERT_EQ(link.Load(5), 1);
+    FakeCanState* can = folder.CanState();
+    ASSERT_NE(can, nullptr);
+    can->transmitResult = 1;  // once let go, the transmission fails, as on a silent bus
+    can->transmitContext = &hold;
+    can->transmitHook = [](void* context) {
+        auto* held = static_cast<Hold*>(context);
+        held->entered.Open();
+        held->release.Wait();
+    };
+    link.SetNodeId(1);
+    CommSettings settings = SettingsFor("", 1, 0x001C, 500);
+    ASSERT_EQ(link.Open(&settings), 0);
+    switches.connectionState = 1;
+    link.Request(&window, 0x40, 0x604100, 0);
+    hold.entered.Wait();  // the worker is inside its exchange from here on
+
+    // Should a call wait for the exchange after all, this lets it go so that the test ends
+    // with a failure instead of hanging.
+    std::atomic<bool> uiDone{false};
+    std::atomic<bool> rescued{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 600 && !uiDone.load(); ++i) {
+            std::this_thread::sleep_for(milliseconds(100));
+        }
+        if (!uiDone.load()) {
+            rescued = true;
+            hold.release.Open();
+        }
+    });
+
+    link.SetNodeId(7);
+    char version[256] = {};
+    EXPECT_NE(link.ReadVersion(version), 0);
+    (void)link.GetSegment();
+    EXPECT_EQ(link.Request(&window, 0x40, 0x604101, 0), 0);
+    EXPECT_TRUE(link.IsBusy());
+    switches.connectionState = 2;
+    link.Close();
+    // A new object replaces the one the exchange holds, and opens.
+    ASSERT_EQ(link.Load(5), 1);
+    settings.nodeId = 7;
+    EXPECT_EQ(link.Open(&settings), 0);
+    const bool stillInside = !rescued.load();
+    uiDone = true;
+    watchdog.join();
+    EXPECT_TRUE(stillInside) << "a call on the user-interface thread waited for the exchange";
+    EXPECT_EQ(can->releases.load(), 0) << "the object of the running exchange was released";
+
+    // Let go: the exchange fails, and its object is released once it is over.
+    hold.release.Open();
+    auto deadline = Clock::now() + milliseconds(30000);
+    while (mainFrame.Count(WM_LINK_FAILURE) == 0 && Clock::now() < deadline) {
+        sender.Drain(milliseconds(5));
+    }
+    EXPECT_EQ(mainFrame.Count(WM_LINK_FAILURE), 1u);
+    while (can->releases.load() == 0 && Clock::now() < deadline) {
+        sender.Drain(milliseconds(5));
+    }
+    EXPECT_EQ(can->releases.load(), 1);
+
+    // The next exchange runs on the new object with the node ID set meanwhile.
+    can->transmitResult = 0;
+    can->reply.id = 0x587;
+    can->reply.length = 8;
+    can->reply.data[0] = 0x4B;
+    switches.connectionState = 1;
+    while (window.Count(WM_LINK_VALUE) == 0 && Clock::now() < deadline) {
+        sender.Drain(milliseconds(5));
+    }
+    ASSERT_EQ(window.Count(WM_LINK_VALUE), 1u);
+    EXPECT_EQ(window.messages[0].lParam, 0x604101);
+    EXPECT_EQ(can->lastRequest.id, 0x607u);
+    link.Shutdown([&] { sender.Drain(milliseconds(1)); });
 }
 
 TEST(ControlLinkLifetime, CanChoiceIsRemembered) {
