@@ -311,14 +311,15 @@ ControlLink::MonitorEntry* ControlLink::NextMonitorEntry(MonitorEntry*& cursor,
 }
 
 bool ControlLink::MonitorWalk() {
-    // A class-2 entry is read only right after a class-1 read, at most one each time.
-    bool classTwoStep = false;
+    // A class-2 entry is read only right after a class-1 read, at most one each time. The
+    // alternation goes on from the walk before: a request ends a walk after its first step
+    // while requests keep coming, and class-2 entries must still be read.
     for (;;) {
         if (Stopping()) {
             return false;
         }
-        MonitorEntry* entry = classTwoStep ? NextMonitorEntry(classTwoCursor_, 2)
-                                           : NextMonitorEntry(classOneCursor_, 1);
+        MonitorEntry* entry = classTwoStepNext_ ? NextMonitorEntry(classTwoCursor_, 2)
+                                                : NextMonitorEntry(classOneCursor_, 1);
         if (entry != nullptr && switches_.connectionState.load() == 1) {
             ReplyKind kind = ReplyKind::kUndecoded;
             uint32_t value = 0;
@@ -337,7 +338,7 @@ bool ControlLink::MonitorWalk() {
             }
         }
         Pause(10);
-        classTwoStep = !classTwoStep && entry != nullptr;
+        classTwoStepNext_ = !classTwoStepNext_ && entry != nullptr;
 
         std::lock_guard lock(queueMutex_);
         if (pending_ || switches_.cyclicReadEnabled.load() == 0 ||

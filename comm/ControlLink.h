@@ -121,6 +121,7 @@ private:
     DriveSegment lastSegment_;
     MonitorEntry* classOneCursor_ = nullptr;  // worker only
     MonitorEntry* classTwoCursor_ = nullptr;  // worker only
+    bool classTwoStepNext_ = false;           // worker only: the next step takes class 2
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> workerEnded_{false};
     std::thread worker_;

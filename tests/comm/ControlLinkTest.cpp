@@ -190,6 +190,27 @@ TEST_F(ControlLinkTest, MonitorWalkAlternatesClassOneAndClassTwo) {
                                             0x607800, 0x604100, 0x606400}));
 }
 
+TEST_F(ControlLinkTest, ClassTwoIsReadWhileRequestsKeepEndingTheWalks) {
+    // Each monitor value brings a request, as a panel's next row would: every walk ends
+    // after its first step, and the next walk goes on with the class that is due.
+    RecordingWindow panel;
+    link_.RegisterMonitor(&window_, 0x604100, 1);
+    link_.RegisterMonitor(&window_, 0x606400, 2);
+    window_.onEach = [&](const RecordingWindow::Message&) {
+        if (window_.messages.size() < 6) {
+            link_.Request(&panel, 0x40, 0x100000, 0);
+        }
+    };
+    switches_.cyclicReadEnabled = 1;
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) >= 6; }));
+    switches_.cyclicReadEnabled = 0;
+    std::vector<uint32_t> reads = PeerAddresses();
+    ASSERT_GE(reads.size(), 11u);
+    EXPECT_EQ(std::vector<uint32_t>(reads.begin(), reads.begin() + 11),
+              (std::vector<uint32_t>{0x604100, 0x100000, 0x606400, 0x100000, 0x604100, 0x100000,
+                                     0x606400, 0x100000, 0x604100, 0x100000, 0x606400}));
+}
+
 TEST_F(ControlLinkTest, SingleClassOneEntryIsReadEveryOtherStep) {
     link_.RegisterMonitor(&window_, 0x604100, 1);
     switches_.cyclicReadEnabled = 1;
