@@ -238,8 +238,9 @@ int main(int argc, char** argv) {
     // A silent drive never confirms the connection; the open itself is what counts then.
     if (!WaitFor(
             [&] {
-                return silent ? state.switches.connectionState.load() == 1
-                              : mainFrame.StatusText().startsWith("Comm Status: Open");
+                return silent
+                           ? state.switches.connectionState.load() == tarvo::ConnectionState::Open
+                           : mainFrame.StatusText().startsWith("Comm Status: Open");
             },
             15000)) {
         std::fprintf(stderr, "ui_stall_bench: no connection (%s)\n",
@@ -313,7 +314,7 @@ int main(int argc, char** argv) {
     user.stop();
     double measured = Seconds(Clock::now() - measureStart);
     long polled = exchanges.load() - exchangesAtStart;
-    bool stillConnected = state.switches.connectionState.load() == 1;
+    bool stillConnected = state.switches.connectionState.load() == tarvo::ConnectionState::Open;
 
     mainFrame.close();
     sender.Abandon();

@@ -22,7 +22,8 @@ constexpr uint32_t kMaxTimeoutMs = 60000;
 
 bool IsRequest(const Frame& frame) {
     uint32_t id = frame.Identifier();
-    return !frame.IsExtended() && !frame.IsRemote() && id > 0x600 && id < 0x680;
+    return !frame.IsExtended() && !frame.IsRemote() && id > kCanRequestBase &&
+           id < kCanRequestBase + 0x80;
 }
 
 }  // namespace
@@ -128,7 +129,7 @@ void CanChannel::Close() {
 
 bool CanChannel::Matches(const Frame& reply) const {
     if (reply.IsExtended() || reply.IsRemote() || reply.length < 4 ||
-        reply.Identifier() != request_.Identifier() - 0x600 + 0x580) {
+        reply.Identifier() != request_.Identifier() - kCanRequestBase + kCanReplyBase) {
         return false;
     }
     // A late reply to an earlier request, a segment of the wrong toggle or a reply of a kind

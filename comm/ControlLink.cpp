@@ -11,12 +11,6 @@
 
 namespace tarvo {
 
-namespace {
-
-constexpr uint8_t kReadCommand = 0x40;
-
-}  // namespace
-
 ControlLink::ControlLink(const Setup& setup)
     : message_(setup.programFolder, setup.messageBox, setup.switches.transmitRetry),
       switches_(setup.switches),
@@ -42,8 +36,9 @@ ControlLink::~ControlLink() {
     }
 }
 
-int ControlLink::Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) {
-    if (switches_.connectionState.load() != 1) {
+int ControlLink::Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                         uint32_t data) {
+    if (switches_.connectionState.load() != ConnectionState::Open) {
         return 0;
     }
     LinkRequest request{window, address, data, command};
@@ -71,7 +66,8 @@ int ControlLink::Request(MessageTarget* window, uint8_t command, uint32_t addres
     return 0;
 }
 
-int ControlLink::RegisterMonitor(MessageTarget* window, uint32_t address, uint8_t monitorClass) {
+int ControlLink::RegisterMonitor(MessageTarget* window, uint32_t address,
+                                 MonitorClass monitorClass) {
     std::lock_guard lock(queueMutex_);
     for (MonitorEntry* entry = monitorHead_.load(); entry != nullptr; entry = entry->next.load()) {
         if (entry->window == window && entry->address == address) {
@@ -186,7 +182,7 @@ void ControlLink::Run() {
     // linkStop is also honoured while the connection is closed, so that the worker can
     // always be joined.
     while (!Stopping()) {
-        if (switches_.connectionState.load() != 1) {
+        if (switches_.connectionState.load() != ConnectionState::Open) {
             Pause(50);
             continue;
         }
@@ -199,7 +195,7 @@ void ControlLink::Run() {
         bool taken = false;
         {
             std::lock_guard lock(queueMutex_);
-            if (pending_ && switches_.connectionState.load() == 1) {
+            if (pending_ && switches_.connectionState.load() == ConnectionState::Open) {
                 request = current_;
                 pending_ = false;
                 serving_ = true;
@@ -251,12 +247,12 @@ void ControlLink::TakeFromQueue(std::deque<LinkRequest>& queue) {
     pending_ = true;
 }
 
-int32_t ControlLink::Exchange(uint32_t address, uint8_t command, uint32_t data, ReplyKind& kind,
-                              uint32_t& value) {
+ExchangeResult ControlLink::Exchange(uint32_t address, SdoCommand command, uint32_t data,
+                                     ReplyKind& kind, uint32_t& value) {
     kind = ReplyKind::kUndecoded;
     value = 0;
-    int32_t result = message_.Send(address, command, data);
-    if (result == 0) {
+    ExchangeResult result = message_.Send(address, command, data);
+    if (result == ExchangeResult::Answered) {
         message_.Decode(kind, value);
     }
     DriveSegment segment = message_.GetSegment();
@@ -268,8 +264,8 @@ int32_t ControlLink::Exchange(uint32_t address, uint8_t command, uint32_t data, 
 bool ControlLink::Serve(const LinkRequest& request) {
     ReplyKind kind = ReplyKind::kUndecoded;
     uint32_t value = 0;
-    int32_t result = Exchange(request.address, request.command, request.data, kind, value);
-    if (result != 0) {
+    ExchangeResult result = Exchange(request.address, request.command, request.data, kind, value);
+    if (result != ExchangeResult::Answered) {
         return Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
     }
     switch (kind) {
@@ -297,7 +293,7 @@ bool ControlLink::Deliver(MessageTarget* window, uint32_t message, uint32_t wPar
 }
 
 ControlLink::MonitorEntry* ControlLink::NextMonitorEntry(MonitorEntry*& cursor,
-                                                         uint8_t monitorClass) {
+                                                         MonitorClass monitorClass) {
     MonitorEntry* entry = cursor != nullptr ? cursor : monitorHead_.load(std::memory_order_acquire);
     for (; entry != nullptr; entry = entry->next.load(std::memory_order_acquire)) {
         if (entry->monitorClass == monitorClass && entry->enabled.load() != 0) {
@@ -318,14 +314,15 @@ bool ControlLink::MonitorWalk() {
         if (Stopping()) {
             return false;
         }
-        MonitorEntry* entry = classTwoStepNext_ ? NextMonitorEntry(classTwoCursor_, 2)
-                                                : NextMonitorEntry(classOneCursor_, 1);
-        if (entry != nullptr && switches_.connectionState.load() == 1) {
+        MonitorEntry* entry = classTwoStepNext_
+                                  ? NextMonitorEntry(classTwoCursor_, MonitorClass::Writable)
+                                  : NextMonitorEntry(classOneCursor_, MonitorClass::ReadOnly);
+        if (entry != nullptr && switches_.connectionState.load() == ConnectionState::Open) {
             ReplyKind kind = ReplyKind::kUndecoded;
             uint32_t value = 0;
-            int32_t result = Exchange(entry->address, kReadCommand, 0, kind, value);
+            ExchangeResult result = Exchange(entry->address, SdoCommand::Read, 0, kind, value);
             bool goOn = true;
-            if (result != 0) {
+            if (result != ExchangeResult::Answered) {
                 goOn = Deliver(switches_.mainFrameWindow.load(), WM_LINK_FAILURE, 0, 0);
             } else if (kind == ReplyKind::kAbort) {
                 goOn = Deliver(entry->window, WM_LINK_ABORT, value, entry->address);

@@ -46,10 +46,11 @@ public:
 
     // Queues a request and returns at once: 1 when it went to the deferred queue, else 0
     // (also when it was dropped). The outcome arrives as a message to the window.
-    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override;
+    int Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                uint32_t data) override;
 
     // 1 added; 0 when the same window and address are registered or memory is short.
-    int RegisterMonitor(MessageTarget* window, uint32_t address, uint8_t monitorClass);
+    int RegisterMonitor(MessageTarget* window, uint32_t address, MonitorClass monitorClass);
     // Switch every entry of the window on or off; 0 when the list is empty, else 1.
     int EnableMonitor(MessageTarget* window);
     int DisableMonitor(MessageTarget* window);
@@ -81,7 +82,7 @@ private:
         MessageTarget* window;
         uint32_t address;
         std::atomic<uint8_t> enabled{1};
-        uint8_t monitorClass;
+        MonitorClass monitorClass;
         std::atomic<MonitorEntry*> next{nullptr};
     };
 
@@ -93,10 +94,10 @@ private:
     // False when the worker must end.
     bool Serve(const LinkRequest& request);
     // Send and Decode on the worker; keeps the reply's segment for GetSegment.
-    int32_t Exchange(uint32_t address, uint8_t command, uint32_t data, ReplyKind& kind,
-                     uint32_t& value);
+    ExchangeResult Exchange(uint32_t address, SdoCommand command, uint32_t data, ReplyKind& kind,
+                            uint32_t& value);
     bool MonitorWalk();
-    MonitorEntry* NextMonitorEntry(MonitorEntry*& cursor, uint8_t monitorClass);
+    MonitorEntry* NextMonitorEntry(MonitorEntry*& cursor, MonitorClass monitorClass);
     bool Deliver(MessageTarget* window, uint32_t message, uint32_t wParam, uint32_t address);
     int SetMonitorEnabled(MessageTarget* window, uint8_t enabled);
     void Pause(int milliseconds);

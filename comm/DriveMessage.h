@@ -11,19 +11,12 @@
 
 #include "CanObjectAbi.h"
 #include "CommLibrary.h"
+#include "DriveProtocol.h"
 #include "SegmentedUpload.h"
 
 namespace tarvo {
 
 class MessageBox;
-
-// What a decoded reply is.
-enum class ReplyKind : uint8_t {
-    kValue = 0,      // a read or write was answered; the value is valid
-    kSegment = 1,    // a segment reply; its bytes are fetched with GetSegment
-    kAbort = 2,      // the drive refused; the value is its abort code
-    kUndecoded = 3,  // nothing results
-};
 
 // The seven bytes behind a segment reply's command byte and how many of them hold data.
 struct DriveSegment {
@@ -68,10 +61,8 @@ public:
     void Close() { library_.Close(); }
     int32_t ReadVersion(char* text256) { return library_.ReadVersion(text256); }
 
-    // 0 a valid reply is in the reply buffer (or the retry switch is off); 1 four replies
-    // failed the checksum or did not answer the request; 2 the transmission failed
-    // repeatedly; -1 no library object.
-    int32_t Send(uint32_t address, uint8_t command, uint32_t data);
+    // Answered: a valid reply is in the reply buffer (or the retry switch is off).
+    ExchangeResult Send(uint32_t address, SdoCommand command, uint32_t data);
     // 1 with kind and value written (the kind may be kUndecoded) in RS232 and CAN mode. A
     // Send that took no reply (the retry switch off) decodes as kUndecoded.
     int Decode(ReplyKind& kind, uint32_t& value);
@@ -85,9 +76,9 @@ public:
     CommLibrary& library() { return library_; }
 
     static uint8_t Checksum(const uint8_t* bytes, size_t count);
-    static std::array<uint8_t, 10> BuildFrame(uint32_t nodeId, uint8_t command, uint32_t address,
+    static std::array<uint8_t, 10> BuildFrame(uint32_t nodeId, SdoCommand command, uint32_t address,
                                               uint32_t data);
-    static CanMessage BuildCanMessage(uint32_t nodeId, uint8_t command, uint32_t address,
+    static CanMessage BuildCanMessage(uint32_t nodeId, SdoCommand command, uint32_t address,
                                       uint32_t data);
 
 private:
@@ -99,18 +90,18 @@ private:
         uint8_t count = 0;
     };
 
-    int32_t SendOnPort(uint32_t address, uint8_t command, uint32_t data);
+    ExchangeResult SendOnPort(uint32_t address, SdoCommand command, uint32_t data);
     void Notify(const DriveExchange& exchange) const;
     // One exchange of the current mode; `repeat` allows the repetitions of a failed one.
-    int32_t Exchange(uint32_t address, uint8_t command, uint32_t data, bool repeat);
-    int32_t ExchangeSerial(uint32_t address, uint8_t command, uint32_t data, bool repeat);
-    int32_t ExchangeCan(uint32_t address, uint8_t command, uint32_t data, bool repeat);
+    ExchangeResult Exchange(uint32_t address, SdoCommand command, uint32_t data, bool repeat);
+    ExchangeResult ExchangeSerial(uint32_t address, SdoCommand command, uint32_t data, bool repeat);
+    ExchangeResult ExchangeCan(uint32_t address, SdoCommand command, uint32_t data, bool repeat);
     bool CanReplyFits() const;
     // The write's acknowledgement carries the value written, cut to its width.
-    bool AcknowledgesValue(uint8_t command, uint32_t data) const;
+    bool AcknowledgesValue(SdoCommand command, uint32_t data) const;
     void NoteReadReply(uint32_t address);
-    int32_t SendSegment(uint32_t address, uint8_t command, uint32_t data);
-    int32_t FetchSegment(uint32_t address, uint32_t data);
+    ExchangeResult SendSegment(uint32_t address, SdoCommand command, uint32_t data);
+    ExchangeResult FetchSegment(uint32_t address, uint32_t data);
     bool RestartUpload(uint32_t address);
     void ServeExpedited(uint32_t address);
     const uint8_t* SegmentBytes() const;
