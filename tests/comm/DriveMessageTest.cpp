@@ -297,6 +297,7 @@ TEST_F(SerialUploadTest, ALostSegmentReplyRunsTheUploadAgain) {
     failure.clear();
     EXPECT_EQ(Upload(0x100800, failure), "TSD2405");
     EXPECT_EQ(failure, "result 2");
+    peer_.StopServing();  // the peer's answers use `drive`, which goes first
 }
 
 TEST_F(SerialUploadTest, SegmentRequestsWithoutAnUploadOfTheirEntry) {
@@ -314,6 +315,7 @@ TEST_F(SerialUploadTest, SegmentRequestsWithoutAnUploadOfTheirEntry) {
     Answer([&](const Bytes& r) { return drive.Answer(r); });
     EXPECT_EQ(message_.Send(0x100800, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_NE(message_.Send(0x100A00, SdoCommand::SegmentToggleClear, 0), ExchangeResult::Answered);
+    peer_.StopServing();
 }
 
 TEST_F(SerialDriveMessageTest, PulledCableFailsQuickly) {
