@@ -47,22 +47,22 @@ void InitSaveModel::Close() {
 }
 
 void InitSaveModel::Press(Command command) {
-    if (context_.switches.connectionState != 1) {
+    if (context_.switches.connectionState != ConnectionState::Open) {
         context_.messageBox.Show(kNotOpen);
         return;
     }
     switch (command) {
         case kSaveControl:
-            context_.link.Request(Window(), 0x2F, kControlStore, 1);
+            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 1);
             break;
         case kSaveMotor:
-            context_.link.Request(Window(), 0x2F, kMotorStore, 1);
+            context_.link.Request(Window(), SdoCommand::Write8, kMotorStore, 1);
             break;
         case kInitializeControl:
-            context_.link.Request(Window(), 0x2F, kControlStore, 10);
+            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 10);
             break;
         case kReboot:
-            context_.link.Request(Window(), 0x2B, kRebootObject, 0xAA55);
+            context_.link.Request(Window(), SdoCommand::Write16, kRebootObject, 0xAA55);
             break;
     }
 }
@@ -78,7 +78,7 @@ void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
     bool acknowledged = false;
     if (address == kControlStore) {
         if (value == 10) {
-            context_.link.Request(Window(), 0x2F, kControlStore, 0);
+            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 0);
             acknowledged = true;
         }
         controlIdle_ = (value == 0 || value == 10);
@@ -107,10 +107,10 @@ void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
 
 void InitSaveModel::SendNextPoll() {
     if (pollPhase_ == 1) {
-        context_.link.Request(Window(), 0x40, kControlStore, 0);
+        context_.link.Request(Window(), SdoCommand::Read, kControlStore, 0);
         pollPhase_ = 2;
     } else {
-        context_.link.Request(Window(), 0x40, kMotorStore, 0);
+        context_.link.Request(Window(), SdoCommand::Read, kMotorStore, 0);
         pollPhase_ = 1;
     }
     pollDue_ = false;

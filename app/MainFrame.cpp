@@ -228,8 +228,8 @@ ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
     switch (info.kind) {
         case ViewKind::kCommMode: {
             // The interface form starts from a closed connection.
-            if (state_.switches.connectionState == 1) {
-                state_.switches.connectionState = 2;
+            if (state_.switches.connectionState == ConnectionState::Open) {
+                state_.switches.connectionState = ConnectionState::Closed;
                 onMessage(WM_LINK_FAILURE, 0, 0);
                 state_.link.Close();
             }

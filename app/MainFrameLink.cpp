@@ -23,7 +23,7 @@ MainFrameLink::MainFrameLink(const Context& context, ViewHooks hooks)
     : context_(context), hooks_(std::move(hooks)) {}
 
 void MainFrameLink::Start() {
-    context_.link.RegisterMonitor(context_.mainFrame, kStatusWord, 1);
+    context_.link.RegisterMonitor(context_.mainFrame, kStatusWord, MonitorClass::ReadOnly);
     if (hooks_.showStatus) {
         hooks_.showStatus(ConnectionTexts::kStatusClosed);
     }
@@ -63,7 +63,7 @@ void MainFrameLink::OnLinkValue(uint32_t value, uint32_t address) {
 void MainFrameLink::HandleClosed() {
     driveStatus_ = -1;
     SelectStateImage(kImageNoConnection);
-    context_.switches.connectionState = 2;
+    context_.switches.connectionState = ConnectionState::Closed;
     if (hooks_.showStatus) {
         hooks_.showStatus(ConnectionTexts::kStatusClosed);
     }
@@ -72,7 +72,7 @@ void MainFrameLink::HandleClosed() {
 
 void MainFrameLink::OnConnectionEvent(uintptr_t wParam) {
     if (wParam == 1) {
-        context_.switches.connectionState = 1;
+        context_.switches.connectionState = ConnectionState::Open;
         if (hooks_.showStatus) {
             hooks_.showStatus(context_.session.statusText);
         }
@@ -97,18 +97,18 @@ void MainFrameLink::ToggleConnection() {
     }
     // Both ways of closing run the whole closed handling, so that open settings forms
     // redraw their status icon as well.
-    if (context_.switches.connectionState == 1) {
-        context_.switches.connectionState = 2;
+    if (context_.switches.connectionState == ConnectionState::Open) {
+        context_.switches.connectionState = ConnectionState::Closed;
         OnConnectionEvent(0);
         context_.link.Close();
         return;
     }
     if (Reconnect()) {
-        context_.switches.connectionState = 1;
+        context_.switches.connectionState = ConnectionState::Open;
         context_.session.connectInProgress = 1;
     } else {
         context_.link.Close();
-        context_.switches.connectionState = 2;
+        context_.switches.connectionState = ConnectionState::Closed;
         OnConnectionEvent(0);
     }
 }
@@ -182,7 +182,7 @@ bool MainFrameLink::ReconnectCan() {
 }
 
 void MainFrameLink::TimerTick() {
-    if (context_.switches.connectionState == 1) {
+    if (context_.switches.connectionState == ConnectionState::Open) {
         blink_ = !blink_;
         int driveImage = (driveStatus_ == 1) ? kImageFault : kImageNoFault;
         SelectStateImage(blink_ ? driveImage : kImageNoConnection);

@@ -41,7 +41,7 @@ SharedState::SharedState(const Options& options)
       formulas(link, switches.mainFrameWindow, messageBox_),
       units(messageBox_),
       valueText({dictionary, formulas, units, link, messageBox_, &languageSetting}),
-      project(dictionary, units, [this](MessageTarget* owner, uint32_t key, uint8_t cls) {
+      project(dictionary, units, [this](MessageTarget* owner, uint32_t key, MonitorClass cls) {
           link.RegisterMonitor(owner, key, cls);
       }) {
     userFolder = programFolder + "/user/";

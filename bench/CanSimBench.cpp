@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CanObjectAbi.h"
+#include "DriveProtocol.h"
 #include "DriveSimulator.h"
 #include "TempFolder.h"
 
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
     CanMessage request{};
     request.id = 0x601;
     request.length = 8;
-    const uint8_t read[8] = {0x40, 0x41, 0x60, 0x00, 0, 0, 0, 0};
+    const uint8_t read[8] = {tarvo::ToByte(tarvo::SdoCommand::Read), 0x41, 0x60, 0x00, 0, 0, 0, 0};
     std::copy(read, read + 8, request.data);
     std::vector<double> latencies;
     latencies.reserve(200000);
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
     for (auto now = start; now < end;) {
         CanMessage reply{};
         bool ok = object->ops->Transmit(object, &request) == 0 &&
-                  object->ops->Receive(object, &reply) == 0 && reply.data[0] == 0x4B;
+                  object->ops->Receive(object, &reply) == 0 &&
+                  reply.data[0] == tarvo::ToByte(tarvo::SdoReplyCommand::Value16);
         auto after = std::chrono::steady_clock::now();
         if (!ok) {
             ++failures;

@@ -32,7 +32,7 @@ public:
     intptr_t onMessage(uint32_t message, uintptr_t, intptr_t) override {
         if (message == tarvo::WM_LINK_VALUE) {
             ++values;
-            link_.Request(this, 0x40, 0x606400, 0);
+            link_.Request(this, tarvo::SdoCommand::Read, 0x606400, 0);
         }
         return 0;
     }
@@ -111,10 +111,10 @@ Figures Measure(tarvo::test::PtyPeer& peer, std::chrono::microseconds lineTime,
         return {};
     }
     link.SetNodeId(1);
-    switches.connectionState = 1;
+    switches.connectionState = tarvo::ConnectionState::Open;
 
     // A short warm-up, then the measured run.
-    link.Request(&reader, 0x40, 0x606400, 0);
+    link.Request(&reader, tarvo::SdoCommand::Read, 0x606400, 0);
     auto warm = Clock::now() + std::chrono::milliseconds(200);
     while (Clock::now() < warm) {
         sender.Drain(std::chrono::milliseconds(5));

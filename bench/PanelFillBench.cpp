@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     link.SetNodeId(1);
-    switches.connectionState = 1;
+    switches.connectionState = tarvo::ConnectionState::Open;
 
     const double floorSeconds = kRows * 200.0 / kBaud + kLinkPauseSeconds;
     std::vector<double> times;

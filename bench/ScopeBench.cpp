@@ -142,7 +142,7 @@ int UploadBench(const std::string& folder) {
         std::fprintf(stderr, "scope_bench: the simulated drive is not there\n");
         exitCode = 1;
     } else {
-        switches.connectionState = 1;
+        switches.connectionState = tarvo::ConnectionState::Open;
         model.Create(TARVO_STAGE_FOLDER "/sys/Oscilloscope.ini");
         Settle(link, sender, model, poll);
         // Four 16-bit channels: 8 bytes a sample, the drive's whole sample memory.

@@ -140,8 +140,8 @@ int main() {
                     uint32_t value = 0;
                     std::optional<uint32_t> raw =
                         tarvo::TransferValue::ParseLoadValue(row.value, row.word.SizeBits());
-                    if (!raw ||
-                        transfer.Exchange(row.word.WriteCommand(), row.word.Key(), *raw ^ 1,
+                    if (!raw || !row.word.WriteCommand() ||
+                        transfer.Exchange(*row.word.WriteCommand(), row.word.Key(), *raw ^ 1,
                                           value) != 0 ||
                         value != (*raw ^ 1)) {
                         continue;

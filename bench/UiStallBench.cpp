@@ -4,7 +4,14 @@
 // parameter panels (Basic Operation, Position Loop, Velocity Loop) are open and monitored
 // while it measures.
 //
-//   ui_stall_bench [SECONDS] [--panels]   (default 30 s, no panels)
+//   ui_stall_bench [SECONDS] [--panels] [--can] [--silent | --stop-after N] [--actions]
+//
+// --can talks over the simulated CAN bus instead of RS232. --silent runs a drive that
+// never answers (every request dropped), --stop-after N one that stops answering after N
+// exchanges. --actions (on by default with --silent and --stop-after) plays a user who,
+// every 300 ms, does what the toolbar and the connection forms do on the user-interface
+// thread: the connect button, the forms' node ID and the CAN form's version query; the
+// longest of those calls is reported beside the timer's lateness.
 
 #include <time.h>
 #include <unistd.h>
@@ -27,6 +34,8 @@
 #include <string>
 
 #include "AppSettings.h"
+#include "CanBitRates.h"
+#include "ControlLink.h"
 #include "LanguageSettlement.h"
 #include "MainFrame.h"
 #include "QtMessageBox.h"
@@ -108,8 +117,35 @@ bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
 int main(int argc, char** argv) {
     const Clock::time_point mainEntered = Clock::now();
     const double processAtMain = SecondsSinceProcessStart();
-    int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
-    bool withPanels = argc > 2 && std::string(argv[2]) == "--panels";
+    int seconds = 30;
+    bool withPanels = false;
+    bool overCan = false;
+    bool silent = false;
+    long stopAfter = 0;
+    bool actions = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--panels") {
+            withPanels = true;
+        } else if (arg == "--can") {
+            overCan = true;
+        } else if (arg == "--silent") {
+            silent = actions = true;
+        } else if (arg == "--stop-after" && i + 1 < argc) {
+            stopAfter = std::max(1L, std::atol(argv[++i]));
+            actions = true;
+        } else if (arg == "--actions") {
+            actions = true;
+        } else if (!arg.empty() && arg[0] != '-') {
+            seconds = std::max(1, std::atoi(arg.c_str()));
+        } else {
+            std::fprintf(stderr,
+                         "usage: ui_stall_bench [SECONDS] [--panels] [--can] "
+                         "[--silent | --stop-after N] [--actions]\n");
+            return 1;
+        }
+    }
+    const uint32_t canCode = tarvo::CanBitRates::CodeOfEntry(1);  // 500 kbit/s
 
     QTemporaryDir folder;
     QDir root(folder.path());
@@ -118,9 +154,19 @@ int main(int argc, char** argv) {
     QFile::link(QStringLiteral(TARVO_STAGE_FOLDER "/data"), root.filePath("data"));
     {
         tarvo::AppSettings settings(root.filePath("sys/sys.ini").toStdString());
-        settings.SetInterfaceMode(tarvo::kModeRs232);
+        settings.SetInterfaceMode(overCan ? tarvo::kModeCan : tarvo::kModeRs232);
         settings.SetSerial("ttySIM0", "115200");
         settings.SetSerialNodeId(1);
+        settings.SetCanBitRateCode(canCode);
+        settings.SetCanNodeId(1);
+    }
+    if (overCan) {
+        QFile canIni(root.filePath("sys/can.ini"));
+        if (!canIni.open(QIODevice::WriteOnly) ||
+            canIni.write("[can]\r\nbackend=sim\r\nsocket=dev/cansim0\r\n") < 0) {
+            std::fprintf(stderr, "ui_stall_bench: cannot write sys/can.ini\n");
+            return 1;
+        }
     }
     // The shipped panel definitions.
     QDir shipped(QStringLiteral(TARVO_STAGE_FOLDER "/sys"));
@@ -164,8 +210,16 @@ int main(int argc, char** argv) {
     // The simulated drive, then the connection from the toolbar.
     QProcess drive;
     drive.setProgram(QStringLiteral(TARVO_STAGE_FOLDER "/tarvo-drivesim"));
-    drive.setArguments(
-        {"--folder", folder.path(), "--link", "ttySIM0", "--node", "1", "--no-console", "--quiet"});
+    QStringList driveArguments = {"--folder", folder.path(),  "--node",
+                                  "1",        "--no-console", "--quiet"};
+    driveArguments += overCan ? QStringList{"--can-sim", "--can-bitrate", "500000"}
+                              : QStringList{"--link", "ttySIM0"};
+    if (silent) {
+        driveArguments += {"--drop-every", "1"};
+    } else if (stopAfter > 0) {
+        driveArguments += {"--stop-after", QString::number(stopAfter)};
+    }
+    drive.setArguments(driveArguments);
     drive.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     drive.start();
     QByteArray driveOutput;
@@ -181,11 +235,19 @@ int main(int argc, char** argv) {
     std::atomic<long> exchanges{0};
     state.link.SetExchangeObserver([&exchanges](const tarvo::DriveExchange&) { ++exchanges; });
     mainFrame.Dispatch(1128);
-    if (!WaitFor([&] { return mainFrame.StatusText().startsWith("Comm Status: Open"); }, 15000)) {
+    // A silent drive never confirms the connection; the open itself is what counts then.
+    if (!WaitFor(
+            [&] {
+                return silent
+                           ? state.switches.connectionState.load() == tarvo::ConnectionState::Open
+                           : mainFrame.StatusText().startsWith("Comm Status: Open");
+            },
+            15000)) {
         std::fprintf(stderr, "ui_stall_bench: no connection (%s)\n",
                      qPrintable(messageBox.Shown().join(" | ")));
         return 1;
     }
+    const long exchangesAtConnect = exchanges.load();
 
     if (withPanels) {
         for (uint32_t command : {1227u, 1215u, 1217u}) {
@@ -216,12 +278,43 @@ int main(int argc, char** argv) {
         }
     });
     probe.start();
+
+    // The user: the toolbar's connect button, then what every settings form's connect button
+    // does first (the node ID), then the CAN form's version query, in turn.
+    long actionCount = 0;
+    Clock::duration longestAction{0};
+    const char* longestActionName = "none";
+    QTimer user;
+    user.setInterval(300);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        static const char* const kNames[] = {"connect button", "node ID", "version query"};
+        const int which = static_cast<int>(actionCount % (overCan ? 3 : 2));
+        Clock::time_point begin = Clock::now();
+        if (which == 0) {
+            mainFrame.Dispatch(1128);
+        } else if (which == 1) {
+            state.link.SetNodeId(1);
+        } else {
+            char text[256] = {};
+            state.link.ReadVersion(text);
+        }
+        Clock::duration took = Clock::now() - begin;
+        ++actionCount;
+        if (took > longestAction) {
+            longestAction = took;
+            longestActionName = kNames[which];
+        }
+    });
+    if (actions) {
+        user.start();
+    }
     QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &application, &QApplication::quit);
     application.exec();
     probe.stop();
+    user.stop();
     double measured = Seconds(Clock::now() - measureStart);
     long polled = exchanges.load() - exchangesAtStart;
-    bool stillConnected = state.switches.connectionState.load() == 1;
+    bool stillConnected = state.switches.connectionState.load() == tarvo::ConnectionState::Open;
 
     mainFrame.close();
     sender.Abandon();
@@ -233,11 +326,24 @@ int main(int argc, char** argv) {
     double startupFromProcess = firstPaint.processSeconds;
     double startupFromApplication = Seconds(firstPaint.painted - applicationBuilt);
     std::printf("platform                       %s\n", qPrintable(application.platformName()));
+    std::printf("drive                          %s over %s, %s\n",
+                silent          ? "silent"
+                : stopAfter > 0 ? "stops answering"
+                                : "answering",
+                overCan ? "simulated CAN" : "RS232 (pty)",
+                stopAfter > 0 ? qPrintable(QStringLiteral("after %1 exchanges (%2 before the run)")
+                                               .arg(stopAfter)
+                                               .arg(exchangesAtConnect))
+                              : "throughout");
     std::printf(
         "measured                       %.1f s, %ld ticks of 10 ms, %ld exchanges "
         "(%.0f/s), connection %s%s\n",
-        measured, ticks, polled, polled / measured, stillConnected ? "open" : "LOST",
+        measured, ticks, polled, polled / measured, stillConnected ? "open" : "closed",
         withPanels ? ", three panels open" : "");
+    if (actions) {
+        std::printf("user actions                   %ld, longest %.1f ms (%s)\n", actionCount,
+                    Seconds(longestAction) * 1000.0, longestActionName);
+    }
     std::printf("longest timer lateness         %.1f ms   (goal < 50 ms) %s, %.1f s into the run\n",
                 longestMs, longestMs < 50.0 ? "ok" : "MISSED", Seconds(longestAt));
     std::printf("mean timer lateness            %.2f ms\n",

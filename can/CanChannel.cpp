@@ -1,5 +1,8 @@
 #include "CanChannel.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +12,7 @@
 #include "ReplyMatcher.h"
 #include "SimBusBackend.h"
 #include "SocketCanBackend.h"
+#include "SocketWait.h"
 
 namespace tarvo::canbus {
 
@@ -18,10 +22,21 @@ constexpr uint32_t kMaxTimeoutMs = 60000;
 
 bool IsRequest(const Frame& frame) {
     uint32_t id = frame.Identifier();
-    return !frame.IsExtended() && !frame.IsRemote() && id > 0x600 && id < 0x680;
+    return !frame.IsExtended() && !frame.IsRemote() && id > kCanRequestBase &&
+           id < kCanRequestBase + 0x80;
 }
 
 }  // namespace
+
+CanChannel::CanChannel(std::string programFolder)
+    : folder_(std::move(programFolder)), wakeEvent_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+CanChannel::~CanChannel() {
+    Close();
+    if (wakeEvent_ >= 0) {
+        ::close(wakeEvent_);
+    }
+}
 
 void CanChannel::Fail(const std::string& error) {
     {
@@ -85,6 +100,7 @@ uint32_t CanChannel::Open(const CommSettings* settings) {
     }
     std::lock_guard<std::mutex> lock(mutex_);
     backend_ = std::move(backend);
+    backend_->SetWakeEvent(wakeEvent_);
     traceName_ = backend_->TraceName();
     timeoutMs_ = std::min(settings->replyTimeoutMs, kMaxTimeoutMs);
     expectReply_ = haveReply_ = false;
@@ -92,6 +108,12 @@ uint32_t CanChannel::Open(const CommSettings* settings) {
 }
 
 void CanChannel::Close() {
+    // A transmit waiting for its reply sees the event and lets go of the lock, and so does
+    // every transmit that gets the lock before this close does.
+    if (wakeEvent_ >= 0) {
+        uint64_t one = 1;
+        [[maybe_unused]] ssize_t written = ::write(wakeEvent_, &one, sizeof one);
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     if (backend_) {
         backend_->Close();
@@ -99,11 +121,15 @@ void CanChannel::Close() {
     }
     trace_.Close();
     expectReply_ = haveReply_ = false;
+    if (wakeEvent_ >= 0) {
+        uint64_t count = 0;
+        [[maybe_unused]] ssize_t taken = ::read(wakeEvent_, &count, sizeof count);
+    }
 }
 
 bool CanChannel::Matches(const Frame& reply) const {
     if (reply.IsExtended() || reply.IsRemote() || reply.length < 4 ||
-        reply.Identifier() != request_.Identifier() - 0x600 + 0x580) {
+        reply.Identifier() != request_.Identifier() - kCanRequestBase + kCanReplyBase) {
         return false;
     }
     // A late reply to an earlier request, a segment of the wrong toggle or a reply of a kind
@@ -113,7 +139,8 @@ bool CanChannel::Matches(const Frame& reply) const {
 
 uint32_t CanChannel::Transmit(const CanMessage* message) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!backend_ || message == nullptr) {
+    // A close is under way: nothing more goes out.
+    if (!backend_ || message == nullptr || Signalled(wakeEvent_)) {
         return kNotOpen;
     }
     std::string error;

@@ -31,14 +31,18 @@ public:
     static constexpr uint32_t kNoReply = 3;
     static constexpr uint32_t kBusLost = 4;
 
-    explicit CanChannel(std::string programFolder) : folder_(std::move(programFolder)) {}
-    ~CanChannel() { Close(); }
+    explicit CanChannel(std::string programFolder);
+    ~CanChannel();
+    CanChannel(const CanChannel&) = delete;
+    CanChannel& operator=(const CanChannel&) = delete;
 
     uint32_t Open(const CommSettings* settings);
     uint32_t Transmit(const CanMessage* message);
     uint32_t Receive(CanMessage* message);
     // Nonzero with "... :VERSION" in the 256-byte buffer when the backend's driver is there.
     uint32_t ReadVersion(char* text256);
+    // Safe from another thread while a transmit waits for its reply: the wait ends at once
+    // and the transmit fails.
     void Close();
 
     std::string LastError() const;
@@ -51,7 +55,8 @@ private:
     void Fail(const std::string& error);
 
     std::string folder_;
-    std::mutex mutex_;  // one exchange at a time; Close waits for it
+    std::mutex mutex_;    // one exchange at a time; Close wakes it and waits for it to end
+    int wakeEvent_ = -1;  // signalled by Close while it waits for mutex_
     std::unique_ptr<CanBackend> backend_;
     CanTrace trace_;
     std::string traceName_;

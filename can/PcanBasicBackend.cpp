@@ -8,6 +8,8 @@
 #include <cstring>
 #include <thread>
 
+#include "SocketWait.h"
+
 namespace tarvo::canbus {
 
 PcanBasicBackend::~PcanBasicBackend() {
@@ -159,12 +161,15 @@ int PcanBasicBackend::Receive(Frame& frame, int timeoutMs, std::string& error) {
         int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         deadline - std::chrono::steady_clock::now())
                                         .count());
-        if (left <= 0) {
+        if (left <= 0 || Signalled(wakeEvent_)) {
             return 0;
         }
         if (receiveEvent_ >= 0) {
-            pollfd entry{receiveEvent_, POLLIN, 0};
-            ::poll(&entry, 1, left);
+            pollfd entries[2] = {{receiveEvent_, POLLIN, 0}, {wakeEvent_, POLLIN, 0}};
+            ::poll(entries, wakeEvent_ >= 0 ? 2 : 1, left);
+        } else if (wakeEvent_ >= 0) {
+            pollfd entry{wakeEvent_, POLLIN, 0};
+            ::poll(&entry, 1, 1);
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -113,7 +113,7 @@ int SimBusBackend::Receive(Frame& frame, int timeoutMs, std::string& error) {
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        if (WaitReadable(socket_, deadline) == 0) {
+        if (WaitReadable(socket_, deadline, wakeEvent_) == 0) {
             return 0;
         }
         SimBusRecord record;

@@ -59,8 +59,6 @@ std::string TimeOfDay() {
     return text;
 }
 
-constexpr uint8_t kAbortReply = 0x80;
-
 // Command, entry and data of a frame as the drive message layer shows it to its observer:
 // a 10-byte RS232 frame (checked by its sum) or a CAN message record.
 struct FrameFields {
@@ -118,10 +116,6 @@ public:
 private:
     std::string previous_;
 };
-
-bool IsWriteCommand(uint8_t command) {
-    return (command & 0xE0) == 0x20;
-}
 
 // Takes the link's messages for the command; runs on the main thread, which drains them.
 class ReplyWindow : public MessageTarget {
@@ -266,8 +260,8 @@ void DriveConnection::Observe(const DriveExchange& exchange) {
     // The link answers a refused write with the value it reads next; the abort is seen here.
     auto request = Fields(exchange.request, exchange.requestLength);
     auto reply = Fields(exchange.reply, exchange.replyLength);
-    if (request && reply && IsWriteCommand(request->command) && reply->command == kAbortReply &&
-        reply->address == request->address) {
+    if (request && reply && IsWriteCommand(request->command) &&
+        reply->command == ToByte(SdoReplyCommand::Abort) && reply->address == request->address) {
         std::lock_guard<std::mutex> lock(abortMutex_);
         if (request->address == writeAddress_ && !writeAbort_) {
             writeAbort_ = reply->data;
@@ -335,11 +329,11 @@ int DriveConnection::Open() {
         }
         return 1;
     }
-    link_->switches.connectionState = 1;
+    link_->switches.connectionState = ConnectionState::Open;
     return 0;
 }
 
-int DriveConnection::Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply) {
+int DriveConnection::Exchange(SdoCommand command, uint32_t address, uint32_t data, Reply& reply) {
     Link& l = *link_;
     {
         std::lock_guard<std::mutex> lock(abortMutex_);
@@ -407,11 +401,11 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
             reply.value = l.window.value;
         }
         if (++next < addresses.size()) {
-            l.link.Request(&l.window, 0x40, addresses[next], 0);
+            l.link.Request(&l.window, SdoCommand::Read, addresses[next], 0);
         }
     };
     l.failures.Reset();
-    l.link.Request(&l.window, 0x40, addresses[0], 0);
+    l.link.Request(&l.window, SdoCommand::Read, addresses[0], 0);
     while (next < addresses.size() && !l.failures.answered && l.link.IsBusy() &&
            std::chrono::steady_clock::now() < deadline_) {
         l.sender.Drain(std::chrono::milliseconds(20));
@@ -476,12 +470,12 @@ bool DriveConnection::Deliver(const std::function<bool()>& done,
 int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abortCode) {
     // Announce, then segments with alternating toggle until the last one.
     Reply reply;
-    if (int code = Exchange(0x40, address, 0, reply)) {
+    if (int code = Exchange(SdoCommand::Read, address, 0, reply)) {
         abortCode = reply.abortCode;
         return code;
     }
     text.clear();
-    uint8_t toggle = 0x60;
+    SdoCommand toggle = SdoCommand::SegmentToggleClear;
     for (;;) {
         if (int code = Exchange(toggle, address, 0, reply)) {
             abortCode = reply.abortCode;
@@ -499,7 +493,8 @@ int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abort
             std::cerr << "tarvoctl: the upload does not end\n";
             return 2;
         }
-        toggle = toggle == 0x60 ? 0x70 : 0x60;
+        toggle = toggle == SdoCommand::SegmentToggleClear ? SdoCommand::SegmentToggleSet
+                                                          : SdoCommand::SegmentToggleClear;
     }
     // The drive's texts end at their first zero byte.
     text = text.substr(0, std::strlen(text.c_str()));
@@ -511,7 +506,7 @@ int DriveConnection::Close(int exitCode) {
         return exitCode;
     }
     closed_ = true;
-    link_->switches.connectionState = 2;
+    link_->switches.connectionState = ConnectionState::Closed;
     QueuedMessageSender& sender = link_->sender;
     link_->link.Shutdown([&sender] { sender.Drain(std::chrono::milliseconds(1)); });
     if (options_.trace == "-") {

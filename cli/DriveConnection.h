@@ -43,7 +43,7 @@ extern const char* const kConnectionUsage;
 //     DriveConnection drive(options, programFolder);
 //     int code = drive.Open();
 //     DriveConnection::Reply reply;
-//     if (code == 0) code = drive.Exchange(0x40, 0x604100, 0, reply);
+//     if (code == 0) code = drive.Exchange(SdoCommand::Read, 0x604100, 0, reply);
 //     return drive.Close(code);
 //
 // Every int result is a process exit code: 0 done, 1 bad input or no port, 2 no usable
@@ -69,7 +69,7 @@ public:
     int Open();
     // One request and its reply. A refused write is result 3 with the drive's abort code,
     // although the link goes on to read the entry's value (which panels show).
-    int Exchange(uint8_t command, uint32_t address, uint32_t data, Reply& reply);
+    int Exchange(SdoCommand command, uint32_t address, uint32_t data, Reply& reply);
     // Reads of many entries, each queued from the handler of the reply before it so that
     // the link never idles between them. `replies` gets one reply per address, `results`
     // 0 or 3 (aborted) each; the result is 0, or 2 when the drive stopped answering.

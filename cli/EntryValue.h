@@ -45,7 +45,7 @@ private:
     // Requests of the evaluator go nowhere: references are read before evaluating.
     class NoRequests : public LinkRequester {
     public:
-        int Request(MessageTarget*, uint8_t, uint32_t, uint32_t) override { return 0; }
+        int Request(MessageTarget*, SdoCommand, uint32_t, uint32_t) override { return 0; }
     };
 
     ReadReference readReference_;

@@ -26,8 +26,8 @@ bool WaitStoreIdle(TransferLink& transfer) {
     while (std::chrono::steady_clock::now() < deadline) {
         uint32_t control = 1;
         uint32_t motor = 1;
-        if (transfer.Exchange(0x40, Model::kControlStore, 0, control) != 0 ||
-            transfer.Exchange(0x40, Model::kMotorStore, 0, motor) != 0) {
+        if (transfer.Exchange(SdoCommand::Read, Model::kControlStore, 0, control) != 0 ||
+            transfer.Exchange(SdoCommand::Read, Model::kMotorStore, 0, motor) != 0) {
             return false;
         }
         if (control == 0 && motor == 0) {
@@ -60,7 +60,8 @@ int Reboot(TransferLink& transfer) {
     // As the view does: no repetition once the drive may already be restarting.
     transfer.Switches().transmitRetry = 0;
     uint32_t value = 0;
-    if (int code = transfer.Exchange(0x2B, Model::kRebootObject, kRebootValue, value)) {
+    if (int code =
+            transfer.Exchange(SdoCommand::Write16, Model::kRebootObject, kRebootValue, value)) {
         return code;
     }
     if (value != kRebootValue) {

@@ -82,7 +82,7 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     }
     EntryValue values([&drive](uint32_t key) -> std::optional<int32_t> {
         DriveConnection::Reply reply;
-        if (drive.Exchange(0x40, key, 0, reply) != 0) {
+        if (drive.Exchange(SdoCommand::Read, key, 0, reply) != 0) {
             return std::nullopt;
         }
         return static_cast<int32_t>(reply.value);

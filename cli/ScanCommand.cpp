@@ -37,7 +37,7 @@ int ScanCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     for (uint32_t node = 1; node <= 127; ++node) {
         drive.SetNode(node);
         DriveConnection::Reply reply;
-        code = drive.Exchange(0x40, kDeviceType, 0, reply);
+        code = drive.Exchange(SdoCommand::Read, kDeviceType, 0, reply);
         if (code == 2) {
             continue;  // nobody at this node
         }

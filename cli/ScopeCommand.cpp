@@ -115,7 +115,8 @@ bool Parse(const std::vector<std::string>& args, ScopeArguments& out) {
 // The oscilloscope's requests, served one after the other over the command's connection.
 class QueuedScopeLink : public ScopeLink {
 public:
-    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override {
+    int Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                uint32_t data) override {
         queue.push_back({window, address, data, command});
         return 0;
     }

@@ -113,7 +113,7 @@ void TransferLink::ShowProgress(const std::string& label, Progress progress, boo
     std::fflush(stdout);
 }
 
-int TransferLink::Exchange(uint8_t command, uint32_t address, uint32_t data, uint32_t& value) {
+int TransferLink::Exchange(SdoCommand command, uint32_t address, uint32_t data, uint32_t& value) {
     DriveConnection::Reply reply;
     int code = drive_.Exchange(command, address, data, reply);
     value = reply.value;

@@ -53,7 +53,7 @@ public:
                   const std::function<Progress()>& progress, const std::string& label);
 
     // One exchange of the command's own: 0, or the exit code of the failure (reported).
-    int Exchange(uint8_t command, uint32_t address, uint32_t data, uint32_t& value);
+    int Exchange(SdoCommand command, uint32_t address, uint32_t data, uint32_t& value);
 
 private:
     // The storing sequence's waits, fired by RunUntil when due.

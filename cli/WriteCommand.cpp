@@ -52,7 +52,7 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     DriveConnection drive(options, programFolder);
     auto readReference = [&drive](uint32_t key) -> std::optional<int32_t> {
         DriveConnection::Reply reply;
-        if (drive.Exchange(0x40, key, 0, reply) != 0) {
+        if (drive.Exchange(SdoCommand::Read, key, 0, reply) != 0) {
             return std::nullopt;
         }
         return static_cast<int32_t>(reply.value);
@@ -66,7 +66,7 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         std::cerr << "tarvoctl: " << error << '\n';
         return 1;
     }
-    uint8_t command = width == 8 ? 0x2F : width == 16 ? 0x2B : 0x23;
+    const SdoCommand command = WriteCommandOfWidth(static_cast<int>(width / 8));
     int code = drive.Open();
     if (code == 0 && !unit.empty() && !values.Parse(entry, words[1], unit, width, value, error)) {
         std::cerr << "tarvoctl: " << error << '\n';

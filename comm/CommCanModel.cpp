@@ -13,7 +13,7 @@
 namespace tarvo {
 
 int CommCanModel::StatusIcon() const {
-    return context_.switches.connectionState == 1 ? 204 : 203;
+    return context_.switches.connectionState == ConnectionState::Open ? 204 : 203;
 }
 
 void CommCanModel::Create() {
@@ -59,7 +59,7 @@ std::string CommCanModel::Detail() {
 
 void CommCanModel::SelectBitRate(int entry) {
     selectedEntry_ = (entry >= 0 && entry < CanBitRates::kEntryCount) ? entry : -1;
-    if (context_.switches.connectionState == 1) {
+    if (context_.switches.connectionState == ConnectionState::Open) {
         ConnectionCommands::Close(context_);
     }
 }
@@ -69,7 +69,7 @@ void CommCanModel::Toggle() {
     if (selectedEntry_ < 0 || context_.session.connectInProgress != 0) {
         return;
     }
-    if (context_.switches.connectionState == 1) {
+    if (context_.switches.connectionState == ConnectionState::Open) {
         ConnectionCommands::Close(context_);
     } else {
         context_.link.Load(kModeCan);

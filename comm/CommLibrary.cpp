@@ -18,21 +18,48 @@ CommLibrary::CommLibrary(const std::string& programFolder, MessageBox& messageBo
     dataFolder_ = (folder / "data").string();
 }
 
+namespace {
+
+void CloseObject(SerialPort* object) {
+    object->ops->Close(object);
+}
+
+void CloseObject(CanObject* object) {
+    object->ops->Close(object);
+}
+
+}  // namespace
+
 CommLibrary::~CommLibrary() {
+    // Close, then release; no exchange runs any more.
     if (serialObject_ != nullptr) {
-        serialObject_->ops->Close(serialObject_);
-        serialObject_->ops->Release(serialObject_);
-        serialObject_ = nullptr;
+        CloseObject(serialObject_.get());
+        serialObject_.reset();
     }
     if (canObject_ != nullptr) {
-        canObject_->ops->Close(canObject_);
-        canObject_->ops->Release(canObject_);
-        canObject_ = nullptr;
+        CloseObject(canObject_.get());
+        canObject_.reset();
     }
 }
 
+template <typename Object>
+void CommLibrary::Retire(std::shared_ptr<Object>& object) {
+    if (object == nullptr) {
+        return;
+    }
+    // Still held by an exchange: closing it ends the exchange's wait, and the exchange
+    // releases it when it lets go. Otherwise it is released here.
+    if (object.use_count() > 1) {
+        CloseObject(object.get());
+    }
+    object.reset();
+}
+
 int CommLibrary::Load(int32_t mode) {
-    mode_ = mode;
+    {
+        std::lock_guard lock(objectMutex_);
+        mode_ = mode;
+    }
     if (mode != kSerial && mode != kCan) {
         return 1;
     }
@@ -50,25 +77,38 @@ int CommLibrary::Load(int32_t mode) {
         return 0;
     }
     if (serial) {
-        if (serialObject_ != nullptr) {
-            serialObject_->ops->Release(serialObject_);
-            serialObject_ = nullptr;
+        std::shared_ptr<SerialPort> old;
+        {
+            std::lock_guard lock(objectMutex_);
+            old = std::move(serialObject_);
         }
-        reinterpret_cast<SerialCreateObjectFn>(factory)(&serialObject_);
-        if (serialObject_ == nullptr) {
+        Retire(old);
+        SerialPort* created = nullptr;
+        reinterpret_cast<SerialCreateObjectFn>(factory)(&created);
+        if (created == nullptr) {
             messageBox_.Show(link_text::kCreateCommInstanceFailure);
             return 0;
         }
+        std::shared_ptr<SerialPort> object(created,
+                                           [](SerialPort* port) { port->ops->Release(port); });
+        std::lock_guard lock(objectMutex_);
+        serialObject_ = std::move(object);
     } else {
-        if (canObject_ != nullptr) {
-            canObject_->ops->Release(canObject_);
-            canObject_ = nullptr;
+        std::shared_ptr<CanObject> old;
+        {
+            std::lock_guard lock(objectMutex_);
+            old = std::move(canObject_);
         }
-        reinterpret_cast<CanCreateObjectFn>(factory)(&canObject_);
-        if (canObject_ == nullptr) {
+        Retire(old);
+        CanObject* created = nullptr;
+        reinterpret_cast<CanCreateObjectFn>(factory)(&created);
+        if (created == nullptr) {
             messageBox_.Show(link_text::kCreateCanInstanceFailure);
             return 0;
         }
+        std::shared_ptr<CanObject> object(created, [](CanObject* can) { can->ops->Release(can); });
+        std::lock_guard lock(objectMutex_);
+        canObject_ = std::move(object);
     }
     return 1;
 }
@@ -77,7 +117,8 @@ int32_t CommLibrary::Open(const CommSettings* settings) {
     if (settings == nullptr) {
         return -1;
     }
-    if (mode_ == kSerial) {
+    Port port = Acquire();
+    if (port.mode_ == kSerial) {
         if (libraryHandle_ == nullptr) {
             messageBox_.Show(link_text::kLoadCommLibraryFailure);
             return -1;
@@ -92,64 +133,89 @@ int32_t CommLibrary::Open(const CommSettings* settings) {
         config.dcb.StopBits = 0;
         config.dcb.flags &= ~(kSerialDcbDtrControlMask | kSerialDcbRtsControlMask);
         config.replyTimeoutMs = settings->replyTimeoutMs;
-        if (serialObject_ == nullptr) {
+        if (port.serial_ == nullptr) {
             messageBox_.Show(link_text::kCreateCommInstanceFailure);
             return -1;
         }
-        return static_cast<int32_t>(serialObject_->ops->Open(serialObject_, &config));
+        return static_cast<int32_t>(port.serial_->ops->Open(port.serial_.get(), &config));
     }
-    if (mode_ == kCan) {
+    if (port.mode_ == kCan) {
         keptSettings_ = *settings;
-        if (canObject_ == nullptr) {
+        if (port.can_ == nullptr) {
             return -1;
         }
-        return static_cast<int32_t>(canObject_->ops->Open(canObject_, &keptSettings_));
+        return static_cast<int32_t>(port.can_->ops->Open(port.can_.get(), &keptSettings_));
+    }
+    return -1;
+}
+
+CommLibrary::Port CommLibrary::Acquire() const {
+    Port port;
+    std::lock_guard lock(objectMutex_);
+    port.mode_ = mode_.load();
+    if (port.mode_ == kSerial) {
+        port.serial_ = serialObject_;
+    } else if (port.mode_ == kCan) {
+        port.can_ = canObject_;
+    }
+    return port;
+}
+
+int32_t CommLibrary::Port::Transact(const void* frame, uint32_t length) const {
+    if (mode_ == kSerial && serial_ != nullptr) {
+        return static_cast<int32_t>(
+            serial_->ops->Transact(serial_.get(), static_cast<const uint8_t*>(frame), length));
+    }
+    if (mode_ == kCan && can_ != nullptr) {
+        return static_cast<int32_t>(
+            can_->ops->Transmit(can_.get(), static_cast<const CanMessage*>(frame)));
+    }
+    return -1;
+}
+
+int32_t CommLibrary::Port::FetchReply(void* buffer, uint32_t* length) const {
+    if (mode_ == kSerial && serial_ != nullptr) {
+        return static_cast<int32_t>(
+            serial_->ops->FetchReply(serial_.get(), static_cast<uint8_t*>(buffer), length));
+    }
+    if (mode_ == kCan && can_ != nullptr) {
+        return static_cast<int32_t>(
+            can_->ops->Receive(can_.get(), static_cast<CanMessage*>(buffer)));
     }
     return -1;
 }
 
 int32_t CommLibrary::Transact(const void* frame, uint32_t length) {
-    if (mode_ == kSerial && serialObject_ != nullptr) {
-        return static_cast<int32_t>(serialObject_->ops->Transact(
-            serialObject_, static_cast<const uint8_t*>(frame), length));
-    }
-    if (mode_ == kCan && canObject_ != nullptr) {
-        return static_cast<int32_t>(
-            canObject_->ops->Transmit(canObject_, static_cast<const CanMessage*>(frame)));
-    }
-    return -1;
+    return Acquire().Transact(frame, length);
 }
 
 int32_t CommLibrary::FetchReply(void* buffer, uint32_t* length) {
-    if (mode_ == kSerial && serialObject_ != nullptr) {
-        return static_cast<int32_t>(
-            serialObject_->ops->FetchReply(serialObject_, static_cast<uint8_t*>(buffer), length));
-    }
-    if (mode_ == kCan && canObject_ != nullptr) {
-        return static_cast<int32_t>(
-            canObject_->ops->Receive(canObject_, static_cast<CanMessage*>(buffer)));
-    }
-    return -1;
+    return Acquire().FetchReply(buffer, length);
 }
 
 void CommLibrary::Close() {
-    if (mode_ == kSerial && serialObject_ != nullptr) {
-        serialObject_->ops->Close(serialObject_);
-    } else if (mode_ == kCan && canObject_ != nullptr) {
-        canObject_->ops->Close(canObject_);
+    Port port = Acquire();
+    if (port.serial_ != nullptr) {
+        CloseObject(port.serial_.get());
+    } else if (port.can_ != nullptr) {
+        CloseObject(port.can_.get());
     }
 }
 
 int32_t CommLibrary::ReadVersion(char* text256) {
-    if (canObject_ == nullptr || text256 == nullptr) {
+    std::shared_ptr<CanObject> object;
+    {
+        std::lock_guard lock(objectMutex_);
+        object = canObject_;
+    }
+    if (object == nullptr || text256 == nullptr) {
         return 0;
     }
-    return static_cast<int32_t>(canObject_->ops->ReadVersion(canObject_, text256));
+    return static_cast<int32_t>(object->ops->ReadVersion(object.get(), text256));
 }
 
 bool CommLibrary::hasObject() const {
-    return (mode_ == kSerial && serialObject_ != nullptr) ||
-           (mode_ == kCan && canObject_ != nullptr);
+    return Acquire().valid();
 }
 
 std::string CommLibrary::VersionCaption(const char* versionText) {

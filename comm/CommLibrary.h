@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "CanObjectAbi.h"
@@ -13,9 +16,31 @@ class MessageBox;
 // Binds the library of the chosen interface at run time (data/libCOM.so for RS232,
 // data/libCAN.so for CAN), creates its communication object and forwards the calls to it.
 // The only place of the program that touches those libraries.
+//
+// The user-interface thread loads, opens and closes while the link's worker may be inside
+// an exchange: the worker runs each exchange on a Port, which keeps the object it was given
+// alive until the exchange ends, so that Load never waits for an exchange nor pulls the
+// object from under it. An object replaced by Load is closed at once, which ends a wait
+// for a silent drive, and released by whichever side lets go of it last.
 class CommLibrary {
 public:
     enum Mode : int32_t { kSerial = 2, kCan = 5, kNone = 6 };
+
+    // The object of the current interface, taken for one exchange.
+    class Port {
+    public:
+        int32_t mode() const { return mode_; }
+        bool valid() const { return serial_ != nullptr || can_ != nullptr; }
+        // As CommLibrary's Transact and FetchReply, on this object.
+        int32_t Transact(const void* frame, uint32_t length) const;
+        int32_t FetchReply(void* buffer, uint32_t* length) const;
+
+    private:
+        friend class CommLibrary;
+        int32_t mode_ = kNone;
+        std::shared_ptr<SerialPort> serial_;
+        std::shared_ptr<CanObject> can_;
+    };
 
     // `programFolder` is the folder that holds data/; a relative one is taken from the
     // current directory now.
@@ -36,11 +61,15 @@ public:
     // RS232: the port's FetchReply (1 when bytes were copied); CAN: receive into the
     // 16-byte CanMessage (0 when a reply was stored). -1 without object.
     int32_t FetchReply(void* buffer, uint32_t* length);
+    // Also ends an exchange that waits on the object meanwhile.
     void Close();
     // Fills a 256-byte buffer with the CAN library's version text; 0 without CAN object.
     int32_t ReadVersion(char* text256);
 
-    int32_t mode() const { return mode_; }
+    // The current mode's object, safe to take on any thread.
+    Port Acquire() const;
+
+    int32_t mode() const { return mode_.load(); }
     const CommSettings& keptSettings() const { return keptSettings_; }
     bool hasObject() const;
 
@@ -48,11 +77,16 @@ public:
     static std::string VersionCaption(const char* versionText);
 
 private:
+    // Closes an object that an exchange may still hold, so that its wait ends, and lets go.
+    template <typename Object>
+    static void Retire(std::shared_ptr<Object>& object);
+
     CommSettings keptSettings_{};
-    CanObject* canObject_ = nullptr;
-    SerialPort* serialObject_ = nullptr;
+    std::shared_ptr<CanObject> canObject_;
+    std::shared_ptr<SerialPort> serialObject_;
     void* libraryHandle_ = nullptr;
-    int32_t mode_ = kNone;
+    std::atomic<int32_t> mode_{kNone};
+    mutable std::mutex objectMutex_;  // the mode and both object pointers, held only to copy
     std::string dataFolder_;
     std::string loadError_;
     MessageBox& messageBox_;

@@ -49,7 +49,7 @@ CommRs232Model::CommRs232Model(const ConnectionContext& context, PortLister list
     : context_(context), listPorts_(std::move(listPorts)), baudEntries_(std::move(baudEntries)) {}
 
 int CommRs232Model::StatusIcon() const {
-    return context_.switches.connectionState == 1 ? 204 : 203;
+    return context_.switches.connectionState == ConnectionState::Open ? 204 : 203;
 }
 
 void CommRs232Model::FillPorts() {
@@ -79,21 +79,21 @@ void CommRs232Model::Create() {
 }
 
 void CommRs232Model::Redraw() {
-    if (context_.switches.connectionState != 1) {
+    if (context_.switches.connectionState != ConnectionState::Open) {
         FillPorts();
     }
 }
 
 void CommRs232Model::SelectPort(int index) {
     selectedPort_ = (index >= 0 && index < static_cast<int>(ports_.size())) ? index : -1;
-    if (context_.switches.connectionState == 1) {
+    if (context_.switches.connectionState == ConnectionState::Open) {
         ConnectionCommands::Close(context_);
     }
 }
 
 void CommRs232Model::SelectBaud(int index) {
     selectedBaud_ = (index >= 0 && index < static_cast<int>(baudEntries_.size())) ? index : -1;
-    if (context_.switches.connectionState == 1) {
+    if (context_.switches.connectionState == ConnectionState::Open) {
         ConnectionCommands::Close(context_);
     }
 }
@@ -103,7 +103,7 @@ void CommRs232Model::Toggle() {
     if (selectedPort_ < 0 || selectedBaud_ < 0 || context_.session.connectInProgress != 0) {
         return;
     }
-    if (context_.switches.connectionState == 1) {
+    if (context_.switches.connectionState == ConnectionState::Open) {
         ConnectionCommands::Close(context_);
     } else {
         context_.link.Load(kModeRs232);

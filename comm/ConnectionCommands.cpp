@@ -7,7 +7,7 @@
 namespace tarvo {
 
 void ConnectionCommands::Close(const ConnectionContext& context) {
-    context.switches.connectionState = 2;
+    context.switches.connectionState = ConnectionState::Closed;
     context.link.Close();
     if (context.mainFrame != nullptr) {
         context.mainFrame->onMessage(WM_LINK_FAILURE, 0, 0);
@@ -26,7 +26,7 @@ void ConnectionCommands::Opened(const ConnectionContext& context, const std::str
     session.lastRate = rate;
     session.lastNodeId = static_cast<uint8_t>(nodeId);
     session.statusText = std::move(statusText);
-    context.switches.connectionState = 1;
+    context.switches.connectionState = ConnectionState::Open;
 }
 
 }  // namespace tarvo

@@ -11,12 +11,6 @@
 
 namespace tarvo {
 
-namespace {
-
-constexpr uint8_t kReadCommand = 0x40;
-
-}  // namespace
-
 ControlLink::ControlLink(const Setup& setup)
     : message_(setup.programFolder, setup.messageBox, setup.switches.transmitRetry),
       switches_(setup.switches),
@@ -42,8 +36,9 @@ ControlLink::~ControlLink() {
     }
 }
 
-int ControlLink::Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) {
-    if (switches_.connectionState.load() != 1) {
+int ControlLink::Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                         uint32_t data) {
+    if (switches_.connectionState.load() != ConnectionState::Open) {
         return 0;
     }
     LinkRequest request{window, address, data, command};
@@ -71,7 +66,8 @@ int ControlLink::Request(MessageTarget* window, uint8_t command, uint32_t addres
     return 0;
 }
 
-int ControlLink::RegisterMonitor(MessageTarget* window, uint32_t address, uint8_t monitorClass) {
+int ControlLink::RegisterMonitor(MessageTarget* window, uint32_t address,
+                                 MonitorClass monitorClass) {
     std::lock_guard lock(queueMutex_);
     for (MonitorEntry* entry = monitorHead_.load(); entry != nullptr; entry = entry->next.load()) {
         if (entry->window == window && entry->address == address) {
@@ -128,43 +124,32 @@ int ControlLink::Load(int32_t mode) {
     if (mode == CommLibrary::kCan) {
         switches_.canChosen.store(1);
     }
-    std::lock_guard exchange(exchangeMutex_);
     return message_.Load(mode);
 }
 
 int32_t ControlLink::Open(const CommSettings* settings) {
-    std::lock_guard exchange(exchangeMutex_);
     return message_.Open(settings);
 }
 
 void ControlLink::Close() {
     closeCount_.fetch_add(1);
-    // The serial port may be closed under a running exchange: its wait ends at once and the
-    // exchange fails quickly instead of running out its repetitions on a silent drive.
-    if (message_.mode() == CommLibrary::kSerial) {
-        message_.Close();
-    }
-    std::lock_guard exchange(exchangeMutex_);
     message_.Close();
 }
 
 int32_t ControlLink::ReadVersion(char* text256) {
-    std::lock_guard exchange(exchangeMutex_);
     return message_.ReadVersion(text256);
 }
 
 void ControlLink::SetNodeId(uint32_t nodeId) {
-    std::lock_guard exchange(exchangeMutex_);
     message_.SetNodeId(nodeId);
 }
 
 DriveSegment ControlLink::GetSegment() {
-    std::lock_guard exchange(exchangeMutex_);
-    return message_.GetSegment();
+    std::lock_guard lock(segmentMutex_);
+    return lastSegment_;
 }
 
 void ControlLink::SetExchangeObserver(DriveMessage::ExchangeObserver observer) {
-    std::lock_guard exchange(exchangeMutex_);
     message_.SetExchangeObserver(std::move(observer));
 }
 
@@ -174,9 +159,8 @@ void ControlLink::Shutdown(const std::function<void()>& keepDelivering) {
     if (!worker_.joinable()) {
         return;
     }
-    if (message_.mode() == CommLibrary::kSerial) {
-        message_.Close();
-    }
+    // Ends an exchange that waits on a silent drive.
+    message_.Close();
     while (!workerEnded_.load()) {
         if (keepDelivering) {
             keepDelivering();
@@ -199,7 +183,7 @@ void ControlLink::Run() {
     // linkStop is also honoured while the connection is closed, so that the worker can
     // always be joined.
     while (!Stopping()) {
-        if (switches_.connectionState.load() != 1) {
+        if (switches_.connectionState.load() != ConnectionState::Open) {
             Pause(50);
             continue;
         }
@@ -212,7 +196,7 @@ void ControlLink::Run() {
         bool taken = false;
         {
             std::lock_guard lock(queueMutex_);
-            if (pending_ && switches_.connectionState.load() == 1) {
+            if (pending_ && switches_.connectionState.load() == ConnectionState::Open) {
                 request = current_;
                 pending_ = false;
                 serving_ = true;
@@ -264,19 +248,26 @@ void ControlLink::TakeFromQueue(std::deque<LinkRequest>& queue) {
     pending_ = true;
 }
 
+ExchangeResult ControlLink::Exchange(uint32_t address, SdoCommand command, uint32_t data,
+                                     ReplyKind& kind, uint32_t& value) {
+    kind = ReplyKind::kUndecoded;
+    value = 0;
+    ExchangeResult result = message_.Send(address, command, data);
+    if (result == ExchangeResult::Answered) {
+        message_.Decode(kind, value);
+    }
+    DriveSegment segment = message_.GetSegment();
+    std::lock_guard lock(segmentMutex_);
+    lastSegment_ = segment;
+    return result;
+}
+
 bool ControlLink::Serve(const LinkRequest& request) {
     const uint64_t closes = closeCount_.load();
-    int32_t result = 0;
     ReplyKind kind = ReplyKind::kUndecoded;
     uint32_t value = 0;
-    {
-        std::lock_guard exchange(exchangeMutex_);
-        result = message_.Send(request.address, request.command, request.data);
-        if (result == 0) {
-            message_.Decode(kind, value);
-        }
-    }
-    if (result != 0) {
+    ExchangeResult result = Exchange(request.address, request.command, request.data, kind, value);
+    if (result != ExchangeResult::Answered) {
         return ReportFailure(closes);
     }
     switch (kind) {
@@ -313,7 +304,7 @@ bool ControlLink::ReportFailure(uint64_t closesBefore) {
 }
 
 ControlLink::MonitorEntry* ControlLink::NextMonitorEntry(MonitorEntry*& cursor,
-                                                         uint8_t monitorClass) {
+                                                         MonitorClass monitorClass) {
     MonitorEntry* entry = cursor != nullptr ? cursor : monitorHead_.load(std::memory_order_acquire);
     for (; entry != nullptr; entry = entry->next.load(std::memory_order_acquire)) {
         if (entry->monitorClass == monitorClass && entry->enabled.load() != 0) {
@@ -327,28 +318,23 @@ ControlLink::MonitorEntry* ControlLink::NextMonitorEntry(MonitorEntry*& cursor,
 }
 
 bool ControlLink::MonitorWalk() {
-    // A class-2 entry is read only right after a class-1 read, at most one each time.
-    bool classTwoStep = false;
+    // A class-2 entry is read only right after a class-1 read, at most one each time. The
+    // alternation goes on from the walk before: a request ends a walk after its first step
+    // while requests keep coming, and class-2 entries must still be read.
     for (;;) {
         if (Stopping()) {
             return false;
         }
-        MonitorEntry* entry = classTwoStep ? NextMonitorEntry(classTwoCursor_, 2)
-                                           : NextMonitorEntry(classOneCursor_, 1);
-        if (entry != nullptr && switches_.connectionState.load() == 1) {
+        MonitorEntry* entry = classTwoStepNext_
+                                  ? NextMonitorEntry(classTwoCursor_, MonitorClass::Writable)
+                                  : NextMonitorEntry(classOneCursor_, MonitorClass::ReadOnly);
+        if (entry != nullptr && switches_.connectionState.load() == ConnectionState::Open) {
             const uint64_t closes = closeCount_.load();
-            int32_t result = 0;
             ReplyKind kind = ReplyKind::kUndecoded;
             uint32_t value = 0;
-            {
-                std::lock_guard exchange(exchangeMutex_);
-                result = message_.Send(entry->address, kReadCommand, 0);
-                if (result == 0) {
-                    message_.Decode(kind, value);
-                }
-            }
+            ExchangeResult result = Exchange(entry->address, SdoCommand::Read, 0, kind, value);
             bool goOn = true;
-            if (result != 0) {
+            if (result != ExchangeResult::Answered) {
                 goOn = ReportFailure(closes);
             } else if (kind == ReplyKind::kAbort) {
                 goOn = Deliver(entry->window, WM_LINK_ABORT, value, entry->address);
@@ -361,7 +347,7 @@ bool ControlLink::MonitorWalk() {
             }
         }
         Pause(10);
-        classTwoStep = !classTwoStep && entry != nullptr;
+        classTwoStepNext_ = !classTwoStepNext_ && entry != nullptr;
 
         std::lock_guard lock(queueMutex_);
         if (pending_ || switches_.cyclicReadEnabled.load() == 0 ||

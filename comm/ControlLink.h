@@ -46,19 +46,22 @@ public:
 
     // Queues a request and returns at once: 1 when it went to the deferred queue, else 0
     // (also when it was dropped). The outcome arrives as a message to the window.
-    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override;
+    int Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                uint32_t data) override;
 
     // 1 added; 0 when the same window and address are registered or memory is short.
-    int RegisterMonitor(MessageTarget* window, uint32_t address, uint8_t monitorClass);
+    int RegisterMonitor(MessageTarget* window, uint32_t address, MonitorClass monitorClass);
     // Switch every entry of the window on or off; 0 when the list is empty, else 1.
     int EnableMonitor(MessageTarget* window);
     int DisableMonitor(MessageTarget* window);
     int IsDeferredQueueEmpty();
 
-    // Forwarded to the drive message layer, between exchanges of the worker.
+    // Forwarded to the drive message layer. None of them waits for the worker's exchange,
+    // so the user-interface thread never waits on the drive: Load and Open act on the
+    // object of the interface that the next exchange takes, SetNodeId and the observer hold
+    // from the next exchange on, and Close ends an exchange that waits on a silent drive.
     int Load(int32_t mode);
     int32_t Open(const CommSettings* settings);
-    // A serial port is closed at once, which ends an exchange waiting on a silent drive.
     void Close();
     int32_t ReadVersion(char* text256);
     void SetNodeId(uint32_t nodeId);
@@ -79,7 +82,7 @@ private:
         MessageTarget* window;
         uint32_t address;
         std::atomic<uint8_t> enabled{1};
-        uint8_t monitorClass;
+        MonitorClass monitorClass;
         std::atomic<MonitorEntry*> next{nullptr};
     };
 
@@ -90,8 +93,11 @@ private:
     void TakeFromQueue(std::deque<LinkRequest>& queue);
     // False when the worker must end.
     bool Serve(const LinkRequest& request);
+    // Send and Decode on the worker; keeps the reply's segment for GetSegment.
+    ExchangeResult Exchange(uint32_t address, SdoCommand command, uint32_t data, ReplyKind& kind,
+                            uint32_t& value);
     bool MonitorWalk();
-    MonitorEntry* NextMonitorEntry(MonitorEntry*& cursor, uint8_t monitorClass);
+    MonitorEntry* NextMonitorEntry(MonitorEntry*& cursor, MonitorClass monitorClass);
     bool Deliver(MessageTarget* window, uint32_t message, uint32_t wParam, uint32_t address);
     bool ReportFailure(uint64_t closesBefore);
     int SetMonitorEnabled(MessageTarget* window, uint8_t enabled);
@@ -112,14 +118,15 @@ private:
     std::unique_ptr<Sleeper> ownSleeper_;
     Sleeper& sleeper_;
     std::mutex queueMutex_;  // the slot, the pending flag and both queues
-    // Held by the worker across an exchange and by Load/Open/Close/... so that the library
-    // object is never replaced under a running exchange. Never held across a delivery.
-    std::mutex exchangeMutex_;
+    // The segment of the last reply, copied by the worker before it delivers.
+    std::mutex segmentMutex_;
+    DriveSegment lastSegment_;
     // Counts the closes of the port: an exchange that a close ran into failed because the
     // user closed the connection, not because the drive stopped answering.
     std::atomic<uint64_t> closeCount_{0};
     MonitorEntry* classOneCursor_ = nullptr;  // worker only
     MonitorEntry* classTwoCursor_ = nullptr;  // worker only
+    bool classTwoStepNext_ = false;           // worker only: the next step takes class 2
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> workerEnded_{false};
     std::thread worker_;

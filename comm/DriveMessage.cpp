@@ -8,8 +8,7 @@ namespace tarvo {
 
 namespace {
 
-constexpr uint8_t kAbortReply = 0x80;
-constexpr uint8_t kReadCommand = 0x40;
+constexpr uint8_t kAbortReply = ToByte(SdoReplyCommand::Abort);
 // How often an upload whose segment exchange failed is run again from its initiate request.
 constexpr int kUploadRestarts = 2;
 
@@ -29,6 +28,19 @@ int DriveMessage::Load(int32_t mode) {
     return library_.Load(mode);
 }
 
+void DriveMessage::SetExchangeObserver(ExchangeObserver observer) {
+    auto shared = observer ? std::make_shared<const ExchangeObserver>(std::move(observer))
+                           : std::shared_ptr<const ExchangeObserver>();
+    std::lock_guard lock(observerMutex_);
+    observer_ = std::move(shared);
+}
+
+void DriveMessage::Notify(const DriveExchange& exchange) const {
+    if (exchangeObserver_) {
+        (*exchangeObserver_)(exchange);
+    }
+}
+
 uint8_t DriveMessage::Checksum(const uint8_t* bytes, size_t count) {
     uint8_t sum = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -37,11 +49,11 @@ uint8_t DriveMessage::Checksum(const uint8_t* bytes, size_t count) {
     return static_cast<uint8_t>(-sum);
 }
 
-std::array<uint8_t, 10> DriveMessage::BuildFrame(uint32_t nodeId, uint8_t command, uint32_t address,
-                                                 uint32_t data) {
+std::array<uint8_t, 10> DriveMessage::BuildFrame(uint32_t nodeId, SdoCommand command,
+                                                 uint32_t address, uint32_t data) {
     std::array<uint8_t, 10> frame{};
     frame[0] = static_cast<uint8_t>(nodeId);
-    frame[1] = command;
+    frame[1] = ToByte(command);
     frame[2] = static_cast<uint8_t>(address >> 8);
     frame[3] = static_cast<uint8_t>(address >> 16);
     frame[4] = static_cast<uint8_t>(address);
@@ -52,13 +64,13 @@ std::array<uint8_t, 10> DriveMessage::BuildFrame(uint32_t nodeId, uint8_t comman
     return frame;
 }
 
-CanMessage DriveMessage::BuildCanMessage(uint32_t nodeId, uint8_t command, uint32_t address,
+CanMessage DriveMessage::BuildCanMessage(uint32_t nodeId, SdoCommand command, uint32_t address,
                                          uint32_t data) {
     CanMessage message{};
-    message.id = 0x600 + nodeId;
+    message.id = kCanRequestBase + nodeId;
     message.type = 0;
     message.length = 8;
-    message.data[0] = command;
+    message.data[0] = ToByte(command);
     message.data[1] = static_cast<uint8_t>(address >> 8);
     message.data[2] = static_cast<uint8_t>(address >> 16);
     message.data[3] = static_cast<uint8_t>(address);
@@ -68,42 +80,58 @@ CanMessage DriveMessage::BuildCanMessage(uint32_t nodeId, uint8_t command, uint3
     return message;
 }
 
-int32_t DriveMessage::Send(uint32_t address, uint8_t command, uint32_t data) {
-    if (ReplyMatcher::IsSegmentRequest(command)) {
+ExchangeResult DriveMessage::Send(uint32_t address, SdoCommand command, uint32_t data) {
+    port_ = library_.Acquire();
+    exchangeMode_ = port_.mode();
+    exchangeNode_ = nodeId_.load();
+    {
+        std::lock_guard lock(observerMutex_);
+        exchangeObserver_ = observer_;
+    }
+    ExchangeResult result = SendOnPort(address, command, data);
+    // An object that Load replaced meanwhile is released here, its exchange over.
+    port_ = CommLibrary::Port();
+    exchangeObserver_.reset();
+    return result;
+}
+
+ExchangeResult DriveMessage::SendOnPort(uint32_t address, SdoCommand command, uint32_t data) {
+    if (IsSegmentCommand(command)) {
         return SendSegment(address, command, data);
     }
-    int32_t result = Exchange(address, command, data, true);
-    if (result != 0 || !replyTaken_) {
+    ExchangeResult result = Exchange(address, command, data, true);
+    if (result != ExchangeResult::Answered || !replyTaken_) {
         return result;
     }
     // A refused write is followed at once by a read of the same entry, so that the caller
     // learns the value the drive holds instead of the abort. So is an acknowledgement that
     // does not carry the value written: it cannot be told from a late reply to an earlier
     // read of the entry.
-    if (ReplyMatcher::IsWrite(command) &&
+    if (IsWriteCommand(command) &&
         (ReplyCommand() == kAbortReply || !AcknowledgesValue(command, data))) {
-        command = kReadCommand;
+        command = SdoCommand::Read;
         result = Exchange(address, command, data, true);
     }
-    if (result == 0 && replyTaken_ && command == kReadCommand) {
+    if (result == ExchangeResult::Answered && replyTaken_ && command == SdoCommand::Read) {
         NoteReadReply(address);
     }
     return result;
 }
 
-int32_t DriveMessage::Exchange(uint32_t address, uint8_t command, uint32_t data, bool repeat) {
-    if (mode_ == CommLibrary::kSerial) {
+ExchangeResult DriveMessage::Exchange(uint32_t address, SdoCommand command, uint32_t data,
+                                      bool repeat) {
+    if (exchangeMode_ == CommLibrary::kSerial) {
         return ExchangeSerial(address, command, data, repeat);
     }
-    if (mode_ == CommLibrary::kCan) {
+    if (exchangeMode_ == CommLibrary::kCan) {
         return ExchangeCan(address, command, data, repeat);
     }
     replyTaken_ = false;
-    return -1;
+    return ExchangeResult::NoInterface;
 }
 
-bool DriveMessage::AcknowledgesValue(uint8_t command, uint32_t data) const {
-    int width = command == 0x2F ? 1 : command == 0x2B ? 2 : command == 0x27 ? 3 : 4;
+bool DriveMessage::AcknowledgesValue(SdoCommand command, uint32_t data) const {
+    int width = WidthOfWrite(command);
     uint32_t mask = width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
     return (Little32(ReplyData()) & mask) == (data & mask);
 }
@@ -114,7 +142,7 @@ void DriveMessage::NoteReadReply(uint32_t address) {
     if (expedited_.address == address) {
         expedited_.valid = false;
     }
-    if (reply == 0x41) {
+    if (reply == ToByte(SdoReplyCommand::UploadInitiate)) {
         // The drive starts a new upload and drops one it had left unfinished.
         upload_.Start(address, Little32(ReplyData()));
         return;
@@ -125,67 +153,69 @@ void DriveMessage::NoteReadReply(uint32_t address) {
     if (reply == kAbortReply) {
         return;
     }
-    // 0x4F, 0x4B, 0x47, 0x43 say how many of the four bytes hold the value; 0x42 does not.
     expedited_.valid = true;
     expedited_.address = address;
-    expedited_.count = (reply & 0x01) != 0 ? static_cast<uint8_t>(4 - ((reply >> 2) & 0x03)) : 4;
+    expedited_.count = ExpeditedByteCount(reply);
     std::memcpy(expedited_.bytes.data(), ReplyData(), expedited_.bytes.size());
 }
 
-int32_t DriveMessage::SendSegment(uint32_t address, uint8_t command, uint32_t data) {
+ExchangeResult DriveMessage::SendSegment(uint32_t address, SdoCommand command, uint32_t data) {
     if (upload_.active() && upload_.address() == address && command == upload_.NextCommand()) {
         return FetchSegment(address, data);
     }
-    if (expedited_.valid && expedited_.address == address && command == 0x60) {
+    if (expedited_.valid && expedited_.address == address &&
+        command == SdoCommand::SegmentToggleClear) {
         expedited_.valid = false;
         ServeExpedited(address);
-        return 0;
+        return ExchangeResult::Answered;
     }
     // No upload of this entry is known to run: the drive's refusal is passed on, a segment
     // would belong to another entry's upload.
-    int32_t result = Exchange(address, command, data, true);
-    if (result == 0 && replyTaken_ && ReplyCommand() != kAbortReply) {
+    ExchangeResult result = Exchange(address, command, data, true);
+    if (result == ExchangeResult::Answered && replyTaken_ && ReplyCommand() != kAbortReply) {
         replyTaken_ = false;
-        return 2;
+        return ExchangeResult::TransmitFailed;
     }
     return result;
 }
 
-int32_t DriveMessage::FetchSegment(uint32_t address, uint32_t data) {
-    const uint8_t command = upload_.NextCommand();
+ExchangeResult DriveMessage::FetchSegment(uint32_t address, uint32_t data) {
+    const SdoCommand command = upload_.NextCommand();
     // A segment request is not repeated: the drive may have taken the first one and would
     // refuse the same toggle again. The whole upload is run again instead.
     for (int attempt = 0;; ++attempt) {
-        int32_t result = 2;
+        ExchangeResult result = ExchangeResult::TransmitFailed;
         if (attempt == 0 || RestartUpload(address)) {
             result = Exchange(address, command, data, false);
         }
-        const bool answered = result == 0 && replyTaken_;
+        const bool answered = result == ExchangeResult::Answered && replyTaken_;
         if (answered && ReplyCommand() != kAbortReply && upload_.Fits(ReplyCommand())) {
             upload_.Deliver(ReplyCommand(), SegmentBytes());
-            return 0;
+            return ExchangeResult::Answered;
         }
         if (attempt == kUploadRestarts) {
             upload_.Stop();
             if (answered && ReplyCommand() == kAbortReply) {
-                return 0;  // the drive's refusal is passed on
+                return ExchangeResult::Answered;  // the drive's refusal is passed on
             }
             replyTaken_ = false;
-            return result != 0 ? result : 2;
+            return result != ExchangeResult::Answered ? result : ExchangeResult::TransmitFailed;
         }
     }
 }
 
 bool DriveMessage::RestartUpload(uint32_t address) {
     const uint32_t size = upload_.size();
-    if (Exchange(address, kReadCommand, 0, true) != 0 || !replyTaken_ || ReplyCommand() != 0x41 ||
+    if (Exchange(address, SdoCommand::Read, 0, true) != ExchangeResult::Answered || !replyTaken_ ||
+        ReplyCommand() != ToByte(SdoReplyCommand::UploadInitiate) ||
         Little32(ReplyData()) != size) {
         return false;
     }
     // The segments delivered before are fetched again and must be the same.
     for (size_t index = 0; index < upload_.delivered(); ++index) {
-        if (Exchange(address, SegmentedUpload::CommandOf(index), 0, false) != 0 || !replyTaken_ ||
-            !upload_.SameAsDelivered(index, ReplyCommand(), SegmentBytes())) {
+        if (Exchange(address, SegmentedUpload::CommandOf(index), 0, false) !=
+                ExchangeResult::Answered ||
+            !replyTaken_ || !upload_.SameAsDelivered(index, ReplyCommand(), SegmentBytes())) {
             return false;
         }
     }
@@ -194,99 +224,93 @@ bool DriveMessage::RestartUpload(uint32_t address) {
 
 void DriveMessage::ServeExpedited(uint32_t address) {
     uint8_t segment[8] = {};
-    segment[0] = static_cast<uint8_t>((7 - expedited_.count) << 1 | 0x01);
+    segment[0] = SegmentReplyByte(false, expedited_.count, true);
     std::memcpy(segment + 1, expedited_.bytes.data(), expedited_.count);
-    if (mode_ == CommLibrary::kCan) {
-        canRequest_ = BuildCanMessage(nodeId_, 0x60, address, 0);
+    if (exchangeMode_ == CommLibrary::kCan) {
+        canRequest_ = BuildCanMessage(exchangeNode_, SdoCommand::SegmentToggleClear, address, 0);
         canReply_ = CanMessage{};
-        canReply_.id = 0x580 + nodeId_;
+        canReply_.id = kCanReplyBase + exchangeNode_;
         canReply_.length = 8;
         std::memcpy(canReply_.data, segment, sizeof segment);
     } else {
-        serialRequest_ = BuildFrame(nodeId_, 0x60, address, 0);
-        serialReply_[0] = static_cast<uint8_t>(nodeId_);
+        serialRequest_ = BuildFrame(exchangeNode_, SdoCommand::SegmentToggleClear, address, 0);
+        serialReply_[0] = static_cast<uint8_t>(exchangeNode_);
         std::memcpy(serialReply_.data() + 1, segment, sizeof segment);
         serialReply_[9] = Checksum(serialReply_.data(), 9);
     }
     replyTaken_ = true;
 }
 
-int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t data,
-                                     bool repeat) {
-    serialRequest_ = BuildFrame(nodeId_, command, address, data);
+ExchangeResult DriveMessage::ExchangeSerial(uint32_t address, SdoCommand command, uint32_t data,
+                                            bool repeat) {
+    serialRequest_ = BuildFrame(exchangeNode_, command, address, data);
     // A reply left from an earlier exchange must never pass for the answer to this one.
     serialReply_.fill(0);
     replyTaken_ = false;
     badReplyCount_ = 0;
     sendFailureCount_ = 0;
-    if (!library_.hasObject()) {
-        return -1;
+    if (!port_.valid()) {
+        return ExchangeResult::NoInterface;
     }
     for (;;) {
-        int32_t result = library_.Transact(serialRequest_.data(), serialRequest_.size());
+        int32_t result = port_.Transact(serialRequest_.data(), serialRequest_.size());
         if (result == 0) {
             // The port may hold up to 32 bytes; the reply is its first 10.
             uint8_t received[32] = {};
             uint32_t length = 0;
-            library_.FetchReply(received, &length);
+            port_.FetchReply(received, &length);
             std::memcpy(serialReply_.data(), received, serialReply_.size());
             replyTaken_ = ReplyMatcher::MatchesFrame(serialRequest_.data(), serialReply_.data());
             if (!replyTaken_) {
                 serialReply_.fill(0);
             }
-            if (observer_) {
-                observer_({serialRequest_.data(), serialRequest_.size(),
-                           replyTaken_ ? serialReply_.data() : nullptr,
-                           replyTaken_ ? serialReply_.size() : 0, result});
-            }
+            Notify({serialRequest_.data(), serialRequest_.size(),
+                    replyTaken_ ? serialReply_.data() : nullptr,
+                    replyTaken_ ? serialReply_.size() : 0, result});
             if (replyTaken_) {
-                return 0;
+                return ExchangeResult::Answered;
             }
             ++badReplyCount_;
         } else {
             serialReply_.fill(0);
-            if (observer_) {
-                observer_({serialRequest_.data(), serialRequest_.size(), nullptr, 0, result});
-            }
+            Notify({serialRequest_.data(), serialRequest_.size(), nullptr, 0, result});
             if (!repeat) {
-                return 2;
+                return ExchangeResult::TransmitFailed;
             }
             if (transmitRetry_.load() == 0) {
-                return 0;
+                return ExchangeResult::Answered;
             }
             ++sendFailureCount_;
         }
-        if (!repeat) {
-            return 1;
-        }
-        if (badReplyCount_ > 3) {
-            return 1;
+        if (!repeat || badReplyCount_ > 3) {
+            return ExchangeResult::BadReplies;
         }
         if (sendFailureCount_ > 3) {
-            return 2;
+            return ExchangeResult::TransmitFailed;
         }
     }
 }
 
 bool DriveMessage::CanReplyFits() const {
-    return canReply_.id == 0x580 + nodeId_ && (canReply_.type & 0x03) == 0 &&
+    return canReply_.id == kCanReplyBase + exchangeNode_ && (canReply_.type & 0x03) == 0 &&
            ReplyMatcher::Matches(canRequest_.data, canReply_.data);
 }
 
-int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t data, bool repeat) {
-    canRequest_ = BuildCanMessage(nodeId_, command, address, data);
+ExchangeResult DriveMessage::ExchangeCan(uint32_t address, SdoCommand command, uint32_t data,
+                                         bool repeat) {
+    canRequest_ = BuildCanMessage(exchangeNode_, command, address, data);
     canReply_ = CanMessage{};
     replyTaken_ = false;
     sendFailureCount_ = 0;
-    if (!library_.hasObject()) {
-        return -1;
+    if (!port_.valid()) {
+        return ExchangeResult::NoInterface;
     }
     for (;;) {
-        int32_t result = library_.Transact(&canRequest_, sizeof canRequest_);
+        int32_t result = port_.Transact(&canRequest_, sizeof canRequest_);
         if (result == 0) {
             canReply_ = CanMessage{};
             uint32_t length = 0;
-            result = library_.FetchReply(&canReply_, &length);
+            result = port_.FetchReply(&canReply_, &length);
             // A transmission that brought no reply, or none that answers the request, counts
             // as failed, like a silent line.
             if (result == 0 && !CanReplyFits()) {
@@ -298,41 +322,40 @@ int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t da
             }
         }
         replyTaken_ = result == 0;
-        if (observer_) {
-            const auto* request = reinterpret_cast<const uint8_t*>(&canRequest_);
-            const auto* reply = reinterpret_cast<const uint8_t*>(&canReply_);
-            observer_({request, sizeof canRequest_, result == 0 ? reply : nullptr,
-                       result == 0 ? sizeof canReply_ : 0, result});
-        }
+        const auto* request = reinterpret_cast<const uint8_t*>(&canRequest_);
+        const auto* reply = reinterpret_cast<const uint8_t*>(&canReply_);
+        Notify({request, sizeof canRequest_, result == 0 ? reply : nullptr,
+                result == 0 ? sizeof canReply_ : 0, result});
         if (result == 0) {
-            return 0;
+            return ExchangeResult::Answered;
         }
         if (!repeat) {
-            return 2;
+            return ExchangeResult::TransmitFailed;
         }
         if (transmitRetry_.load() == 0) {
-            return 0;
+            return ExchangeResult::Answered;
         }
         if (++sendFailureCount_ > 2) {
-            return 2;
+            return ExchangeResult::TransmitFailed;
         }
     }
 }
 
 uint8_t DriveMessage::ReplyCommand() const {
-    return mode_ == CommLibrary::kCan ? canReply_.data[0] : serialReply_[1];
+    return exchangeMode_ == CommLibrary::kCan ? canReply_.data[0] : serialReply_[1];
 }
 
 uint8_t DriveMessage::RequestCommand() const {
-    return mode_ == CommLibrary::kCan ? canRequest_.data[0] : serialRequest_[1];
+    return exchangeMode_ == CommLibrary::kCan ? canRequest_.data[0] : serialRequest_[1];
 }
 
 const uint8_t* DriveMessage::ReplyData() const {
-    return mode_ == CommLibrary::kCan ? canReply_.data + 4 : serialReply_.data() + 5;
+    return exchangeMode_ == CommLibrary::kCan ? canReply_.data + 4 : serialReply_.data() + 5;
 }
 
 int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
-    if (mode_ != CommLibrary::kSerial && mode_ != CommLibrary::kCan) {
+    const int32_t mode = mode_.load();
+    if (mode != CommLibrary::kSerial && mode != CommLibrary::kCan) {
         return 0;
     }
     replyKind_ = ReplyKind::kUndecoded;
@@ -348,36 +371,38 @@ int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
         replyKind_ = ReplyKind::kAbort;
         replyValue_ = Little32(data);
     } else {
-        switch (RequestCommand()) {
-            case 0x23:
+        switch (static_cast<SdoCommand>(RequestCommand())) {
+            case SdoCommand::Write32:
                 replyKind_ = ReplyKind::kValue;
                 replyValue_ = Little32(data);
                 break;
-            case 0x2B:
+            case SdoCommand::Write16:
                 replyKind_ = ReplyKind::kValue;
                 replyValue_ = uint32_t{data[0]} | uint32_t{data[1]} << 8;
                 break;
-            case 0x2F:
+            case SdoCommand::Write8:
                 replyKind_ = ReplyKind::kValue;
                 replyValue_ = data[0];
                 break;
-            case kReadCommand:
-                if (reply == 0x43) {
+            case SdoCommand::Read:
+                if (reply == ToByte(SdoReplyCommand::Value32)) {
                     replyKind_ = ReplyKind::kValue;
                     replyValue_ = Little32(data);
-                } else if (reply == 0x4B) {
+                } else if (reply == ToByte(SdoReplyCommand::Value16)) {
                     replyKind_ = ReplyKind::kValue;
                     replyValue_ = uint32_t{data[0]} | uint32_t{data[1]} << 8;
-                } else if (reply == 0x4F || reply == 0x42 || reply == 0x41) {
+                } else if (reply == ToByte(SdoReplyCommand::Value8) ||
+                           reply == ToByte(SdoReplyCommand::ValueUnsized) ||
+                           reply == ToByte(SdoReplyCommand::UploadInitiate)) {
                     replyKind_ = ReplyKind::kValue;
                     replyValue_ = data[0];
                 }
                 break;
-            case 0x60:
-            case 0x70:
+            case SdoCommand::SegmentToggleClear:
+            case SdoCommand::SegmentToggleSet:
                 replyKind_ = ReplyKind::kSegment;
                 break;
-            default:
+            default:  // 0x27 among them: no value results
                 break;
         }
     }
@@ -387,15 +412,15 @@ int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
 }
 
 const uint8_t* DriveMessage::SegmentBytes() const {
-    return mode_ == CommLibrary::kCan ? canReply_.data + 1 : serialReply_.data() + 2;
+    return exchangeMode_ == CommLibrary::kCan ? canReply_.data + 1 : serialReply_.data() + 2;
 }
 
 DriveSegment DriveMessage::GetSegment() const {
     DriveSegment segment;
     const uint8_t reply = ReplyCommand();
     std::memcpy(segment.bytes.data(), SegmentBytes(), segment.bytes.size());
-    segment.count = static_cast<uint8_t>(7 - ((reply >> 1) & 0x07));
-    segment.last = (reply & 0x01) != 0;
+    segment.count = SegmentByteCount(reply);
+    segment.last = (reply & kSegmentLastBit) != 0;
     return segment;
 }
 

@@ -5,23 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "CanObjectAbi.h"
 #include "CommLibrary.h"
+#include "DriveProtocol.h"
 #include "SegmentedUpload.h"
 
 namespace tarvo {
 
 class MessageBox;
-
-// What a decoded reply is.
-enum class ReplyKind : uint8_t {
-    kValue = 0,      // a read or write was answered; the value is valid
-    kSegment = 1,    // a segment reply; its bytes are fetched with GetSegment
-    kAbort = 2,      // the drive refused; the value is its abort code
-    kUndecoded = 3,  // nothing results
-};
 
 // The seven bytes behind a segment reply's command byte and how many of them hold data.
 struct DriveSegment {
@@ -41,7 +36,10 @@ struct DriveExchange {
 
 // One request and one reply in the style of an expedited SDO: builds the frame of the
 // current interface, sends it with its repetitions, checks that the reply answers it and
-// decodes it. Used by the control link's worker only.
+// decodes it. Send, Decode and GetSegment belong to the control link's worker; Load, Open,
+// Close, ReadVersion, SetNodeId and SetExchangeObserver may be called on another thread
+// meanwhile and never wait for an exchange: each Send takes the interface's object, the
+// node ID and the observer once, when it starts, and keeps them to its end.
 //
 // Uploads: a read answered with 0x41 starts a segmented upload of that entry; the segment
 // requests that follow (0x60, 0x70, ... with the entry's address) are checked against it, and
@@ -57,32 +55,30 @@ public:
     DriveMessage(const std::string& programFolder, MessageBox& messageBox,
                  const std::atomic<int32_t>& transmitRetry);
 
-    void SetNodeId(uint32_t nodeId) { nodeId_ = nodeId; }
+    void SetNodeId(uint32_t nodeId) { nodeId_.store(nodeId); }
     int Load(int32_t mode);
     int32_t Open(const CommSettings* settings) { return library_.Open(settings); }
     void Close() { library_.Close(); }
     int32_t ReadVersion(char* text256) { return library_.ReadVersion(text256); }
 
-    // 0 a valid reply is in the reply buffer (or the retry switch is off); 1 four replies
-    // failed the checksum or did not answer the request; 2 the transmission failed
-    // repeatedly; -1 no library object.
-    int32_t Send(uint32_t address, uint8_t command, uint32_t data);
+    // Answered: a valid reply is in the reply buffer (or the retry switch is off).
+    ExchangeResult Send(uint32_t address, SdoCommand command, uint32_t data);
     // 1 with kind and value written (the kind may be kUndecoded) in RS232 and CAN mode. A
     // Send that took no reply (the retry switch off) decodes as kUndecoded.
     int Decode(ReplyKind& kind, uint32_t& value);
     DriveSegment GetSegment() const;
 
     // Called on the sending thread after every transmission, with the reply accepted for it
-    // (none when no reply answered it); set it while no Send runs.
-    void SetExchangeObserver(ExchangeObserver observer) { observer_ = std::move(observer); }
+    // (none when no reply answered it); from the next Send on.
+    void SetExchangeObserver(ExchangeObserver observer);
 
-    int32_t mode() const { return mode_; }
+    int32_t mode() const { return mode_.load(); }
     CommLibrary& library() { return library_; }
 
     static uint8_t Checksum(const uint8_t* bytes, size_t count);
-    static std::array<uint8_t, 10> BuildFrame(uint32_t nodeId, uint8_t command, uint32_t address,
+    static std::array<uint8_t, 10> BuildFrame(uint32_t nodeId, SdoCommand command, uint32_t address,
                                               uint32_t data);
-    static CanMessage BuildCanMessage(uint32_t nodeId, uint8_t command, uint32_t address,
+    static CanMessage BuildCanMessage(uint32_t nodeId, SdoCommand command, uint32_t address,
                                       uint32_t data);
 
 private:
@@ -94,16 +90,18 @@ private:
         uint8_t count = 0;
     };
 
+    ExchangeResult SendOnPort(uint32_t address, SdoCommand command, uint32_t data);
+    void Notify(const DriveExchange& exchange) const;
     // One exchange of the current mode; `repeat` allows the repetitions of a failed one.
-    int32_t Exchange(uint32_t address, uint8_t command, uint32_t data, bool repeat);
-    int32_t ExchangeSerial(uint32_t address, uint8_t command, uint32_t data, bool repeat);
-    int32_t ExchangeCan(uint32_t address, uint8_t command, uint32_t data, bool repeat);
+    ExchangeResult Exchange(uint32_t address, SdoCommand command, uint32_t data, bool repeat);
+    ExchangeResult ExchangeSerial(uint32_t address, SdoCommand command, uint32_t data, bool repeat);
+    ExchangeResult ExchangeCan(uint32_t address, SdoCommand command, uint32_t data, bool repeat);
     bool CanReplyFits() const;
     // The write's acknowledgement carries the value written, cut to its width.
-    bool AcknowledgesValue(uint8_t command, uint32_t data) const;
+    bool AcknowledgesValue(SdoCommand command, uint32_t data) const;
     void NoteReadReply(uint32_t address);
-    int32_t SendSegment(uint32_t address, uint8_t command, uint32_t data);
-    int32_t FetchSegment(uint32_t address, uint32_t data);
+    ExchangeResult SendSegment(uint32_t address, SdoCommand command, uint32_t data);
+    ExchangeResult FetchSegment(uint32_t address, uint32_t data);
     bool RestartUpload(uint32_t address);
     void ServeExpedited(uint32_t address);
     const uint8_t* SegmentBytes() const;
@@ -112,7 +110,7 @@ private:
     uint8_t RequestCommand() const;
     const uint8_t* ReplyData() const;
 
-    int32_t mode_ = 1;
+    std::atomic<int32_t> mode_{1};
     ReplyKind replyKind_ = ReplyKind::kUndecoded;
     uint32_t replyValue_ = 0;
     uint8_t badReplyCount_ = 0;
@@ -123,11 +121,18 @@ private:
     CanMessage canReply_{};
     std::array<uint8_t, 10> serialRequest_{};
     std::array<uint8_t, 10> serialReply_{};
-    uint32_t nodeId_ = 0;
+    std::atomic<uint32_t> nodeId_{0};
     SegmentedUpload upload_;
     ExpeditedValue expedited_;
     const std::atomic<int32_t>& transmitRetry_;
-    ExchangeObserver observer_;
+    mutable std::mutex observerMutex_;
+    std::shared_ptr<const ExchangeObserver> observer_;
+    // What the running Send works with, taken when it starts; the buffers above belong to
+    // the interface of the last Send.
+    CommLibrary::Port port_;
+    int32_t exchangeMode_ = 1;
+    uint32_t exchangeNode_ = 0;
+    std::shared_ptr<const ExchangeObserver> exchangeObserver_;
 };
 
 }  // namespace tarvo

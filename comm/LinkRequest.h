@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "DriveProtocol.h"
+
 namespace tarvo {
 
 class MessageTarget;
@@ -11,7 +13,7 @@ struct LinkRequest {
     MessageTarget* window = nullptr;  // receives the outcome
     uint32_t address = 0;             // index * 256 + subindex
     uint32_t data = 0;                // value to write; 0 for reads and segment requests
-    uint8_t command = 0;              // 0x2F, 0x2B, 0x23, 0x40, 0x60 or 0x70
+    SdoCommand command = SdoCommand::Read;
 };
 
 }  // namespace tarvo

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "DriveProtocol.h"
+
 namespace tarvo {
 
 class MessageTarget;
@@ -12,7 +14,7 @@ class MessageTarget;
 class LinkRequester {
 public:
     virtual ~LinkRequester() = default;
-    virtual int Request(MessageTarget* window, uint8_t command, uint32_t address,
+    virtual int Request(MessageTarget* window, SdoCommand command, uint32_t address,
                         uint32_t data) = 0;
 };
 

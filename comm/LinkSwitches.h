@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "DriveProtocol.h"
+
 namespace tarvo {
 
 class MessageTarget;
@@ -10,8 +12,8 @@ class MessageTarget;
 // The process-wide switches of the control link. The user-interface thread writes them,
 // the link's worker reads them; each is a single atomic value.
 struct LinkSwitches {
-    // 1 open, 2 closed: requests are accepted and traffic runs only while 1.
-    std::atomic<int32_t> connectionState{2};
+    // Requests are accepted and traffic runs only while open.
+    std::atomic<ConnectionState> connectionState{ConnectionState::Closed};
     // Monitor entries are read while the link is idle.
     std::atomic<int32_t> cyclicReadEnabled{1};
     // While on, only requests of exclusiveWindow (of any window when it is null) are taken.

@@ -4,15 +4,14 @@ namespace tarvo {
 
 namespace {
 
-// A value of one, two, three or four bytes with its size given, or none given; 0x41 announces
-// a segmented transfer with its size.
+// A value of one, two, three or four bytes with its size given, or none given.
 bool IsValueReply(uint8_t reply) {
-    switch (reply) {
-        case 0x42:
-        case 0x43:
-        case 0x47:
-        case 0x4B:
-        case 0x4F:
+    switch (static_cast<SdoReplyCommand>(reply)) {
+        case SdoReplyCommand::ValueUnsized:
+        case SdoReplyCommand::Value32:
+        case SdoReplyCommand::Value24:
+        case SdoReplyCommand::Value16:
+        case SdoReplyCommand::Value8:
             return true;
         default:
             return false;
@@ -22,18 +21,20 @@ bool IsValueReply(uint8_t reply) {
 }  // namespace
 
 bool ReplyMatcher::Plausible(uint8_t requestCommand, uint8_t replyCommand) {
-    if (replyCommand == kAbort) {
+    if (replyCommand == ToByte(SdoReplyCommand::Abort)) {
         return true;
     }
-    if (requestCommand == 0x40) {
-        return IsValueReply(replyCommand) || replyCommand == 0x41;
+    if (requestCommand == ToByte(SdoCommand::Read)) {
+        return IsValueReply(replyCommand) ||
+               replyCommand == ToByte(SdoReplyCommand::UploadInitiate);
     }
-    if (IsWrite(requestCommand)) {
-        // The drive acknowledges a write with the value it now holds, or plainly with 0x60.
-        return IsValueReply(replyCommand) || replyCommand == 0x60;
+    if (IsWriteCommand(requestCommand)) {
+        // The drive acknowledges a write with the value it now holds, or plainly.
+        return IsValueReply(replyCommand) || replyCommand == ToByte(SdoReplyCommand::DownloadAck);
     }
-    if (IsSegmentRequest(requestCommand)) {
-        return (replyCommand & 0xE0) == 0 && (replyCommand & 0x10) == (requestCommand & 0x10);
+    if (IsSegmentCommand(requestCommand)) {
+        return (replyCommand & 0xE0) == 0 &&
+               (replyCommand & kSegmentToggleBit) == (requestCommand & kSegmentToggleBit);
     }
     // A command of no known kind: anything but its own echo.
     return replyCommand != requestCommand;
@@ -43,7 +44,7 @@ bool ReplyMatcher::Matches(const uint8_t* request, const uint8_t* reply) {
     if (!Plausible(request[0], reply[0])) {
         return false;
     }
-    if (IsSegmentRequest(request[0])) {
+    if (IsSegmentCommand(request[0])) {
         return true;
     }
     return reply[1] == request[1] && reply[2] == request[2] && reply[3] == request[3];

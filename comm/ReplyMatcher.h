@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "DriveProtocol.h"
+
 namespace tarvo {
 
 // Tells whether a reply answers the request in flight. Request and reply are given as the
@@ -11,7 +13,6 @@ namespace tarvo {
 // part of the program: the serial and CAN libraries apply the same rules where they receive.
 class ReplyMatcher {
 public:
-    static constexpr uint8_t kAbort = 0x80;
     static constexpr size_t kFrameLength = 10;
 
     // The reply command can answer the request command: a value (or the announcement of a
@@ -25,8 +26,6 @@ public:
     // and the protocol bytes match.
     static bool MatchesFrame(const uint8_t* requestFrame, const uint8_t* replyFrame);
 
-    static bool IsWrite(uint8_t command) { return (command & 0xE0) == 0x20; }
-    static bool IsSegmentRequest(uint8_t command) { return (command & 0xEF) == 0x60; }
     // All ten bytes of a frame add up to 0 modulo 256.
     static bool ChecksumFits(const uint8_t* frame);
 };

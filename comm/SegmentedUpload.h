@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "DriveProtocol.h"
+
 namespace tarvo {
 
 // What the drive message layer knows of the segmented upload in progress: the entry, the size
@@ -13,11 +15,11 @@ namespace tarvo {
 // has already been given, and a segment that does not fit the announced size is refused.
 class SegmentedUpload {
 public:
-    static uint8_t CountOf(uint8_t command) {
-        return static_cast<uint8_t>(7 - ((command >> 1) & 7));
-    }
+    static uint8_t CountOf(uint8_t command) { return SegmentByteCount(command); }
     // The drive's last-segment bit, or fewer than seven bytes: callers stop there.
-    static bool EndsUpload(uint8_t command) { return (command & 1) != 0 || CountOf(command) < 7; }
+    static bool EndsUpload(uint8_t command) {
+        return (command & kSegmentLastBit) != 0 || CountOf(command) < 7;
+    }
 
     void Start(uint32_t address, uint32_t size);
     void Stop();
@@ -26,9 +28,11 @@ public:
     uint32_t address() const { return address_; }
     uint32_t size() const { return size_; }
     size_t delivered() const { return segments_.size(); }
-    // 0x60 or 0x70: the command of the next segment request.
-    uint8_t NextCommand() const { return CommandOf(segments_.size()); }
-    static uint8_t CommandOf(size_t segment) { return segment % 2 == 0 ? 0x60 : 0x70; }
+    // The command of the next segment request: the toggle alternates from clear.
+    SdoCommand NextCommand() const { return CommandOf(segments_.size()); }
+    static SdoCommand CommandOf(size_t segment) {
+        return segment % 2 == 0 ? SdoCommand::SegmentToggleClear : SdoCommand::SegmentToggleSet;
+    }
 
     // A segment reply (command byte and seven bytes) that may follow the delivered ones:
     // it does not run past the announced size, and a last one completes it exactly.

@@ -109,7 +109,7 @@ bool FormulaEvaluator::Parse(std::string_view formula) {
             auto constant = constants_.find(key);
             if (constant == constants_.end()) {
                 tokens_.clear();
-                link_.Request(mainWindow_.load(), kReadCommand, key, 0);
+                link_.Request(mainWindow_.load(), SdoCommand::Read, key, 0);
                 return false;
             }
             AppendOperand(constant->second);
@@ -241,7 +241,7 @@ void FormulaEvaluator::ClearConstants() {
     constants_.clear();
 }
 
-void FormulaEvaluator::SetPending(uint32_t key, uint8_t command, double value,
+void FormulaEvaluator::SetPending(uint32_t key, SdoCommand command, double value,
                                   std::string formula) {
     pending_ = PendingAction{key, command, value, std::move(formula), owner_};
 }
@@ -258,7 +258,8 @@ void FormulaEvaluator::ResumePending() {
     // Done once: a later value must not send the user's old write again.
     pending_.reset();
     if (result) {
-        uint32_t data = action.command == kReadCommand ? 0 : static_cast<uint32_t>(result.value);
+        uint32_t data =
+            action.command == SdoCommand::Read ? 0 : static_cast<uint32_t>(result.value);
         link_.Request(action.owner, action.command, action.key, data);
     }
 }

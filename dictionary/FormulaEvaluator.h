@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "DriveProtocol.h"
+
 namespace tarvo {
 
 class LinkRequester;
@@ -40,14 +42,13 @@ struct FormulaIntegerResult {
 // conversion that had to wait for such a value. User-interface thread only.
 class FormulaEvaluator {
 public:
-    static constexpr uint8_t kReadCommand = 0x40;
     // Replies of the status word are polled all the time and never become constants.
     static constexpr uint32_t kStatusWordKey = 0x604100;
 
-    // A conversion that waits for a referenced value: a re-read (command 0x40) or a write.
+    // A conversion that waits for a referenced value: a re-read or a write.
     struct PendingAction {
         uint32_t key = 0;
-        uint8_t command = 0;
+        SdoCommand command = SdoCommand::Read;
         double value = 0.0;
         std::string formula;
         MessageTarget* owner = nullptr;  // the window whose conversion waits
@@ -71,7 +72,7 @@ public:
     void ClearConstants();
 
     // Replaces the pending action; it belongs to the window of the latest evaluation.
-    void SetPending(uint32_t key, uint8_t command, double value, std::string formula);
+    void SetPending(uint32_t key, SdoCommand command, double value, std::string formula);
     const std::optional<PendingAction>& Pending() const { return pending_; }
     // Evaluates the pending formula and queues its request; the action is then done.
     void ResumePending();

@@ -92,7 +92,8 @@ int ProjectSections::LoadListRows(ParameterRows& list, int panelNumber, MessageT
         units_.RegisterUnits(entry->key, entry->unitSpec, unusedLabel);
         bool writable = entry->HasAttribute('W');
         if (entry->HasAttribute('L') && registerMonitor_) {
-            registerMonitor_(owner, entry->key, writable ? 2 : 1);
+            registerMonitor_(owner, entry->key,
+                             writable ? MonitorClass::Writable : MonitorClass::ReadOnly);
         }
         // The unit label follows the last comma: a value text may hold commas of its own.
         std::string value, unit;

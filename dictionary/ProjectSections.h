@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "DriveProtocol.h"
 #include "ProfileFile.h"
 
 namespace tarvo {
@@ -30,9 +31,9 @@ struct WindowPlace {
 // real-update entries, a monitor entry of the control link. User-interface thread only.
 class ProjectSections {
 public:
-    // Registers a real-update entry with the control link: class 2 writable, 1 read-only.
+    // Registers a real-update entry with the control link.
     using RegisterMonitor =
-        std::function<void(MessageTarget* owner, uint32_t key, uint8_t monitorClass)>;
+        std::function<void(MessageTarget* owner, uint32_t key, MonitorClass monitorClass)>;
 
     static constexpr const char* kSectionPrefix = "TarvoStep:";
 

@@ -58,16 +58,16 @@ bool ValueText::IsUnsignedType(std::string_view dataType) {
     return !dataType.empty() && (dataType.front() == 'U' || dataType.front() == 'u');
 }
 
-uint8_t ValueText::CommandForType(std::string_view dataType) {
+std::optional<SdoCommand> ValueText::CommandForType(std::string_view dataType) {
     switch (TypeWidth(dataType)) {
         case 8:
-            return kWrite1;
+            return SdoCommand::Write8;
         case 16:
-            return kWrite2;
+            return SdoCommand::Write16;
         case 32:
-            return kWrite4;
+            return SdoCommand::Write32;
         default:
-            return 0;
+            return std::nullopt;
     }
 }
 
@@ -122,7 +122,7 @@ bool ValueText::ApplyUnit(MessageTarget* owner, uint32_t key, std::string_view u
                 return false;
             }
             // Shown again once the referenced value has arrived.
-            services_.evaluator.SetPending(key, kRead, value, definition.formula);
+            services_.evaluator.SetPending(key, SdoCommand::Read, value, definition.formula);
         } else if (definition.firstWord == unitLabel) {
             formula = definition.formula;
             converted = true;
@@ -188,7 +188,13 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
     std::string text = list.Text(row, ParameterRows::kValueColumn);
     std::string label = list.Text(row, ParameterRows::kUnitColumn);
     int width = TypeWidth(dataType);
-    uint8_t command = CommandForType(dataType);
+    // A type without a valid width gives no write command, and a row without a key names
+    // no entry: neither is sent to the drive, now or once a referenced value has come.
+    std::optional<SdoCommand> found = CommandForType(dataType);
+    if (!found || key == 0) {
+        return;
+    }
+    const SdoCommand command = *found;
 
     if (label == "ASCII") {
         // The characters go back into the bytes they are shown from, first byte lowest.
@@ -236,12 +242,7 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
     }
 }
 
-void ValueText::Queue(MessageTarget* owner, uint8_t command, uint32_t key, uint32_t raw) {
-    // A type without a valid width gives no write command, and a row without a key names
-    // no entry: neither is sent to the drive.
-    if (command == 0 || key == 0) {
-        return;
-    }
+void ValueText::Queue(MessageTarget* owner, SdoCommand command, uint32_t key, uint32_t raw) {
     services_.link.Request(owner, command, key, raw);
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "DictionaryEntry.h"
+#include "DriveProtocol.h"
 
 namespace tarvo {
 
@@ -46,18 +47,13 @@ public:
     // system's code page would be: GBK for Chinese, Windows-1252 otherwise.
     enum class CodePage { kWestern, kChinese };
 
-    static constexpr uint8_t kWrite1 = 0x2F;
-    static constexpr uint8_t kWrite2 = 0x2B;
-    static constexpr uint8_t kWrite4 = 0x23;
-    static constexpr uint8_t kRead = 0x40;
-
     explicit ValueText(const Services& services) : services_(services) {}
 
     // The width in bits that the data type name carries (8, 16 or 32), or 0 for none.
     static int TypeWidth(std::string_view dataType);
     static bool IsUnsignedType(std::string_view dataType);
-    // The write command of the type's width: 0x2F, 0x2B, 0x23, or 0 without a valid width.
-    static uint8_t CommandForType(std::string_view dataType);
+    // The write command of the type's width; none without a valid width.
+    static std::optional<SdoCommand> CommandForType(std::string_view dataType);
     // The raw value of a reply widened by the type's width and sign.
     static std::optional<double> RawToNumber(std::string_view dataType, uint32_t raw);
 
@@ -87,7 +83,7 @@ public:
     static std::string EntryHelpText(const DictionaryEntry& entry);
 
 private:
-    void Queue(MessageTarget* owner, uint8_t command, uint32_t key, uint32_t raw);
+    void Queue(MessageTarget* owner, SdoCommand command, uint32_t key, uint32_t raw);
 
     Services services_;
 };

@@ -33,7 +33,7 @@ void CanDriveNode::Queue(uint64_t dueUs, const canbus::Frame& frame) {
 
 void CanDriveNode::OnFrame(const canbus::Frame& frame, uint64_t nowUs) {
     if (closeRequested_ || frame.IsExtended() || frame.IsRemote() ||
-        frame.Identifier() != 0x600u + node_ || frame.length < 8) {
+        frame.Identifier() != kCanRequestBase + node_ || frame.length < 8) {
         return;
     }
     SdoReply reply;
@@ -52,9 +52,9 @@ void CanDriveNode::OnFrame(const canbus::Frame& frame, uint64_t nowUs) {
         Queue(due, MakeFrame(0x180u + node_,
                              {static_cast<uint8_t>(status), static_cast<uint8_t>(status >> 8)}));
         canbus::Frame foreign;
-        foreign.id = 0x580u + other;
+        foreign.id = kCanReplyBase + other;
         foreign.length = 8;
-        SdoReply::Expedited(0x43,
+        SdoReply::Expedited(ToByte(SdoReplyCommand::Value32),
                             (static_cast<uint32_t>(frame.data[2]) << 16) |
                                 (static_cast<uint32_t>(frame.data[1]) << 8) | frame.data[3],
                             0xDEADBEEF)
@@ -67,7 +67,7 @@ void CanDriveNode::OnFrame(const canbus::Frame& frame, uint64_t nowUs) {
         reply.command = 0x60;
     }
     canbus::Frame answer;
-    answer.id = 0x580u + node_;
+    answer.id = kCanReplyBase + node_;
     answer.length = 8;
     reply.ToBytes(answer.data);
     Queue(due, answer);

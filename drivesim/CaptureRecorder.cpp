@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "AbortCode.h"
+#include "DriveProtocol.h"
 
 namespace tarvo::sim {
 

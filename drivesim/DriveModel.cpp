@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "AbortCode.h"
+#include "DriveProtocol.h"
 
 namespace tarvo::sim {
 

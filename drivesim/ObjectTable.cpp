@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "AbortCode.h"
+#include "DriveProtocol.h"
 #include "LenientNumber.h"
 
 namespace tarvo::sim {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "DriveProtocol.h"
+
 namespace tarvo::sim {
 
 // One request of the drive message protocol: command byte, index, subindex, four data
@@ -43,7 +45,9 @@ struct SdoReply {
         }
         return reply;
     }
-    static SdoReply Abort(uint32_t key, uint32_t code) { return Expedited(0x80, key, code); }
+    static SdoReply Abort(uint32_t key, uint32_t code) {
+        return Expedited(ToByte(SdoReplyCommand::Abort), key, code);
+    }
 
     uint32_t Data() const {
         return static_cast<uint32_t>(bytes[3]) | static_cast<uint32_t>(bytes[4]) << 8 |

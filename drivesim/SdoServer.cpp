@@ -2,32 +2,35 @@
 
 #include <algorithm>
 
-#include "AbortCode.h"
+#include "DriveProtocol.h"
 
 namespace tarvo::sim {
 
 namespace {
 
 uint8_t ValueCommand(int widthBytes) {
-    return widthBytes == 1 ? 0x4F : widthBytes == 2 ? 0x4B : 0x43;
+    const SdoReplyCommand command = widthBytes == 1   ? SdoReplyCommand::Value8
+                                    : widthBytes == 2 ? SdoReplyCommand::Value16
+                                                      : SdoReplyCommand::Value32;
+    return ToByte(command);
 }
 
 }  // namespace
 
 SdoReply SdoServer::Handle(const SdoRequest& request) {
     switch (request.command) {
-        case 0x40:
+        case ToByte(SdoCommand::Read):
             return Read(request);
-        case 0x2F:
+        case ToByte(SdoCommand::Write8):
             return Write(request, 1);
-        case 0x2B:
+        case ToByte(SdoCommand::Write16):
             return Write(request, 2);
-        case 0x27:
+        case ToByte(SdoCommand::Write24):
             return Write(request, 3);
-        case 0x23:
+        case ToByte(SdoCommand::Write32):
             return Write(request, 4);
-        case 0x60:
-        case 0x70:
+        case ToByte(SdoCommand::SegmentToggleClear):
+        case ToByte(SdoCommand::SegmentToggleSet):
             return Segment(request);
         default:
             return SdoReply::Abort(request.Key(), AbortCode::kUnknownCommand);
@@ -54,7 +57,8 @@ SdoReply SdoServer::Read(const SdoRequest& request) {
     }
     // A new upload replaces one that was left unfinished.
     upload_ = Upload{true, key, std::move(bytes), 0, 0};
-    return SdoReply::Expedited(0x41, key, static_cast<uint32_t>(upload_.bytes.size()));
+    return SdoReply::Expedited(ToByte(SdoReplyCommand::UploadInitiate), key,
+                               static_cast<uint32_t>(upload_.bytes.size()));
 }
 
 SdoReply SdoServer::Write(const SdoRequest& request, int widthBytes) {
@@ -69,7 +73,7 @@ SdoReply SdoServer::Write(const SdoRequest& request, int widthBytes) {
 }
 
 SdoReply SdoServer::Segment(const SdoRequest& request) {
-    uint8_t toggle = (request.command & 0x10) != 0 ? 1 : 0;
+    uint8_t toggle = (request.command & kSegmentToggleBit) != 0 ? 1 : 0;
     if (!upload_.running) {
         return SdoReply::Abort(request.Key(), AbortCode::kUnknownCommand);
     }
@@ -80,7 +84,7 @@ SdoReply SdoServer::Segment(const SdoRequest& request) {
     size_t count = std::min<size_t>(7, upload_.bytes.size() - upload_.offset);
     bool last = upload_.offset + count == upload_.bytes.size();
     SdoReply reply;
-    reply.command = static_cast<uint8_t>(toggle << 4 | (7 - count) << 1 | (last ? 1 : 0));
+    reply.command = SegmentReplyByte(toggle != 0, static_cast<int>(count), last);
     std::copy_n(upload_.bytes.begin() + static_cast<std::ptrdiff_t>(upload_.offset), count,
                 reply.bytes);
     upload_.offset += count;

@@ -9,7 +9,7 @@ namespace tarvo::fuzz {
 // Stands in for the control link: counts the reads a conversion asks for.
 class CountingLink : public LinkRequester {
 public:
-    int Request(MessageTarget*, uint8_t, uint32_t, uint32_t) override {
+    int Request(MessageTarget*, SdoCommand, uint32_t, uint32_t) override {
         ++requests;
         return 0;
     }

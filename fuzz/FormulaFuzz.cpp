@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     if (real.status == tarvo::FormulaStatus::kAwaitingReference) {
-        evaluator.SetPending(0x607A00, 0x23, value, std::string(formula));
+        evaluator.SetPending(0x607A00, tarvo::SdoCommand::Write32, value, std::string(formula));
         // Feed constants until the formula no longer waits: each reply adds one.
         for (int i = 0; i < 64 && evaluator.Pending(); ++i) {
             evaluator.AcceptReferenceValue(0x100000 + static_cast<uint32_t>(i), i);

@@ -14,10 +14,6 @@ namespace {
 
 constexpr uint32_t kCaptureControl = 0x230007;
 constexpr uint32_t kSampleData = 0x230010;
-constexpr uint8_t kWrite1 = 0x2F;
-constexpr uint8_t kRead = 0x40;
-constexpr uint8_t kSegmentClear = 0x60;
-constexpr uint8_t kSegmentSet = 0x70;
 constexpr std::chrono::milliseconds kSecond{1000};
 
 }  // namespace
@@ -27,7 +23,7 @@ CaptureRun::CaptureRun(const Services& services, Hooks hooks)
     buffer_.assign(kBufferBytes, 0);
 }
 
-void CaptureRun::Request(uint8_t command, uint32_t address, uint32_t data) {
+void CaptureRun::Request(SdoCommand command, uint32_t address, uint32_t data) {
     services_.link.Request(services_.owner, command, address, data);
 }
 
@@ -47,7 +43,7 @@ void CaptureRun::SendStart() {
     count_ = 0;
     expected_ = hooks_.expectedBytes ? hooks_.expectedBytes() : 0;
     state_ = State::kStarting;
-    Request(kWrite1, kCaptureControl, 1);
+    Request(SdoCommand::Write8, kCaptureControl, 1);
     hooks_.changed();
 }
 
@@ -94,7 +90,7 @@ void CaptureRun::Reread() {
     state_ = State::kReading;
     services_.switches.deferredRelease = 0;
     services_.switches.cyclicReadEnabled = 0;
-    Request(kRead, kSampleData, 0);
+    Request(SdoCommand::Read, kSampleData, 0);
     hooks_.changed();
 }
 
@@ -106,10 +102,10 @@ void CaptureRun::OnValue(uint32_t address, uint32_t value) {
     }
     if (address == kSampleData && busy_ && state_ == State::kReading) {
         count_ = 0;
-        toggle_ = kSegmentClear;
+        toggle_ = SdoCommand::SegmentToggleClear;
         status_.clear();
         readCounter_ = 0;
-        Request(kSegmentClear, kSampleData, 0);
+        Request(SdoCommand::SegmentToggleClear, kSampleData, 0);
         hooks_.changed();
     }
 }
@@ -135,11 +131,11 @@ void CaptureRun::Poll() {
     if (!stillWaiting_) {
         state_ = State::kReading;
         services_.switches.cyclicReadEnabled = 0;
-        Request(kRead, kSampleData, 0);
+        Request(SdoCommand::Read, kSampleData, 0);
         services_.switches.deferredRelease = 0;
     } else {
         state_ = State::kWaiting;
-        Request(kRead, kCaptureControl, 0);
+        Request(SdoCommand::Read, kCaptureControl, 0);
     }
     hooks_.changed();
 }
@@ -169,7 +165,8 @@ void CaptureRun::OnSegment() {
     readCounter_ = (readCounter_ + 1) % 150;
     // The upload ends with the segment that says so, whatever its length.
     if (bytes == 7 && !segment.last) {
-        toggle_ = toggle_ == kSegmentClear ? kSegmentSet : kSegmentClear;
+        toggle_ = toggle_ == SdoCommand::SegmentToggleClear ? SdoCommand::SegmentToggleSet
+                                                            : SdoCommand::SegmentToggleClear;
         Request(toggle_, kSampleData, 0);
         hooks_.changed();
         return;

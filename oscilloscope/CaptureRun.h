@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "DriveProtocol.h"
+
 namespace tarvo {
 
 class MessageBox;
@@ -72,7 +74,7 @@ public:
     size_t ExpectedBytes() const { return expected_; }
 
 private:
-    void Request(uint8_t command, uint32_t address, uint32_t data);
+    void Request(SdoCommand command, uint32_t address, uint32_t data);
     void SendStart();
     void Poll();
     void Restart();
@@ -96,7 +98,7 @@ private:
     std::vector<uint8_t> buffer_;
     size_t count_ = 0;
     size_t expected_ = 0;
-    uint8_t toggle_ = 0x60;
+    SdoCommand toggle_ = SdoCommand::SegmentToggleClear;
 };
 
 }  // namespace tarvo

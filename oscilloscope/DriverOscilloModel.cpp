@@ -16,10 +16,6 @@ namespace tarvo {
 namespace {
 
 constexpr uint32_t kCapture = 0x2300;
-constexpr uint8_t kWrite1 = 0x2F;
-constexpr uint8_t kWrite2 = 0x2B;
-constexpr uint8_t kWrite4 = 0x23;
-constexpr uint8_t kRead = 0x40;
 constexpr uint8_t kReadSequence[14] = {0,    0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D,
                                        0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0A};
 constexpr int kLastStep = 13;
@@ -88,7 +84,7 @@ void DriverOscilloModel::PlotChanged() {
     }
 }
 
-void DriverOscilloModel::Request(uint8_t command, uint8_t subIndex, uint32_t data) {
+void DriverOscilloModel::Request(SdoCommand command, uint8_t subIndex, uint32_t data) {
     services_.link.Request(this, command, Address(subIndex), data);
 }
 
@@ -101,7 +97,7 @@ void DriverOscilloModel::QueueNextRead() {
     if (readStep_ >= 1 && readStep_ <= kLastStep) {
         uint8_t subIndex = kReadSequence[readStep_];
         ++readStep_;
-        Request(kRead, subIndex, 0);
+        Request(SdoCommand::Read, subIndex, 0);
     } else {
         readStep_ = 0;
     }
@@ -127,7 +123,7 @@ intptr_t DriverOscilloModel::onMessage(uint32_t message, uintptr_t wParam, intpt
             Changed();
             return 0;
         case WM_LINK_STATE: {
-            bool open = services_.switches.connectionState.load() == 1;
+            bool open = services_.switches.connectionState.load() == ConnectionState::Open;
             if (wParam == 0) {
                 active_ = true;
                 StartReadSequence(1);
@@ -157,7 +153,7 @@ intptr_t DriverOscilloModel::onMessage(uint32_t message, uintptr_t wParam, intpt
 void DriverOscilloModel::HandleValue(uint32_t v, uint32_t address) {
     if ((address >> 8) != kCapture) {
         if (triggerLevelPending_) {
-            Request(kRead, 0x0D, 0);
+            Request(SdoCommand::Read, 0x0D, 0);
             return;
         }
         for (int channel = 1; channel <= kChannels; ++channel) {
@@ -213,7 +209,7 @@ void DriverOscilloModel::HandleValue(uint32_t v, uint32_t address) {
             TriggerFromDrive(v);
             if (triggerChangedByUser_) {
                 triggerChangedByUser_ = false;
-                Request(kRead, 0x0D, 0);
+                Request(SdoCommand::Read, 0x0D, 0);
             }
             break;
         case 0x0D:
@@ -235,7 +231,7 @@ void DriverOscilloModel::HandleAbort(uint32_t address) {
     } else if (subIndex == 0x07 || subIndex == 0x10) {
         run_.OnAbort(address);
     } else if (subIndex == 0x0A) {
-        Request(kRead, 0x0A, 0);
+        Request(SdoCommand::Read, 0x0A, 0);
     } else if (subIndex == 0x0C) {
         form_.triggerPosition = 0;
         form_.triggerLevelEnabled = false;
@@ -340,15 +336,15 @@ std::string DriverOscilloModel::TriggerLevelText(uint32_t raw) {
 }
 
 void DriverOscilloModel::EnterPeriod(const std::string& text) {
-    Request(kWrite2, 0x08, static_cast<uint32_t>(ReadLeadingInteger(text)));
+    Request(SdoCommand::Write16, 0x08, static_cast<uint32_t>(ReadLeadingInteger(text)));
 }
 
 void DriverOscilloModel::EnterPretrigger(const std::string& text) {
-    Request(kWrite2, 0x09, static_cast<uint32_t>(ReadLeadingInteger(text)));
+    Request(SdoCommand::Write16, 0x09, static_cast<uint32_t>(ReadLeadingInteger(text)));
 }
 
 void DriverOscilloModel::EnterTotal(const std::string& text) {
-    Request(kWrite2, 0x0A, static_cast<uint32_t>(ReadLeadingInteger(text)));
+    Request(SdoCommand::Write16, 0x0A, static_cast<uint32_t>(ReadLeadingInteger(text)));
     // The drive may adjust the count to its memory: read it back after the write.
     readStep_ = kLastStep;
 }
@@ -363,7 +359,7 @@ void DriverOscilloModel::EnterTriggerLevel(const std::string& text) {
             : std::string();
     auto raw = services_.units.TextToRaw(this, form_.triggerAddress, label, text);
     if (raw) {
-        Request(kWrite4, 0x0D, *raw);
+        Request(SdoCommand::Write32, 0x0D, *raw);
     }
 }
 
@@ -378,7 +374,7 @@ void DriverOscilloModel::SelectTriggerPosition(int position) {
         return;
     }
     triggerChangedByUser_ = item != nullptr;
-    Request(kWrite4, 0x0C, item != nullptr ? item->code : 0);
+    Request(SdoCommand::Write32, 0x0C, item != nullptr ? item->code : 0);
 }
 
 void DriverOscilloModel::SelectTriggerUnit(int position) {
@@ -387,12 +383,12 @@ void DriverOscilloModel::SelectTriggerUnit(int position) {
     }
     form_.triggerUnit = position;
     triggerLevelPending_ = true;
-    Request(kRead, 0x0D, 0);
+    Request(SdoCommand::Read, 0x0D, 0);
     Changed();
 }
 
 void DriverOscilloModel::ToggleEdge() {
-    Request(kWrite1, 0x0B, form_.edge == 0 ? 1 : 0);
+    Request(SdoCommand::Write8, 0x0B, form_.edge == 0 ? 1 : 0);
 }
 
 void DriverOscilloModel::SelectChannelItem(int channel, int position) {
@@ -427,10 +423,10 @@ void DriverOscilloModel::ClickChannel(int channel, bool checked) {
         bool ownsPair = pairLast_[pair] == channel ||
                         (pairLast_[pair] == 0 && ScopeItemCode::Width(item->code) >= 32);
         bool clearPair = slots_[static_cast<size_t>(channel - 1)] == 0 && ownsPair;
-        Request(kWrite4, clearPair ? pairSlot : ownSlot, 0);
+        Request(SdoCommand::Write32, clearPair ? pairSlot : ownSlot, 0);
     } else {
         uint32_t code = ScopeItemCode::ForSlot(item->code);
-        Request(kWrite4, ScopeItemCode::Width(code) < 32 ? ownSlot : pairSlot, code);
+        Request(SdoCommand::Write32, ScopeItemCode::Width(code) < 32 ? ownSlot : pairSlot, code);
         plot_.At(channel).visible = true;
         if (ScopeItemCode::Width(code) >= 32) {
             pairLast_[channel <= 2 ? 0 : 1] = channel;  // it owns the pair's 32-bit slot

@@ -8,6 +8,7 @@
 
 #include "CaptureRun.h"
 #include "CurvePlot.h"
+#include "DriveProtocol.h"
 #include "MessageTarget.h"
 #include "RecordDecoder.h"
 #include "ScopeItemLists.h"
@@ -145,7 +146,7 @@ private:
     void TidyOffsets();
     void RefreshFields();
     void Decoded(const std::vector<uint8_t>& bytes);
-    void Request(uint8_t command, uint8_t subIndex, uint32_t data);
+    void Request(SdoCommand command, uint8_t subIndex, uint32_t data);
     void Changed();
     void PlotChanged();
     const ScopeItem* ChannelItem(int channel) const;

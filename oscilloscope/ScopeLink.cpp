@@ -4,7 +4,7 @@
 
 namespace tarvo {
 
-int ControlScopeLink::Request(MessageTarget* window, uint8_t command, uint32_t address,
+int ControlScopeLink::Request(MessageTarget* window, SdoCommand command, uint32_t address,
                               uint32_t data) {
     return link_.Request(window, command, address, data);
 }

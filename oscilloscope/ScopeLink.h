@@ -20,7 +20,8 @@ public:
 class ControlScopeLink : public ScopeLink {
 public:
     explicit ControlScopeLink(ControlLink& link) : link_(link) {}
-    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override;
+    int Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                uint32_t data) override;
     DriveSegment Segment() override;
     bool DeferredQueueEmpty() override;
 

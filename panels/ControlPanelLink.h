@@ -10,10 +10,11 @@ class ControlPanelLink : public PanelLink {
 public:
     explicit ControlPanelLink(ControlLink& link) : link_(link) {}
 
-    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override {
+    int Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                uint32_t data) override {
         return link_.Request(window, command, address, data);
     }
-    int RegisterMonitor(MessageTarget* window, uint32_t key, uint8_t monitorClass) override {
+    int RegisterMonitor(MessageTarget* window, uint32_t key, MonitorClass monitorClass) override {
         return link_.RegisterMonitor(window, key, monitorClass);
     }
     int EnableMonitor(MessageTarget* window) override { return link_.EnableMonitor(window); }

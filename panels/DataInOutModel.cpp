@@ -9,9 +9,6 @@ namespace tarvo {
 namespace {
 
 constexpr uint32_t kIoObject = 0x201000;
-constexpr uint8_t kRead = 0x40;
-constexpr uint8_t kWrite16 = 0x2B;
-constexpr uint8_t kWrite32 = 0x23;
 
 constexpr uint32_t Sub(uint32_t subIndex) {
     return kIoObject | subIndex;
@@ -78,7 +75,7 @@ bool DataInOutModel::LampOn(Lamps lamps, int port) const {
 
 void DataInOutModel::Create() {
     for (uint32_t key : {kInputReal, kInputVirtual, kOutputReal}) {
-        setup_.link.registerMonitor(setup_.window, key, 1);
+        setup_.link.registerMonitor(setup_.window, key, MonitorClass::ReadOnly);
     }
     if (setup_.dictionary != nullptr) {
         for (uint32_t subIndex : kRegisterOrder) {
@@ -92,7 +89,9 @@ void DataInOutModel::Create() {
             }
             if (entry->attribute.find('L') != std::string::npos) {
                 bool writable = entry->attribute.find('W') != std::string::npos;
-                setup_.link.registerMonitor(setup_.window, entry->key, writable ? 2 : 1);
+                setup_.link.registerMonitor(
+                    setup_.window, entry->key,
+                    writable ? MonitorClass::Writable : MonitorClass::ReadOnly);
             }
         }
     }
@@ -108,7 +107,7 @@ void DataInOutModel::TakeReadStep() {
     }
     uint32_t key = Sub(kReadOrder[readStep_ - 1]);
     ++readStep_;
-    setup_.link.requester.Request(setup_.window, kRead, key, 0);
+    setup_.link.requester.Request(setup_.window, SdoCommand::Read, key, 0);
 }
 
 void DataInOutModel::StartReadSequence() {
@@ -116,7 +115,7 @@ void DataInOutModel::StartReadSequence() {
     TakeReadStep();
 }
 
-void DataInOutModel::Write(uint8_t command, uint32_t key, uint32_t value) {
+void DataInOutModel::Write(SdoCommand command, uint32_t key, uint32_t value) {
     writesInFlight_.insert(key);
     setup_.link.requester.Request(setup_.window, command, key, value);
 }
@@ -171,7 +170,7 @@ void DataInOutModel::OnLinkValue(uint32_t raw, uint32_t key) {
 
 void DataInOutModel::OnLinkAbort(uint32_t key) {
     if (writesInFlight_.erase(key) != 0) {
-        setup_.link.requester.Request(setup_.window, kRead, key, 0);
+        setup_.link.requester.Request(setup_.window, SdoCommand::Read, key, 0);
         return;
     }
     readStep_ = 0;
@@ -212,11 +211,11 @@ void DataInOutModel::ToggleBit(Group group, int port) {
     }
     uint32_t& set = GroupSet(group);
     set ^= 1u << port;
-    Write(kWrite16, GroupKey(group), set);
+    Write(SdoCommand::Write16, GroupKey(group), set);
 }
 
 void DataInOutModel::ChooseFunctions(uint32_t key, uint32_t bits) {
-    Write(kWrite32, key, bits);
+    Write(SdoCommand::Write32, key, bits);
 }
 
 }  // namespace tarvo

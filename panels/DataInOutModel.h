@@ -76,7 +76,7 @@ private:
     void StartReadSequence();
     void SetFunctions(int port, uint32_t bits);
     uint32_t& GroupSet(Group group);
-    void Write(uint8_t command, uint32_t key, uint32_t value);
+    void Write(SdoCommand command, uint32_t key, uint32_t value);
 
     Setup setup_;
     IoFunctionNames names_;

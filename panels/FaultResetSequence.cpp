@@ -2,21 +2,16 @@
 
 namespace tarvo {
 
-namespace {
-
-constexpr uint8_t kRead = 0x40;
-constexpr uint8_t kWrite16 = 0x2B;
-
-}  // namespace
+namespace {}  // namespace
 
 void FaultResetSequence::Start() {
     step_ = Step::kReading;
-    requester_.Request(this, kRead, kControlword, 0);
+    requester_.Request(this, SdoCommand::Read, kControlword, 0);
 }
 
 void FaultResetSequence::Write(Step next, uint32_t word) {
     step_ = next;
-    requester_.Request(this, kWrite16, kControlword, word);
+    requester_.Request(this, SdoCommand::Write16, kControlword, word);
 }
 
 void FaultResetSequence::Finish(Outcome outcome) {

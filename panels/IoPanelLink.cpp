@@ -8,7 +8,7 @@ namespace tarvo {
 IoPanelLink IoPanelLink::Of(ControlLink& link, const LinkSwitches& switches) {
     return IoPanelLink{
         link,
-        [&link](MessageTarget* window, uint32_t key, uint8_t monitorClass) {
+        [&link](MessageTarget* window, uint32_t key, MonitorClass monitorClass) {
             return link.RegisterMonitor(window, key, monitorClass);
         },
         [&link](MessageTarget* window) { return link.EnableMonitor(window); },

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "DriveProtocol.h"
 #include "LinkRequester.h"
 
 namespace tarvo {
@@ -16,12 +17,13 @@ struct LinkSwitches;
 // entries and whether the connection is open. Tests give it recording stand-ins.
 struct IoPanelLink {
     LinkRequester& requester;
-    std::function<int(MessageTarget* window, uint32_t key, uint8_t monitorClass)> registerMonitor;
+    std::function<int(MessageTarget* window, uint32_t key, MonitorClass monitorClass)>
+        registerMonitor;
     std::function<int(MessageTarget* window)> enableMonitor;
     std::function<int(MessageTarget* window)> disableMonitor;
-    const std::atomic<int32_t>& connectionState;
+    const std::atomic<ConnectionState>& connectionState;
 
-    bool Connected() const { return connectionState.load() == 1; }
+    bool Connected() const { return connectionState.load() == ConnectionState::Open; }
 
     static IoPanelLink Of(ControlLink& link, const LinkSwitches& switches);
 };

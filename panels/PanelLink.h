@@ -15,7 +15,7 @@ class MessageTarget;
 class PanelLink : public LinkRequester {
 public:
     // Registers a real-time entry of the window: class 2 writable, class 1 read-only.
-    virtual int RegisterMonitor(MessageTarget* window, uint32_t key, uint8_t monitorClass) = 0;
+    virtual int RegisterMonitor(MessageTarget* window, uint32_t key, MonitorClass monitorClass) = 0;
     virtual int EnableMonitor(MessageTarget* window) = 0;
     virtual int DisableMonitor(MessageTarget* window) = 0;
     // The segment of the reply being delivered; valid inside the WM_LINK_SEGMENT handler.

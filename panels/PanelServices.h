@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "DriveProtocol.h"
+
 namespace tarvo {
 
 class MessageTarget;
@@ -22,7 +24,7 @@ struct PanelServices {
     ProjectSections& project;
     PanelLink& link;
     // 1 while the connection is open.
-    const std::atomic<int32_t>& connectionState;
+    const std::atomic<ConnectionState>& connectionState;
     // The main window: receives WM_OPEN_VIEW.
     const std::atomic<MessageTarget*>& mainWindow;
     // Holds sys/<panel name>.ini.

@@ -19,9 +19,6 @@ namespace tarvo {
 
 namespace {
 
-constexpr uint8_t kRead = 0x40;
-constexpr uint8_t kFirstSegment = 0x60;
-constexpr uint8_t kSecondSegment = 0x70;
 constexpr size_t kDefinitionBuffer = 32;
 
 bool IsTextType(std::string_view dataType) {
@@ -60,7 +57,7 @@ ParameterPanel::~ParameterPanel() {
 }
 
 bool ParameterPanel::Connected() const {
-    return services_.connectionState.load() == 1;
+    return services_.connectionState.load() == ConnectionState::Open;
 }
 
 uint32_t ParameterPanel::KeyOfRow(int row) const {
@@ -122,7 +119,8 @@ void ParameterPanel::AddEntryRow(uint32_t key, int position, bool fromDefinition
     }
     bool writable = entry->HasAttribute('W');
     if (entry->HasAttribute('L')) {
-        services_.link.RegisterMonitor(this, entry->key, writable ? 2 : 1);
+        services_.link.RegisterMonitor(this, entry->key,
+                                       writable ? MonitorClass::Writable : MonitorClass::ReadOnly);
     }
     int row =
         list_.InsertRow(position, RowLabel(position, writable, description_.traits.labelsFromZero));
@@ -132,7 +130,7 @@ void ParameterPanel::AddEntryRow(uint32_t key, int position, bool fromDefinition
     list_.SetText(row, ParameterRows::kAttributeColumn, entry->attribute);
     list_.SetText(row, ParameterRows::kUnitColumn, unitLabel);
     if (Connected()) {
-        services_.link.Request(this, kRead, entry->key, 0);
+        services_.link.Request(this, SdoCommand::Read, entry->key, 0);
     }
     RenumberRows(position);
 }
@@ -182,7 +180,7 @@ void ParameterPanel::ReadNextRow() {
     }
     passKey_ = KeyOfRow(passCursor_ - 1);
     ++passCursor_;
-    services_.link.Request(this, kRead, passKey_, 0);
+    services_.link.Request(this, SdoCommand::Read, passKey_, 0);
 }
 
 // Only the answer to the pass's own read moves it on, so that monitor values and write
@@ -233,7 +231,7 @@ void ParameterPanel::OnLinkValue(uint32_t raw, uint32_t key) {
         // The read announced a text; its bytes follow in segments.
         uploadKey_ = key;
         uploadText_.clear();
-        uploadToggle_ = kFirstSegment;
+        uploadToggle_ = SdoCommand::SegmentToggleClear;
         services_.link.Request(this, uploadToggle_, key, 0);
         return;
     }
@@ -281,7 +279,9 @@ void ParameterPanel::OnLinkSegment(uint32_t key) {
     uploadText_ += bytes;
     // A full segment is followed by another unless the drive marked it as the last one.
     if (count == segment.bytes.size() && !segment.last) {
-        uploadToggle_ = uploadToggle_ == kFirstSegment ? kSecondSegment : kFirstSegment;
+        uploadToggle_ = uploadToggle_ == SdoCommand::SegmentToggleClear
+                            ? SdoCommand::SegmentToggleSet
+                            : SdoCommand::SegmentToggleClear;
         services_.link.Request(this, uploadToggle_, key, 0);
         return;
     }
@@ -360,7 +360,7 @@ void ParameterPanel::OnRowEdited(int row, int column) {
     if (column == ParameterRows::kValueColumn) {
         services_.values.WriteEditedValue(this, list_, row);
     } else if (column == ParameterRows::kUnitColumn) {
-        services_.link.Request(this, kRead, KeyOfRow(row), 0);
+        services_.link.Request(this, SdoCommand::Read, KeyOfRow(row), 0);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "DriveProtocol.h"
 #include "MessageTarget.h"
 #include "PanelDescription.h"
 #include "PanelServices.h"
@@ -87,7 +88,7 @@ private:
     // Segmented upload of a text entry: its key, the text so far and the next toggle.
     uint32_t uploadKey_ = 0;
     std::string uploadText_;
-    uint8_t uploadToggle_ = 0x60;
+    SdoCommand uploadToggle_ = SdoCommand::SegmentToggleClear;
 };
 
 }  // namespace tarvo

@@ -8,8 +8,6 @@ namespace tarvo {
 
 namespace {
 
-constexpr uint8_t kRead = 0x40;
-constexpr uint8_t kWrite16 = 0x2B;
 // A name is read into a buffer of 32 characters: at most 31 are shown.
 constexpr size_t kNameBuffer = 32;
 
@@ -17,7 +15,7 @@ constexpr size_t kNameBuffer = 32;
 
 void RealtimeErrorModel::Create() {
     for (uint32_t key : {kStateLow, kStateHigh, kControlLow, kControlHigh}) {
-        setup_.link.registerMonitor(setup_.window, key, 1);
+        setup_.link.registerMonitor(setup_.window, key, MonitorClass::ReadOnly);
     }
     LoadNames();
     readStep_ = 1;
@@ -41,7 +39,7 @@ void RealtimeErrorModel::TakeReadStep() {
     }
     uint32_t key = kOrder[readStep_ - 1];
     readStep_ = readStep_ == 4 ? 0 : readStep_ + 1;
-    setup_.link.requester.Request(setup_.window, kRead, key, 0);
+    setup_.link.requester.Request(setup_.window, SdoCommand::Read, key, 0);
 }
 
 void RealtimeErrorModel::OnLinkValue(uint32_t raw, uint32_t key) {
@@ -54,7 +52,7 @@ void RealtimeErrorModel::OnLinkValue(uint32_t raw, uint32_t key) {
             uint32_t wanted = (group.word | group.pendingSet) & ~group.pendingClear;
             group.pendingSet = group.pendingClear = 0;
             if (wanted != group.word) {
-                setup_.link.requester.Request(setup_.window, kWrite16, key, wanted);
+                setup_.link.requester.Request(setup_.window, SdoCommand::Write16, key, wanted);
             }
         }
     } else if (key == kStateLow) {
@@ -90,7 +88,7 @@ void RealtimeErrorModel::ClickBox(int bit, bool ticked) {
         return;
     }
     uint32_t word = ticked ? group.word | mask : group.word & ~mask;
-    setup_.link.requester.Request(setup_.window, kWrite16, GroupKey(bit / 16), word);
+    setup_.link.requester.Request(setup_.window, SdoCommand::Write16, GroupKey(bit / 16), word);
 }
 
 }  // namespace tarvo

@@ -17,7 +17,6 @@ namespace tarvo {
 namespace T = TransferTexts;
 
 namespace {
-constexpr uint8_t kReadCommand = 0x40;
 constexpr std::chrono::milliseconds kWatchPeriod{1000};
 }  // namespace
 
@@ -81,7 +80,7 @@ void ExportDrvDataModel::EndOpen() {
 }
 
 void ExportDrvDataModel::Read() {
-    if (context_.switches.connectionState != 1) {
+    if (context_.switches.connectionState != ConnectionState::Open) {
         context_.messageBox.Show(T::kPortNotOpen);
         return;
     }
@@ -110,7 +109,7 @@ void ExportDrvDataModel::RequestCurrent() {
         Finish();
         return;
     }
-    context_.link.Request(Window(), kReadCommand, rows_[current_].word.Key(), 0);
+    context_.link.Request(Window(), SdoCommand::Read, rows_[current_].word.Key(), 0);
 }
 
 intptr_t ExportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -199,7 +198,7 @@ void ExportDrvDataModel::WatchConnection() {
     const LinkSwitches& s = context_.switches;
     MessageTarget* owner = s.exclusiveWindow.load();
     bool taken = s.exclusiveMode != 0 && owner != nullptr && owner != Window();
-    if (s.connectionState != 1 || taken) {
+    if (s.connectionState != ConnectionState::Open || taken) {
         Stop();
     }
 }

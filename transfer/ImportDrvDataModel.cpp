@@ -19,9 +19,6 @@ namespace tarvo {
 namespace T = TransferTexts;
 
 namespace {
-constexpr uint8_t kReadCommand = 0x40;
-constexpr uint8_t kWrite1 = 0x2F;
-constexpr uint8_t kWrite2 = 0x2B;
 constexpr uint32_t kRebootValue = 0xAA55;
 constexpr std::chrono::milliseconds kWatchPeriod{1000};
 constexpr std::chrono::milliseconds kFirstStoreWait{100};
@@ -101,7 +98,7 @@ const DictionaryEntry* ImportDrvDataModel::EntryOf(const Row& row, DictionaryEnt
 }
 
 bool ImportDrvDataModel::Writable(const Row& row, uint32_t& raw) const {
-    if (row.word.WriteCommand() == 0) {
+    if (!row.word.WriteCommand()) {
         return false;
     }
     DictionaryEntry storage;
@@ -120,7 +117,7 @@ bool ImportDrvDataModel::Writable(const Row& row, uint32_t& raw) const {
 }
 
 void ImportDrvDataModel::Start(RunKind kind) {
-    if (context_.switches.connectionState != 1) {
+    if (context_.switches.connectionState != ConnectionState::Open) {
         context_.messageBox.Show(T::kPortNotOpen);
         return;
     }
@@ -194,13 +191,15 @@ void ImportDrvDataModel::SendStep() {
     const Step& step = steps_[step_];
     const Row& row = rows_[step.row];
     if (step.action == Action::kRead) {
-        context_.link.Request(Window(), kReadCommand, row.word.Key(), 0);
+        context_.link.Request(Window(), SdoCommand::Read, row.word.Key(), 0);
         return;
     }
     uint32_t raw = 0;
     Writable(row, raw);
     ++writesSent_;
-    context_.link.Request(Window(), row.word.WriteCommand(), row.word.Key(), raw);
+    // Rows without a write command were skipped when the run was planned.
+    context_.link.Request(Window(), row.word.WriteCommand().value_or(SdoCommand::Read),
+                          row.word.Key(), raw);
 }
 
 intptr_t ImportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -334,13 +333,13 @@ void ImportDrvDataModel::WatchConnection() {
     const LinkSwitches& s = context_.switches;
     MessageTarget* owner = s.exclusiveWindow.load();
     bool taken = s.exclusiveMode != 0 && owner != nullptr && owner != Window();
-    if (s.connectionState != 1 || taken) {
+    if (s.connectionState != ConnectionState::Open || taken) {
         Stop();
     }
 }
 
 void ImportDrvDataModel::SaveParameters() {
-    if (context_.switches.connectionState != 1) {
+    if (context_.switches.connectionState != ConnectionState::Open) {
         context_.messageBox.Show(T::kPortNotOpen);
         return;
     }
@@ -359,12 +358,12 @@ void ImportDrvDataModel::PerformStoreStep(uint32_t step) {
     if (step == 1 || step == kMotorStore) {
         context_.storeTimer.Start(kFirstStoreWait, false, [this] {
             storeObject_ = kMotorStore;
-            context_.link.Request(Window(), kWrite1, kMotorStore, 1);
+            context_.link.Request(Window(), SdoCommand::Write8, kMotorStore, 1);
         });
     } else if (step == 2 || step == kControlStore) {
         context_.storeTimer.Start(kSecondStoreWait, false, [this] {
             storeObject_ = kControlStore;
-            context_.link.Request(Window(), kWrite1, kControlStore, 1);
+            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 1);
         });
     } else {
         context_.storeTimer.Start(kLastStoreWait, false, [this] {
@@ -379,7 +378,7 @@ void ImportDrvDataModel::PerformStoreStep(uint32_t step) {
 }
 
 void ImportDrvDataModel::Reboot() {
-    if (context_.switches.connectionState != 1) {
+    if (context_.switches.connectionState != ConnectionState::Open) {
         context_.messageBox.Show(T::kPortNotOpen);
         return;
     }
@@ -387,7 +386,7 @@ void ImportDrvDataModel::Reboot() {
         return;  // it would take the place of the request in flight
     }
     context_.switches.transmitRetry = 0;
-    context_.link.Request(Window(), kWrite2, kRebootObject, kRebootValue);
+    context_.link.Request(Window(), SdoCommand::Write16, kRebootObject, kRebootValue);
 }
 
 int ImportDrvDataModel::RowsDone() const {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "DriveProtocol.h"
 
 namespace tarvo {
 
@@ -13,18 +16,12 @@ struct ObjectWord {
     uint32_t Key() const { return word >> 8; }
     uint32_t SizeBits() const { return word & 0xFF; }
     bool HasValidSize() const { return SizeBits() == 8 || SizeBits() == 16 || SizeBits() == 32; }
-    // The write command of the width: 0x2F, 0x2B, 0x23, or 0 when the size is not one of them.
-    uint8_t WriteCommand() const {
-        switch (SizeBits()) {
-            case 8:
-                return 0x2F;
-            case 16:
-                return 0x2B;
-            case 32:
-                return 0x23;
-            default:
-                return 0;
+    // The write command of the width; none when the size is not one of 8, 16 and 32 bits.
+    std::optional<SdoCommand> WriteCommand() const {
+        if (!HasValidSize()) {
+            return std::nullopt;
         }
+        return WriteCommandOfWidth(static_cast<int>(SizeBits() / 8));
     }
 };
 

@@ -101,7 +101,7 @@ void ConnectionCycleTest::Connect() {
                               qPrintable(rig_->frame->StatusText() + " | " +
                                          rig_->messageBox.Shown().join(QStringLiteral(" | "))),
                               kLong);
-    QCOMPARE(rig_->state.switches.connectionState.load(), 1);
+    QCOMPARE(rig_->state.switches.connectionState.load(), ConnectionState::Open);
     QCOMPARE(rig_->state.session.connectInProgress, 0);
 }
 
@@ -132,13 +132,13 @@ void ConnectionCycleTest::connectFollowTheFaultBitAndDisconnect() {
 
     // The injected error goes with a fault reset (controlword bit 7).
     drive_->Console("clear");
-    rig_->state.link.Request(nullptr, 0x2B, 0x604000, 0x80);
+    rig_->state.link.Request(nullptr, SdoCommand::Write16, 0x604000, 0x80);
     QTRY_COMPARE_WITH_TIMEOUT(rig_->frame->Link().DriveStatus(), 0, kLong);
     QTRY_COMPARE_WITH_TIMEOUT(rig_->frame->Link().StateImage(), 211, kLong);
 
     rig_->frame->Dispatch(1128);
     QCOMPARE(rig_->frame->StatusText(), QStringLiteral("Comm Status: Closed"));
-    QCOMPARE(rig_->state.switches.connectionState.load(), 2);
+    QCOMPARE(rig_->state.switches.connectionState.load(), ConnectionState::Closed);
     QCOMPARE(rig_->frame->Link().StateImage(), 205);
     QCOMPARE(statusButton->icon().cacheKey(), closedIcon);
 
@@ -160,7 +160,7 @@ void ConnectionCycleTest::silentDriveIsNotFound() {
     QCOMPARE(rig_->state.session.connectInProgress, 1);
     QTRY_VERIFY_WITH_TIMEOUT(rig_->Shown("Not Find Driver! Please Check..."), kLong);
     QCOMPARE(rig_->frame->StatusText(), QStringLiteral("Comm Status: Closed"));
-    QCOMPARE(rig_->state.switches.connectionState.load(), 2);
+    QCOMPARE(rig_->state.switches.connectionState.load(), ConnectionState::Closed);
     QCOMPARE(rig_->state.session.connectInProgress, 0);
     QCOMPARE(rig_->frame->Link().StateImage(), 205);
     QCOMPARE(rig_->messageBox.Shown().size(), 1);
@@ -209,7 +209,7 @@ void ConnectionCycleTest::initializeSaveWaitsForTheStore() {
     // The status word is read again: the connection stays confirmed and follows the drive.
     drive_->Console("error 1");
     QTRY_COMPARE_WITH_TIMEOUT(rig_->frame->Link().DriveStatus(), 1, kLong);
-    QCOMPARE(rig_->state.switches.connectionState.load(), 1);
+    QCOMPARE(rig_->state.switches.connectionState.load(), ConnectionState::Open);
     QCOMPARE(rig_->frame->StatusText(), QStringLiteral("Comm Status: Open  ttySIM0  115200"));
 }
 

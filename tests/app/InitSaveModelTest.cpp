@@ -16,7 +16,7 @@ namespace {
 
 struct SentRequest {
     MessageTarget* window;
-    uint8_t command;
+    SdoCommand command;
     uint32_t address;
     uint32_t data;
     bool operator==(const SentRequest&) const = default;
@@ -24,7 +24,8 @@ struct SentRequest {
 
 class RecordingRequester : public LinkRequester {
 public:
-    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override {
+    int Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                uint32_t data) override {
         sent.push_back({window, command, address, data});
         return 0;
     }
@@ -37,7 +38,7 @@ constexpr uint32_t kMotor = InitSaveModel::kMotorStore;
 class InitSaveModelTest : public ::testing::Test {
 protected:
     InitSaveModelTest() {
-        switches.connectionState = 1;
+        switches.connectionState = ConnectionState::Open;
         model = std::make_unique<InitSaveModel>(
             InitSaveModel::Context{link, switches, box, timer, &mainFrame, &dialog});
         model->onButtonsEnabled = [this](bool enabled) { buttonStates.push_back(enabled); };
@@ -48,7 +49,7 @@ protected:
     void Reply(uint32_t value, uint32_t address) {
         model->onMessage(WM_LINK_VALUE, value, static_cast<intptr_t>(address));
     }
-    SentRequest Read(uint32_t address) { return {&dialog, 0x40, address, 0}; }
+    SentRequest Read(uint32_t address) { return {&dialog, SdoCommand::Read, address, 0}; }
 
     RecordingRequester link;
     LinkSwitches switches;
@@ -78,7 +79,7 @@ TEST_F(InitSaveModelTest, HoldsTheLinkWhileOpenAndGivesItBackOnce) {
 }
 
 TEST_F(InitSaveModelTest, ButtonsNeedAnOpenConnection) {
-    switches.connectionState = 2;
+    switches.connectionState = ConnectionState::Closed;
     for (auto command : {InitSaveModel::kSaveControl, InitSaveModel::kSaveMotor,
                          InitSaveModel::kInitializeControl, InitSaveModel::kReboot}) {
         model->Press(command);
@@ -92,10 +93,11 @@ TEST_F(InitSaveModelTest, EachButtonWritesItsObject) {
     model->Press(InitSaveModel::kSaveMotor);
     model->Press(InitSaveModel::kInitializeControl);
     model->Press(InitSaveModel::kReboot);
-    EXPECT_EQ(link.sent, (std::vector<SentRequest>{{&dialog, 0x2F, kControl, 1},
-                                                   {&dialog, 0x2F, kMotor, 1},
-                                                   {&dialog, 0x2F, kControl, 10},
-                                                   {&dialog, 0x2B, 0x2FFF00, 0xAA55}}));
+    EXPECT_EQ(link.sent,
+              (std::vector<SentRequest>{{&dialog, SdoCommand::Write8, kControl, 1},
+                                        {&dialog, SdoCommand::Write8, kMotor, 1},
+                                        {&dialog, SdoCommand::Write8, kControl, 10},
+                                        {&dialog, SdoCommand::Write16, 0x2FFF00, 0xAA55}}));
     EXPECT_TRUE(box.texts.empty());
 }
 
@@ -158,7 +160,7 @@ TEST_F(InitSaveModelTest, InitialisedValueIsAcknowledgedBeforeTheNextPoll) {
 
     Reply(10, kControl);
     // The write of 0 is the last request: a poll now would replace it in the link.
-    EXPECT_EQ(link.sent, (std::vector<SentRequest>{{&dialog, 0x2F, kControl, 0}}));
+    EXPECT_EQ(link.sent, (std::vector<SentRequest>{{&dialog, SdoCommand::Write8, kControl, 0}}));
     EXPECT_TRUE(model->ButtonsEnabled());  // 10 counts as idle
 
     // Still busy elsewhere: the poll follows the pause.
@@ -166,7 +168,7 @@ TEST_F(InitSaveModelTest, InitialisedValueIsAcknowledgedBeforeTheNextPoll) {
     link.sent.clear();
     timer.Fire();
     Reply(10, kControl);
-    EXPECT_EQ(link.sent, (std::vector<SentRequest>{{&dialog, 0x2F, kControl, 0}}));
+    EXPECT_EQ(link.sent, (std::vector<SentRequest>{{&dialog, SdoCommand::Write8, kControl, 0}}));
     EXPECT_FALSE(model->ButtonsEnabled());
     EXPECT_TRUE(timer.IsActive());
     timer.Fire();

@@ -62,7 +62,7 @@ TEST_F(MainFrameLinkTest, StartShowsClosedAndRepeatsEvery1200ms) {
 
 TEST_F(MainFrameLinkTest, FirstStatusWordConfirmsTheConnectionAndBit3PicksTheIcon) {
     Link();
-    rig.switches.connectionState = 1;
+    rig.switches.connectionState = ConnectionState::Open;
     rig.session.connectInProgress = 1;
     rig.session.statusText = "Comm Status: Open  ttySIM0  115200";
 
@@ -87,7 +87,7 @@ TEST_F(MainFrameLinkTest, FirstStatusWordConfirmsTheConnectionAndBit3PicksTheIco
 
 TEST_F(MainFrameLinkTest, FaultAtTheFirstStatusWordShowsTheFaultIcon) {
     Link();
-    rig.switches.connectionState = 1;
+    rig.switches.connectionState = ConnectionState::Open;
     link->OnLinkValue(kFaultBit, kStatusWord);
     EXPECT_EQ(link->StateImage(), 210);
     EXPECT_EQ(link->DriveStatus(), 1);
@@ -95,7 +95,7 @@ TEST_F(MainFrameLinkTest, FaultAtTheFirstStatusWordShowsTheFaultIcon) {
 
 TEST_F(MainFrameLinkTest, BlinksBetweenTheDriveStateAndNoConnection) {
     Link();
-    rig.switches.connectionState = 1;
+    rig.switches.connectionState = ConnectionState::Open;
     link->OnLinkValue(kFaultBit, kStatusWord);
     std::vector<int> shown;
     for (int i = 0; i < 4; ++i) {
@@ -115,7 +115,7 @@ TEST_F(MainFrameLinkTest, BlinksBetweenTheDriveStateAndNoConnection) {
     // Closed: no blinking, and referenced values are read again after the next open.
     link->OnLinkValue(7, 0x607A00);
     ASSERT_TRUE(formulas.HasConstant(0x607A00));
-    rig.switches.connectionState = 2;
+    rig.switches.connectionState = ConnectionState::Closed;
     blinkTimer.Fire();
     blinkTimer.Fire();
     EXPECT_EQ(link->StateImage(), 205);
@@ -135,12 +135,12 @@ TEST_F(MainFrameLinkTest, OtherAddressesBecomeConstantsOnce) {
 
 TEST_F(MainFrameLinkTest, FailureWhileConnectingSaysNotFindDriverOnce) {
     Link();
-    rig.switches.connectionState = 1;
+    rig.switches.connectionState = ConnectionState::Open;
     rig.session.connectInProgress = 1;
     link->OnConnectionEvent(0);
     EXPECT_EQ(rig.box.texts, std::vector<std::string>{"Not Find Driver! Please Check..."});
     EXPECT_EQ(rig.session.connectInProgress, 0);
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(statusPane, "Comm Status: Closed");
     EXPECT_EQ(link->StateImage(), 205);
     EXPECT_EQ(formCodes, std::vector<int>{6});
@@ -157,7 +157,7 @@ TEST_F(MainFrameLinkTest, ReconnectInOfflineModeSaysSo) {
     rig.session.interfaceMode = kModeOffline;
     Link().ToggleConnection();
     EXPECT_EQ(rig.box.texts, std::vector<std::string>{"The connecting mode is Offline!!"});
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(rig.session.connectInProgress, 0);
     EXPECT_EQ(statusPane, "Comm Status: Closed");
 }
@@ -168,7 +168,7 @@ TEST_F(MainFrameLinkTest, SerialReconnectFailureKeepsTheConnectionClosed) {
     Link().ToggleConnection();  // no libCOM.so in this program folder
     ASSERT_FALSE(rig.box.texts.empty());
     EXPECT_EQ(rig.box.texts.back(), "open COM port failure! comm setting might wrong! \n");
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(rig.session.connectInProgress, 0);
     EXPECT_EQ(link->StateImage(), 205);
 }
@@ -188,24 +188,24 @@ TEST_F(MainFrameLinkTest, SerialReconnectUsesTheFormsSettingsOnlyAfterAnOpen) {
     rs232FormExists = true;
     Link().ToggleConnection();
     EXPECT_EQ(rig.box.texts.back(), "open COM port failure! comm setting might wrong! \n");
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
 
     rig.session.openedOnce = 1;
     link->ToggleConnection();
-    EXPECT_EQ(rig.switches.connectionState, 1);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Open);
     EXPECT_EQ(rig.session.connectInProgress, 1);
     EXPECT_EQ(rig.session.statusText, "Comm Status: Open  " + peer.PortName() + "  115200");
     EXPECT_EQ(link->StateImage(), 211);
 
     // While the open waits for its first reply the button does nothing.
     link->ToggleConnection();
-    EXPECT_EQ(rig.switches.connectionState, 1);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Open);
 
     // Disconnecting from the toolbar runs the closed handling, settings forms included.
     rig.session.connectInProgress = 0;
     formCodes.clear();
     link->ToggleConnection();
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(statusPane, "Comm Status: Closed");
     EXPECT_EQ(link->StateImage(), 205);
     EXPECT_EQ(formCodes, std::vector<int>{6});
@@ -216,7 +216,7 @@ TEST_F(MainFrameLinkTest, CanReconnectWithoutTheLibraryFallsBackToOffline) {
     Link().ToggleConnection();
     EXPECT_EQ(rig.box.texts.back(), "The connecting mode is Offline!!");
     EXPECT_EQ(rig.session.interfaceMode, kModeOffline);
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
 }
 
 TEST_F(MainFrameLinkTest, CanReconnectReportsAFailedOpenAndNamesTheRate) {
@@ -230,11 +230,11 @@ TEST_F(MainFrameLinkTest, CanReconnectReportsAFailedOpenAndNamesTheRate) {
     can->openResult = 1;
     Link().ToggleConnection();
     EXPECT_EQ(rig.box.texts.back(), "open CAN port failure! comm setting might wrong! \n");
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
 
     can->openResult = 0;
     link->ToggleConnection();
-    EXPECT_EQ(rig.switches.connectionState, 1);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Open);
     EXPECT_EQ(rig.session.statusText, "Comm Status: Open 500 KBit/s");
     EXPECT_EQ(can->lastSettings.rate, 0x001Cu);
     EXPECT_EQ(can->lastSettings.nodeId, 4u);

@@ -65,7 +65,8 @@ private:
         rig_ = std::make_unique<ShellRig>(*folder_, *english_);
         QVERIFY(rig_->state.dictionary.LoadFile(rig_->state.dataFilePath, 2, nullptr));
         rig_->frame->Dispatch(1128);
-        QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(), 1, kLong);
+        QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(),
+                                  ConnectionState::Open, kLong);
     }
     ParameterPanelView* Panel(uint32_t command) const {
         ChildFrame* frame = rig_->frame->Views().Frame(ViewCatalog::ByCommand(command)->kind);

@@ -43,9 +43,9 @@ public:
         settings.replyTimeoutMs = timeoutMs;
         opened = loaded && message.Open(&settings) == 0;
     }
-    ReplyKind Send(uint32_t address, uint8_t command, uint32_t data, uint32_t& value,
-                   int32_t* result = nullptr) {
-        int32_t sent = message.Send(address, command, data);
+    ReplyKind Send(uint32_t address, SdoCommand command, uint32_t data, uint32_t& value,
+                   ExchangeResult* result = nullptr) {
+        ExchangeResult sent = message.Send(address, command, data);
         if (result != nullptr) {
             *result = sent;
         }
@@ -72,21 +72,21 @@ TEST(DriveMessageOverCan, ValuesAbortsReadBackAndUpload) {
     ASSERT_TRUE(link.opened) << (link.box.texts.empty() ? "" : link.box.texts[0]);
 
     uint32_t value = 0;
-    EXPECT_EQ(link.Send(0x604100, 0x40, 0, value), ReplyKind::kValue);
+    EXPECT_EQ(link.Send(0x604100, SdoCommand::Read, 0, value), ReplyKind::kValue);
     EXPECT_EQ(value, 0x0250u);
-    EXPECT_EQ(link.Send(0x201101, 0x2B, 450, value), ReplyKind::kValue);
+    EXPECT_EQ(link.Send(0x201101, SdoCommand::Write16, 450, value), ReplyKind::kValue);
     EXPECT_EQ(value, 450u);
     // A refused write is read back: the caller sees the value the drive holds.
-    EXPECT_EQ(link.Send(0x100000, 0x23, 1, value), ReplyKind::kValue);
+    EXPECT_EQ(link.Send(0x100000, SdoCommand::Write32, 1, value), ReplyKind::kValue);
     EXPECT_EQ(value, 0x20192u);
-    EXPECT_EQ(link.Send(0x123400, 0x40, 0, value), ReplyKind::kAbort);
+    EXPECT_EQ(link.Send(0x123400, SdoCommand::Read, 0, value), ReplyKind::kAbort);
     EXPECT_EQ(value, 0x06020000u);
 
-    EXPECT_EQ(link.Send(0x20A002, 0x40, 0, value), ReplyKind::kValue);
+    EXPECT_EQ(link.Send(0x20A002, SdoCommand::Read, 0, value), ReplyKind::kValue);
     std::string text;
-    uint8_t toggle = 0x60;
-    for (int guard = 0; guard < 10; ++guard, toggle ^= 0x10) {
-        ASSERT_EQ(link.Send(0x20A002, toggle, 0, value), ReplyKind::kSegment);
+    for (size_t index = 0; index < 10; ++index) {
+        ASSERT_EQ(link.Send(0x20A002, SegmentedUpload::CommandOf(index), 0, value),
+                  ReplyKind::kSegment);
         DriveSegment segment = link.message.GetSegment();
         text.append(reinterpret_cast<const char*>(segment.bytes.data()), segment.count);
         if (segment.last) {
@@ -111,11 +111,12 @@ TEST(DriveMessageOverCan, SilentDriveFailsAfterThreeTransmissions) {
     CanLink link(folder, 30);
     ASSERT_TRUE(link.opened);
     uint32_t value = 0;
-    int32_t result = -9;
-    EXPECT_EQ(link.Send(0x604100, 0x40, 0, value, &result), ReplyKind::kValue);
-    EXPECT_EQ(result, 0);
-    link.Send(0x604100, 0x40, 0, value, &result);
-    EXPECT_EQ(result, 2) << "no reply is a failed exchange, never a value";
+    ExchangeResult result = ExchangeResult::NoInterface;
+    EXPECT_EQ(link.Send(0x604100, SdoCommand::Read, 0, value, &result), ReplyKind::kValue);
+    EXPECT_EQ(result, ExchangeResult::Answered);
+    link.Send(0x604100, SdoCommand::Read, 0, value, &result);
+    EXPECT_EQ(result, ExchangeResult::TransmitFailed)
+        << "no reply is a failed exchange, never a value";
 }
 
 }  // namespace

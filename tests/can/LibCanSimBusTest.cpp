@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <regex>
 #include <string>
 #include <vector>
@@ -170,6 +171,44 @@ TEST(LibCanSimBus, SilenceAndALostBusAreTransmitFailures) {
     EXPECT_TRUE(result == 2u || result == 4u) << result;
     library.Object()->ops->Close(library.Object());
     library.Object()->ops->Close(library.Object());
+}
+
+// The program closes the bus from its user-interface thread while the link's worker waits
+// for a drive that does not answer: the wait ends at once instead of running out the reply
+// timeout (a minute here), and nothing more goes out once the close has begun.
+TEST(LibCanSimBus, CloseEndsATransmitWaitingForASilentDrive) {
+    tarvo::test::TempFolder folder;
+    WriteIni(folder, "trace=user/can.log\r\n");
+    std::filesystem::create_directories(folder.File("user"));
+    sim::DriveSimOptions options = BusOptions(folder);
+    options.faults.dropEvery = 1;
+    sim::test::SimulatorRun run(options);
+    ASSERT_TRUE(run.started);
+    LoadedCanLibrary library(folder);
+    ASSERT_EQ(library.Open(1, k500K, 60000), 0u) << library.LastError();
+    auto waiting = std::async(std::launch::async, [&] {
+        CanMessage reply;
+        return library.Exchange(0x40, 0x604100, 0, reply);
+    });
+    // The request is in the trace once it is on the bus; the transmit then waits.
+    auto traced = [&] {
+        std::ifstream trace(folder.File("user/can.log"));
+        std::string line;
+        return static_cast<bool>(std::getline(trace, line));
+    };
+    while (!traced() &&
+           waiting.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+    }
+    ASSERT_TRUE(traced());
+    CanObject* object = library.Object();
+    auto closing = std::async(std::launch::async, [object] { object->ops->Close(object); });
+    // Half the reply timeout: only the close can have ended the wait by then.
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "the close did not end the wait";
+    EXPECT_EQ(waiting.get(), 3u);
+    closing.get();
+    CanMessage reply;
+    EXPECT_EQ(library.Exchange(0x40, 0x604100, 0, reply), 1u) << "transmit after the close";
 }
 
 }  // namespace

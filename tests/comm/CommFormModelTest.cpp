@@ -62,7 +62,7 @@ TEST_F(CommRs232ModelTest, UnknownStoredPortSelectsNoneAndTheButtonDoesNothing) 
     EXPECT_EQ(form->SelectedBaud(), 1);
     EXPECT_EQ(form->NodeId(), 1);  // nothing stored: the form's own 1
     form->Toggle();
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_TRUE(rig.mainFrame.messages.empty());
     EXPECT_TRUE(rig.box.texts.empty());
     EXPECT_EQ(rig.settings.SerialPort(), "ttyUSB7");  // not rewritten
@@ -78,10 +78,10 @@ TEST_F(CommRs232ModelTest, PortListIsRefilledOnlyWhileClosedAndKeepsTheChoice) {
     EXPECT_EQ(form->Ports()[form->SelectedPort()], "ttyUSB0");
 
     int before = listings;
-    rig.switches.connectionState = 1;
+    rig.switches.connectionState = ConnectionState::Open;
     form->Redraw();
     EXPECT_EQ(listings, before);
-    rig.switches.connectionState = 2;
+    rig.switches.connectionState = ConnectionState::Closed;
 
     ports = {"ttyS0"};  // the adapter was pulled
     form->Redraw();
@@ -104,7 +104,7 @@ TEST_F(CommRs232ModelTest, FailedOpenIsReportedAndClosesAgain) {
     form->SelectBaud(6);
     form->Toggle();
     EXPECT_EQ(rig.box.texts, std::vector<std::string>{"open COM port failure!! \n"});
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(form->StatusIcon(), 203);
     EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
     EXPECT_EQ(rig.session.connectInProgress, 0);
@@ -125,7 +125,7 @@ TEST_F(CommRs232ModelTest, OpenThenChangingTheBaudCloses) {
     form->SetNodeId(3);
     form->Toggle();
     ASSERT_TRUE(rig.box.texts.empty()) << rig.box.texts.front();
-    EXPECT_EQ(rig.switches.connectionState, 1);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Open);
     EXPECT_EQ(form->StatusIcon(), 204);
     EXPECT_EQ(rig.MainFrameMessages(WM_CONNECTION_OPENED).size(), 1u);
     EXPECT_EQ(rig.session.connectInProgress, 1);
@@ -139,11 +139,11 @@ TEST_F(CommRs232ModelTest, OpenThenChangingTheBaudCloses) {
 
     // While the main frame waits for the first reply the button does nothing.
     form->Toggle();
-    EXPECT_EQ(rig.switches.connectionState, 1);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Open);
 
     rig.session.connectInProgress = 0;
     form->SelectBaud(2);
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(form->StatusIcon(), 203);
     EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
 }
@@ -206,7 +206,7 @@ TEST_F(CommCanModelTest, FailedOpenLeavesTheConnectionClosed) {
     form.SelectBitRate(2);
     form.Toggle();
     EXPECT_EQ(can->opens, 1);
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(form.StatusIcon(), 203);
     EXPECT_EQ(rig.session.connectInProgress, 0);
     EXPECT_TRUE(rig.MainFrameMessages(WM_CONNECTION_OPENED).empty());
@@ -226,7 +226,7 @@ TEST_F(CommCanModelTest, OpenThenChangingTheRateCloses) {
     form.SelectBitRate(0);
     form.SetNodeId(2);
     form.Toggle();
-    EXPECT_EQ(rig.switches.connectionState, 1);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Open);
     EXPECT_EQ(can->lastSettings.rate, 0x0014u);
     EXPECT_EQ(can->lastSettings.nodeId, 2u);
     EXPECT_EQ(rig.session.statusText, "Comm Status: Open 1 MBit/s");
@@ -236,7 +236,7 @@ TEST_F(CommCanModelTest, OpenThenChangingTheRateCloses) {
 
     rig.session.connectInProgress = 0;
     form.SelectBitRate(3);
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
 }
 
@@ -266,12 +266,12 @@ TEST_F(CommModeModelTest, CanWithoutItsLibraryFallsBackToOffline) {
 }
 
 TEST_F(CommModeModelTest, NextClosesStoresTheModeAndAsksForTheSettingsForm) {
-    rig.switches.connectionState = 1;
+    rig.switches.connectionState = ConnectionState::Open;
     CommModeModel form(rig.Context());
     form.Create();
     form.ChooseRs232();
     form.Next();
-    EXPECT_EQ(rig.switches.connectionState, 2);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(rig.settings.InterfaceMode(), kModeRs232);
     EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
     EXPECT_EQ(rig.MainFrameMessages(WM_OPEN_VIEW), std::vector<uintptr_t>{0});

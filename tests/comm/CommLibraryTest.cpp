@@ -147,7 +147,7 @@ protected:
 };
 
 TEST_F(CanDriveMessageTest, ReadGoesOutAsACanFrame) {
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_EQ(state_->lastRequest.id, 0x601u);
     EXPECT_EQ(state_->lastRequest.length, 8);
     EXPECT_EQ(Bytes(state_->lastRequest.data, state_->lastRequest.data + 8),
@@ -161,20 +161,20 @@ TEST_F(CanDriveMessageTest, ReadGoesOutAsACanFrame) {
 
 TEST_F(CanDriveMessageTest, FailedTransmissionsAreRepeatedThreeTimesAtMost) {
     state_->transmitResult = 1;
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::TransmitFailed);
     EXPECT_EQ(state_->transmits, 3);
 
     retry_ = 0;
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_EQ(state_->transmits, 4);
 }
 
 TEST_F(CanDriveMessageTest, MissingReplyCountsAsAFailedTransmission) {
     state_->receiveResult = 1;
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::TransmitFailed);
     EXPECT_EQ(state_->transmits, 3);
     retry_ = 0;
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     ReplyKind kind = ReplyKind::kValue;
     uint32_t value = 0;
     message_.Decode(kind, value);
@@ -184,10 +184,10 @@ TEST_F(CanDriveMessageTest, MissingReplyCountsAsAFailedTransmission) {
 TEST_F(CanDriveMessageTest, SegmentBytesFollowTheCommandByte) {
     state_->reply.data[0] = 0x41;  // a segmented upload of two bytes
     std::memcpy(state_->reply.data + 4, "\x02\0\0\0", 4);
-    ASSERT_EQ(message_.Send(0x100800, 0x40, 0), 0);
+    ASSERT_EQ(message_.Send(0x100800, SdoCommand::Read, 0), ExchangeResult::Answered);
     state_->reply.data[0] = 0x0B;
     std::memcpy(state_->reply.data + 4, "WXYZ", 4);
-    ASSERT_EQ(message_.Send(0x100800, 0x60, 0), 0);
+    ASSERT_EQ(message_.Send(0x100800, SdoCommand::SegmentToggleClear, 0), ExchangeResult::Answered);
     DriveSegment segment = message_.GetSegment();
     EXPECT_EQ(segment.count, 2);
     EXPECT_TRUE(segment.last);
@@ -197,10 +197,10 @@ TEST_F(CanDriveMessageTest, SegmentBytesFollowTheCommandByte) {
 
 TEST_F(CanDriveMessageTest, RepliesOfAnotherNodeOrEntryAreNotTaken) {
     state_->reply.id = 0x582;
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::TransmitFailed);
     state_->reply.id = 0x581;
     state_->reply.data[0] = 0x60;  // a write's acknowledgement cannot answer a read
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::TransmitFailed);
     EXPECT_EQ(state_->transmits, 6);
 }
 

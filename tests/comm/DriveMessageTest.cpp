@@ -15,17 +15,17 @@ namespace tarvo::test {
 namespace {
 
 TEST(DriveFrames, RequestFramesAndChecksums) {
-    auto read = DriveMessage::BuildFrame(1, 0x40, 0x604100, 0);
+    auto read = DriveMessage::BuildFrame(1, SdoCommand::Read, 0x604100, 0);
     EXPECT_EQ(Bytes(read.begin(), read.end()),
               (Bytes{0x01, 0x40, 0x41, 0x60, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1E}));
-    auto write = DriveMessage::BuildFrame(5, 0x2B, 0x2FFF00, 0x1234);
+    auto write = DriveMessage::BuildFrame(5, SdoCommand::Write16, 0x2FFF00, 0x1234);
     EXPECT_EQ(Bytes(write.begin(), write.end()),
               (Bytes{0x05, 0x2B, 0xFF, 0x2F, 0x00, 0x34, 0x12, 0x00, 0x00, 0x5C}));
     // Bits 24-31 of the address are not sent.
-    auto high = DriveMessage::BuildFrame(1, 0x40, 0x7F604100, 0);
+    auto high = DriveMessage::BuildFrame(1, SdoCommand::Read, 0x7F604100, 0);
     EXPECT_EQ(high, read);
 
-    CanMessage can = DriveMessage::BuildCanMessage(1, 0x40, 0x604100, 0);
+    CanMessage can = DriveMessage::BuildCanMessage(1, SdoCommand::Read, 0x604100, 0);
     EXPECT_EQ(can.id, 0x601u);
     EXPECT_EQ(can.type, 0);
     EXPECT_EQ(can.length, 8);
@@ -77,18 +77,18 @@ TEST_F(SerialDriveMessageTest, ReadAndWriteReplies) {
                 return ReplyTo(r, 0x60, 0x89ABCD00 | written);
         }
     });
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x0237u));
     EXPECT_EQ(peer_.Requests().back(), DriveFrame(1, 0x40, 0x6041, 0, 0));
 
-    EXPECT_EQ(message_.Send(0x2FFF00, 0x2B, 0x1234), 0);
+    EXPECT_EQ(message_.Send(0x2FFF00, SdoCommand::Write16, 0x1234), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x1234u));
-    EXPECT_EQ(message_.Send(0x2FFF00, 0x2F, 0x12), 0);
+    EXPECT_EQ(message_.Send(0x2FFF00, SdoCommand::Write8, 0x12), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x12u));
     EXPECT_EQ(peer_.RequestCount(), 3u);
     // An acknowledgement without the value written may be a late reply to a read: the
     // entry is read at once, and the caller gets what the drive holds.
-    EXPECT_EQ(message_.Send(0x2FFF00, 0x23, 0x12), 0);
+    EXPECT_EQ(message_.Send(0x2FFF00, SdoCommand::Write32, 0x12), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x0237u));
     EXPECT_EQ(peer_.Requests().back(), DriveFrame(1, 0x40, 0x2FFF, 0, 0x12));
 }
@@ -96,10 +96,10 @@ TEST_F(SerialDriveMessageTest, ReadAndWriteReplies) {
 TEST_F(SerialDriveMessageTest, AbortAndUndecodedReplies) {
     std::atomic<uint8_t> replyCommand{0x80};
     Answer([&](const Bytes& r) { return ReplyTo(r, replyCommand.load(), 0x06020000); });
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kAbort, 0x06020000u));
     replyCommand = 0x47;
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_EQ(Decoded().first, ReplyKind::kUndecoded);
 }
 
@@ -107,7 +107,7 @@ TEST_F(SerialDriveMessageTest, RefusedWriteTurnsIntoARead) {
     Answer([](const Bytes& r) {
         return r[1] == 0x40 ? ReplyTo(r, 0x4B, 0x0500) : ReplyTo(r, 0x80, 0x06090030);
     });
-    EXPECT_EQ(message_.Send(0x607A00, 0x2B, 0x1234), 0);
+    EXPECT_EQ(message_.Send(0x607A00, SdoCommand::Write16, 0x1234), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x0500u));
     auto requests = peer_.Requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -117,7 +117,7 @@ TEST_F(SerialDriveMessageTest, RefusedWriteTurnsIntoARead) {
 
     // When the read is refused as well, the caller sees its abort.
     Answer([](const Bytes& r) { return ReplyTo(r, 0x80, 0x06010002); });
-    EXPECT_EQ(message_.Send(0x607A00, 0x23, 1), 0);
+    EXPECT_EQ(message_.Send(0x607A00, SdoCommand::Write32, 1), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kAbort, 0x06010002u));
 }
 
@@ -128,7 +128,7 @@ TEST_F(SerialDriveMessageTest, FourBadChecksumsAreFourTransmissionsWithoutAReply
         return reply;
     });
     // The serial library passes over a frame whose checksum does not add up and waits on.
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::TransmitFailed);
     EXPECT_EQ(peer_.RequestCount(), 4u);
 }
 
@@ -140,26 +140,26 @@ TEST_F(SerialDriveMessageTest, BadChecksumThenGoodReplySucceeds) {
         }
         return reply;
     });
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 77u));
     EXPECT_EQ(peer_.RequestCount(), 3u);
 }
 
 TEST_F(SerialDriveMessageTest, SilenceGivesResultTwoAfterFourTransmissions) {
     Answer([](const Bytes&) { return Bytes{}; });
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::TransmitFailed);
     EXPECT_EQ(peer_.RequestCount(), 4u);
 }
 
 TEST_F(SerialDriveMessageTest, RetriesOffEndAfterOneTransmissionWithoutAStaleReply) {
     std::atomic<bool> silent{false};
     Answer([&](const Bytes& r) { return silent.load() ? Bytes{} : ReplyTo(r, 0x43, 0x1111); });
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kValue, 0x1111u));
 
     silent = true;
     retry_ = 0;
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::Answered);
     EXPECT_EQ(peer_.RequestCount(), 2u);
     // The earlier reply must not come back as the answer to the read that got none.
     EXPECT_EQ(Decoded().first, ReplyKind::kUndecoded);
@@ -233,15 +233,16 @@ class SerialUploadTest : public SerialDriveMessageTest {
 protected:
     // Initiate and segments as a caller drives them; the text, or why it stopped.
     std::string Upload(uint32_t address, std::string& failure) {
-        if (message_.Send(address, 0x40, 0) != 0 || Decoded().first != ReplyKind::kValue) {
+        if (message_.Send(address, SdoCommand::Read, 0) != ExchangeResult::Answered ||
+            Decoded().first != ReplyKind::kValue) {
             failure = "initiate";
             return {};
         }
         std::string text;
-        for (uint8_t command = 0x60;; command ^= 0x10) {
-            int32_t result = message_.Send(address, command, 0);
-            if (result != 0) {
-                failure = "result " + std::to_string(result);
+        for (size_t index = 0;; ++index) {
+            ExchangeResult result = message_.Send(address, SegmentedUpload::CommandOf(index), 0);
+            if (result != ExchangeResult::Answered) {
+                failure = "result " + std::to_string(static_cast<int>(result));
                 return text;
             }
             auto [kind, value] = Decoded();
@@ -296,6 +297,7 @@ TEST_F(SerialUploadTest, ALostSegmentReplyRunsTheUploadAgain) {
     failure.clear();
     EXPECT_EQ(Upload(0x100800, failure), "TSD2405");
     EXPECT_EQ(failure, "result 2");
+    peer_.StopServing();  // the peer's answers use `drive`, which goes first
 }
 
 TEST_F(SerialUploadTest, SegmentRequestsWithoutAnUploadOfTheirEntry) {
@@ -307,18 +309,19 @@ TEST_F(SerialUploadTest, SegmentRequestsWithoutAnUploadOfTheirEntry) {
 
     // No upload known: the drive's refusal is passed on, a segment it sends is not taken.
     Answer([](const Bytes& r) { return ReplyTo(r, 0x80, 0x05040001); });
-    EXPECT_EQ(message_.Send(0x100800, 0x70, 0), 0);
+    EXPECT_EQ(message_.Send(0x100800, SdoCommand::SegmentToggleSet, 0), ExchangeResult::Answered);
     EXPECT_EQ(Decoded(), std::make_pair(ReplyKind::kAbort, 0x05040001u));
     TextDrive drive("another entry's text");
     Answer([&](const Bytes& r) { return drive.Answer(r); });
-    EXPECT_EQ(message_.Send(0x100800, 0x40, 0), 0);
-    EXPECT_NE(message_.Send(0x100A00, 0x60, 0), 0);
+    EXPECT_EQ(message_.Send(0x100800, SdoCommand::Read, 0), ExchangeResult::Answered);
+    EXPECT_NE(message_.Send(0x100A00, SdoCommand::SegmentToggleClear, 0), ExchangeResult::Answered);
+    peer_.StopServing();
 }
 
 TEST_F(SerialDriveMessageTest, PulledCableFailsQuickly) {
     peer_.CloseMaster();
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(message_.Send(0x604100, 0x40, 0), 2);
+    EXPECT_EQ(message_.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::TransmitFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));  // no hang
 }
 
@@ -328,10 +331,10 @@ TEST(DriveMessageModes, OfflineAndMissingObjects) {
     DriveMessage message(StageFolder(), box, retry);
     ReplyKind kind = ReplyKind::kValue;
     uint32_t value = 0;
-    EXPECT_EQ(message.Send(0x604100, 0x40, 0), -1);
+    EXPECT_EQ(message.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::NoInterface);
     EXPECT_EQ(message.Decode(kind, value), 0);
     EXPECT_EQ(message.Load(1), 1);
-    EXPECT_EQ(message.Send(0x604100, 0x40, 0), -1);
+    EXPECT_EQ(message.Send(0x604100, SdoCommand::Read, 0), ExchangeResult::NoInterface);
     EXPECT_TRUE(box.texts.empty());
 }
 

@@ -18,6 +18,9 @@ uint32_t Open(CanObject*, const CommSettings* settings) {
 uint32_t Transmit(CanObject*, const CanMessage* message) {
     ++state.transmits;
     state.lastRequest = *message;
+    if (state.transmitHook != nullptr) {
+        state.transmitHook(state.transmitContext);
+    }
     return state.transmitResult;
 }
 

@@ -103,7 +103,8 @@ TEST_F(FormulaEvaluatorTest, ResultsThatAreNoNumberFail) {
 TEST_F(FormulaEvaluatorTest, UnknownReferenceIsReadOnceThenKnown) {
     FormulaResult waiting = evaluator.EvaluateReal(&panel, "N*[20100110]", 3);
     EXPECT_EQ(waiting.status, FormulaStatus::kAwaitingReference);
-    EXPECT_EQ(link.requests, (std::vector<SentRequest>{{&mainFrame, 0x40, 0x201001, 0}}));
+    EXPECT_EQ(link.requests,
+              (std::vector<SentRequest>{{&mainFrame, SdoCommand::Read, 0x201001, 0}}));
 
     EXPECT_TRUE(evaluator.AcceptReferenceValue(0x201001, 4));
     EXPECT_FALSE(evaluator.AcceptReferenceValue(0x201001, 9));  // only the first reply counts
@@ -137,12 +138,12 @@ TEST_F(FormulaEvaluatorTest, PendingWriteIsSentOnceForItsOwnWindow) {
 
     ASSERT_EQ(evaluator.EvaluateInteger(&panel, "N*[20000520]", 2.5).status,
               FormulaStatus::kAwaitingReference);
-    evaluator.SetPending(0x607A00, 0x23, 2.5, "N*[20000520]");
+    evaluator.SetPending(0x607A00, SdoCommand::Write32, 2.5, "N*[20000520]");
     evaluator.EvaluateReal(&otherPanel, "N*2", 1);  // another window converts meanwhile
 
     EXPECT_TRUE(evaluator.AcceptReferenceValue(0x200005, 1000));
     ASSERT_EQ(link.requests.size(), 2u);
-    EXPECT_EQ(link.requests[1], (SentRequest{&panel, 0x23, 0x607A00, 2500}));
+    EXPECT_EQ(link.requests[1], (SentRequest{&panel, SdoCommand::Write32, 0x607A00, 2500}));
 
     // A later referenced value does not repeat the old write.
     EXPECT_EQ(evaluator.EvaluateReal(&panel, "N*[20100110]", 1).status,
@@ -154,14 +155,14 @@ TEST_F(FormulaEvaluatorTest, PendingWriteIsSentOnceForItsOwnWindow) {
 TEST_F(FormulaEvaluatorTest, PendingActionWaitingForTwoReferences) {
     const char* formula = "N*[20000520]/[20100110]";
     ASSERT_FALSE(evaluator.EvaluateInteger(&panel, formula, 6));
-    evaluator.SetPending(0x607A00, 0x40, 6, formula);
+    evaluator.SetPending(0x607A00, SdoCommand::Read, 6, formula);
     evaluator.AcceptReferenceValue(0x200005, 10);  // still waits for the second value
     ASSERT_TRUE(evaluator.Pending());
     evaluator.AcceptReferenceValue(0x201001, 4);
     EXPECT_FALSE(evaluator.Pending());
-    EXPECT_EQ(link.requests, (std::vector<SentRequest>{{&mainFrame, 0x40, 0x200005, 0},
-                                                       {&mainFrame, 0x40, 0x201001, 0},
-                                                       {&panel, 0x40, 0x607A00, 0}}));
+    EXPECT_EQ(link.requests, (std::vector<SentRequest>{{&mainFrame, SdoCommand::Read, 0x200005, 0},
+                                                       {&mainFrame, SdoCommand::Read, 0x201001, 0},
+                                                       {&panel, SdoCommand::Read, 0x607A00, 0}}));
 }
 
 }  // namespace

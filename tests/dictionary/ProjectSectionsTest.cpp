@@ -16,7 +16,7 @@
 namespace tarvo {
 namespace {
 
-using Monitor = std::tuple<MessageTarget*, uint32_t, int>;
+using Monitor = std::tuple<MessageTarget*, uint32_t, MonitorClass>;
 
 class FixedWindow : public PlacedWindow {
 public:
@@ -71,7 +71,8 @@ protected:
     ObjectDictionary dictionary;
     UnitTable units{&box};
     std::vector<Monitor> monitors;
-    ProjectSections sections{dictionary, units, [this](MessageTarget* w, uint32_t key, uint8_t c) {
+    ProjectSections sections{dictionary, units,
+                             [this](MessageTarget* w, uint32_t key, MonitorClass c) {
                                  monitors.emplace_back(w, key, c);
                              }};
     test::DummyWindow panel;
@@ -103,7 +104,8 @@ TEST_F(ProjectSectionsTest, RowsRoundTrip) {
               (std::vector<std::string>{"60.000", "-12", "a"}));
     EXPECT_EQ(Column(loaded, ParameterList::kUnitColumn),
               (std::vector<std::string>{"rpm", "DEC", "HEX"}));
-    EXPECT_EQ(monitors, (std::vector<Monitor>{{&panel, 0x608100, 2}, {&panel, 0x606400, 1}}));
+    EXPECT_EQ(monitors, (std::vector<Monitor>{{&panel, 0x608100, MonitorClass::Writable},
+                                              {&panel, 0x606400, MonitorClass::ReadOnly}}));
     ASSERT_NE(units.FindRecord(0x608100), nullptr);
     EXPECT_EQ(units.FindRecord(0x608100)->count, 2);
     EXPECT_NE(units.FindRecord(0x606000), nullptr);

@@ -66,11 +66,11 @@ protected:
 };
 
 TEST_F(ValueTextTest, DataTypeNames) {
-    EXPECT_EQ(ValueText::CommandForType("INTEGER8"), 0x2F);
-    EXPECT_EQ(ValueText::CommandForType("UNSIGNED16"), 0x2B);
-    EXPECT_EQ(ValueText::CommandForType("u32"), 0x23);
-    EXPECT_EQ(ValueText::CommandForType("INTEGER24"), 0);
-    EXPECT_EQ(ValueText::CommandForType("VISIBLE STRING"), 0);
+    EXPECT_EQ(ValueText::CommandForType("INTEGER8"), SdoCommand::Write8);
+    EXPECT_EQ(ValueText::CommandForType("UNSIGNED16"), SdoCommand::Write16);
+    EXPECT_EQ(ValueText::CommandForType("u32"), SdoCommand::Write32);
+    EXPECT_EQ(ValueText::CommandForType("INTEGER24"), std::nullopt);
+    EXPECT_EQ(ValueText::CommandForType("VISIBLE STRING"), std::nullopt);
 
     EXPECT_EQ(ValueText::RawToNumber("INTEGER8", 200), -56);
     EXPECT_EQ(ValueText::RawToNumber("UNSIGNED8", 200), 200);
@@ -110,8 +110,9 @@ TEST_F(ValueTextTest, UnitReadAndWriteFormulas) {
     EXPECT_EQ(Show(kVelocity, "INTEGER32", "DEC", 512), "512");
     Write(kVelocity, "INTEGER32", "60", "rpm");
     Write(kVelocity, "INTEGER32", "-1.5e1", "rpm");
-    EXPECT_EQ(link.requests, (Requests{{&panel, 0x23, kVelocity, 512},
-                                       {&panel, 0x23, kVelocity, static_cast<uint32_t>(-128)}}));
+    EXPECT_EQ(link.requests,
+              (Requests{{&panel, SdoCommand::Write32, kVelocity, 512},
+                        {&panel, SdoCommand::Write32, kVelocity, static_cast<uint32_t>(-128)}}));
 
     // A one-word unit is shown through its formula's format without converting.
     units.RegisterUnits(0x200100, "[ms]N*1", label);
@@ -140,14 +141,14 @@ TEST_F(ValueTextTest, WritesOfFixedFormats) {
     Write(6, "UNSIGNED32", "0x1A2b", "HEX");
     Write(7, "UNSIGNED16", "AB", "ASCII");
     Write(8, "UNSIGNED32", "ABCD", "ASCII");
-    EXPECT_EQ(link.requests, (Requests{{&panel, 0x2B, 1, 0xFFFFFFFB},
-                                       {&panel, 0x23, 2, 0xFFFFFFFF},
-                                       {&panel, 0x2F, 3, 12},
-                                       {&panel, 0x2F, 4, 0},
-                                       {&panel, 0x2F, 5, 0xFF},
-                                       {&panel, 0x23, 6, 0x1A2B},
-                                       {&panel, 0x2B, 7, 0x4241},
-                                       {&panel, 0x23, 8, 0x44434241}}));
+    EXPECT_EQ(link.requests, (Requests{{&panel, SdoCommand::Write16, 1, 0xFFFFFFFB},
+                                       {&panel, SdoCommand::Write32, 2, 0xFFFFFFFF},
+                                       {&panel, SdoCommand::Write8, 3, 12},
+                                       {&panel, SdoCommand::Write8, 4, 0},
+                                       {&panel, SdoCommand::Write8, 5, 0xFF},
+                                       {&panel, SdoCommand::Write32, 6, 0x1A2B},
+                                       {&panel, SdoCommand::Write16, 7, 0x4241},
+                                       {&panel, SdoCommand::Write32, 8, 0x44434241}}));
     link.requests.clear();
 
     Write(9, "UNSIGNED16", "ABC", "ASCII");  // three characters for two bytes
@@ -163,8 +164,8 @@ TEST_F(ValueTextTest, EveryDefinitionOfTheLabelIsWritten) {
     std::string label;
     units.RegisterUnits(kVelocity, "[r rpm]N*60/512;[rpm]N*512/60;[mm]N*2;[rpm]N*10", label);
     Write(kVelocity, "UNSIGNED32", "6", "rpm");
-    EXPECT_EQ(link.requests,
-              (Requests{{&panel, 0x23, kVelocity, 51}, {&panel, 0x23, kVelocity, 60}}));
+    EXPECT_EQ(link.requests, (Requests{{&panel, SdoCommand::Write32, kVelocity, 51},
+                                       {&panel, SdoCommand::Write32, kVelocity, 60}}));
 }
 
 TEST_F(ValueTextTest, AsciiValuesUseTheLanguagesCodePage) {
@@ -179,21 +180,33 @@ TEST_F(ValueTextTest, AsciiValuesUseTheLanguagesCodePage) {
     chinese.WriteEditedValue(&panel, list, AddRow(1, "UNSIGNED16", "中", "ASCII"));
     language = 2;
     chinese.WriteEditedValue(&panel, list, AddRow(2, "UNSIGNED16", "ÐÖ", "ASCII"));
-    EXPECT_EQ(link.requests, (Requests{{&panel, 0x2B, 1, 0xD0D6}, {&panel, 0x2B, 2, 0xD6D0}}));
+    EXPECT_EQ(link.requests, (Requests{{&panel, SdoCommand::Write16, 1, 0xD0D6},
+                                       {&panel, SdoCommand::Write16, 2, 0xD6D0}}));
 }
 
 TEST_F(ValueTextTest, WriteWaitsForReferencedValue) {
     std::string label;
     units.RegisterUnits(kPosition, "[r DEC]N*1;[r rev]N/[20000520];[rev]N*[20000520]", label);
     Write(kPosition, "INTEGER32", "2.5", "rev");
-    EXPECT_EQ(link.requests, (Requests{{&mainFrame, 0x40, kRevolution, 0}}));
+    EXPECT_EQ(link.requests, (Requests{{&mainFrame, SdoCommand::Read, kRevolution, 0}}));
 
     EXPECT_TRUE(evaluator.AcceptReferenceValue(kRevolution, 10000));
-    EXPECT_EQ(link.requests.back(), (SentRequest{&panel, 0x23, kPosition, 25000}));
+    EXPECT_EQ(link.requests.back(), (SentRequest{&panel, SdoCommand::Write32, kPosition, 25000}));
 
     Write(kPosition, "INTEGER32", "1", "rev");  // now known: sent at once
-    EXPECT_EQ(link.requests.back(), (SentRequest{&panel, 0x23, kPosition, 10000}));
+    EXPECT_EQ(link.requests.back(), (SentRequest{&panel, SdoCommand::Write32, kPosition, 10000}));
     EXPECT_EQ(link.requests.size(), 3u);
+}
+
+TEST_F(ValueTextTest, TypeWithoutWriteCommandSendsNothingEvenOnceTheReferenceArrives) {
+    // A type of no valid width has no write command: the write waiting for a referenced
+    // value once went out with command byte 0 when the value arrived.
+    std::string label;
+    units.RegisterUnits(kPosition, "[r DEC]N*1;[rev]N*[20000520]", label);
+    Write(kPosition, "INTEGER24", "2.5", "rev");
+    evaluator.AcceptReferenceValue(kRevolution, 10000);
+    EXPECT_TRUE(link.requests.empty());
+    EXPECT_FALSE(evaluator.Pending());
 }
 
 TEST_F(ValueTextTest, DisplayWaitsForReferencedValueThenRereads) {
@@ -203,8 +216,8 @@ TEST_F(ValueTextTest, DisplayWaitsForReferencedValueThenRereads) {
     // hands back its formula unevaluated; the re-read shows the converted value.
     EXPECT_EQ(Show(kPosition, "INTEGER32", "rev", 50000), "50000.000");
     evaluator.AcceptReferenceValue(kRevolution, 10000);
-    EXPECT_EQ(link.requests,
-              (Requests{{&mainFrame, 0x40, kRevolution, 0}, {&panel, 0x40, kPosition, 0}}));
+    EXPECT_EQ(link.requests, (Requests{{&mainFrame, SdoCommand::Read, kRevolution, 0},
+                                       {&panel, SdoCommand::Read, kPosition, 0}}));
     EXPECT_EQ(Show(kPosition, "INTEGER32", "rev", 50000), "5.000");
 
     // Every shown value of the referenced entry refreshes its constant.

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "AbortCode.h"
+#include "DriveProtocol.h"
 #include "TestDrive.h"
 
 namespace tarvo::sim::test {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "AbortCode.h"
+#include "DriveProtocol.h"
 #include "TempFolder.h"
 #include "TestDrive.h"
 

@@ -39,7 +39,7 @@ TEST(CaptureRun, StartPollUploadDecode) {
     EXPECT_TRUE(rig.model.run().ShowsCancel());
     EXPECT_FALSE(rig.model.run().RereadEnabled());
     LinkRequest start = rig.Answer(1);
-    EXPECT_EQ(start.command, 0x2F);
+    EXPECT_EQ(start.command, SdoCommand::Write8);
     EXPECT_EQ(start.address, kControl);
     EXPECT_EQ(start.data, 1u);
     // The drive still waits for its trigger: the status moves on, the state is read again.
@@ -58,10 +58,10 @@ TEST(CaptureRun, StartPollUploadDecode) {
     EXPECT_EQ(rig.switches.deferredRelease.load(), 0);
     EXPECT_EQ(rig.switches.cyclicReadEnabled.load(), 0);
     EXPECT_EQ(rig.Answer(0x41).address, kData);
-    EXPECT_EQ(rig.link.Take().command, 0x60);
+    EXPECT_EQ(rig.link.Take().command, SdoCommand::SegmentToggleClear);
     // Two records of 6 bytes: Slot1 (16 bits signed), Slot5 (32 bits signed).
     rig.Segment({0xFF, 0xFF, 0x10, 0x00, 0x00, 0x00, 0x02}, false);
-    EXPECT_EQ(rig.link.Take().command, 0x70);
+    EXPECT_EQ(rig.link.Take().command, SdoCommand::SegmentToggleSet);
     EXPECT_EQ(rig.model.run().UploadedBytes(), 7u);
     EXPECT_EQ(rig.model.run().ExpectedBytes(), 24u);  // 4 samples of 6 bytes
     rig.Segment({0x00, 0xFF, 0xFF, 0xFF, 0xFF}, true);

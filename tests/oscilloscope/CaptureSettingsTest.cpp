@@ -15,7 +15,7 @@ constexpr uint32_t Sub(uint8_t subIndex) {
 void AnswerSettings(ScopeRig& rig, const std::map<uint8_t, uint32_t>& values) {
     while (!rig.link.requests.empty()) {
         const LinkRequest& next = rig.link.requests.front();
-        ASSERT_EQ(next.command, 0x40);
+        ASSERT_EQ(next.command, SdoCommand::Read);
         auto it = values.find(static_cast<uint8_t>(next.address & 0xFF));
         rig.Answer(it == values.end() ? 0 : it->second);
     }
@@ -83,7 +83,7 @@ TEST(CaptureSettings, ChannelApplyUsesTheSlotOfTheItemsWidth) {
     EXPECT_TRUE(rig.link.requests.empty());
     rig.model.ClickChannel(2, true);
     LinkRequest write = rig.Answer(0x60640020);
-    EXPECT_EQ(write.command, 0x23);
+    EXPECT_EQ(write.command, SdoCommand::Write32);
     EXPECT_EQ(write.address, Sub(0x05));
     EXPECT_EQ(write.data, 0x60640020u);
     EXPECT_EQ(rig.link.requests.front().address, Sub(0x01));  // step 7 follows
@@ -129,7 +129,7 @@ TEST(CaptureSettings, TriggerLevelAndRefusals) {
     EXPECT_EQ(rig.model.form().triggerLevel, "120.000000");
     rig.model.EnterTriggerLevel("60");
     LinkRequest level = rig.link.Take();
-    EXPECT_EQ(level.command, 0x23);
+    EXPECT_EQ(level.command, SdoCommand::Write32);
     EXPECT_EQ(level.data, 512u);
     // Refused: a slot is forgotten, the trigger falls back to manual, other boxes stay.
     rig.model.onMessage(WM_LINK_ABORT, 0x06090030, Sub(0x05));
@@ -143,7 +143,7 @@ TEST(CaptureSettings, TriggerLevelAndRefusals) {
     // Total samples: the write is read back.
     rig.link.requests.clear();
     rig.model.EnterTotal("100");
-    EXPECT_EQ(rig.Answer(100).command, 0x2B);
+    EXPECT_EQ(rig.Answer(100).command, SdoCommand::Write16);
     EXPECT_EQ(rig.link.Take().address, Sub(0x0A));
 }
 

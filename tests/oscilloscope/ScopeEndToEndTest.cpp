@@ -75,7 +75,8 @@ void ScopeEndToEndTest::Open(const QStringList& driveOptions, const ResourceSet*
     bool chinese = resources != nullptr && resources->language() == ResourceSet::Language::Chinese;
     QVERIFY(rig_->state.dictionary.LoadFile(rig_->state.dataFilePath, chinese ? 1 : 2, nullptr));
     rig_->frame->Dispatch(1128);
-    QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(), 1, kLong);
+    QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(), ConnectionState::Open,
+                              kLong);
     QVERIFY(rig_->frame->ShowView(1247));
     view_ = qobject_cast<DriverOscilloView*>(
         rig_->frame->Views().Frame(ViewKind::kDriverOscillo)->widget());

@@ -22,7 +22,8 @@ namespace tarvo::test {
 // A link that only records what the oscilloscope asks for; tests answer by hand.
 class FakeScopeLink : public ScopeLink {
 public:
-    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override {
+    int Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                uint32_t data) override {
         requests.push_back({window, address, data, command});
         return 0;
     }

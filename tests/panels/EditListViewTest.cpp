@@ -97,7 +97,7 @@ void EditListViewTest::onlyEnterWritesAndEscRestores() {
     QTest::keyClick(Editor<QLineEdit>(), Qt::Key_Return);
     QTRY_VERIFY(!view_->List().IsEditing());
     QCOMPARE(rig_->link.requests.size(), size_t(1));
-    QCOMPARE(rig_->link.requests.back().command, uint8_t(0x2F));
+    QCOMPARE(rig_->link.requests.back().command, SdoCommand::Write8);
     QCOMPARE(rig_->link.requests.back().data, 0xFFFFFFFEu);
     QVERIFY(view_->Panel().List().IsSelected(0) && view_->Panel().List().IsFocused(0));
 
@@ -155,7 +155,7 @@ void EditListViewTest::unitDropDown() {
     QTRY_VERIFY(!view_->List().IsEditing());
     QCOMPARE(Text(2, ParameterRows::kUnitColumn), QStringLiteral("DEC"));
     QCOMPARE(rig_->link.requests.back(),
-             (SentRequest{&view_->Panel(), 0x40, PanelRig::kVelocity, 0}));
+             (SentRequest{&view_->Panel(), SdoCommand::Read, PanelRig::kVelocity, 0}));
     Shown(PanelRig::kVelocity, 512);
     QCOMPARE(Text(2, ParameterRows::kValueColumn), QStringLiteral("512"));
 

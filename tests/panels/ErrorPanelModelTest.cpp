@@ -9,8 +9,8 @@
 namespace tarvo::test {
 namespace {
 
-constexpr uint8_t kRead = 0x40;
-constexpr uint8_t kWrite16 = 0x2B;
+constexpr SdoCommand kRead = SdoCommand::Read;
+constexpr SdoCommand kWrite16 = SdoCommand::Write16;
 
 class DummyWindow : public MessageTarget {
 public:
@@ -36,8 +36,10 @@ TEST_F(RealtimeErrorModelTest, CreationRegistersForGoodReadsFourObjectsAndLoadsN
         std::string(40, 'x') + "\r\nenBit04=\r\ngarbage line\r\n";
     RealtimeErrorModel model = Make(names);
     model.Create();
-    EXPECT_EQ(link_.monitors,
-              (std::vector<IoMonitor>{{0x260100, 1}, {0x260200, 1}, {0x260001, 1}, {0x260002, 1}}));
+    EXPECT_EQ(link_.monitors, (std::vector<IoMonitor>{{0x260100, MonitorClass::ReadOnly},
+                                                      {0x260200, MonitorClass::ReadOnly},
+                                                      {0x260001, MonitorClass::ReadOnly},
+                                                      {0x260002, MonitorClass::ReadOnly}}));
     EXPECT_EQ(model.Name(0), "Internal Error");
     EXPECT_EQ(model.Name(1), "") << "missing name: blank label";
     EXPECT_EQ(model.Name(2), std::string(31, 'x'));

@@ -43,7 +43,7 @@ void IoErrorViewTest::init() {
                    "[RealTimeError]\r\nenBit01=Internal Error\r\n"
                    "enBit32=Last One\r\n");
     link_.requests.clear();
-    link_.connectionState = 1;
+    link_.connectionState = ConnectionState::Open;
     messageBox_.texts.clear();
 }
 
@@ -119,8 +119,8 @@ void IoErrorViewTest::ioPanelShowsValuesAndWritesClicks() {
     QCOMPARE(view.IconOf(1053), 206);
     qobject_cast<QPushButton*>(view.Control(1053))->click();
     QCOMPARE(view.IconOf(1053), 207);
-    QCOMPARE(link_.Take(),
-             (std::vector<IoRequest>{{0x2B, 0x201002, 0x04}, {0x2B, 0x201002, 0x00}}));
+    QCOMPARE(link_.Take(), (std::vector<IoRequest>{{SdoCommand::Write16, 0x201002, 0x04},
+                                                   {SdoCommand::Write16, 0x201002, 0x00}}));
 }
 
 void IoErrorViewTest::chooserTicksAndSendsTheChoice() {
@@ -128,7 +128,7 @@ void IoErrorViewTest::chooserTicksAndSendsTheChoice() {
     DataInOutView view({link_.Link(), resources, messageBox_, nullptr, nullptr, nullptr, nullptr,
                         folder_->Path(), false, 96});
     view.onMessage(WM_LINK_VALUE, 0b10, 0x201003);
-    link_.connectionState = 2;
+    link_.connectionState = ConnectionState::Closed;
     qobject_cast<QPushButton*>(view.Control(1043))->click();  // DIN1 "..."
     FunctionListDialog& chooser = view.Chooser(IoFunctionNames::Kind::kInput);
     QVERIFY(chooser.isVisible());
@@ -139,7 +139,7 @@ void IoErrorViewTest::chooserTicksAndSendsTheChoice() {
         QCOMPARE(list->topLevelItem(row)->checkState(0), Qt::Unchecked);
     }
     chooser.hide();
-    link_.connectionState = 1;
+    link_.connectionState = ConnectionState::Open;
     view.OpenChooser(0);
     QCOMPARE(list->topLevelItem(1)->checkState(0), Qt::Checked);
 
@@ -153,7 +153,7 @@ void IoErrorViewTest::chooserTicksAndSendsTheChoice() {
     chooser.SetTicked(0, true);
     chooser.Accept();
     QVERIFY(!chooser.isVisible());
-    QCOMPARE(link_.Take(), (std::vector<IoRequest>{{0x23, 0x201003, 0x3}}));
+    QCOMPARE(link_.Take(), (std::vector<IoRequest>{{SdoCommand::Write32, 0x201003, 0x3}}));
 }
 
 void IoErrorViewTest::errorPanelShowsNamesLampsAndBoxes() {
@@ -172,9 +172,10 @@ void IoErrorViewTest::errorPanelShowsNamesLampsAndBoxes() {
     QVERIFY(!box0->isChecked());
     view.onMessage(WM_LINK_VALUE, 0x0011, 0x260001);
     // The waiting click goes out first, then the read sequence asks for the high word.
-    QCOMPARE(link_.Take(), (std::vector<IoRequest>{{0x2B, 0x260001, 0x0010}, {0x40, 0x260002, 0}}));
+    QCOMPARE(link_.Take(), (std::vector<IoRequest>{{SdoCommand::Write16, 0x260001, 0x0010},
+                                                   {SdoCommand::Read, 0x260002, 0}}));
     qobject_cast<QCheckBox*>(view.Control(1343))->click();
-    QCOMPARE(link_.Take(), (std::vector<IoRequest>{{0x2B, 0x260001, 0x0015}}));
+    QCOMPARE(link_.Take(), (std::vector<IoRequest>{{SdoCommand::Write16, 0x260001, 0x0015}}));
     view.onMessage(WM_LINK_VALUE, 0x8001, 0x260002);
     QVERIFY(box31->isChecked());
     QVERIFY(!qobject_cast<QCheckBox*>(view.Control(1358))->isChecked());

@@ -12,7 +12,7 @@ namespace {
 using Group = DataInOutModel::Group;
 using Kind = IoFunctionNames::Kind;
 
-constexpr uint8_t kRead = 0x40;
+constexpr SdoCommand kRead = SdoCommand::Read;
 
 const char* const kNames =
     "[in]\r\nenBit01=A\r\nchBit01=甲\r\nenBit02=B\r\nenBit03=C\r\nchBit03=丙\r\n"
@@ -133,8 +133,9 @@ protected:
 
 TEST_F(DataInOutModelTest, CreationRegistersTheStatesAndReadsTwentyObjectsInOrder) {
     model_.Create();
-    EXPECT_EQ(link_.monitors,
-              (std::vector<IoMonitor>{{0x20100B, 1}, {0x20100C, 1}, {0x201018, 1}}));
+    EXPECT_EQ(link_.monitors, (std::vector<IoMonitor>{{0x20100B, MonitorClass::ReadOnly},
+                                                      {0x20100C, MonitorClass::ReadOnly},
+                                                      {0x201018, MonitorClass::ReadOnly}}));
     std::vector<uint32_t> order;
     for (int step = 0; step < 25 && !link_.requests.empty(); ++step) {
         IoRequest request = link_.Take().back();
@@ -183,10 +184,10 @@ TEST_F(DataInOutModelTest, TogglesWriteTheWholeSetAndRefusedWritesAreReadBack) {
     model_.OnLinkValue(0x01, 0x201002);  // input simulate: DIN1 set
     model_.ToggleBit(Group::kInputSimulate, 2);
     model_.ToggleBit(Group::kInputSimulate, 2);
-    EXPECT_EQ(link_.Take(),
-              (std::vector<IoRequest>{{0x2B, 0x201002, 0x05}, {0x2B, 0x201002, 0x01}}));
+    EXPECT_EQ(link_.Take(), (std::vector<IoRequest>{{SdoCommand::Write16, 0x201002, 0x05},
+                                                    {SdoCommand::Write16, 0x201002, 0x01}}));
     model_.ToggleBit(Group::kOutputPolarity, 4);
-    EXPECT_EQ(link_.Take(), (std::vector<IoRequest>{{0x2B, 0x20100E, 0x10}}));
+    EXPECT_EQ(link_.Take(), (std::vector<IoRequest>{{SdoCommand::Write16, 0x20100E, 0x10}}));
     EXPECT_TRUE(model_.Bit(Group::kOutputPolarity, 4));
 
     // The drive refuses: its value is asked for again and shown.
@@ -196,7 +197,7 @@ TEST_F(DataInOutModelTest, TogglesWriteTheWholeSetAndRefusedWritesAreReadBack) {
     EXPECT_FALSE(model_.Bit(Group::kOutputPolarity, 4));
 
     model_.ChooseFunctions(0x201012, 0x4001);
-    EXPECT_EQ(link_.Take(), (std::vector<IoRequest>{{0x23, 0x201012, 0x4001}}));
+    EXPECT_EQ(link_.Take(), (std::vector<IoRequest>{{SdoCommand::Write32, 0x201012, 0x4001}}));
 }
 
 TEST_F(DataInOutModelTest, LinkStateCodesRunTheSequenceAndTheMonitors) {
@@ -211,11 +212,11 @@ TEST_F(DataInOutModelTest, LinkStateCodesRunTheSequenceAndTheMonitors) {
     EXPECT_EQ(link_.enables, 1);
     EXPECT_EQ(link_.Take().size(), 1u);
     AnswerSequence(0);
-    link_.connectionState = 2;
+    link_.connectionState = ConnectionState::Closed;
     model_.OnLinkState(2);
     model_.OnLinkState(4);
     EXPECT_TRUE(link_.requests.empty()) << "closed connection: nothing asked";
-    link_.connectionState = 1;
+    link_.connectionState = ConnectionState::Open;
     model_.OnLinkState(2);
     EXPECT_EQ(link_.Take(), (std::vector<IoRequest>{{kRead, 0x20100B, 0}}));
 }

@@ -11,7 +11,7 @@
 namespace tarvo::test {
 
 struct IoRequest {
-    uint8_t command = 0;
+    SdoCommand command = SdoCommand::Read;
     uint32_t key = 0;
     uint32_t data = 0;
     bool operator==(const IoRequest&) const = default;
@@ -19,14 +19,14 @@ struct IoRequest {
 
 struct IoMonitor {
     uint32_t key = 0;
-    uint8_t monitorClass = 0;
+    MonitorClass monitorClass = MonitorClass::ReadOnly;
     bool operator==(const IoMonitor&) const = default;
 };
 
 // Records the requests and monitor calls of the I/O and error panels.
 class IoPanelTestLink : public LinkRequester {
 public:
-    int Request(MessageTarget*, uint8_t command, uint32_t address, uint32_t data) override {
+    int Request(MessageTarget*, SdoCommand command, uint32_t address, uint32_t data) override {
         requests.push_back({command, address, data});
         return 0;
     }
@@ -34,7 +34,7 @@ public:
     IoPanelLink Link() {
         return IoPanelLink{
             *this,
-            [this](MessageTarget*, uint32_t key, uint8_t monitorClass) {
+            [this](MessageTarget*, uint32_t key, MonitorClass monitorClass) {
                 monitors.push_back({key, monitorClass});
                 return 1;
             },
@@ -55,7 +55,7 @@ public:
     std::vector<IoMonitor> monitors;
     int enables = 0;
     int disables = 0;
-    std::atomic<int32_t> connectionState{1};
+    std::atomic<ConnectionState> connectionState{ConnectionState::Open};
 };
 
 }  // namespace tarvo::test

@@ -24,15 +24,16 @@ public:
     struct Monitor {
         MessageTarget* window;
         uint32_t key;
-        uint8_t monitorClass;
+        MonitorClass monitorClass;
         bool operator==(const Monitor&) const = default;
     };
 
-    int Request(MessageTarget* window, uint8_t command, uint32_t address, uint32_t data) override {
+    int Request(MessageTarget* window, SdoCommand command, uint32_t address,
+                uint32_t data) override {
         requests.push_back({window, command, address, data});
         return 0;
     }
-    int RegisterMonitor(MessageTarget* window, uint32_t key, uint8_t monitorClass) override {
+    int RegisterMonitor(MessageTarget* window, uint32_t key, MonitorClass monitorClass) override {
         monitors.push_back({window, key, monitorClass});
         return 1;
     }
@@ -105,12 +106,13 @@ public:
     FakePanelLink link;
     DummyWindow mainFrame;
     std::atomic<MessageTarget*> mainWindow{&mainFrame};
-    std::atomic<int32_t> connection{1};
+    std::atomic<ConnectionState> connection{ConnectionState::Open};
     ObjectDictionary dictionary;
     FormulaEvaluator evaluator{link, mainWindow, &box};
     UnitTable units{&box};
     ValueText values{{dictionary, evaluator, units, link, &box}};
-    ProjectSections project{dictionary, units, [this](MessageTarget* w, uint32_t key, uint8_t c) {
+    ProjectSections project{dictionary, units,
+                            [this](MessageTarget* w, uint32_t key, MonitorClass c) {
                                 link.RegisterMonitor(w, key, c);
                             }};
     bool projectOpened = false;

@@ -91,7 +91,8 @@ void PanelsEndToEndTest::cleanup() {
 
 void PanelsEndToEndTest::Connect() {
     rig_->frame->Dispatch(1128);
-    QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(), 1, kLong);
+    QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(), ConnectionState::Open,
+                              kLong);
     QTRY_COMPARE_WITH_TIMEOUT(rig_->frame->Link().DriveStatus(), 0, kLong);
 }
 

@@ -32,7 +32,7 @@ protected:
         return texts;
     }
 
-    SentRequest Read(uint32_t key) const { return {panel.get(), 0x40, key, 0}; }
+    SentRequest Read(uint32_t key) const { return {panel.get(), SdoCommand::Read, key, 0}; }
     void Value(uint32_t key, uint32_t raw) { panel->onMessage(WM_LINK_VALUE, raw, key); }
 
     PanelRig rig;
@@ -57,9 +57,9 @@ TEST_F(ParameterPanelTest, DefinitionFileRowsAndBadLines) {
     EXPECT_TRUE(panel->IsReadOnlyRow(1));
     EXPECT_FALSE(panel->IsReadOnlyRow(0));
     // Real-time entries are registered: class 2 when writable, 1 when read-only.
-    EXPECT_EQ(rig.link.monitors,
-              (std::vector<test::FakePanelLink::Monitor>{{panel.get(), PanelRig::kStatus, 1},
-                                                         {panel.get(), PanelRig::kVelocity, 2}}));
+    EXPECT_EQ(rig.link.monitors, (std::vector<test::FakePanelLink::Monitor>{
+                                     {panel.get(), PanelRig::kStatus, MonitorClass::ReadOnly},
+                                     {panel.get(), PanelRig::kVelocity, MonitorClass::Writable}}));
 
     for (const char* bad : {"num=-4\r\n1=606000\r\n", "num=99999999999\r\n1=606000\r\n",
                             "num=abc\r\n1=606000\r\n", ""}) {
@@ -125,11 +125,12 @@ TEST_F(ParameterPanelTest, EditedValuesAndUnitsReachTheDrive) {
     Make(kBasic);
     panel->List().SetText(0, ParameterRows::kValueColumn, "60");
     panel->onMessage(WM_ROW_EDITED, 0, ParameterRows::kValueColumn);
-    EXPECT_EQ(rig.link.requests.back(), (SentRequest{panel.get(), 0x23, PanelRig::kVelocity, 512}));
+    EXPECT_EQ(rig.link.requests.back(),
+              (SentRequest{panel.get(), SdoCommand::Write32, PanelRig::kVelocity, 512}));
     panel->List().SetText(1, ParameterRows::kValueColumn, "-2");
     panel->onMessage(WM_ROW_EDITED, 1, ParameterRows::kValueColumn);
     EXPECT_EQ(rig.link.requests.back(),
-              (SentRequest{panel.get(), 0x2F, PanelRig::kMode, 0xFFFFFFFE}));
+              (SentRequest{panel.get(), SdoCommand::Write8, PanelRig::kMode, 0xFFFFFFFE}));
 
     panel->List().SetText(0, ParameterRows::kUnitColumn, "DEC");
     panel->onMessage(WM_ROW_EDITED, 0, ParameterRows::kUnitColumn);
@@ -138,7 +139,7 @@ TEST_F(ParameterPanelTest, EditedValuesAndUnitsReachTheDrive) {
     EXPECT_EQ(panel->List().Text(0, ParameterRows::kValueColumn), "512");
 
     // Nothing is written while the connection is closed.
-    rig.connection = 2;
+    rig.connection = ConnectionState::Closed;
     size_t before = rig.link.requests.size();
     panel->onMessage(WM_ROW_EDITED, 1, ParameterRows::kValueColumn);
     EXPECT_EQ(rig.link.requests.size(), before);
@@ -157,12 +158,12 @@ TEST_F(ParameterPanelTest, StateCodes) {
     panel->onMessage(WM_LINK_STATE, 0, 0);
     EXPECT_EQ(rig.link.requests, (std::vector<SentRequest>{Read(PanelRig::kMode)}));
     EXPECT_EQ(rig.link.enables, 1);
-    rig.connection = 2;
+    rig.connection = ConnectionState::Closed;
     panel->onMessage(WM_LINK_STATE, 2, 0);
     EXPECT_EQ(panel->PassCursor(), 0);
 
     // The analog torque mode panel ignores connection changes.
-    rig.connection = 1;
+    rig.connection = ConnectionState::Open;
     ParameterPanel& torque = Make(kTorque);
     torque.onMessage(WM_LINK_STATE, 2, 0);
     EXPECT_TRUE(rig.link.requests.empty());
@@ -230,11 +231,11 @@ TEST_F(ParameterPanelTest, AddDeleteAndRenumber) {
 }
 
 TEST_F(ParameterPanelTest, MotorPanelWaitsForTheConnection) {
-    rig.connection = 2;
+    rig.connection = ConnectionState::Closed;
     rig.Definition("MotorConfig", "num=1\r\n1=606000\r\n");
     Make(kMotor);
     EXPECT_EQ(panel->PassCursor(), 0);
-    rig.connection = 1;
+    rig.connection = ConnectionState::Open;
     panel->onMessage(WM_LINK_STATE, 2, 0);
     EXPECT_EQ(rig.link.requests, (std::vector<SentRequest>{Read(PanelRig::kMode)}));
 }
@@ -253,9 +254,10 @@ TEST_F(ParameterPanelTest, DriverPropertiesUploadTexts) {
     segment("TarvoSt", 7, false, PanelRig::kName);
     segment("ep DS30", 7, false, PanelRig::kName);
     EXPECT_EQ(rig.link.requests,
-              (std::vector<SentRequest>{{panel.get(), 0x60, PanelRig::kName, 0},
-                                        {panel.get(), 0x70, PanelRig::kName, 0},
-                                        {panel.get(), 0x60, PanelRig::kName, 0}}));
+              (std::vector<SentRequest>{
+                  {panel.get(), SdoCommand::SegmentToggleClear, PanelRig::kName, 0},
+                  {panel.get(), SdoCommand::SegmentToggleSet, PanelRig::kName, 0},
+                  {panel.get(), SdoCommand::SegmentToggleClear, PanelRig::kName, 0}}));
     segment("0\0\0", 1, true, PanelRig::kName);
     EXPECT_EQ(panel->List().Text(0, ParameterRows::kValueColumn), "TarvoStep DS300");
     EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kMode));  // the pass goes on

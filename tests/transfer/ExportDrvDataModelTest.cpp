@@ -37,7 +37,7 @@ TEST_F(ExportDrvDataModelTest, ReadsEveryRowAndSavesTheParameterFile) {
     EXPECT_EQ(rig.switches.cyclicReadEnabled, 0);
     EXPECT_FALSE(model.ButtonEnabled(ExportDrvDataModel::kReadButton));
     EXPECT_FALSE(model.ButtonEnabled(ExportDrvDataModel::kSaveButton));
-    EXPECT_EQ(rig.link.requests.back().command, 0x40);
+    EXPECT_EQ(rig.link.requests.back().command, SdoCommand::Read);
     EXPECT_EQ(rig.link.requests.back().address, 0x201101u);
     Answer(0xFFFE);
     Answer(0x06020000, true);
@@ -73,7 +73,7 @@ TEST_F(ExportDrvDataModelTest, RefusesWithoutConnectionAndReportsUnreadableFiles
     EXPECT_FALSE(model.LoadList(rig.folder.File("missing.cdo")));
     model.EndOpen();
     EXPECT_TRUE(model.ButtonEnabled(ExportDrvDataModel::kOpenButton));
-    rig.switches.connectionState = 2;
+    rig.switches.connectionState = ConnectionState::Closed;
     model.Read();
     EXPECT_TRUE(rig.link.requests.empty());
     // Saving into a folder that does not exist leaves nothing behind.
@@ -91,7 +91,7 @@ TEST_F(ExportDrvDataModelTest, LinkStateAndALostConnection) {
     model.Read();
     Answer(15);
     // The connection closes while the second row is out: the reading ends, row 2 stays empty.
-    rig.switches.connectionState = 2;
+    rig.switches.connectionState = ConnectionState::Closed;
     ASSERT_TRUE(rig.watchTimer.Fire());
     EXPECT_FALSE(model.Reading());
     EXPECT_TRUE(model.Stopped());

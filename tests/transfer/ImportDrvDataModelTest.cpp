@@ -30,7 +30,7 @@ protected:
         size_t served = rig.link.requests.size() - 1;
         while (model.Running() && served < rig.link.requests.size()) {
             const SentRequest r = rig.link.requests[served++];
-            Answer(r.command == 0x40 ? drive.at(r.address) : r.data);
+            Answer(r.command == SdoCommand::Read ? drive.at(r.address) : r.data);
         }
     }
 
@@ -57,13 +57,14 @@ TEST_F(ImportDrvDataModelTest, WritesThenReadsBackEachRow) {
     EXPECT_EQ(rig.switches.transmitRetry, 1);
     EXPECT_EQ(model.Rows()[3].result, "Skipped");  // not a number: never written
     // -2 goes out as a 16-bit write and is verified against the drive's 0xFFFE.
-    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2B, 0x201101, 0xFFFFFFFE}));
+    EXPECT_EQ(rig.link.requests.back(),
+              (SentRequest{&model, SdoCommand::Write16, 0x201101, 0xFFFFFFFE}));
     Answer(0xFFFE);
-    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x40, 0x201101, 0}));
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Read, 0x201101, 0}));
     Answer(0xFFFE);
     EXPECT_EQ(model.Rows()[0].readValue, "-2");
     EXPECT_EQ(model.Rows()[0].result, "True");
-    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2F, 0x300001, 0xFF}));
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Write8, 0x300001, 0xFF}));
     Answer(0xFF);
     Answer(0xFF);
     EXPECT_EQ(model.Rows()[1].readValue, "0xff");
@@ -108,7 +109,7 @@ TEST_F(ImportDrvDataModelTest, ChangedOnlyWritesTheDifferencesAndVerifiesEveryRo
     Serve(drive);
     // Reads of three rows, one write, reads of three rows.
     ASSERT_EQ(rig.link.requests.size(), 7u);
-    EXPECT_EQ(rig.link.requests[3], (SentRequest{&model, 0x23, 0x608100, 5}));
+    EXPECT_EQ(rig.link.requests[3], (SentRequest{&model, SdoCommand::Write32, 0x608100, 5}));
     EXPECT_EQ(model.WritesSent(), 1);
     // The drive still holds 9 in the final pass (the served map was not changed): Alarm.
     EXPECT_EQ(model.Rows()[1].result, "Alarm");
@@ -130,11 +131,11 @@ TEST_F(ImportDrvDataModelTest, StoreStepsWaitAndCheckTheDrivesAnswers) {
     EXPECT_TRUE(rig.link.requests.empty());
     EXPECT_EQ(rig.storeTimer.Interval().count(), 100);
     rig.storeTimer.Fire();
-    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2F, 0x2FF003, 1}));
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Write8, 0x2FF003, 1}));
     Answer(1);
     EXPECT_EQ(rig.storeTimer.Interval().count(), 400);
     rig.storeTimer.Fire();
-    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2F, 0x2FF001, 1}));
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Write8, 0x2FF001, 1}));
     Answer(1);
     EXPECT_EQ(rig.storeTimer.Interval().count(), 800);
     EXPECT_TRUE(model.Storing());
@@ -158,8 +159,9 @@ TEST_F(ImportDrvDataModelTest, StoreStepsWaitAndCheckTheDrivesAnswers) {
 TEST_F(ImportDrvDataModelTest, RebootClosedPortAndLinkState) {
     model.Reboot();
     EXPECT_EQ(rig.switches.transmitRetry, 0);
-    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, 0x2B, 0x2FFF00, 0xAA55}));
-    rig.switches.connectionState = 2;
+    EXPECT_EQ(rig.link.requests.back(),
+              (SentRequest{&model, SdoCommand::Write16, 0x2FFF00, 0xAA55}));
+    rig.switches.connectionState = ConnectionState::Closed;
     model.Write();
     model.SaveParameters();
     model.Reboot();

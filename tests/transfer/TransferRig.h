@@ -31,7 +31,7 @@ struct TransferRig {
         add("2012", "01", "INTEGER8", "Offset");
         add("1008", "00", "VISIBLE_STRING", "Device name");
         dictionary.LoadFile(folder.Write("tarvo.dat", data), 2, &box);
-        switches.connectionState = 1;
+        switches.connectionState = ConnectionState::Open;
     }
 
     TempFolder folder;
