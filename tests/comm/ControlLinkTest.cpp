@@ -465,17 +465,15 @@ TEST(ControlLinkUserInterface, NeverWaitsForTheExchangeInProgress) {
     EXPECT_TRUE(stillInside) << "a call on the user-interface thread waited for the exchange";
     EXPECT_EQ(can->releases.load(), 0) << "the object of the running exchange was released";
 
-    // Let go: the exchange fails, and its object is released once it is over.
+    // Let go: the exchange fails, and its object is released once it is over. The user's
+    // close ran into it, so no drive failure is reported.
     hold.release.Open();
     auto deadline = Clock::now() + milliseconds(30000);
-    while (mainFrame.Count(WM_LINK_FAILURE) == 0 && Clock::now() < deadline) {
-        sender.Drain(milliseconds(5));
-    }
-    EXPECT_EQ(mainFrame.Count(WM_LINK_FAILURE), 1u);
     while (can->releases.load() == 0 && Clock::now() < deadline) {
         sender.Drain(milliseconds(5));
     }
     EXPECT_EQ(can->releases.load(), 1);
+    EXPECT_EQ(mainFrame.Count(WM_LINK_FAILURE), 0u);
 
     // The next exchange runs on the new object with the node ID set meanwhile.
     can->transmitResult = 0;

@@ -128,8 +128,8 @@ TEST_F(ValueTextTest, UnitReadAndWriteFormulas) {
     link.requests.clear();
     units.RegisterUnits(0x200300, "[mA]N*1;[r mA]N*1;[mA]N*2", label);
     Write(0x200300, "UNSIGNED16", "21", "mA");
-    EXPECT_EQ(link.requests,
-              (Requests{{&panel, 0x2B, 0x200300, 21}, {&panel, 0x2B, 0x200300, 42}}));
+    EXPECT_EQ(link.requests, (Requests{{&panel, SdoCommand::Write16, 0x200300, 21},
+                                       {&panel, SdoCommand::Write16, 0x200300, 42}}));
 }
 
 TEST_F(ValueTextTest, WritesOfFixedFormats) {
