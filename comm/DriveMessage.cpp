@@ -269,8 +269,10 @@ int32_t DriveMessage::ExchangeSerial(uint32_t address, uint8_t command, uint32_t
 }
 
 bool DriveMessage::CanReplyFits() const {
+    // A reply carries eight data bytes, like the request: bytes past a shorter length were
+    // never sent and must not pass for a value or a segment.
     return canReply_.id == 0x580 + nodeId_ && (canReply_.type & 0x03) == 0 &&
-           ReplyMatcher::Matches(canRequest_.data, canReply_.data);
+           canReply_.length == 8 && ReplyMatcher::Matches(canRequest_.data, canReply_.data);
 }
 
 int32_t DriveMessage::ExchangeCan(uint32_t address, uint8_t command, uint32_t data, bool repeat) {
