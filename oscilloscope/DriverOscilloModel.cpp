@@ -745,7 +745,10 @@ void DriverOscilloModel::ApplyRecord(const ScopeRecord& record) {
     plot_.ResetView();
     for (const PlotRecord& sample : record.samples) {
         for (int channel = 1; channel <= kChannels; ++channel) {
-            if ((sample.mask & (1u << (channel - 1))) != 0) {
+            // A channel without an item is shown unchecked, as a drive slot of 0 is: a curve
+            // of its own would be exported with it and lost at the next import.
+            if ((sample.mask & (1u << (channel - 1))) != 0 &&
+                record.channels[static_cast<size_t>(channel - 1)].item != 0) {
                 plot_.AddPoint(channel, sample.values[static_cast<size_t>(channel - 1)], 1);
             }
         }
