@@ -15,6 +15,13 @@ namespace tarvo {
 
 namespace {
 
+// The item of a channel in a record file; 0 (no item) for a code that names no object, such
+// as the signed mark alone, which no slot can hold.
+uint32_t SlotCode(const ScopeRecord::Channel& channel) {
+    auto code = static_cast<uint32_t>(channel.item);
+    return ScopeItemCode::ForSlot(code) != 0 ? code : 0;
+}
+
 constexpr uint32_t kCapture = 0x2300;
 constexpr uint8_t kWrite1 = 0x2F;
 constexpr uint8_t kWrite2 = 0x2B;
@@ -748,7 +755,7 @@ void DriverOscilloModel::ApplyRecord(const ScopeRecord& record) {
             // A channel without an item is shown unchecked, as a drive slot of 0 is: a curve
             // of its own would be exported with it and lost at the next import.
             if ((sample.mask & (1u << (channel - 1))) != 0 &&
-                record.channels[static_cast<size_t>(channel - 1)].item != 0) {
+                SlotCode(record.channels[static_cast<size_t>(channel - 1)]) != 0) {
                 plot_.AddPoint(channel, sample.values[static_cast<size_t>(channel - 1)], 1);
             }
         }
@@ -762,7 +769,7 @@ void DriverOscilloModel::ApplyRecord(const ScopeRecord& record) {
         if (!in.checked) {
             continue;
         }
-        auto code = static_cast<uint32_t>(in.item);
+        uint32_t code = SlotCode(in);
         AssignSlot(channel, code);
         if (code != 0) {
             size_t slot = ScopeItemCode::Width(code) >= 32 ? (channel <= 2 ? 4 : 5)
