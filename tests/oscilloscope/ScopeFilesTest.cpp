@@ -140,6 +140,22 @@ TEST(ScopeFiles, ExportAndImportThroughTheModel) {
     EXPECT_FALSE(read.channels[1].checked);
 }
 
+// Found by fuzzing: a value was cut to 63 bytes, which could end inside a character; written
+// again, the broken character became another one. The buffer holds 63 characters.
+TEST(ScopeFiles, LongValuesAreCutBetweenCharacters) {
+    const std::string level = std::string(61, '1') + "\xC3\x84\xC3\x84\xC3\x84";  // 64 characters
+    ScopeRecord record;
+    ASSERT_EQ(
+        ScopeRecordFile::Decode(
+            Utf16Text::FromUtf8("[oscilloscope]\ntrigger collect value=" + level + "\n"), record),
+        ScopeRecordFile::ReadResult::kOk);
+    EXPECT_EQ(record.triggerCollectValue, level.substr(0, 61 + 4));
+    ScopeRecord again;
+    ASSERT_EQ(ScopeRecordFile::Decode(ScopeRecordFile::Encode(record), again),
+              ScopeRecordFile::ReadResult::kOk);
+    EXPECT_EQ(again.triggerCollectValue, record.triggerCollectValue);
+}
+
 // Found by fuzzing: a checked channel without an item (or with the signed mark alone) was
 // imported unchecked, or exported without its item, but with its curve, which the export then wrote
 // as sample lines that the next import ignored.
