@@ -128,7 +128,9 @@ void CanChannel::Close() {
 }
 
 bool CanChannel::Matches(const Frame& reply) const {
-    if (reply.IsExtended() || reply.IsRemote() || reply.length < 4 ||
+    // The drive's replies carry eight data bytes; a shorter frame leaves bytes of the value
+    // or segment unsent.
+    if (reply.IsExtended() || reply.IsRemote() || reply.length != 8 ||
         reply.Identifier() != request_.Identifier() - kCanRequestBase + kCanReplyBase) {
         return false;
     }

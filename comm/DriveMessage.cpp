@@ -292,8 +292,10 @@ ExchangeResult DriveMessage::ExchangeSerial(uint32_t address, SdoCommand command
 }
 
 bool DriveMessage::CanReplyFits() const {
+    // A reply carries eight data bytes, like the request: bytes past a shorter length were
+    // never sent and must not pass for a value or a segment.
     return canReply_.id == kCanReplyBase + exchangeNode_ && (canReply_.type & 0x03) == 0 &&
-           ReplyMatcher::Matches(canRequest_.data, canReply_.data);
+           canReply_.length == 8 && ReplyMatcher::Matches(canRequest_.data, canReply_.data);
 }
 
 ExchangeResult DriveMessage::ExchangeCan(uint32_t address, SdoCommand command, uint32_t data,

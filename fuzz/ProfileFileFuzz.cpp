@@ -1,35 +1,17 @@
 // libFuzzer target: any bytes as a settings, panel definition or project file read without
 // a crash; a value written into such a file is read back as written and every other key
 // keeps its value.
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "AtomicFile.h"
+#include "FuzzFolder.h"
 #include "ProfileFile.h"
 
-namespace {
-
-const std::string& Folder() {
-    static const std::string folder = [] {
-        // In memory where there is such a folder: every write syncs the file and folder.
-        std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                         ? std::filesystem::path("/dev/shm")
-                                         : std::filesystem::temp_directory_path();
-        std::string pattern = base / "tarvo-fuzz-XXXXXX";
-        return std::string(::mkdtemp(pattern.data()));
-    }();
-    return folder;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = Folder() + "/p.ini";
+    const std::string path = tarvo::fuzz::FuzzFolder::Path() + "/p.ini";
     std::string bytes(reinterpret_cast<const char*>(data), size);
     if (!tarvo::AtomicFile::Write(path, bytes).empty()) {
         return 0;

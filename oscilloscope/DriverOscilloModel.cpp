@@ -15,6 +15,13 @@ namespace tarvo {
 
 namespace {
 
+// The item of a channel in a record file; 0 (no item) for a code that names no object, such
+// as the signed mark alone, which no slot can hold.
+uint32_t SlotCode(const ScopeRecord::Channel& channel) {
+    auto code = static_cast<uint32_t>(channel.item);
+    return ScopeItemCode::ForSlot(code) != 0 ? code : 0;
+}
+
 constexpr uint32_t kCapture = 0x2300;
 constexpr uint8_t kReadSequence[14] = {0,    0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D,
                                        0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0A};
@@ -741,7 +748,10 @@ void DriverOscilloModel::ApplyRecord(const ScopeRecord& record) {
     plot_.ResetView();
     for (const PlotRecord& sample : record.samples) {
         for (int channel = 1; channel <= kChannels; ++channel) {
-            if ((sample.mask & (1u << (channel - 1))) != 0) {
+            // A channel without an item is shown unchecked, as a drive slot of 0 is: a curve
+            // of its own would be exported with it and lost at the next import.
+            if ((sample.mask & (1u << (channel - 1))) != 0 &&
+                SlotCode(record.channels[static_cast<size_t>(channel - 1)]) != 0) {
                 plot_.AddPoint(channel, sample.values[static_cast<size_t>(channel - 1)], 1);
             }
         }
@@ -755,7 +765,7 @@ void DriverOscilloModel::ApplyRecord(const ScopeRecord& record) {
         if (!in.checked) {
             continue;
         }
-        auto code = static_cast<uint32_t>(in.item);
+        uint32_t code = SlotCode(in);
         AssignSlot(channel, code);
         if (code != 0) {
             size_t slot = ScopeItemCode::Width(code) >= 32 ? (channel <= 2 ? 4 : 5)

@@ -9,6 +9,7 @@
 #include "ScopeFormat.h"
 #include "ScopeItem.h"
 #include "ScopeMessages.h"
+#include "TextCodec.h"
 #include "Utf16Text.h"
 
 namespace tarvo {
@@ -66,10 +67,9 @@ std::unordered_map<std::string, std::string> SectionKeys(const std::string& text
         if (!inside || equals == std::string_view::npos) {
             continue;
         }
-        std::string value(Trim(line.substr(equals + 1)));
-        if (value.size() > kValueBuffer - 1) {
-            value.resize(kValueBuffer - 1);
-        }
+        // The value buffer holds 63 characters: a longer value is cut between characters.
+        std::string value =
+            TextCodec::TruncateUtf16(Trim(line.substr(equals + 1)), kValueBuffer - 1);
         keys.emplace(Lower(Trim(line.substr(0, equals))), std::move(value));
     }
     return keys;

@@ -32,17 +32,25 @@ std::string RowLabel(int position, bool writable, bool fromZero) {
     return std::to_string(fromZero ? position : position + 1) + (writable ? "" : "*");
 }
 
-// The highest line number a definition section holds: lines past it name no entry.
-int64_t LastDefinitionLine(const ProfileFile& file, std::string_view section) {
-    int64_t last = 0;
+// The line numbers from 1 to `count` that a definition section holds, ascending: the
+// lines between them are missing and add no row, so a huge "num" costs nothing.
+std::vector<int64_t> DefinitionLines(const ProfileFile& file, std::string_view section,
+                                     int64_t count) {
+    std::vector<int64_t> lines;
     for (const std::string& key : file.GetKeys(section)) {
-        if (key.empty() || key.size() > 10 ||
+        // Only the decimal text of a number names its line ("01" is not line 1).
+        if (key.empty() || key.size() > 10 || key.front() == '0' ||
             !std::all_of(key.begin(), key.end(), [](unsigned char c) { return std::isdigit(c); })) {
             continue;
         }
-        last = std::max<int64_t>(last, std::stoll(key));
+        int64_t line = std::stoll(key);
+        if (line <= count) {
+            lines.push_back(line);
+        }
     }
-    return last;
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    return lines;
 }
 
 }  // namespace
@@ -87,8 +95,9 @@ void ParameterPanel::LoadPanelDefinition() {
     if (count <= 0) {
         return;
     }
-    count = std::min(count, LastDefinitionLine(file, section));
-    for (int64_t line = 1; line <= count; ++line) {
+    // "num" is a 32-bit number to the settings reader; so is every row's position.
+    count = std::min<int64_t>(count, std::numeric_limits<int32_t>::max());
+    for (int64_t line : DefinitionLines(file, section, count)) {
         std::string text = file.GetString(section, std::to_string(line), "", kDefinitionBuffer);
         if (!text.empty()) {
             AddEntryRow(ParseHexText(text), static_cast<int>(line - 1), true);

@@ -14,7 +14,6 @@
 #include <cstring>
 
 #include "PortPath.h"
-#include "ReplyMatcher.h"
 
 namespace tarvo::serial {
 
@@ -108,19 +107,16 @@ uint32_t SerialPortObject::Transact(const uint8_t* frame, uint32_t length) {
         return kSerialNotOpen;
     }
     std::memset(transmitBuffer_, 0, sizeof transmitBuffer_);
-    std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
-    receiveCount_ = 0;
     transmitLength_ = length;
-    matchReply_ = length == kReplyLength;
     if (length != 0) {
         std::memcpy(transmitBuffer_, frame, length);
     }
+    receiver_.Expect(transmitBuffer_, length);
     transmitRequested_ = true;
     uint32_t result = WaitLoop();
-    if (result != kSerialReplyReady && matchReply_) {
+    if (result != kSerialReplyReady && receiver_.Matching()) {
         // Bytes that may have begun a reply are no reply.
-        receiveCount_ = 0;
-        std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
+        receiver_.Clear();
     }
     EndUse();
     return result;
@@ -147,8 +143,7 @@ uint32_t SerialPortObject::WaitLoop() {
         // whatever came in before it, and no reply can precede its request.
         if (transmitRequested_) {
             transmitRequested_ = false;
-            receiveCount_ = 0;
-            std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
+            receiver_.Clear();
             if (!TransmitStep()) {
                 return kSerialNoReply;
             }
@@ -182,7 +177,7 @@ uint32_t SerialPortObject::WaitLoop() {
             CloseHandles();
             continue;
         }
-        if ((set[1].revents & POLLIN) != 0 && ReceiveStep() && receiveCount_ >= kReplyLength) {
+        if ((set[1].revents & POLLIN) != 0 && ReceiveStep() && receiver_.Count() >= kReplyLength) {
             return kSerialReplyReady;
         }
         // A hung-up or failed line (the cable pulled, the adapter gone) ends the wait.
@@ -228,12 +223,9 @@ bool SerialPortObject::ReceiveStep() {
             return took;
         }
         // Never more than the buffer holds; any surplus stays queued for the next round.
-        if (receiveCount_ >= kBufferSize) {
-            receiveCount_ = 0;
-        }
-        size_t room = kBufferSize - receiveCount_;
-        ssize_t n = ::read(port_, receiveBuffer_ + receiveCount_,
-                           std::min<size_t>(static_cast<size_t>(queued), room));
+        uint32_t room = 0;
+        uint8_t* space = receiver_.Space(room);
+        ssize_t n = ::read(port_, space, std::min<size_t>(static_cast<size_t>(queued), room));
         if (n < 0) {
             return took || errno == EAGAIN || errno == EINTR;
         }
@@ -241,40 +233,19 @@ bool SerialPortObject::ReceiveStep() {
             return took;
         }
         took = true;
-        receiveCount_ += static_cast<uint32_t>(n);
-        if (matchReply_ ? FindReply() : receiveCount_ >= kReplyLength) {
-            receiveCount_ = std::min(receiveCount_, kReplyLength);
+        if (receiver_.Took(static_cast<uint32_t>(n))) {
             return true;
         }
     }
-}
-
-bool SerialPortObject::FindReply() {
-    // Slides byte by byte over what came in: stray bytes, the echo of the request and the
-    // replies to other requests are passed over, and bytes that may still begin the reply
-    // are kept for the next round.
-    uint32_t start = 0;
-    for (; receiveCount_ - start >= kReplyLength; ++start) {
-        if (tarvo::ReplyMatcher::MatchesFrame(transmitBuffer_, receiveBuffer_ + start)) {
-            std::memmove(receiveBuffer_, receiveBuffer_ + start, kReplyLength);
-            receiveCount_ = kReplyLength;
-            std::memset(receiveBuffer_ + kReplyLength, 0, kBufferSize - kReplyLength);
-            return true;
-        }
-    }
-    receiveCount_ -= start;
-    std::memmove(receiveBuffer_, receiveBuffer_ + start, receiveCount_);
-    std::memset(receiveBuffer_ + receiveCount_, 0, kBufferSize - receiveCount_);
-    return false;
 }
 
 uint32_t SerialPortObject::FetchReply(uint8_t* buffer, uint32_t* length) {
-    if (receiveCount_ == 0 || buffer == nullptr) {
+    if (receiver_.Count() == 0 || buffer == nullptr) {
         return 0;
     }
-    std::memcpy(buffer, receiveBuffer_, receiveCount_);
+    std::memcpy(buffer, receiver_.Bytes(), receiver_.Count());
     if (length != nullptr) {
-        *length = receiveCount_;
+        *length = receiver_.Count();
     }
     return 1;
 }
@@ -283,20 +254,18 @@ uint32_t SerialPortObject::ReadNow(uint8_t* buffer, uint32_t* length) {
     if (!BeginUse()) {
         return 1;
     }
-    std::memset(receiveBuffer_, 0, sizeof receiveBuffer_);
-    receiveCount_ = 0;
+    receiver_.ExpectAnything();  // no request to answer: the bytes are taken as they are
     firstUse_ = 0;
-    matchReply_ = false;  // no request to answer: the bytes are taken as they are
     bool ok = ReceiveStep();
     EndUse();
     if (!ok) {
         return 1;
     }
-    if (buffer != nullptr && receiveCount_ != 0) {
-        std::memcpy(buffer, receiveBuffer_, receiveCount_);
+    if (buffer != nullptr && receiver_.Count() != 0) {
+        std::memcpy(buffer, receiver_.Bytes(), receiver_.Count());
     }
     if (length != nullptr) {
-        *length = receiveCount_;
+        *length = receiver_.Count();
     }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "LineControl.h"
+#include "ReplyReceiver.h"
 #include "SerialPortAbi.h"
 
 namespace tarvo::serial {
@@ -28,16 +29,15 @@ public:
     uint32_t ReadNow(uint8_t* buffer, uint32_t* length);
     void Close();
 
-    static constexpr uint32_t kReplyLength = 10;
-    static constexpr uint32_t kBufferSize = 32;
+    static constexpr uint32_t kReplyLength = ReplyReceiver::kReplyLength;
+    static constexpr uint32_t kBufferSize = ReplyReceiver::kBufferSize;
 
 private:
     uint32_t WaitLoop();
     bool TransmitStep();
-    // Takes what the port holds; true when bytes came in. With matchReply_ set, a reply is
-    // ready (10 bytes at the front) once FindReply has found it.
+    // Takes what the port holds; true when bytes came in. While a request is matched, a
+    // reply is ready (10 bytes at the front) once the receiver has found it.
     bool ReceiveStep();
-    bool FindReply();
     // Marks the handles as in use by the calling thread; false when the port is closed.
     bool BeginUse();
     void EndUse();
@@ -48,10 +48,8 @@ private:
     std::atomic<bool> stopRequested_{false};
     bool transmitRequested_ = false;
     std::mutex lock_;  // Open, the transmit step and the receive step
-    uint32_t receiveCount_ = 0;
-    uint8_t receiveBuffer_[kBufferSize] = {};
+    ReplyReceiver receiver_;
     uint32_t transmitLength_ = 0;
-    bool matchReply_ = false;  // a 10-byte request frame is in flight
     uint8_t transmitBuffer_[kBufferSize] = {};
     uint32_t replyTimeoutMs_ = 0;
     LineSettings settings_;

@@ -204,5 +204,20 @@ TEST_F(CanDriveMessageTest, RepliesOfAnotherNodeOrEntryAreNotTaken) {
     EXPECT_EQ(state_->transmits, 6);
 }
 
+// Found by fuzzing: a reply of seven data bytes gave a value whose last byte the drive
+// never sent.
+TEST_F(CanDriveMessageTest, RepliesShorterThanEightBytesAreNotTaken) {
+    state_->reply.length = 7;
+    const uint8_t shortReply[8] = {0x43, 0x08, 0x10, 0x00, 0x00, 0x27, 0x00, 0xEE};
+    std::memcpy(state_->reply.data, shortReply, sizeof shortReply);
+    EXPECT_EQ(message_.Send(0x100800, 0x40, 0), 2);
+    retry_ = 0;
+    EXPECT_EQ(message_.Send(0x100800, 0x40, 0), 0);
+    ReplyKind kind = ReplyKind::kValue;
+    uint32_t value = 0;
+    message_.Decode(kind, value);
+    EXPECT_EQ(kind, ReplyKind::kUndecoded);
+}
+
 }  // namespace
 }  // namespace tarvo::test

@@ -140,5 +140,52 @@ TEST(ScopeFiles, ExportAndImportThroughTheModel) {
     EXPECT_FALSE(read.channels[1].checked);
 }
 
+// Found by fuzzing: a value was cut to 63 bytes, which could end inside a character; written
+// again, the broken character became another one. The buffer holds 63 characters.
+TEST(ScopeFiles, LongValuesAreCutBetweenCharacters) {
+    const std::string level = std::string(61, '1') + "\xC3\x84\xC3\x84\xC3\x84";  // 64 characters
+    ScopeRecord record;
+    ASSERT_EQ(
+        ScopeRecordFile::Decode(
+            Utf16Text::FromUtf8("[oscilloscope]\ntrigger collect value=" + level + "\n"), record),
+        ScopeRecordFile::ReadResult::kOk);
+    EXPECT_EQ(record.triggerCollectValue, level.substr(0, 61 + 4));
+    ScopeRecord again;
+    ASSERT_EQ(ScopeRecordFile::Decode(ScopeRecordFile::Encode(record), again),
+              ScopeRecordFile::ReadResult::kOk);
+    EXPECT_EQ(again.triggerCollectValue, record.triggerCollectValue);
+}
+
+// Found by fuzzing: a checked channel without an item (or with the signed mark alone) was
+// imported unchecked, or exported without its item, but with its curve, which the export then wrote
+// as sample lines that the next import ignored.
+TEST(ScopeFiles, ACheckedChannelWithoutAnItemImportsWithoutACurve) {
+    const std::string file = Utf16Text::FromUtf8(
+        "[Oscilloscope]\nnumber=2\ntrigger item=0\nch1 check=1\nch1 item=1617166368\n"
+        "ch3 check=1\nch3 item=1\u3036\n"
+        "ch4 check=1\nch4 izem=1617166368\nch4 scale=1e-6\n"
+        "ch1-1=7\nch1-2=8\nch3-1=1\nch3-2=2\nch4-1=2147483647\nch4-2=-2147483648\n");
+    ScopeRecord record;
+    ASSERT_EQ(ScopeRecordFile::Decode(file, record), ScopeRecordFile::ReadResult::kOk);
+    ScopeRig rig;
+    rig.model.ApplyRecord(record);
+    EXPECT_TRUE(rig.model.form().channels[0].checked);
+    // Channel 3's item is the signed mark alone, which names no object.
+    EXPECT_FALSE(rig.model.form().channels[2].checked);
+    EXPECT_FALSE(rig.model.form().channels[3].checked);
+    EXPECT_EQ(rig.model.plot().At(1).points.size(), 2u);
+    EXPECT_TRUE(rig.model.plot().At(3).points.empty());
+    EXPECT_TRUE(rig.model.plot().At(4).points.empty());
+
+    ScopeRecord exported = rig.model.MakeRecord();
+    ScopeRecord again;
+    ASSERT_EQ(ScopeRecordFile::Decode(ScopeRecordFile::Encode(exported), again),
+              ScopeRecordFile::ReadResult::kOk);
+    ASSERT_EQ(again.samples.size(), exported.samples.size());
+    for (size_t k = 0; k < again.samples.size(); ++k) {
+        EXPECT_EQ(again.samples[k].mask, exported.samples[k].mask) << k;
+    }
+}
+
 }  // namespace
 }  // namespace tarvo::test

@@ -71,6 +71,19 @@ TEST_F(ParameterPanelTest, DefinitionFileRowsAndBadLines) {
     EXPECT_EQ(panel->List().RowCount(), 0);
 }
 
+// Found by fuzzing: lines far apart made the panel read every missing line in between
+// (two billion reads of the file), so opening the panel never ended.
+TEST_F(ParameterPanelTest, DefinitionLinesFarApartLoadAtOnce) {
+    rig.Definition("BasicOperate",
+                   "num=2147483647\r\n1=606000\r\n2147483647=604100\r\n01=606400\r\n");
+    Make(kBasic);
+    EXPECT_EQ(Column(ParameterRows::kLabelColumn), (std::vector<std::string>{"1", "2147483647*"}));
+    // Lines past a 32-bit "num" name no row.
+    rig.Definition("BasicOperate", "num=99999999999\r\n9999999999=606000\r\n2=604100\r\n");
+    Make(kBasic);
+    EXPECT_EQ(Column(ParameterRows::kLabelColumn), (std::vector<std::string>{"2*"}));
+}
+
 TEST_F(ParameterPanelTest, ReadPassKeepsOneReadInFlightInOrder) {
     rig.Definition("BasicOperate", "num=4\r\n1=606000\r\n2=604100\r\n3=606400\r\n4=608100\r\n");
     Make(kBasic, false);
