@@ -210,9 +210,9 @@ TEST_F(CanDriveMessageTest, RepliesShorterThanEightBytesAreNotTaken) {
     state_->reply.length = 7;
     const uint8_t shortReply[8] = {0x43, 0x08, 0x10, 0x00, 0x00, 0x27, 0x00, 0xEE};
     std::memcpy(state_->reply.data, shortReply, sizeof shortReply);
-    EXPECT_EQ(message_.Send(0x100800, 0x40, 0), 2);
+    EXPECT_EQ(message_.Send(0x100800, SdoCommand::Read, 0), ExchangeResult::TransmitFailed);
     retry_ = 0;
-    EXPECT_EQ(message_.Send(0x100800, 0x40, 0), 0);
+    EXPECT_EQ(message_.Send(0x100800, SdoCommand::Read, 0), ExchangeResult::Answered);
     ReplyKind kind = ReplyKind::kValue;
     uint32_t value = 0;
     message_.Decode(kind, value);
