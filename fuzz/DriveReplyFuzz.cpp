@@ -153,7 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
         }
         size_t handedBefore = wire.handed.size();
-        if (message.Send(address, command, value) != 0) {
+        if (message.Send(address, static_cast<tarvo::SdoCommand>(command), value) !=
+            tarvo::ExchangeResult::Answered) {
             continue;  // a failure for the caller: nothing is taken from the reply
         }
         ReplyKind kind = ReplyKind::kUndecoded;

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const tarvo::ObjectDictionary& dictionary = tarvo::fuzz::FamilyDictionary();
     tarvo::fuzz::TransferDrive drive(dictionary);
     tarvo::LinkSwitches switches;
-    switches.connectionState = 1;
+    switches.connectionState = tarvo::ConnectionState::Open;
     tarvo::RecordingMessageBox box;
     tarvo::ManualTimer watchTimer;
     tarvo::ExportDrvDataModel exporter({drive, switches, box, dictionary, watchTimer});

@@ -38,8 +38,9 @@ using tarvo::fuzz::FuzzFolder;
 // Records what a panel asks of the control link.
 class RecordingPanelLink : public tarvo::PanelLink {
 public:
-    int Request(tarvo::MessageTarget*, uint8_t, uint32_t, uint32_t) override { return 0; }
-    int RegisterMonitor(tarvo::MessageTarget*, uint32_t key, uint8_t monitorClass) override {
+    int Request(tarvo::MessageTarget*, tarvo::SdoCommand, uint32_t, uint32_t) override { return 0; }
+    int RegisterMonitor(tarvo::MessageTarget*, uint32_t key,
+                        tarvo::MonitorClass monitorClass) override {
         monitors.push_back({key, monitorClass});
         return 1;
     }
@@ -47,7 +48,7 @@ public:
     int DisableMonitor(tarvo::MessageTarget*) override { return 1; }
     tarvo::DriveSegment GetSegment() override { return {}; }
 
-    std::vector<std::pair<uint32_t, uint8_t>> monitors;
+    std::vector<std::pair<uint32_t, tarvo::MonitorClass>> monitors;
 };
 
 // One file under every name the readers look for.
@@ -74,7 +75,7 @@ void CheckPanel(const tarvo::PanelDescription& description) {
     tarvo::ValueText values({dictionary, evaluator, units, requests, &box});
     tarvo::ProjectSections project(dictionary, units, nullptr);
     RecordingPanelLink link;
-    std::atomic<int32_t> connectionState{2};
+    std::atomic<tarvo::ConnectionState> connectionState{tarvo::ConnectionState::Closed};
     tarvo::ParameterPanel panel(
         description, {dictionary, units, values, project, link, connectionState, mainWindow,
                       FuzzFolder::Path(), nullptr, nullptr});
@@ -105,7 +106,8 @@ void CheckPanel(const tarvo::PanelDescription& description) {
     for (const auto& [key, monitorClass] : link.monitors) {
         auto entry = dictionary.FindEntry(key);
         if (!keys.count(key) || !entry || !entry->HasAttribute('L') ||
-            monitorClass != (entry->HasAttribute('W') ? 2 : 1)) {
+            monitorClass != (entry->HasAttribute('W') ? tarvo::MonitorClass::Writable
+                                                      : tarvo::MonitorClass::ReadOnly)) {
             std::abort();
         }
     }
@@ -124,7 +126,7 @@ void CheckIoNames(const std::string& path, bool chinese) {
 
 void CheckErrorNames(const std::string& path, bool chinese) {
     tarvo::fuzz::CountingLink requests;
-    std::atomic<int32_t> connectionState{2};
+    std::atomic<tarvo::ConnectionState> connectionState{tarvo::ConnectionState::Closed};
     auto any = [](auto...) { return 1; };
     tarvo::RealtimeErrorModel errors(
         {{requests, any, any, any, connectionState}, nullptr, path, chinese});

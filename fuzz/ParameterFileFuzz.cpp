@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const tarvo::ObjectDictionary& dictionary = tarvo::fuzz::FamilyDictionary();
     tarvo::fuzz::TransferDrive drive(dictionary);
     tarvo::LinkSwitches switches;
-    switches.connectionState = 1;
+    switches.connectionState = tarvo::ConnectionState::Open;
     tarvo::RecordingMessageBox box;
     tarvo::ManualTimer storeTimer;
     tarvo::ManualTimer watchTimer;
@@ -117,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // The write is the value of some row of the entry, in the width of its word.
         for (const ImportDrvDataModel::Row& row : rows) {
-            if (row.word.Key() == sent.key && row.word.WriteCommand() == sent.command &&
+            if (row.word.Key() == sent.key &&
+                row.word.WriteCommand() == static_cast<tarvo::SdoCommand>(sent.command) &&
                 tarvo::TransferValue::ParseLoadValue(row.loadValue, row.word.SizeBits()) ==
                     sent.data) {
                 return;

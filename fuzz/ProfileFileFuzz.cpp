@@ -25,6 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
     }
+    // The program writes only section names of printable ASCII characters.
+    for (char c : section) {
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) {
+            return 0;
+        }
+    }
     std::vector<std::string> keys = file.GetKeys(section);
     std::vector<std::string> before;
     for (const std::string& key : keys) {

@@ -30,7 +30,7 @@ using tarvo::ScopeRecordFile;
 // A link that takes the oscilloscope's requests and never answers.
 class SilentScopeLink : public tarvo::ScopeLink {
 public:
-    int Request(tarvo::MessageTarget*, uint8_t, uint32_t, uint32_t) override { return 0; }
+    int Request(tarvo::MessageTarget*, tarvo::SdoCommand, uint32_t, uint32_t) override { return 0; }
     tarvo::DriveSegment Segment() override { return {}; }
     bool DeferredQueueEmpty() override { return true; }
 };

@@ -30,8 +30,8 @@ public:
         uint32_t data;
     };
 
-    int Request(MessageTarget* window, uint8_t command, uint32_t key, uint32_t data) override {
-        queue_.push_back({window, command, key, data});
+    int Request(MessageTarget* window, SdoCommand command, uint32_t key, uint32_t data) override {
+        queue_.push_back({window, static_cast<uint8_t>(command), key, data});
         return 0;
     }
 

@@ -175,13 +175,14 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
 
 bool ProfileFile::WriteStrings(std::string_view section, const std::vector<KeyValue>& values) {
     section = Trim(section);
-    if (section.empty() || section.find_first_of("[]\r\n") != section.npos) {
+    // A zero byte ends a line's text when the file is read again, like a line break.
+    if (section.empty() || section.find_first_of(std::string_view("[]\r\n\0", 5)) != section.npos) {
         return false;
     }
     for (const KeyValue& kv : values) {
         std::string_view key = Trim(kv.key);
-        if (key.empty() || key.find_first_of("=\r\n") != key.npos ||
-            kv.value.find_first_of("\r\n") != std::string::npos) {
+        if (key.empty() || key.find_first_of(std::string_view("=\r\n\0", 4)) != key.npos ||
+            kv.value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
             return false;
         }
     }

@@ -94,6 +94,9 @@ TEST_F(ProfileFileTest, ManyKeysInOneWriteAsIfWrittenOneByOne) {
     EXPECT_EQ(folder.Read("new.ini"), "[n]\r\na=1\r\nb=2\r\n");
     // One bad value refuses the whole batch.
     EXPECT_FALSE(ProfileFile(batch).WriteStrings("p", {{"0", "x"}, {"1", "y\nz"}}));
+    // A zero byte would cut the name or value when read back (found by fuzzing).
+    EXPECT_FALSE(ProfileFile(batch).WriteStrings(std::string("\0Loop", 5), {{"0", "x"}}));
+    EXPECT_FALSE(ProfileFile(batch).WriteStrings("p", {{"0", std::string("x\0y", 3)}}));
     EXPECT_EQ(ProfileFile(batch).GetString("p", "0", "", 8), "a");
 }
 
