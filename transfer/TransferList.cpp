@@ -75,20 +75,4 @@ void TransferList::SetProgress(int done, int total) {
     progress_->setValue(std::min(done, std::max(total, 1)));
 }
 
-TransferTimer::TransferTimer() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        auto callback = callback_;
-        if (callback) {
-            callback();
-        }
-    });
-}
-
-void TransferTimer::Start(std::chrono::milliseconds interval, bool repeat,
-                          std::function<void()> callback) {
-    callback_ = std::move(callback);
-    timer_.setSingleShot(!repeat);
-    timer_.start(interval);
-}
-
 }  // namespace tarvo

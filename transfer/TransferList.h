@@ -2,10 +2,7 @@
 
 #include <QColor>
 #include <QStringList>
-#include <QTimer>
 #include <vector>
-
-#include "Timer.h"
 
 class QTreeWidget;
 class QProgressBar;
@@ -35,20 +32,6 @@ public:
 private:
     QTreeWidget* list_;
     QProgressBar* progress_ = nullptr;
-};
-
-// The views' Timer: a QTimer on the user-interface thread.
-class TransferTimer : public Timer {
-public:
-    TransferTimer();
-    void Start(std::chrono::milliseconds interval, bool repeat,
-               std::function<void()> callback) override;
-    void Stop() override { timer_.stop(); }
-    bool IsActive() const override { return timer_.isActive(); }
-
-private:
-    QTimer timer_;
-    std::function<void()> callback_;
 };
 
 }  // namespace tarvo
