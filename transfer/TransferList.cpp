@@ -53,6 +53,13 @@ void TransferList::Reset(int count) {
     list_->setUpdatesEnabled(true);
 }
 
+void TransferList::Refill(int count, const std::function<void(int row)>& showRow) {
+    Reset(count);
+    for (int row = 0; row < count; ++row) {
+        showRow(row);
+    }
+}
+
 void TransferList::SetRow(int row, const QStringList& cells, const QColor& colour) {
     if (list_ == nullptr || row < 0 || row >= list_->topLevelItemCount()) {
         return;

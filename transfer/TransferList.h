@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class QTreeWidget;
@@ -25,6 +26,8 @@ public:
     QProgressBar* Progress() const { return progress_; }
     // Resizes the list to `count` rows, every cell empty.
     void Reset(int count);
+    // Resizes the list to `count` rows and has `showRow` fill each of them.
+    void Refill(int count, const std::function<void(int row)>& showRow);
     // Fills one row and draws it in `colour` (invalid: the normal text colour).
     void SetRow(int row, const QStringList& cells, const QColor& colour);
     void SetProgress(int done, int total);
