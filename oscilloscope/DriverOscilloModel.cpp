@@ -1,11 +1,8 @@
 #include "DriverOscilloModel.h"
 
-#include <cmath>
-
 #include "LeadingNumber.h"
 #include "LinkSwitches.h"
 #include "MessageBox.h"
-#include "ScaleText.h"
 #include "ScopeFormat.h"
 #include "ScopeLink.h"
 #include "ScopeMessages.h"
@@ -29,10 +26,6 @@ constexpr int kLastStep = 13;
 
 constexpr uint32_t Address(uint8_t subIndex) {
     return kCapture << 8 | subIndex;
-}
-
-bool ValidChannel(int channel) {
-    return channel >= 1 && channel <= DriverOscilloModel::kChannels;
 }
 
 std::string PeriodText(int32_t period, const std::string& unchanged) {
@@ -63,14 +56,18 @@ DriverOscilloModel::DriverOscilloModel(const Services& services)
                     plot_.Zoom(-1);
                     plot_.Clear();
                 }
-                PrepareCurves();
+                channels_.PrepareCurves();
                 PlotChanged();
             },
             [this](const std::vector<uint8_t>& bytes) { Decoded(bytes); }, [this] { Changed(); },
-            [this] { TidyOffsets(); }, [this] { return form_.continuous; },
+            [this] { channels_.TidyOffsets(); }, [this] { return form_.continuous; },
             [this] {
                 return static_cast<size_t>(std::max(form_.total, 0)) * Layout().BytesPerRecord();
-            }}) {}
+            }}),
+      channels_(form_.channels,
+                {lists_, plot_, services.units, this,
+                 [this](uint8_t slot, uint32_t code) { Request(SdoCommand::Write32, slot, code); },
+                 [this] { PlotChanged(); }}) {}
 
 void DriverOscilloModel::Create(const std::string& iniPath) {
     lists_.Load(iniPath);
@@ -163,11 +160,7 @@ void DriverOscilloModel::HandleValue(uint32_t v, uint32_t address) {
             Request(SdoCommand::Read, 0x0D, 0);
             return;
         }
-        for (int channel = 1; channel <= kChannels; ++channel) {
-            if (Channel(channel).objectAddress == address) {
-                RecomputeCoefficient(channel);
-            }
-        }
+        channels_.ObjectRead(address);
         return;
     }
     auto subIndex = static_cast<uint8_t>(address & 0xFF);
@@ -176,23 +169,10 @@ void DriverOscilloModel::HandleValue(uint32_t v, uint32_t address) {
         case 0x02:
         case 0x03:
         case 0x04:
-            slots_[subIndex - 1] = v;
-            AssignSlot(subIndex, v);
-            break;
         case 0x05:
-        case 0x06: {
-            slots_[subIndex - 1] = v;
-            if (v != 0) {
-                int first = subIndex == 0x05 ? 1 : 3;
-                int last = pairLast_[subIndex - 5];
-                // A channel that samples a 16-bit object of its own cannot also hold the pair's.
-                if (last == 0 || slots_[static_cast<size_t>(last - 1)] != 0) {
-                    last = slots_[static_cast<size_t>(first - 1)] == 0 ? first : first + 1;
-                }
-                AssignSlot(last, v);
-            }
+        case 0x06:
+            channels_.SlotReported(subIndex, v);
             break;
-        }
         case 0x07:
         case 0x10:
             run_.OnValue(address, v);
@@ -234,7 +214,7 @@ void DriverOscilloModel::HandleAbort(uint32_t address) {
         return;
     }
     if (subIndex >= 0x01 && subIndex <= 0x06) {
-        slots_[subIndex - 1] = 0;
+        channels_.SlotRefused(subIndex);
     } else if (subIndex == 0x07 || subIndex == 0x10) {
         run_.OnAbort(address);
     } else if (subIndex == 0x0A) {
@@ -243,56 +223,6 @@ void DriverOscilloModel::HandleAbort(uint32_t address) {
         form_.triggerPosition = 0;
         form_.triggerLevelEnabled = false;
     }
-}
-
-const ScopeItem* DriverOscilloModel::ChannelItem(int channel) const {
-    return lists_.ChannelAt(channel, form_.channels[static_cast<size_t>(channel - 1)].item);
-}
-
-void DriverOscilloModel::AssignSlot(int channel, uint32_t code) {
-    ChannelForm& form = Channel(channel);
-    if (code == 0) {
-        form.checked = false;
-        return;
-    }
-    form.checked = true;
-    int position = lists_.FindChannelCode(channel, code);
-    if (position < 0) {
-        lists_.InsertChannelItem(channel, lists_.MakeReportedItem(code));
-        position = 0;
-    }
-    form.item = position;
-    form.objectAddress = ScopeItemCode::Address(code);
-    FillChannelUnits(channel);
-}
-
-void DriverOscilloModel::FillChannelUnits(int channel) {
-    ChannelForm& form = Channel(channel);
-    const ScopeItem* item = ChannelItem(channel);
-    if (item == nullptr) {
-        form.units.clear();
-        form.unit = -1;
-        return;
-    }
-    std::vector<std::string> units = services_.units.Choices(ScopeItemCode::Address(item->code));
-    if (units != form.units || form.unit < 0 || form.unit >= static_cast<int>(units.size())) {
-        // As for the trigger: the last unit, "DEC", until the user picks another.
-        form.units = std::move(units);
-        form.unit = static_cast<int>(form.units.size()) - 1;
-    }
-    RecomputeCoefficient(channel);
-}
-
-void DriverOscilloModel::RecomputeCoefficient(int channel) {
-    ChannelForm& form = Channel(channel);
-    const ScopeItem* item = ChannelItem(channel);
-    if (item == nullptr || form.unit < 0 || form.unit >= static_cast<int>(form.units.size())) {
-        plot_.At(channel).coefficient = 1.0;
-        return;
-    }
-    plot_.At(channel).coefficient = services_.units.Coefficient(
-        this, ScopeItemCode::Address(item->code), form.units[static_cast<size_t>(form.unit)]);
-    PlotChanged();
 }
 
 void DriverOscilloModel::TriggerFromDrive(uint32_t v) {
@@ -399,61 +329,27 @@ void DriverOscilloModel::ToggleEdge() {
 }
 
 void DriverOscilloModel::SelectChannelItem(int channel, int position) {
-    if (!ValidChannel(channel) || lists_.ChannelAt(channel, position) == nullptr) {
-        return;
+    if (channels_.SelectItem(channel, position)) {
+        Changed();
     }
-    Channel(channel).item = position;
-    Channel(channel).checked = false;
-    FillChannelUnits(channel);
-    Changed();
 }
 
 void DriverOscilloModel::ClickChannel(int channel, bool checked) {
-    if (!ValidChannel(channel)) {
+    if (!ScopeChannelSettings::Valid(channel)) {
         return;
     }
-    ChannelForm& form = Channel(channel);
-    const ScopeItem* item = ChannelItem(channel);
-    if (item == nullptr) {
-        form.checked = false;
-        Changed();
-        return;
+    if (channels_.Click(channel, checked)) {
+        readStep_ = 7;
+        PlotChanged();
     }
-    form.checked = checked;
-    uint8_t ownSlot = static_cast<uint8_t>(channel);
-    uint8_t pairSlot = channel <= 2 ? 0x05 : 0x06;
-    if (!checked) {
-        plot_.At(channel).visible = false;
-        // The pair's 32-bit slot is cleared only by the channel that applied it last, so
-        // that switching one channel off never takes the other channel's object away.
-        int pair = channel <= 2 ? 0 : 1;
-        bool ownsPair = pairLast_[pair] == channel ||
-                        (pairLast_[pair] == 0 && ScopeItemCode::Width(item->code) >= 32);
-        bool clearPair = slots_[static_cast<size_t>(channel - 1)] == 0 && ownsPair;
-        Request(SdoCommand::Write32, clearPair ? pairSlot : ownSlot, 0);
-    } else {
-        uint32_t code = ScopeItemCode::ForSlot(item->code);
-        Request(SdoCommand::Write32, ScopeItemCode::Width(code) < 32 ? ownSlot : pairSlot, code);
-        plot_.At(channel).visible = true;
-        if (ScopeItemCode::Width(code) >= 32) {
-            pairLast_[channel <= 2 ? 0 : 1] = channel;  // it owns the pair's 32-bit slot
-        }
-        form.objectAddress = ScopeItemCode::Address(code);
-    }
-    readStep_ = 7;
-    PlotChanged();
     Changed();
 }
 
 void DriverOscilloModel::SelectChannelUnit(int channel, int position) {
-    if (!ValidChannel(channel) || position < 0 ||
-        position >= static_cast<int>(Channel(channel).units.size())) {
-        return;
+    if (channels_.SelectUnit(channel, position)) {
+        PlotChanged();
+        Changed();
     }
-    Channel(channel).unit = position;
-    RecomputeCoefficient(channel);
-    PlotChanged();
-    Changed();
 }
 
 void DriverOscilloModel::BeginPick(int channel) {
@@ -476,71 +372,44 @@ void DriverOscilloModel::Picked(uint32_t key) {
         SelectTriggerPosition(position);
     } else if (target >= 2) {
         int channel = target - 1;
-        ChannelForm& form = Channel(channel);
-        int position = lists_.FindChannelAddress(channel, key);
-        if (position < 0 || position >= lists_.OwnCount(channel)) {
-            auto item = lists_.MakeChannelItem(key);
-            if (!item) {
-                return;
-            }
-            lists_.InsertChannelItem(channel, std::move(*item));
-            position = 0;
+        if (channels_.Pick(channel, key)) {
+            ClickChannel(channel, channels_.At(channel).checked);
         }
-        form.item = position;
-        FillChannelUnits(channel);
-        ClickChannel(channel, form.checked);
     }
 }
 
 void DriverOscilloModel::SetAuto(int channel, bool on) {
-    if (ValidChannel(channel)) {
-        Channel(channel).autoScale = on;
-        plot_.At(channel).autoScale = on;
+    if (channels_.SetAuto(channel, on)) {
         Changed();
     }
 }
 
 void DriverOscilloModel::SpinScale(int channel, bool up) {
-    if (!ValidChannel(channel) || !Channel(channel).checked) {
-        return;
-    }
-    ChannelForm& form = Channel(channel);
-    double scale = plot_.At(channel).scale;
-    if (ScaleText::Step(form.scaleText, scale, up)) {
-        plot_.At(channel).scale = scale;
+    if (channels_.SpinScale(channel, up)) {
         PlotChanged();
         Changed();
     }
 }
 
 void DriverOscilloModel::SpinOffset(int channel, bool up) {
-    if (!ValidChannel(channel) || !Channel(channel).checked) {
-        return;
+    if (channels_.SpinOffset(channel, up)) {
+        PlotChanged();
+        Changed();
     }
-    plot_.NudgeOffset(channel, plot_.At(channel).scale, up ? 1 : -1);
-    Channel(channel).offsetText = ScopePrintf("%.3f", plot_.At(channel).offset);
-    PlotChanged();
-    Changed();
 }
 
 void DriverOscilloModel::EnterOffset(int channel, const std::string& text) {
-    if (!ValidChannel(channel)) {
-        return;
+    if (channels_.EnterOffset(channel, text)) {
+        PlotChanged();
+        Changed();
     }
-    plot_.At(channel).offset = ReadLeadingReal(text);
-    Channel(channel).offsetText = text;
-    PlotChanged();
-    Changed();
 }
 
 void DriverOscilloModel::EnterScale(int channel, const std::string& text) {
-    if (!ValidChannel(channel)) {
-        return;
+    if (channels_.EnterScale(channel, text)) {
+        PlotChanged();
+        Changed();
     }
-    Channel(channel).scaleText = text;
-    plot_.At(channel).scale = ScaleText::Parse(text);
-    PlotChanged();
-    Changed();
 }
 
 void DriverOscilloModel::StartOrCancel() {
@@ -555,47 +424,6 @@ void DriverOscilloModel::Reread() {
     run_.Reread();
 }
 
-void DriverOscilloModel::TidyOffsets() {
-    for (ChannelForm& form : form_.channels) {
-        const std::string& text = form.offsetText;
-        if (text == "-0" || text == "-0." || text.size() > 10) {
-            form.offsetText = ScopePrintf("%.3f", 0.0);
-        }
-    }
-}
-
-void DriverOscilloModel::PrepareCurves() {
-    TidyOffsets();
-    for (int channel = 1; channel <= kChannels; ++channel) {
-        ChannelForm& form = Channel(channel);
-        if (!form.checked) {
-            continue;
-        }
-        CurvePlot::Channel& curve = plot_.At(channel);
-        curve.autoScale = form.autoScale;
-        if (!form.autoScale) {
-            curve.scale = ScaleText::Parse(form.scaleText);
-            curve.offset = ReadLeadingReal(form.offsetText);
-        }
-        RecomputeCoefficient(channel);
-    }
-}
-
-RecordLayout DriverOscilloModel::Layout() const {
-    RecordLayout layout;
-    layout.slotCodes = slots_;
-    for (int channel = 1; channel <= kChannels; ++channel) {
-        const ScopeItem* item = ChannelItem(channel);
-        layout.channelSigned[static_cast<size_t>(channel - 1)] =
-            item != nullptr && ScopeItemCode::IsSigned(item->code);
-    }
-    // The pair's 32-bit slot belongs to the first channel only when that channel is on and
-    // does not sample a 16-bit object of its own.
-    layout.slot5Channel = form_.channels[0].checked && slots_[0] == 0 ? 1 : 2;
-    layout.slot6Channel = form_.channels[2].checked && slots_[2] == 0 ? 3 : 4;
-    return layout;
-}
-
 void DriverOscilloModel::Decoded(const std::vector<uint8_t>& bytes) {
     RecordDecoder::Decode(bytes.data(), bytes.size(), Layout(), plot_);
     plot_.Zoom(-1);
@@ -605,10 +433,7 @@ void DriverOscilloModel::Decoded(const std::vector<uint8_t>& bytes) {
 }
 
 void DriverOscilloModel::RefreshFields() {
-    for (int channel = 1; channel <= kChannels; ++channel) {
-        Channel(channel).scaleText = ScaleText::Format(plot_.At(channel).scale);
-        Channel(channel).offsetText = ScopePrintf("%.3f", plot_.At(channel).offset);
-    }
+    channels_.RefreshFields();
     Changed();
 }
 
@@ -630,57 +455,7 @@ void DriverOscilloModel::ShowAll() {
 }
 
 DriverOscilloModel::Readout DriverOscilloModel::CursorReadout(int channel) {
-    Readout readout;
-    if (!ValidChannel(channel)) {
-        return readout;
-    }
-    ChannelForm& form = Channel(channel);
-    const ScopeItem* item = ChannelItem(channel);
-    if (!form.checked || item == nullptr || form.unit < 0 ||
-        form.unit >= static_cast<int>(form.units.size())) {
-        return readout;
-    }
-    const std::string& label = form.units[static_cast<size_t>(form.unit)];
-    readout.dataUnit = label;
-    uint32_t address = ScopeItemCode::Address(item->code);
-    auto valueText = [&](double value) {
-        auto raw = static_cast<uint32_t>(static_cast<int64_t>(std::trunc(value)));
-        return services_.units.RawToText(this, address, label, raw).value_or("0");
-    };
-    int cursors = plot_.CursorCount();
-    std::array<std::optional<PlotReading>, 2> readings;
-    for (int cursor = 1; cursor <= cursors; ++cursor) {
-        readings[static_cast<size_t>(cursor - 1)] =
-            plot_.ValueAt(channel, plot_.CursorPosition(cursor));
-    }
-    double divisor = 1.0;
-    if (readings[0]) {
-        double t = readings[0]->sample * form_.samplePeriod * 62.5;
-        if (t >= 1e6) {
-            readout.timeUnit = "s";
-            divisor = 1e6;
-        } else if (t >= 1000) {
-            readout.timeUnit = "ms";
-            divisor = 1000;
-        }
-    }
-    for (size_t i = 0; i < 2; ++i) {
-        if (readings[i]) {
-            readout.cells[i * 2] =
-                ScopePrintf("%.2f", readings[i]->sample * form_.samplePeriod * 62.5 / divisor);
-            readout.cells[i * 2 + 1] = valueText(readings[i]->value);
-        }
-    }
-    if (readings[0] && readings[1]) {
-        double t1 = readings[0]->sample;
-        double t2 = readings[1]->sample;
-        readout.cells[4] =
-            ScopePrintf("%.2f", std::fabs(t2 - t1) * form_.samplePeriod * 62.5 / divisor);
-        const PlotReading& earlier = t1 <= t2 ? *readings[0] : *readings[1];
-        const PlotReading& later = t1 <= t2 ? *readings[1] : *readings[0];
-        readout.cells[5] = valueText(std::trunc(later.value) - std::trunc(earlier.value));
-    }
-    return readout;
+    return channels_.CursorReadout(channel, form_.samplePeriod);
 }
 
 ScopeRecord DriverOscilloModel::MakeRecord() const {
@@ -693,24 +468,7 @@ ScopeRecord DriverOscilloModel::MakeRecord() const {
     record.triggerCollectValue = form_.triggerLevel;
     record.triggerCollectUnit = form_.triggerUnit;
     record.continuous = form_.continuous ? 1 : 0;
-    for (int channel = 1; channel <= kChannels; ++channel) {
-        const ChannelForm& form = form_.channels[static_cast<size_t>(channel - 1)];
-        ScopeRecord::Channel& out = record.channels[static_cast<size_t>(channel - 1)];
-        out.checked = form.checked;
-        uint32_t own = slots_[static_cast<size_t>(channel - 1)];
-        uint32_t code = own != 0 ? own : slots_[channel <= 2 ? 4 : 5];
-        if (code == 0) {
-            if (const ScopeItem* item = ChannelItem(channel)) {
-                code = ScopeItemCode::ForSlot(item->code);
-            }
-        }
-        out.item = static_cast<int32_t>(code);
-        out.scale = plot_.At(channel).scale;
-        out.offset = plot_.At(channel).offset;
-        out.unitCoefficient = plot_.At(channel).coefficient;
-        out.unit = form.unit;
-        out.autoScale = form.autoScale ? 1 : 0;
-    }
+    channels_.ToRecord(record.channels);
     record.samples = plot_.Records();
     return record;
 }
@@ -758,30 +516,7 @@ void DriverOscilloModel::ApplyRecord(const ScopeRecord& record) {
     }
     plot_.Zoom(-1);
     plot_.Recompute();
-    for (int channel = 1; channel <= kChannels; ++channel) {
-        const ScopeRecord::Channel& in = record.channels[static_cast<size_t>(channel - 1)];
-        ChannelForm& form = Channel(channel);
-        form.checked = in.checked;
-        if (!in.checked) {
-            continue;
-        }
-        uint32_t code = SlotCode(in);
-        AssignSlot(channel, code);
-        if (code != 0) {
-            size_t slot = ScopeItemCode::Width(code) >= 32 ? (channel <= 2 ? 4 : 5)
-                                                           : static_cast<size_t>(channel - 1);
-            slots_[slot] = ScopeItemCode::ForSlot(code);
-        }
-        CurvePlot::Channel& curve = plot_.At(channel);
-        curve.scale = in.scale;
-        curve.offset = in.offset;
-        curve.coefficient = in.unitCoefficient;
-        if (in.unit >= 0 && in.unit < static_cast<int>(form.units.size())) {
-            form.unit = in.unit;
-        }
-        form.autoScale = in.autoScale != 0;
-        curve.autoScale = form.autoScale;
-    }
+    channels_.FromRecord(record.channels);
     RefreshFields();
     PlotChanged();
 }

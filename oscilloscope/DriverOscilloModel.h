@@ -11,6 +11,7 @@
 #include "DriveProtocol.h"
 #include "MessageTarget.h"
 #include "RecordDecoder.h"
+#include "ScopeChannelSettings.h"
 #include "ScopeItemLists.h"
 #include "ScopeRecordFile.h"
 
@@ -29,7 +30,7 @@ struct LinkSwitches;
 // The view shows `form()` and the plot and forwards every user action here.
 class DriverOscilloModel : public MessageTarget {
 public:
-    static constexpr int kChannels = 4;
+    static constexpr int kChannels = ScopeChannelSettings::kChannels;
     static constexpr int kViewNumber = 18;
 
     struct Services {
@@ -42,16 +43,7 @@ public:
         Timer& restartTimer;
     };
 
-    struct ChannelForm {
-        bool checked = false;
-        int item = -1;  // position in the channel box
-        uint32_t objectAddress = 0;
-        std::vector<std::string> units;
-        int unit = -1;
-        std::string scaleText = "1e-6";
-        std::string offsetText = "0.000";
-        bool autoScale = true;
-    };
+    using ChannelForm = ScopeChannelSettings::ChannelForm;
 
     struct Form {
         int32_t samplePeriod = 0;
@@ -70,11 +62,7 @@ public:
     };
 
     // The cursor readout: time and value of each cursor and their difference.
-    struct Readout {
-        std::string timeUnit = "us";
-        std::string dataUnit = "DEC";
-        std::array<std::string, 6> cells{"0", "0", "0", "0", "0", "0"};
-    };
+    using Readout = ScopeChannelSettings::Readout;
 
     explicit DriverOscilloModel(const Services& services);
 
@@ -92,7 +80,7 @@ public:
     const CurvePlot& plot() const { return plot_; }
     const CaptureRun& run() const { return run_; }
     bool Active() const { return active_; }
-    const std::array<uint32_t, 6>& Slots() const { return slots_; }
+    const std::array<uint32_t, 6>& Slots() const { return channels_.Slots(); }
     // 0 no pick asked, 1 the trigger box, 2..5 channel 1..4.
     int PickTarget() const { return pickTarget_; }
 
@@ -128,7 +116,7 @@ public:
 
     ScopeRecord MakeRecord() const;
     void ApplyRecord(const ScopeRecord& record);
-    RecordLayout Layout() const;
+    RecordLayout Layout() const { return channels_.Layout(); }
 
 private:
     void StartReadSequence(int step);
@@ -136,30 +124,22 @@ private:
     void HandleValue(uint32_t value, uint32_t address);
     void HandleAbort(uint32_t address);
     void Picked(uint32_t key);
-    void AssignSlot(int channel, uint32_t code);
     void TriggerFromDrive(uint32_t value);
     void SelectTriggerPosition(int position);
     std::string TriggerLevelText(uint32_t raw);
-    void FillChannelUnits(int channel);
-    void RecomputeCoefficient(int channel);
-    void PrepareCurves();
-    void TidyOffsets();
     void RefreshFields();
     void Decoded(const std::vector<uint8_t>& bytes);
     void Request(SdoCommand command, uint8_t subIndex, uint32_t data);
     void Changed();
     void PlotChanged();
-    const ScopeItem* ChannelItem(int channel) const;
-    ChannelForm& Channel(int channel) { return form_.channels[static_cast<size_t>(channel - 1)]; }
 
     Services services_;
     ScopeItemLists lists_;
     CurvePlot plot_;
     CaptureRun run_;
     Form form_;
-    std::array<uint32_t, 6> slots_{};
-    std::array<int, 2> pairLast_{};  // which channel of each pair applied last; 0 none yet
-    int readStep_ = 0;               // next step of the read sequence; 0 none
+    ScopeChannelSettings channels_;
+    int readStep_ = 0;  // next step of the read sequence; 0 none
     bool active_ = false;
     bool triggerChangedByUser_ = false;
     bool triggerLevelPending_ = false;

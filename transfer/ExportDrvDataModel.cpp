@@ -1,9 +1,12 @@
 #include "ExportDrvDataModel.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 #include "AtomicFile.h"
+#include "ExclusiveLinkUse.h"
 #include "LinkRequester.h"
 #include "LinkSwitches.h"
 #include "MessageBox.h"
@@ -114,14 +117,7 @@ void ExportDrvDataModel::RequestCurrent() {
 
 intptr_t ExportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_STATE) {
-        if (wParam == 0) {
-            context_.switches.exclusiveWindow = Window();
-            context_.switches.exclusiveMode = 1;
-        } else if (wParam == 1) {
-            context_.switches.exclusiveMode = 0;
-            context_.switches.exclusiveWindow = nullptr;
-            context_.switches.cyclicReadEnabled = 1;
-        }
+        ExclusiveLinkUse::OnViewState(context_.switches, wParam, Window());
         return 0;
     }
     if ((message != WM_LINK_VALUE && message != WM_LINK_ABORT) || !reading_ ||
@@ -164,30 +160,27 @@ void ExportDrvDataModel::Advance() {
 }
 
 void ExportDrvDataModel::Finish() {
-    context_.watchTimer.Stop();
-    reading_ = false;
-    context_.switches.cyclicReadEnabled = 1;
     char text[80];
     std::snprintf(text, sizeof text, T::kExportFinish, static_cast<int>(rows_.size()),
                   FailureCount());
-    readStatus_ = text;
-    Changed();
-    if (hooks.finished) {
-        hooks.finished();
-    }
+    EndReading(text);
 }
 
 void ExportDrvDataModel::Stop() {
     if (!reading_) {
         return;
     }
-    context_.watchTimer.Stop();
-    reading_ = false;
     stopped_ = true;
-    context_.switches.cyclicReadEnabled = 1;
     char text[96];
     std::snprintf(text, sizeof text, T::kStopped, current_ + 1, static_cast<int>(rows_.size()));
-    readStatus_ = text;
+    EndReading(text);
+}
+
+void ExportDrvDataModel::EndReading(const std::string& status) {
+    context_.watchTimer.Stop();
+    reading_ = false;
+    context_.switches.cyclicReadEnabled = 1;
+    readStatus_ = status;
     Changed();
     if (hooks.finished) {
         hooks.finished();
@@ -195,20 +188,13 @@ void ExportDrvDataModel::Stop() {
 }
 
 void ExportDrvDataModel::WatchConnection() {
-    const LinkSwitches& s = context_.switches;
-    MessageTarget* owner = s.exclusiveWindow.load();
-    bool taken = s.exclusiveMode != 0 && owner != nullptr && owner != Window();
-    if (s.connectionState != ConnectionState::Open || taken) {
+    if (ExclusiveLinkUse::Lost(context_.switches, Window())) {
         Stop();
     }
 }
 
 int ExportDrvDataModel::FailureCount() const {
-    int failures = 0;
-    for (const Row& row : rows_) {
-        failures += row.Failed() ? 1 : 0;
-    }
-    return failures;
+    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), std::mem_fn(&Row::Failed)));
 }
 
 std::string ExportDrvDataModel::FileText() const {

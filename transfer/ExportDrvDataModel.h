@@ -94,6 +94,8 @@ private:
     void RequestCurrent();
     void Advance();
     void Finish();
+    // The reading ends (done or stopped) with this status.
+    void EndReading(const std::string& status);
     void WatchConnection();
     void Changed();
 

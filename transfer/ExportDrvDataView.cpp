@@ -39,10 +39,7 @@ ExportDrvDataView::ExportDrvDataView(const TransferViewContext& context, QWidget
     connectButton(ExportDrvDataModel::kReadButton, [this] { model_.Read(); });
     connectButton(ExportDrvDataModel::kSaveButton, [this] { Save(); });
     model_.hooks.rowsReset = [this] {
-        list_->Reset(static_cast<int>(model_.Rows().size()));
-        for (int row = 0; row < static_cast<int>(model_.Rows().size()); ++row) {
-            ShowRow(row);
-        }
+        list_->Refill(static_cast<int>(model_.Rows().size()), [this](int row) { ShowRow(row); });
     };
     model_.hooks.rowChanged = [this](int row) { ShowRow(row); };
     model_.hooks.stateChanged = [this] { ShowState(); };

@@ -6,6 +6,7 @@
 #include "ExportDrvDataModel.h"
 #include "FormBuilder.h"
 #include "MessageTarget.h"
+#include "QtTimer.h"
 #include "TransferList.h"
 #include "TransferViewContext.h"
 
@@ -32,7 +33,7 @@ private:
     void ShowRow(int row);
     void ShowState();
 
-    TransferTimer watchTimer_;
+    QtTimer watchTimer_;
     ExportDrvDataModel model_;
     FormBuilder::Form form_;
     std::unique_ptr<TransferList> list_;

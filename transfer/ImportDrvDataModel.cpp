@@ -1,9 +1,12 @@
 #include "ImportDrvDataModel.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 #include "AtomicFile.h"
+#include "ExclusiveLinkUse.h"
 #include "LenientNumber.h"
 #include "LinkRequester.h"
 #include "LinkSwitches.h"
@@ -204,16 +207,9 @@ void ImportDrvDataModel::SendStep() {
 
 intptr_t ImportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_STATE) {
-        if (wParam == 0) {
-            context_.switches.exclusiveWindow = Window();
-            context_.switches.exclusiveMode = 1;
-        } else if (wParam == 1) {
-            context_.switches.exclusiveMode = 0;
-            context_.switches.exclusiveWindow = nullptr;
-            context_.switches.cyclicReadEnabled = 1;
-            if (context_.mainFrame != nullptr) {
-                context_.mainFrame->onMessage(WM_BROADCAST_STATE, 0, 0);
-            }
+        if (ExclusiveLinkUse::OnViewState(context_.switches, wParam, Window()) &&
+            context_.mainFrame != nullptr) {
+            context_.mainFrame->onMessage(WM_BROADCAST_STATE, 0, 0);
         }
         return 0;
     }
@@ -330,10 +326,7 @@ void ImportDrvDataModel::Stop() {
 }
 
 void ImportDrvDataModel::WatchConnection() {
-    const LinkSwitches& s = context_.switches;
-    MessageTarget* owner = s.exclusiveWindow.load();
-    bool taken = s.exclusiveMode != 0 && owner != nullptr && owner != Window();
-    if (s.connectionState != ConnectionState::Open || taken) {
+    if (ExclusiveLinkUse::Lost(context_.switches, Window())) {
         Stop();
     }
 }
@@ -390,27 +383,16 @@ void ImportDrvDataModel::Reboot() {
 }
 
 int ImportDrvDataModel::RowsDone() const {
-    int count = 0;
-    for (const Row& row : rows_) {
-        count += row.result.empty() ? 0 : 1;
-    }
-    return count;
+    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(),
+                                          [](const Row& row) { return !row.result.empty(); }));
 }
 
 int ImportDrvDataModel::AlarmCount() const {
-    int count = 0;
-    for (const Row& row : rows_) {
-        count += row.Alarmed() ? 1 : 0;
-    }
-    return count;
+    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), std::mem_fn(&Row::Alarmed)));
 }
 
 int ImportDrvDataModel::ErrorCount() const {
-    int count = 0;
-    for (const Row& row : rows_) {
-        count += row.Failed() ? 1 : 0;
-    }
-    return count;
+    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), std::mem_fn(&Row::Failed)));
 }
 
 const std::string& ImportDrvDataModel::StatusText(Status status) const {

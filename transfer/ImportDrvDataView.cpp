@@ -39,10 +39,7 @@ ImportDrvDataView::ImportDrvDataView(const TransferViewContext& context, QWidget
     connectButton(ImportDrvDataModel::kStoreButton, [this] { model_.SaveParameters(); });
     connectButton(ImportDrvDataModel::kRebootButton, [this] { model_.Reboot(); });
     model_.hooks.rowsReset = [this] {
-        list_->Reset(static_cast<int>(model_.Rows().size()));
-        for (int row = 0; row < static_cast<int>(model_.Rows().size()); ++row) {
-            ShowRow(row);
-        }
+        list_->Refill(static_cast<int>(model_.Rows().size()), [this](int row) { ShowRow(row); });
     };
     model_.hooks.rowChanged = [this](int row) { ShowRow(row); };
     model_.hooks.stateChanged = [this] { ShowState(); };

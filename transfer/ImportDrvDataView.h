@@ -6,6 +6,7 @@
 #include "FormBuilder.h"
 #include "ImportDrvDataModel.h"
 #include "MessageTarget.h"
+#include "QtTimer.h"
 #include "TransferList.h"
 #include "TransferViewContext.h"
 
@@ -30,8 +31,8 @@ private:
     void ShowRow(int row);
     void ShowState();
 
-    TransferTimer storeTimer_;
-    TransferTimer watchTimer_;
+    QtTimer storeTimer_;
+    QtTimer watchTimer_;
     ImportDrvDataModel model_;
     FormBuilder::Form form_;
     std::unique_ptr<TransferList> list_;

@@ -53,6 +53,13 @@ void TransferList::Reset(int count) {
     list_->setUpdatesEnabled(true);
 }
 
+void TransferList::Refill(int count, const std::function<void(int row)>& showRow) {
+    Reset(count);
+    for (int row = 0; row < count; ++row) {
+        showRow(row);
+    }
+}
+
 void TransferList::SetRow(int row, const QStringList& cells, const QColor& colour) {
     if (list_ == nullptr || row < 0 || row >= list_->topLevelItemCount()) {
         return;
@@ -73,22 +80,6 @@ void TransferList::SetProgress(int done, int total) {
     }
     progress_->setRange(0, std::max(total, 1));
     progress_->setValue(std::min(done, std::max(total, 1)));
-}
-
-TransferTimer::TransferTimer() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        auto callback = callback_;
-        if (callback) {
-            callback();
-        }
-    });
-}
-
-void TransferTimer::Start(std::chrono::milliseconds interval, bool repeat,
-                          std::function<void()> callback) {
-    callback_ = std::move(callback);
-    timer_.setSingleShot(!repeat);
-    timer_.start(interval);
 }
 
 }  // namespace tarvo

@@ -2,10 +2,8 @@
 
 #include <QColor>
 #include <QStringList>
-#include <QTimer>
+#include <functional>
 #include <vector>
-
-#include "Timer.h"
 
 class QTreeWidget;
 class QProgressBar;
@@ -28,6 +26,8 @@ public:
     QProgressBar* Progress() const { return progress_; }
     // Resizes the list to `count` rows, every cell empty.
     void Reset(int count);
+    // Resizes the list to `count` rows and has `showRow` fill each of them.
+    void Refill(int count, const std::function<void(int row)>& showRow);
     // Fills one row and draws it in `colour` (invalid: the normal text colour).
     void SetRow(int row, const QStringList& cells, const QColor& colour);
     void SetProgress(int done, int total);
@@ -35,20 +35,6 @@ public:
 private:
     QTreeWidget* list_;
     QProgressBar* progress_ = nullptr;
-};
-
-// The views' Timer: a QTimer on the user-interface thread.
-class TransferTimer : public Timer {
-public:
-    TransferTimer();
-    void Start(std::chrono::milliseconds interval, bool repeat,
-               std::function<void()> callback) override;
-    void Stop() override { timer_.stop(); }
-    bool IsActive() const override { return timer_.isActive(); }
-
-private:
-    QTimer timer_;
-    std::function<void()> callback_;
 };
 
 }  // namespace tarvo

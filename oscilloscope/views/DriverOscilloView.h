@@ -6,8 +6,8 @@
 
 #include "DriverOscilloModel.h"
 #include "FormBuilder.h"
+#include "QtTimer.h"
 #include "ScopeLink.h"
-#include "ScopeTimer.h"
 #include "ScopeUnits.h"
 
 class QCheckBox;
@@ -76,8 +76,8 @@ private:
     void ShowCursors(int count);
 
     Setup setup_;
-    ScopeTimer pollTimer_;
-    ScopeTimer restartTimer_;
+    QtTimer pollTimer_;
+    QtTimer restartTimer_;
     ControlScopeLink link_;
     ScopeUnits units_;
     DriverOscilloModel model_;
