@@ -340,7 +340,12 @@ void ScopeChannelSettings::FromRecord(const std::array<ScopeRecord::Channel, kCh
         if (!in.checked) {
             continue;
         }
+        // A code that names no object, such as the signed mark alone, is no item: no slot can
+        // hold it.
         auto code = static_cast<uint32_t>(in.item);
+        if (ScopeItemCode::ForSlot(code) == 0) {
+            code = 0;
+        }
         Assign(channel, code);
         if (code != 0) {
             size_t slot = ScopeItemCode::Width(code) >= 32 ? (channel <= 2 ? 4 : 5)
