@@ -294,6 +294,7 @@ class Shard:
     def __init__(self, stage, interface, options, number):
         self.stage = Path(stage).resolve()
         self.interface = interface
+        self.options = options
         self.folder = Path(tempfile.mkdtemp(prefix="tarvo-faults-"))
         (self.folder / "data").symlink_to(self.stage / "data")
         (self.folder / "sys").mkdir()
@@ -317,6 +318,20 @@ class Shard:
                 break
         if self.sim.poll() is not None:
             raise RuntimeError("tarvo-drivesim did not start with " + " ".join(options))
+
+    def settle(self):
+        """Lets the drive that stopped answering or closed its port after its last counted
+        exchange be done with it: a reply it sent before it went silent (late, past the
+        timeout of a loaded machine, and not taken) would pass for the answer to the next
+        request of the same entry, as it would on a real line. A closing drive ends its
+        process once the port is closed."""
+        if "--close-after" in self.options:
+            try:
+                self.sim.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        else:
+            time.sleep(0.3)
 
     def fresh_state(self, defaults):
         return DriveState(defaults, self.folder)
