@@ -3,8 +3,10 @@
 Used by scripts/faults.
 """
 
+import ctypes
 import math
 import shutil
+import signal
 import subprocess
 import tempfile
 import threading
@@ -288,6 +290,12 @@ def check_operation(call, result, must_fail):
     return ("ok" if good else "wrong"), f"{what}: {detail}"
 
 
+def end_with_parent():
+    """In the simulator's process before it starts: it ends when the run does, even when
+    the run is killed (a test's time limit)."""
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
 class Shard:
     """One simulated drive with its own program folder, and the calls made to it."""
 
@@ -311,7 +319,8 @@ class Shard:
         else:
             args += ["--link", self.port]
         self.sim = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                    stdin=subprocess.DEVNULL, text=True)
+                                    stdin=subprocess.DEVNULL, text=True,
+                                    preexec_fn=end_with_parent)
         deadline = time.monotonic() + 30
         for line in self.sim.stdout:
             if line.strip() == "ready" or time.monotonic() > deadline:
