@@ -355,14 +355,15 @@ class Shard:
         self.sim.stdout.close()
         shutil.rmtree(self.folder, ignore_errors=True)
 
-    def ctl(self, *words):
+    def ctl(self, words, limit):
+        """Runs tarvoctl with the words; killed (code None) after `limit` seconds."""
         link = ["--can", "--bitrate", "0x001C"] if self.interface == "can" else ["--port", self.port]
         args = ([str(self.stage / "tarvoctl"), "--folder", str(self.folder), "--trace",
                  str(self.trace)] + link + list(words))
         self.trace.unlink(missing_ok=True)
         started = time.monotonic()
         try:
-            done = subprocess.run(args, capture_output=True, text=True, timeout=120,
+            done = subprocess.run(args, capture_output=True, text=True, timeout=limit,
                                   errors="replace")
             result = Result(done.returncode, done.stdout.rstrip("\n"), done.stderr,
                             time.monotonic() - started)
