@@ -11,7 +11,7 @@ import subprocess
 import tempfile
 import threading
 import time
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, List, Optional
 
@@ -64,9 +64,9 @@ def segments_of(text_length):
 
 
 def upload_exchanges(segments):
-    """Requests and single transmissions of an upload: the initiate request, and each
-    segment once, plus, for each restart, the initiate request and the segments delivered
-    so far again."""
+    """Requests and single transmissions of an upload at most: the initiate request and each
+    segment, where each segment that fails may run the upload again from the start, twice:
+    the initiate request and the segments delivered so far, then the segment again."""
     requests = 1 + segments * UPLOAD_RESTARTS
     transacts = sum(1 + UPLOAD_RESTARTS * (k + 1) for k in range(segments))
     return requests, transacts
