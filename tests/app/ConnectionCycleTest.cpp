@@ -46,6 +46,7 @@ private slots:
     void silentDriveIsNotFound();
     void initializeSaveWaitsForTheStore();
     void initializeSaveNeedsAConnection();
+    void connectWorksAgainAfterThePortComesBack();
 
 private:
     void WriteSerialSettings(const char* port);
@@ -93,8 +94,9 @@ void ConnectionCycleTest::WriteSerialSettings(const char* port) {
 void ConnectionCycleTest::Connect() {
     // The interface mode comes from the settings file when the state is built.
     QCOMPARE(rig_->state.session.interfaceMode, int(kModeRs232));
+    const qsizetype shownBefore = rig_->messageBox.Shown().size();
     rig_->frame->Dispatch(1128);
-    QVERIFY2(rig_->messageBox.Shown().isEmpty(),
+    QVERIFY2(rig_->messageBox.Shown().size() == shownBefore,
              qPrintable(rig_->messageBox.Shown().join(QStringLiteral(" | "))));
     const QString open = QStringLiteral("Comm Status: Open  ttySIM0  115200");
     QTRY_VERIFY2_WITH_TIMEOUT(rig_->frame->StatusText() == open,
@@ -223,6 +225,47 @@ void ConnectionCycleTest::initializeSaveNeedsAConnection() {
     }
     QCOMPARE(rig_->messageBox.Shown(), QStringList(4, QStringLiteral("Comm port isn't Open!")));
     dialog.reject();
+}
+
+// The drive goes away and comes back on a new pseudo-terminal behind the same link, as a
+// restarted drive or a replugged USB adapter does: the toolbar's connect works again every
+// time, whether the port vanished under an open connection or while it was closed.
+// TARVO_RECONNECT_ROUNDS sets the rounds (the long run takes 100).
+void ConnectionCycleTest::connectWorksAgainAfterThePortComesBack() {
+    const int rounds = qEnvironmentVariableIsSet("TARVO_RECONNECT_ROUNDS")
+                           ? qEnvironmentVariableIntValue("TARVO_RECONNECT_ROUNDS")
+                           : 4;
+    const QString closed = QStringLiteral("Comm Status: Closed");
+    for (int round = 0; round < rounds; ++round) {
+        Connect();
+        if (QTest::currentTestFailed()) {
+            qWarning("round %d", round);
+            return;
+        }
+        const bool underOpenConnection = round % 2 == 0;
+        if (underOpenConnection) {
+            drive_.reset();
+            // The status reads fail and the link closes the connection by itself.
+            QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(),
+                                      ConnectionState::Closed, kLong);
+            QTRY_COMPARE_WITH_TIMEOUT(rig_->frame->StatusText(), closed, kLong);
+        } else {
+            rig_->frame->Dispatch(1128);
+            QCOMPARE(rig_->frame->StatusText(), closed);
+            drive_.reset();
+            // Connecting while the port is gone fails and says so; nothing stays open.
+            const qsizetype shownBefore = rig_->messageBox.Shown().size();
+            rig_->frame->Dispatch(1128);
+            QTRY_VERIFY_WITH_TIMEOUT(rig_->messageBox.Shown().size() > shownBefore, kLong);
+            QTRY_COMPARE_WITH_TIMEOUT(rig_->state.session.connectInProgress, 0, kLong);
+            QCOMPARE(rig_->state.switches.connectionState.load(), ConnectionState::Closed);
+            QCOMPARE(rig_->frame->StatusText(), closed);
+        }
+        QCOMPARE(rig_->frame->Link().StateImage(), 205);
+        drive_ = std::make_unique<SimulatedDrive>(folder_->Path(), QStringLiteral("ttySIM0"));
+        QVERIFY2(drive_->WaitReady(), drive_->Output().constData());
+    }
+    Connect();
 }
 
 }  // namespace tarvo::test

@@ -1,5 +1,6 @@
 // A process killed at a random moment while it saves leaves either the old file or the
-// complete new one, never a mix: a settings file and a project. The number of kills is
+// complete new one, never a mix: a settings file, a project, a parameter file and an
+// oscilloscope record file. The number of kills is
 // TARVO_KILL_ROUNDS (a few in the normal suite, 1,000 in scripts/longrun).
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -13,9 +14,12 @@
 #include <random>
 
 #include "AppSettings.h"
+#include "AtomicFile.h"
 #include "ObjectDictionary.h"
+#include "ParameterFile.h"
 #include "ParameterList.h"
 #include "ProjectSections.h"
+#include "ScopeRecordFile.h"
 #include "TempFolder.h"
 #include "UnitTable.h"
 
@@ -111,6 +115,32 @@ TEST_F(CrashSafeSaveTest, Project) {
             sections.SaveListRows(list, 12);
         },
         "plant.ksp");
+}
+
+TEST_F(CrashSafeSaveTest, ParameterFileAndRecordFile) {
+    // An export of 2,000 rows, saved as the export dialog and tarvoctl export save it.
+    KillWhileSaving(
+        [](int version, const std::string& folder) {
+            std::vector<ParameterFile::Line> lines;
+            for (int row = 0; row < 2000; ++row) {
+                lines.push_back({std::to_string(0x60810020 + row), std::to_string(row + version),
+                                 version == 0 ? "True" : "Fail"});
+            }
+            ASSERT_EQ(AtomicFile::Write(folder + "/drive.cdi", ParameterFile::Format(lines)), "");
+        },
+        "drive.cdi");
+    // A full capture of four channels.
+    KillWhileSaving(
+        [](int version, const std::string& folder) {
+            ScopeRecord record;
+            record.number = 2000;
+            record.time = 1 + version;
+            for (int i = 0; i < record.number; ++i) {
+                record.samples.push_back({0xF, {double(i), double(version), -double(i), 0.5}});
+            }
+            ASSERT_EQ(ScopeRecordFile::Write(folder + "/run.txt", record), "");
+        },
+        "run.txt");
 }
 
 }  // namespace
