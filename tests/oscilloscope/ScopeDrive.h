@@ -1,5 +1,9 @@
 #pragma once
 
+#include <sys/prctl.h>
+
+#include <csignal>
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
@@ -17,6 +21,9 @@ public:
                                           "--quiet", "--static-inputs"} +
                               extra);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The drive ends with the test even when the test is killed or stopped by a
+        // sanitizer: otherwise it keeps the test's output open and CTest waits on it.
+        process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         process_.start();
     }
     ~ScopeDrive() {
