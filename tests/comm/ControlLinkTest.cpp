@@ -249,10 +249,12 @@ TEST_F(ControlLinkTest, AbortsAndFailuresReachTheRightWindow) {
 
     abortCode_ = 0;
     silent_ = true;
-    OpenPort(40);
+    // Each transmission purges the line first, which takes back a frame the peer has not
+    // read yet: the timeout leaves a loaded machine's peer thread time to read every one.
+    OpenPort(500);
     link_.Request(&window_, SdoCommand::Read, 0x604100, 0);
     link_.Request(&window_, SdoCommand::Read, 0x604101, 0);
-    ASSERT_TRUE(DrainUntil([&] { return mainFrame_.messages.size() == 2; }));
+    ASSERT_TRUE(DrainUntil([&] { return mainFrame_.messages.size() == 2; }, milliseconds(30000)));
     EXPECT_EQ(mainFrame_.messages[0], (RecordingWindow::Message{WM_LINK_FAILURE, 0, 0}));
     EXPECT_EQ(window_.messages.size(), 1u);
     // Four transmissions per failed request; the peer may still be reading the last one.
@@ -262,7 +264,7 @@ TEST_F(ControlLinkTest, AbortsAndFailuresReachTheRightWindow) {
     // The drive answers again: the worker goes on serving.
     silent_ = false;
     link_.Request(&window_, SdoCommand::Read, 0x604102, 0);
-    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 1; }));
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 1; }, milliseconds(20000)));
     EXPECT_EQ(mainFrame_.messages.size(), 2u);
 }
 
