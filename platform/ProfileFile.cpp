@@ -87,8 +87,10 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return ProfileFile::DecodeLines(bytes);
 }
 
-// Position of the first header line naming the section, or lines.size().
+// Position of the first header line naming the section, or lines.size(). The name is
+// trimmed as a header's name is, and as a writer trims it.
 size_t FindSection(const std::vector<std::string>& lines, std::string_view section) {
+    section = Trim(section);
     for (size_t i = 0; i < lines.size(); ++i) {
         auto name = SectionOf(lines[i]);
         if (name && SameName(*name, section)) {
@@ -131,6 +133,7 @@ std::string ProfileFile::GetString(std::string_view section, std::string_view ke
     std::string_view result = Trim(defaultValue);
     std::vector<std::string> lines = ReadLines(path_);
     size_t at = FindSection(lines, section);
+    key = Trim(key);
     for (size_t i = at + 1; i < lines.size(); ++i) {
         if (SectionOf(lines[i])) {
             break;

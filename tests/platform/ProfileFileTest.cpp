@@ -23,6 +23,12 @@ TEST_F(ProfileFileTest, ReadsWithProfileRules) {
     EXPECT_EQ(file.GetString("com", "BUADRATE", "", 16), "115200");
     EXPECT_EQ(file.GetString("com", "noequals", "dflt", 16), "dflt");
     EXPECT_EQ(file.GetString("none", "lang", "  d  ", 16), "d");
+    // Names given with blanks around them are trimmed, for reading as for writing: a value
+    // written under " s " is read back under the same name (found by fuzzing).
+    EXPECT_EQ(file.GetString(" sys ", " lang\t", "", 4), "2");
+    ASSERT_TRUE(file.WriteStrings(" new ", {{" k ", "v"}}));
+    EXPECT_EQ(file.GetString(" new ", " k ", "", 4), "v");
+    EXPECT_EQ(file.GetKeys(" new "), std::vector<std::string>{"k"});
 }
 
 TEST_F(ProfileFileTest, CutsValuesToTheBuffer) {
