@@ -44,7 +44,9 @@ public:
         }
         return object_;
     }
-    uint32_t Open(uint32_t node, uint32_t code, uint32_t timeoutMs = 500) {
+    // A drive that answers ends each wait at once; the default bound only has to outlast a
+    // simulated drive slowed by a sanitizer on a loaded machine.
+    uint32_t Open(uint32_t node, uint32_t code, uint32_t timeoutMs = 5000) {
         CommSettings settings{};
         settings.nodeId = node;
         settings.rate = code;
