@@ -35,7 +35,7 @@ struct FakePanel {
     int number;
     FixedWindow frame;
     bool open = true;
-    ParameterList list;
+    ParameterList list{};
 };
 
 class ProjectDocumentTest : public ::testing::Test {
