@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "ProfileFile.h"
+#include "TextCodec.h"
 
 namespace tarvo::canbus {
 
@@ -102,6 +103,16 @@ bool CanSettings::Load(const std::string& programFolder, CanSettings& settings,
                          [&](const char* known) { return Lower(key) == known; })) {
             error = path + ": unknown key \"" + key +
                     "\" in [can]; known keys: backend, interface, channel, library, socket, trace";
+            return false;
+        }
+    }
+    // A value is read into a buffer of kValueBuffer units; a longer one (a path, most
+    // likely) would be cut there and name another file, so it is refused.
+    for (const char* key : kKeys) {
+        std::string value = file.GetString("can", key, "", kValueBuffer + 1);
+        if (TextCodec::Utf16Length(value) >= kValueBuffer) {
+            error = path + ": " + key + "= is longer than " + std::to_string(kValueBuffer - 1) +
+                    " characters";
             return false;
         }
     }

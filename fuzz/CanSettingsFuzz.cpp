@@ -35,6 +35,10 @@ bool Usable(const CanSettings& s) {
 // quotes can keep) are trimmed: such a value does not survive a write without quotes.
 bool Unwritable(const std::string& value) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    // A relative path made absolute may outgrow the 511 characters a value may have.
+    if (value.size() > 511) {
+        return true;
+    }
     return !value.empty() &&
            (blank(value.front()) || blank(value.back()) ||
             (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&

@@ -65,6 +65,9 @@ TEST(CanSettings, BadContentsAreNamedInTheMessage) {
         {"backend=sim\n", "no [can] section"},
         {"[sys]\nbackend=sim\n", "no [can] section"},
         {std::string("\x00\x01\x02garbage\xFF", 12), "no [can] section"},
+        // Cut at the reader's 511 characters it would name another file.
+        {"[can]\nbackend=sim\nsocket=/run/" + std::string(507, 'a') + "\n",
+         "socket= is longer than 511 characters"},
     };
     for (const Case& c : cases) {
         tarvo::test::TempFolder folder;
