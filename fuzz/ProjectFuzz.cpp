@@ -61,11 +61,17 @@ std::vector<int> PanelSections(std::string_view bytes) {
     return numbers;
 }
 
-// A line break in a row's text is saved as a blank (the row stays one line of the file).
+// A line break in a row's text is saved as a blank (the row stays one line of the file), and
+// the reader trims a line's trailing blanks: a last column that ends in line breaks (a cut
+// text can) comes back without them.
 std::string OneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\r', ' ');
     std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
+}
+
+std::string_view WithoutTrailingBlanks(std::string_view text) {
+    return text.substr(0, text.find_last_not_of(" \t") + 1);
 }
 
 void CheckRows(const tarvo::ParameterList& list) {
@@ -139,7 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         for (int row = 0; row < again.RowCount(); ++row) {
             for (int column : kColumns) {
-                if (again.Text(row, column) != OneLine(lists[i].Text(row, column))) {
+                const std::string first = OneLine(lists[i].Text(row, column));
+                if (WithoutTrailingBlanks(again.Text(row, column)) !=
+                    WithoutTrailingBlanks(first)) {
                     std::abort();
                 }
             }
