@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "ProfileFile.h"
 #include "TextCodec.h"
@@ -108,16 +109,23 @@ bool CanSettings::Load(const std::string& programFolder, CanSettings& settings,
     }
     // A value is read into a buffer of kValueBuffer units; a longer one (a path, most
     // likely) would be cut there and name another file, so it is refused.
+    std::map<std::string, std::string> values;
     for (const char* key : kKeys) {
+        if (std::none_of(keys.begin(), keys.end(),
+                         [&](const std::string& present) { return Lower(present) == key; })) {
+            continue;
+        }
         std::string value = file.GetString("can", key, "", kValueBuffer + 1);
         if (TextCodec::Utf16Length(value) >= kValueBuffer) {
             error = path + ": " + key + "= is longer than " + std::to_string(kValueBuffer - 1) +
                     " characters";
             return false;
         }
+        values.emplace(key, std::move(value));
     }
     auto get = [&](const char* key, const std::string& fallback) {
-        return file.GetString("can", key, fallback, kValueBuffer);
+        auto found = values.find(key);
+        return found == values.end() ? fallback : found->second;
     };
     std::string backend = Lower(get("backend", "socketcan"));
     if (backend == "socketcan") {
