@@ -62,8 +62,8 @@ std::vector<int> PanelSections(std::string_view bytes) {
 }
 
 // A line break in a row's text is saved as a blank (the row stays one line of the file), and
-// the reader trims a line's trailing blanks: a last column that ends in line breaks (a cut
-// text can) comes back without them.
+// the reader trims a line's trailing blanks: a row whose last text ends in line breaks (a
+// cut text can) comes back without them.
 std::string OneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\r', ' ');
     std::replace(text.begin(), text.end(), '\n', ' ');
@@ -145,9 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         for (int row = 0; row < again.RowCount(); ++row) {
             for (int column : kColumns) {
+                const std::string back = again.Text(row, column);
                 const std::string first = OneLine(lists[i].Text(row, column));
-                if (WithoutTrailingBlanks(again.Text(row, column)) !=
-                    WithoutTrailingBlanks(first)) {
+                if (WithoutTrailingBlanks(back) != WithoutTrailingBlanks(first)) {
                     std::abort();
                 }
             }
