@@ -26,6 +26,14 @@ void Line(std::string& text, const std::string& key, const std::string& value) {
     text += '\n';
 }
 
+// A real in the fixed notation of the file. One too long for the reader's 63 characters (a
+// magnitude of 1e56 and more) would come back cut to another number, so it is written in
+// exponent notation, which reads back the same.
+std::string RealText(double value) {
+    std::string fixed = ScopePrintf("%f", value);
+    return fixed.size() < kValueBuffer ? fixed : ScopePrintf("%.17g", value);
+}
+
 std::string Lower(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -95,9 +103,9 @@ std::string ScopeRecordFile::Encode(const ScopeRecord& record) {
             continue;
         }
         Line(text, prefix + "item", std::to_string(channel.item));
-        Line(text, prefix + "scale", ScopePrintf("%f", channel.scale));
-        Line(text, prefix + "offset", ScopePrintf("%f", channel.offset));
-        Line(text, prefix + "unit coef", ScopePrintf("%f", channel.unitCoefficient));
+        Line(text, prefix + "scale", RealText(channel.scale));
+        Line(text, prefix + "offset", RealText(channel.offset));
+        Line(text, prefix + "unit coef", RealText(channel.unitCoefficient));
         Line(text, prefix + "unit", std::to_string(channel.unit));
         Line(text, prefix + "auto", std::to_string(channel.autoScale));
     }

@@ -154,6 +154,16 @@ TEST(ScopeFiles, LongValuesAreCutBetweenCharacters) {
     ASSERT_EQ(ScopeRecordFile::Decode(ScopeRecordFile::Encode(record), again),
               ScopeRecordFile::ReadResult::kOk);
     EXPECT_EQ(again.triggerCollectValue, record.triggerCollectValue);
+
+    // Found by fuzzing: a real too long for the buffer in fixed notation (a scale of 1e147
+    // has 155 characters) came back as 1e62, and each export and import took another digit.
+    record.channels[3] = {true, 0x60640020, 1e147, -2.5e300, 0.125, 0, 0};
+    ASSERT_EQ(ScopeRecordFile::Decode(ScopeRecordFile::Encode(record), again),
+              ScopeRecordFile::ReadResult::kOk);
+    EXPECT_EQ(again.channels[3].scale, 1e147);
+    EXPECT_EQ(again.channels[3].offset, -2.5e300);
+    EXPECT_NE(Utf16Text::ToUtf8(ScopeRecordFile::Encode(record)).find("ch4 unit coef=0.125000\n"),
+              std::string::npos);
 }
 
 // Found by fuzzing: a checked channel without an item (or with the signed mark alone) was
