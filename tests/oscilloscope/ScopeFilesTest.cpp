@@ -156,7 +156,7 @@ TEST(ScopeFiles, LongValuesAreCutBetweenCharacters) {
     EXPECT_EQ(again.triggerCollectValue, record.triggerCollectValue);
 
     // Found by fuzzing: a real too long for the buffer in fixed notation (a scale of 1e147
-    // has 155 characters) came back as 1e62, and each export and import took another digit.
+    // has 155 characters) came back as 1e63, and each export and import took another digit.
     record.channels[3] = {true, 0x60640020, 1e147, -2.5e300, 0.125, 0, 0};
     ASSERT_EQ(ScopeRecordFile::Decode(ScopeRecordFile::Encode(record), again),
               ScopeRecordFile::ReadResult::kOk);
