@@ -1,5 +1,7 @@
 // libFuzzer target: any unitSpec registers, offers its choices and converts values in each
-// of its units, both ways, without a crash or a read out of bounds.
+// of its units, both ways, without a crash or a read out of bounds. A unitSpec comes only
+// from its field of a data file record, decoded from the code page: it is cut at three bytes
+// of text for each byte of that field. scripts/fuzz bounds the whole input, too.
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +9,7 @@
 #include <string_view>
 
 #include "CountingLink.h"
+#include "DataFileRecord.h"
 #include "FormulaEvaluator.h"
 #include "MessageBox.h"
 #include "ObjectDictionary.h"
@@ -19,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Text after a NUL byte is the value text typed by the user.
     size_t nul = input.find('\0');
     std::string_view unitSpec = input.substr(0, nul);
+    constexpr size_t kLongestUnitSpec =
+        3 * tarvo::DataFileRecord::kWidth[tarvo::DataFileRecord::kUnitSpec];
+    unitSpec = unitSpec.substr(0, kLongestUnitSpec);
     std::string_view typed = nul == std::string_view::npos ? "" : input.substr(nul + 1);
 
     tarvo::fuzz::CountingLink link;
