@@ -1,9 +1,9 @@
-#include "InitSaveModel.h"
+#include "app/InitSaveModel.h"
 
-#include "LinkRequester.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "Timer.h"
+#include "comm/LinkRequester.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "platform/Timer.h"
 
 namespace tarvo {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "MessageTarget.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo {
 

@@ -1,9 +1,9 @@
-#include "LanguageSettlement.h"
+#include "app/LanguageSettlement.h"
 
-#include "AppSettings.h"
-#include "MessageBox.h"
-#include "SharedState.h"
-#include "StartupMessages.h"
+#include "platform/AppSettings.h"
+#include "platform/MessageBox.h"
+#include "app/SharedState.h"
+#include "app/StartupMessages.h"
 
 namespace tarvo {
 

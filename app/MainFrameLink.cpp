@@ -1,17 +1,17 @@
-#include "MainFrameLink.h"
+#include "app/MainFrameLink.h"
 
 #include <chrono>
 #include <cstdio>
 
-#include "AppSettings.h"
-#include "CanBitRates.h"
-#include "ConnectionSession.h"
-#include "ControlLink.h"
-#include "FormulaEvaluator.h"
-#include "LenientNumber.h"
-#include "MessageBox.h"
-#include "MessageTarget.h"
-#include "Timer.h"
+#include "platform/AppSettings.h"
+#include "comm/forms/CanBitRates.h"
+#include "comm/ConnectionSession.h"
+#include "comm/ControlLink.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageTarget.h"
+#include "platform/Timer.h"
 
 namespace tarvo {
 

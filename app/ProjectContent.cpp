@@ -1,4 +1,4 @@
-#include "ProjectContent.h"
+#include "app/ProjectContent.h"
 
 #include <algorithm>
 #include <cctype>

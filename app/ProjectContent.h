@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "SectionSink.h"
+#include "dictionary/SectionSink.h"
 
 namespace tarvo {
 

@@ -1,11 +1,11 @@
-#include "ProjectDocument.h"
+#include "app/ProjectDocument.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "AtomicFile.h"
-#include "MessageBox.h"
-#include "ProjectContent.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
+#include "app/ProjectContent.h"
 
 namespace tarvo {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "ProjectSections.h"
+#include "dictionary/ProjectSections.h"
 
 namespace tarvo {
 

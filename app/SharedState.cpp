@@ -1,12 +1,12 @@
-#include "SharedState.h"
+#include "app/SharedState.h"
 
 #include <unistd.h>
 
 #include <vector>
 
-#include "AppSettings.h"
-#include "MessageBox.h"
-#include "QueuedMessageSender.h"
+#include "platform/AppSettings.h"
+#include "platform/MessageBox.h"
+#include "platform/QueuedMessageSender.h"
 
 namespace tarvo {
 

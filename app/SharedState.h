@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "ConnectionSession.h"
-#include "ControlLink.h"
-#include "FormulaEvaluator.h"
-#include "LinkSwitches.h"
-#include "ObjectDictionary.h"
-#include "ProjectSections.h"
-#include "UnitTable.h"
-#include "ValueText.h"
+#include "comm/ConnectionSession.h"
+#include "comm/ControlLink.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "comm/LinkSwitches.h"
+#include "dictionary/ObjectDictionary.h"
+#include "dictionary/ProjectSections.h"
+#include "dictionary/UnitTable.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo {
 

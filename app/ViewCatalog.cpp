@@ -1,4 +1,4 @@
-#include "ViewCatalog.h"
+#include "app/ViewCatalog.h"
 
 #include <algorithm>
 

@@ -8,16 +8,16 @@
 #include <random>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "DataFileBuilder.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "ParameterList.h"
-#include "PlacedWindow.h"
-#include "ProjectDocument.h"
-#include "SdoListModel.h"
-#include "TempFolder.h"
-#include "UnitTable.h"
+#include "platform/AtomicFile.h"
+#include "tests/support/DataFileBuilder.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "panels/ParameterList.h"
+#include "dictionary/PlacedWindow.h"
+#include "app/ProjectDocument.h"
+#include "dictionary/SdoListModel.h"
+#include "tests/support/TempFolder.h"
+#include "dictionary/UnitTable.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "CanObjectAbi.h"
-#include "DriveProtocol.h"
-#include "DriveSimulator.h"
-#include "TempFolder.h"
+#include "protocol/CanObjectAbi.h"
+#include "protocol/DriveProtocol.h"
+#include "drivesim/DriveSimulator.h"
+#include "tests/support/TempFolder.h"
 
 int main(int argc, char** argv) {
     double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;

@@ -8,10 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "DataFileBuilder.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "TempFolder.h"
+#include "tests/support/DataFileBuilder.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "tests/support/TempFolder.h"
 
 using Clock = std::chrono::steady_clock;
 

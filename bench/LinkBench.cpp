@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <string>
 
-#include "ControlLink.h"
-#include "MessageBox.h"
-#include "MessageTarget.h"
-#include "PtyPeer.h"
-#include "QueuedMessageSender.h"
-#include "ReplyMatcher.h"
+#include "comm/ControlLink.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageTarget.h"
+#include "tests/serialport/PtyPeer.h"
+#include "platform/QueuedMessageSender.h"
+#include "protocol/ReplyMatcher.h"
 
 using Clock = std::chrono::steady_clock;
 using tarvo::test::Bytes;

@@ -19,18 +19,18 @@
 #include <string>
 #include <vector>
 
-#include "ControlLink.h"
-#include "ControlPanelLink.h"
-#include "FormulaEvaluator.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "PanelFamily.h"
-#include "ParameterPanel.h"
-#include "ProfileFile.h"
-#include "ProjectSections.h"
-#include "QueuedMessageSender.h"
-#include "UnitTable.h"
-#include "ValueText.h"
+#include "comm/ControlLink.h"
+#include "panels/ControlPanelLink.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "panels/PanelFamily.h"
+#include "panels/ParameterPanel.h"
+#include "platform/ProfileFile.h"
+#include "dictionary/ProjectSections.h"
+#include "platform/QueuedMessageSender.h"
+#include "dictionary/UnitTable.h"
+#include "dictionary/ValueText.h"
 
 namespace {
 

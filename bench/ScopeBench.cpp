@@ -21,21 +21,21 @@
 #include <thread>
 #include <vector>
 
-#include "CommLibrary.h"
-#include "ConnectionSession.h"
-#include "ControlLink.h"
-#include "CurvePlot.h"
-#include "CurvePlotPainter.h"
-#include "CurvePlotView.h"
-#include "DriverOscilloModel.h"
-#include "FormulaEvaluator.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "QueuedMessageSender.h"
-#include "ScopeLink.h"
-#include "ScopeUnits.h"
-#include "Timer.h"
-#include "UnitTable.h"
+#include "comm/CommLibrary.h"
+#include "comm/ConnectionSession.h"
+#include "comm/ControlLink.h"
+#include "oscilloscope/CurvePlot.h"
+#include "oscilloscope/views/CurvePlotPainter.h"
+#include "oscilloscope/views/CurvePlotView.h"
+#include "oscilloscope/DriverOscilloModel.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "platform/QueuedMessageSender.h"
+#include "oscilloscope/ScopeLink.h"
+#include "oscilloscope/ScopeUnits.h"
+#include "platform/Timer.h"
+#include "dictionary/UnitTable.h"
 
 extern char** environ;
 

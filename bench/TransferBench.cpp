@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "ExportDrvDataModel.h"
-#include "ImportDrvDataModel.h"
-#include "MessageBox.h"
-#include "ObjectListFile.h"
-#include "TransferLink.h"
-#include "TransferValue.h"
+#include "transfer/ExportDrvDataModel.h"
+#include "transfer/ImportDrvDataModel.h"
+#include "platform/MessageBox.h"
+#include "transfer/ObjectListFile.h"
+#include "cli/TransferLink.h"
+#include "transfer/TransferValue.h"
 
 extern char** environ;
 

@@ -33,15 +33,15 @@
 #include <sstream>
 #include <string>
 
-#include "AppSettings.h"
-#include "CanBitRates.h"
-#include "ControlLink.h"
-#include "LanguageSettlement.h"
-#include "MainFrame.h"
-#include "QtMessageBox.h"
-#include "QtMessageSender.h"
-#include "ResourceSet.h"
-#include "SharedState.h"
+#include "platform/AppSettings.h"
+#include "comm/forms/CanBitRates.h"
+#include "comm/ControlLink.h"
+#include "app/LanguageSettlement.h"
+#include "app/views/MainFrame.h"
+#include "app/views/QtMessageBox.h"
+#include "app/views/QtMessageSender.h"
+#include "resources/ResourceSet.h"
+#include "app/SharedState.h"
 
 namespace {
 

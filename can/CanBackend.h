@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "CanFrame.h"
+#include "can/CanFrame.h"
 
 namespace tarvo::canbus {
 

@@ -1,4 +1,4 @@
-#include "CanChannel.h"
+#include "can/CanChannel.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "PcanBasicBackend.h"
-#include "PcanBitRate.h"
-#include "ReplyMatcher.h"
-#include "SimBusBackend.h"
-#include "SocketCanBackend.h"
-#include "SocketWait.h"
+#include "can/PcanBasicBackend.h"
+#include "can/PcanBitRate.h"
+#include "protocol/ReplyMatcher.h"
+#include "can/SimBusBackend.h"
+#include "can/SocketCanBackend.h"
+#include "can/SocketWait.h"
 
 namespace tarvo::canbus {
 

@@ -5,10 +5,10 @@
 #include <mutex>
 #include <string>
 
-#include "CanBackend.h"
-#include "CanObjectAbi.h"
-#include "CanSettings.h"
-#include "CanTrace.h"
+#include "can/CanBackend.h"
+#include "protocol/CanObjectAbi.h"
+#include "can/CanSettings.h"
+#include "can/CanTrace.h"
 
 namespace tarvo::canbus {
 

@@ -1,5 +1,5 @@
 // The exported boundary of libCAN.so: the factory and the CAN object's operation table,
-// laid out as comm/CanObjectAbi.h declares them.
+// laid out as protocol/CanObjectAbi.h declares them.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <new>
 
-#include "CanChannel.h"
-#include "CanObjectAbi.h"
+#include "can/CanChannel.h"
+#include "protocol/CanObjectAbi.h"
 
 namespace {
 

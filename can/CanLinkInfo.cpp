@@ -1,4 +1,4 @@
-#include "CanLinkInfo.h"
+#include "can/CanLinkInfo.h"
 
 #include <linux/can/netlink.h>
 #include <linux/if_link.h>

@@ -1,4 +1,4 @@
-#include "CanSettings.h"
+#include "can/CanSettings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <map>
 
-#include "ProfileFile.h"
-#include "TextCodec.h"
+#include "platform/ProfileFile.h"
+#include "platform/TextCodec.h"
 
 namespace tarvo::canbus {
 

@@ -1,4 +1,4 @@
-#include "CanTrace.h"
+#include "can/CanTrace.h"
 
 #include <sys/time.h>
 

@@ -1,4 +1,4 @@
-#include "PcanBasicBackend.h"
+#include "can/PcanBasicBackend.h"
 
 #include <dlfcn.h>
 #include <poll.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <thread>
 
-#include "SocketWait.h"
+#include "can/SocketWait.h"
 
 namespace tarvo::canbus {
 

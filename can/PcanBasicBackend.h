@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "CanBackend.h"
-#include "PcanBasicApi.h"
+#include "can/CanBackend.h"
+#include "can/PcanBasicApi.h"
 
 namespace tarvo::canbus {
 

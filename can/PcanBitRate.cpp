@@ -1,4 +1,4 @@
-#include "PcanBitRate.h"
+#include "can/PcanBitRate.h"
 
 namespace tarvo::canbus {
 

@@ -1,4 +1,4 @@
-#include "SimBusBackend.h"
+#include "can/SimBusBackend.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,8 +10,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "SimBusWire.h"
-#include "SocketWait.h"
+#include "can/SimBusWire.h"
+#include "can/SocketWait.h"
 
 namespace tarvo::canbus {
 

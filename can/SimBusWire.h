@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "CanFrame.h"
+#include "can/CanFrame.h"
 
 namespace tarvo::canbus {
 

@@ -1,4 +1,4 @@
-#include "SocketCanBackend.h"
+#include "can/SocketCanBackend.h"
 
 #include <linux/can.h>
 #include <linux/can/raw.h>
@@ -11,8 +11,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "CanLinkInfo.h"
-#include "SocketWait.h"
+#include "can/CanLinkInfo.h"
+#include "can/SocketWait.h"
 
 namespace tarvo::canbus {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "CanBackend.h"
+#include "can/CanBackend.h"
 
 namespace tarvo::canbus {
 

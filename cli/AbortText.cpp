@@ -1,4 +1,4 @@
-#include "AbortText.h"
+#include "cli/AbortText.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "ArgumentText.h"
+#include "cli/ArgumentText.h"
 
 namespace tarvo {
 

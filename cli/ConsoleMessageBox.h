@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "MessageBox.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 

@@ -1,14 +1,14 @@
-#include "DictCommand.h"
+#include "cli/DictCommand.h"
 
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "AtomicFile.h"
-#include "ConsoleMessageBox.h"
-#include "DictFindCommand.h"
-#include "DictionarySource.h"
-#include "ObjectDictionary.h"
+#include "platform/AtomicFile.h"
+#include "cli/ConsoleMessageBox.h"
+#include "cli/DictFindCommand.h"
+#include "dictionary/DictionarySource.h"
+#include "dictionary/ObjectDictionary.h"
 
 namespace tarvo {
 

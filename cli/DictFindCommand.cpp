@@ -1,14 +1,14 @@
-#include "DictFindCommand.h"
+#include "cli/DictFindCommand.h"
 
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "AppSettings.h"
-#include "ConsoleMessageBox.h"
-#include "ObjectDictionary.h"
-#include "SdoListModel.h"
-#include "UnitTable.h"
+#include "platform/AppSettings.h"
+#include "cli/ConsoleMessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "dictionary/SdoListModel.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 

@@ -1,12 +1,12 @@
-#include "DiffCommand.h"
+#include "cli/DiffCommand.h"
 
 #include <cstdio>
 #include <iostream>
 
-#include "ImportDrvDataModel.h"
-#include "MessageBox.h"
-#include "TransferLink.h"
-#include "TransferReport.h"
+#include "transfer/ImportDrvDataModel.h"
+#include "platform/MessageBox.h"
+#include "cli/TransferLink.h"
+#include "cli/TransferReport.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "DriveConnection.h"
+#include "cli/DriveConnection.h"
 
 #include <unistd.h>
 
@@ -10,18 +10,18 @@
 #include <functional>
 #include <iostream>
 
-#include "AbortText.h"
-#include "ArgumentText.h"
-#include "AtomicFile.h"
-#include "CanBitRates.h"
-#include "ConnectionSession.h"
-#include "ConsoleMessageBox.h"
-#include "ControlLink.h"
-#include "LibraryFile.h"
-#include "MessageTarget.h"
-#include "PortAlias.h"
-#include "QueuedMessageSender.h"
-#include "SharedState.h"
+#include "cli/AbortText.h"
+#include "cli/ArgumentText.h"
+#include "platform/AtomicFile.h"
+#include "comm/forms/CanBitRates.h"
+#include "comm/ConnectionSession.h"
+#include "cli/ConsoleMessageBox.h"
+#include "comm/ControlLink.h"
+#include "platform/LibraryFile.h"
+#include "platform/MessageTarget.h"
+#include "comm/PortAlias.h"
+#include "platform/QueuedMessageSender.h"
+#include "app/SharedState.h"
 
 namespace tarvo {
 

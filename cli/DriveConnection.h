@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "DriveMessage.h"
+#include "comm/DriveMessage.h"
 
 namespace tarvo {
 

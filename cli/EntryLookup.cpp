@@ -1,12 +1,12 @@
-#include "EntryLookup.h"
+#include "cli/EntryLookup.h"
 
 #include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <vector>
 
-#include "ArgumentText.h"
-#include "ConsoleMessageBox.h"
+#include "cli/ArgumentText.h"
+#include "cli/ConsoleMessageBox.h"
 
 namespace tarvo {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "DictionaryEntry.h"
-#include "ObjectDictionary.h"
+#include "dictionary/DictionaryEntry.h"
+#include "dictionary/ObjectDictionary.h"
 
 namespace tarvo {
 

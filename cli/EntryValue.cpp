@@ -1,14 +1,14 @@
-#include "EntryValue.h"
+#include "cli/EntryValue.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
 
-#include "ArgumentText.h"
-#include "EntryLookup.h"
-#include "UnitTable.h"
-#include "ValueText.h"
+#include "cli/ArgumentText.h"
+#include "cli/EntryLookup.h"
+#include "dictionary/UnitTable.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo {
 

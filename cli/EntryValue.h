@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "DictionaryEntry.h"
-#include "FormulaEvaluator.h"
-#include "LinkRequester.h"
+#include "dictionary/DictionaryEntry.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "comm/LinkRequester.h"
 
 namespace tarvo {
 

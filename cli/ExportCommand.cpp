@@ -1,12 +1,12 @@
-#include "ExportCommand.h"
+#include "cli/ExportCommand.h"
 
 #include <cstdio>
 #include <iostream>
 
-#include "ExportDrvDataModel.h"
-#include "MessageBox.h"
-#include "TransferLink.h"
-#include "TransferReport.h"
+#include "transfer/ExportDrvDataModel.h"
+#include "platform/MessageBox.h"
+#include "cli/TransferLink.h"
+#include "cli/TransferReport.h"
 
 namespace tarvo {
 

@@ -1,15 +1,15 @@
-#include "ImportCommand.h"
+#include "cli/ImportCommand.h"
 
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <thread>
 
-#include "ImportDrvDataModel.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "TransferLink.h"
-#include "TransferReport.h"
+#include "transfer/ImportDrvDataModel.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "cli/TransferLink.h"
+#include "cli/TransferReport.h"
 
 namespace tarvo {
 

@@ -1,8 +1,8 @@
-#include "PortsCommand.h"
+#include "cli/PortsCommand.h"
 
 #include <iostream>
 
-#include "SerialPortProbe.h"
+#include "comm/SerialPortProbe.h"
 
 namespace tarvo {
 

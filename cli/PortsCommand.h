@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "DriveConnection.h"
+#include "cli/DriveConnection.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "cli/ProgramFolder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,14 +1,14 @@
-#include "ReadCommand.h"
+#include "cli/ReadCommand.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "AbortText.h"
-#include "EntryLookup.h"
-#include "EntryValue.h"
-#include "MessageTarget.h"
+#include "cli/AbortText.h"
+#include "cli/EntryLookup.h"
+#include "cli/EntryValue.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "ScopeCommand.h"
+#include "cli/ScopeCommand.h"
 
 #include <array>
 #include <chrono>
@@ -9,20 +9,20 @@
 #include <optional>
 #include <thread>
 
-#include "ArgumentText.h"
-#include "AtomicFile.h"
-#include "ConsoleMessageBox.h"
-#include "DriverOscilloModel.h"
-#include "FormulaEvaluator.h"
-#include "LinkRequest.h"
-#include "LinkSwitches.h"
-#include "ObjectDictionary.h"
-#include "ScopeExport.h"
-#include "ScopeLink.h"
-#include "ScopeRecordFile.h"
-#include "ScopeUnits.h"
-#include "Timer.h"
-#include "UnitTable.h"
+#include "cli/ArgumentText.h"
+#include "platform/AtomicFile.h"
+#include "cli/ConsoleMessageBox.h"
+#include "oscilloscope/DriverOscilloModel.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "comm/LinkRequest.h"
+#include "comm/LinkSwitches.h"
+#include "dictionary/ObjectDictionary.h"
+#include "oscilloscope/ScopeExport.h"
+#include "oscilloscope/ScopeLink.h"
+#include "oscilloscope/ScopeRecordFile.h"
+#include "oscilloscope/ScopeUnits.h"
+#include "platform/Timer.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "TransferLink.h"
+#include "cli/TransferLink.h"
 
 #include <unistd.h>
 
@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "LinkSwitches.h"
-#include "MessageBox.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 

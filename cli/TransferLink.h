@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "DriveConnection.h"
-#include "ObjectDictionary.h"
-#include "Timer.h"
+#include "cli/DriveConnection.h"
+#include "dictionary/ObjectDictionary.h"
+#include "platform/Timer.h"
 
 namespace tarvo {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ObjectListFile.h"
-#include "ParameterFile.h"
+#include "transfer/ObjectListFile.h"
+#include "transfer/ParameterFile.h"
 
 namespace tarvo::TransferReport {
 

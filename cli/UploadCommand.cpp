@@ -1,9 +1,9 @@
-#include "UploadCommand.h"
+#include "cli/UploadCommand.h"
 
 #include <cstdio>
 #include <iostream>
 
-#include "ArgumentText.h"
+#include "cli/ArgumentText.h"
 
 namespace tarvo {
 

@@ -1,11 +1,11 @@
-#include "WriteCommand.h"
+#include "cli/WriteCommand.h"
 
 #include <cstdio>
 #include <iostream>
 
-#include "ArgumentText.h"
-#include "EntryLookup.h"
-#include "EntryValue.h"
+#include "cli/ArgumentText.h"
+#include "cli/EntryLookup.h"
+#include "cli/EntryValue.h"
 
 namespace tarvo {
 

@@ -5,19 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "DictCommand.h"
-#include "DiffCommand.h"
-#include "DriveConnection.h"
-#include "ExportCommand.h"
-#include "ImportCommand.h"
-#include "PortsCommand.h"
-#include "ProgramFolder.h"
-#include "ReadCommand.h"
-#include "ScanCommand.h"
-#include "ScopeCommand.h"
-#include "SharedState.h"
-#include "UploadCommand.h"
-#include "WriteCommand.h"
+#include "cli/DictCommand.h"
+#include "cli/DiffCommand.h"
+#include "cli/DriveConnection.h"
+#include "cli/ExportCommand.h"
+#include "cli/ImportCommand.h"
+#include "cli/PortsCommand.h"
+#include "cli/ProgramFolder.h"
+#include "cli/ReadCommand.h"
+#include "cli/ScanCommand.h"
+#include "cli/ScopeCommand.h"
+#include "app/SharedState.h"
+#include "cli/UploadCommand.h"
+#include "cli/WriteCommand.h"
 
 namespace {
 

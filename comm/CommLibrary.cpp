@@ -1,13 +1,13 @@
-#include "CommLibrary.h"
+#include "comm/CommLibrary.h"
 
 #include <dlfcn.h>
 
 #include <cstring>
 #include <filesystem>
 
-#include "LibraryFile.h"
-#include "LinkTexts.h"
-#include "MessageBox.h"
+#include "platform/LibraryFile.h"
+#include "comm/LinkTexts.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 

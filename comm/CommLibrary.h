@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "CanObjectAbi.h"
-#include "SerialPortAbi.h"
+#include "protocol/CanObjectAbi.h"
+#include "protocol/SerialPortAbi.h"
 
 namespace tarvo {
 

@@ -1,6 +1,6 @@
-#include "ConnectionSession.h"
+#include "comm/ConnectionSession.h"
 
-#include "PortAlias.h"
+#include "comm/PortAlias.h"
 
 namespace tarvo {
 

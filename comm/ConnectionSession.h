@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "CanObjectAbi.h"
+#include "protocol/CanObjectAbi.h"
 
 namespace tarvo {
 

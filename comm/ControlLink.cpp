@@ -1,13 +1,13 @@
-#include "ControlLink.h"
+#include "comm/ControlLink.h"
 
 #include <new>
 #include <system_error>
 
-#include "LinkTexts.h"
-#include "MessageBox.h"
-#include "MessageSender.h"
-#include "MessageTarget.h"
-#include "SystemSleeper.h"
+#include "comm/LinkTexts.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageSender.h"
+#include "platform/MessageTarget.h"
+#include "comm/SystemSleeper.h"
 
 namespace tarvo {
 

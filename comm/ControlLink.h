@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "DriveMessage.h"
-#include "LinkRequest.h"
-#include "LinkRequester.h"
-#include "LinkSwitches.h"
+#include "comm/DriveMessage.h"
+#include "comm/LinkRequest.h"
+#include "comm/LinkRequester.h"
+#include "comm/LinkSwitches.h"
 
 namespace tarvo {
 

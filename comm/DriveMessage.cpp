@@ -1,8 +1,8 @@
-#include "DriveMessage.h"
+#include "comm/DriveMessage.h"
 
 #include <cstring>
 
-#include "ReplyMatcher.h"
+#include "protocol/ReplyMatcher.h"
 
 namespace tarvo {
 

@@ -9,10 +9,10 @@
 #include <mutex>
 #include <string>
 
-#include "CanObjectAbi.h"
-#include "CommLibrary.h"
-#include "DriveProtocol.h"
-#include "SegmentedUpload.h"
+#include "protocol/CanObjectAbi.h"
+#include "comm/CommLibrary.h"
+#include "protocol/DriveProtocol.h"
+#include "protocol/SegmentedUpload.h"
 
 namespace tarvo {
 

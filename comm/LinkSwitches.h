@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 

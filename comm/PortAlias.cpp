@@ -1,4 +1,4 @@
-#include "PortAlias.h"
+#include "comm/PortAlias.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "SerialPortProbe.h"
+#include "comm/SerialPortProbe.h"
 
 namespace tarvo {
 

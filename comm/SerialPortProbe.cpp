@@ -1,6 +1,6 @@
-#include "SerialPortProbe.h"
+#include "comm/SerialPortProbe.h"
 
-#include "PortAlias.h"
+#include "comm/PortAlias.h"
 
 #include <dirent.h>
 #include <fcntl.h>

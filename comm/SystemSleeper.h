@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "Sleeper.h"
+#include "comm/Sleeper.h"
 
 namespace tarvo {
 

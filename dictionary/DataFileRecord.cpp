@@ -1,4 +1,4 @@
-#include "DataFileRecord.h"
+#include "dictionary/DataFileRecord.h"
 
 #include <cstring>
 

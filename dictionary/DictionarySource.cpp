@@ -1,4 +1,4 @@
-#include "DictionarySource.h"
+#include "dictionary/DictionarySource.h"
 
 #include <cctype>
 #include <cstdint>
@@ -6,9 +6,9 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "AtomicFile.h"
-#include "DataFileRecord.h"
-#include "TextCodec.h"
+#include "platform/AtomicFile.h"
+#include "dictionary/DataFileRecord.h"
+#include "platform/TextCodec.h"
 
 namespace tarvo {
 

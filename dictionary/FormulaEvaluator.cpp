@@ -1,13 +1,13 @@
-#include "FormulaEvaluator.h"
+#include "dictionary/FormulaEvaluator.h"
 
 #include <cmath>
 #include <new>
 
-#include "LeadingNumber.h"
-#include "LenientNumber.h"
-#include "LinkRequester.h"
-#include "MessageBox.h"
-#include "ValueMessages.h"
+#include "dictionary/LeadingNumber.h"
+#include "platform/LenientNumber.h"
+#include "comm/LinkRequester.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ValueMessages.h"
 
 namespace tarvo {
 

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "LeadingNumber.h"
+#include "dictionary/LeadingNumber.h"
 
 #include <locale.h>
 

@@ -1,4 +1,4 @@
-#include "ObjectDictionary.h"
+#include "dictionary/ObjectDictionary.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <memory>
 
-#include "CodePageDecoder.h"
-#include "DataFileRecord.h"
-#include "LenientNumber.h"
-#include "MessageBox.h"
-#include "ProfileFile.h"
+#include "platform/CodePageDecoder.h"
+#include "dictionary/DataFileRecord.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
 
 namespace tarvo {
 

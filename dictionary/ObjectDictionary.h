@@ -11,7 +11,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "DictionaryEntry.h"
+#include "dictionary/DictionaryEntry.h"
 
 namespace tarvo {
 

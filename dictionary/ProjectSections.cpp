@@ -1,15 +1,15 @@
-#include "ProjectSections.h"
+#include "dictionary/ProjectSections.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "LeadingNumber.h"
-#include "ObjectDictionary.h"
-#include "ParameterRows.h"
-#include "PlacedWindow.h"
-#include "ProfileFile.h"
-#include "SectionSink.h"
-#include "UnitTable.h"
+#include "dictionary/LeadingNumber.h"
+#include "dictionary/ObjectDictionary.h"
+#include "dictionary/ParameterRows.h"
+#include "dictionary/PlacedWindow.h"
+#include "platform/ProfileFile.h"
+#include "dictionary/SectionSink.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "DriveProtocol.h"
-#include "ProfileFile.h"
+#include "protocol/DriveProtocol.h"
+#include "platform/ProfileFile.h"
 
 namespace tarvo {
 

@@ -1,11 +1,11 @@
-#include "SdoListModel.h"
+#include "dictionary/SdoListModel.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "MessageBox.h"
-#include "MessageTarget.h"
-#include "ObjectDictionary.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageTarget.h"
+#include "dictionary/ObjectDictionary.h"
 
 namespace tarvo {
 

@@ -1,10 +1,10 @@
-#include "UnitTable.h"
+#include "dictionary/UnitTable.h"
 
 #include <new>
 
-#include "MessageBox.h"
-#include "TextCodec.h"
-#include "ValueMessages.h"
+#include "platform/MessageBox.h"
+#include "platform/TextCodec.h"
+#include "dictionary/ValueMessages.h"
 
 namespace tarvo {
 

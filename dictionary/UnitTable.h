@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "UnitRecord.h"
+#include "dictionary/UnitRecord.h"
 
 namespace tarvo {
 

@@ -1,16 +1,16 @@
-#include "ValueText.h"
+#include "dictionary/ValueText.h"
 
 #include <cstdio>
 
-#include "FormulaEvaluator.h"
-#include "LeadingNumber.h"
-#include "LenientNumber.h"
-#include "LinkRequester.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "ParameterRows.h"
-#include "TextCodec.h"
-#include "UnitTable.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "dictionary/LeadingNumber.h"
+#include "platform/LenientNumber.h"
+#include "comm/LinkRequester.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "dictionary/ParameterRows.h"
+#include "platform/TextCodec.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 

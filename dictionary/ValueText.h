@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "DictionaryEntry.h"
-#include "DriveProtocol.h"
+#include "dictionary/DictionaryEntry.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "CanDriveNode.h"
+#include "drivesim/CanDriveNode.h"
 
 #include <algorithm>
 

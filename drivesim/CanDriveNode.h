@@ -4,9 +4,9 @@
 #include <deque>
 #include <vector>
 
-#include "CanFrame.h"
-#include "FaultPlan.h"
-#include "SimulatedDrive.h"
+#include "can/CanFrame.h"
+#include "drivesim/FaultPlan.h"
+#include "drivesim/SimulatedDrive.h"
 
 namespace tarvo::sim {
 

@@ -1,8 +1,8 @@
-#include "CaptureRecorder.h"
+#include "drivesim/CaptureRecorder.h"
 
 #include <algorithm>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo::sim {
 

@@ -4,7 +4,7 @@
 #include <deque>
 #include <string>
 
-#include "ObjectTable.h"
+#include "drivesim/ObjectTable.h"
 
 namespace tarvo::sim {
 

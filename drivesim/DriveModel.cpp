@@ -1,9 +1,9 @@
-#include "DriveModel.h"
+#include "drivesim/DriveModel.h"
 
 #include <algorithm>
 #include <sstream>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo::sim {
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "CaptureRecorder.h"
-#include "ErrorControl.h"
-#include "IoPorts.h"
-#include "MotorModel.h"
-#include "NonVolatileMemory.h"
-#include "ObjectTable.h"
-#include "StateMachine402.h"
-#include "TrajectoryGenerator.h"
+#include "drivesim/CaptureRecorder.h"
+#include "drivesim/ErrorControl.h"
+#include "drivesim/IoPorts.h"
+#include "drivesim/MotorModel.h"
+#include "drivesim/NonVolatileMemory.h"
+#include "drivesim/ObjectTable.h"
+#include "drivesim/StateMachine402.h"
+#include "drivesim/TrajectoryGenerator.h"
 
 namespace tarvo::sim {
 

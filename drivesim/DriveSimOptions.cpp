@@ -1,4 +1,4 @@
-#include "DriveSimOptions.h"
+#include "drivesim/DriveSimOptions.h"
 
 #include <charconv>
 

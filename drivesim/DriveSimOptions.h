@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "FaultSettings.h"
+#include "drivesim/FaultSettings.h"
 
 namespace tarvo::sim {
 

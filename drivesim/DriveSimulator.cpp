@@ -1,4 +1,4 @@
-#include "DriveSimulator.h"
+#include "drivesim/DriveSimulator.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -13,7 +13,7 @@
 #include <sstream>
 #include <vector>
 
-#include "DictionarySource.h"
+#include "dictionary/DictionarySource.h"
 
 namespace tarvo::sim {
 

@@ -6,13 +6,13 @@
 #include <ostream>
 #include <string>
 
-#include "CanDriveNode.h"
-#include "DriveModel.h"
-#include "DriveSimOptions.h"
-#include "PtyTransport.h"
-#include "SimBusServer.h"
-#include "SimulatedDrive.h"
-#include "SocketCanTransport.h"
+#include "drivesim/CanDriveNode.h"
+#include "drivesim/DriveModel.h"
+#include "drivesim/DriveSimOptions.h"
+#include "drivesim/PtyTransport.h"
+#include "drivesim/SimBusServer.h"
+#include "drivesim/SimulatedDrive.h"
+#include "drivesim/SocketCanTransport.h"
 
 namespace tarvo::sim {
 

@@ -1,4 +1,4 @@
-#include "ErrorControl.h"
+#include "drivesim/ErrorControl.h"
 
 namespace tarvo::sim {
 

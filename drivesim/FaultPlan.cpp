@@ -1,4 +1,4 @@
-#include "FaultPlan.h"
+#include "drivesim/FaultPlan.h"
 
 namespace tarvo::sim {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "FaultSettings.h"
+#include "drivesim/FaultSettings.h"
 
 namespace tarvo::sim {
 

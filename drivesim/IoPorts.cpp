@@ -1,4 +1,4 @@
-#include "IoPorts.h"
+#include "drivesim/IoPorts.h"
 
 #include <cmath>
 

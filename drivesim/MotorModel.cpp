@@ -1,4 +1,4 @@
-#include "MotorModel.h"
+#include "drivesim/MotorModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "ObjectTable.h"
-#include "TrajectoryGenerator.h"
+#include "drivesim/ObjectTable.h"
+#include "drivesim/TrajectoryGenerator.h"
 
 namespace tarvo::sim {
 

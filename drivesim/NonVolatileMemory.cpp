@@ -1,9 +1,9 @@
-#include "NonVolatileMemory.h"
+#include "drivesim/NonVolatileMemory.h"
 
 #include <cstdio>
 #include <sstream>
 
-#include "AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 namespace tarvo::sim {
 

@@ -1,10 +1,10 @@
-#include "ObjectTable.h"
+#include "drivesim/ObjectTable.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "DriveProtocol.h"
-#include "LenientNumber.h"
+#include "protocol/DriveProtocol.h"
+#include "platform/LenientNumber.h"
 
 namespace tarvo::sim {
 

@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "DictionarySource.h"
-#include "SimObject.h"
+#include "dictionary/DictionarySource.h"
+#include "drivesim/SimObject.h"
 
 namespace tarvo::sim {
 

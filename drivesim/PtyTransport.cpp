@@ -1,4 +1,4 @@
-#include "PtyTransport.h"
+#include "drivesim/PtyTransport.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "FaultPlan.h"
-#include "SerialFramer.h"
-#include "SerialLine.h"
-#include "SimulatedDrive.h"
+#include "drivesim/FaultPlan.h"
+#include "drivesim/SerialFramer.h"
+#include "drivesim/SerialLine.h"
+#include "drivesim/SimulatedDrive.h"
 
 namespace tarvo::sim {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo::sim {
 

@@ -1,8 +1,8 @@
-#include "SdoServer.h"
+#include "drivesim/SdoServer.h"
 
 #include <algorithm>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo::sim {
 

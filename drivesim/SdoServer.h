@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "DriveModel.h"
-#include "SdoMessage.h"
+#include "drivesim/DriveModel.h"
+#include "drivesim/SdoMessage.h"
 
 namespace tarvo::sim {
 

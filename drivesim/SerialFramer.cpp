@@ -1,4 +1,4 @@
-#include "SerialFramer.h"
+#include "drivesim/SerialFramer.h"
 
 #include <algorithm>
 

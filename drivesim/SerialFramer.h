@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "SdoMessage.h"
+#include "drivesim/SdoMessage.h"
 
 namespace tarvo::sim {
 

@@ -1,4 +1,4 @@
-#include "SerialLine.h"
+#include "drivesim/SerialLine.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 #include <deque>
 #include <vector>
 
-#include "FaultPlan.h"
-#include "SerialFramer.h"
+#include "drivesim/FaultPlan.h"
+#include "drivesim/SerialFramer.h"
 
 namespace tarvo::sim {
 

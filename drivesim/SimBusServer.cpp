@@ -1,4 +1,4 @@
-#include "SimBusServer.h"
+#include "drivesim/SimBusServer.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

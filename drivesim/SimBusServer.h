@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "CanDriveNode.h"
-#include "SimBusWire.h"
+#include "drivesim/CanDriveNode.h"
+#include "can/SimBusWire.h"
 
 namespace tarvo::sim {
 

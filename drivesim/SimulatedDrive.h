@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "DriveModel.h"
-#include "SdoServer.h"
+#include "drivesim/DriveModel.h"
+#include "drivesim/SdoServer.h"
 
 namespace tarvo::sim {
 

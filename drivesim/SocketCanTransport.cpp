@@ -1,4 +1,4 @@
-#include "SocketCanTransport.h"
+#include "drivesim/SocketCanTransport.h"
 
 #include <linux/can.h>
 #include <linux/can/raw.h>

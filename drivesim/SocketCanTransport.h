@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "CanDriveNode.h"
+#include "drivesim/CanDriveNode.h"
 
 namespace tarvo::sim {
 

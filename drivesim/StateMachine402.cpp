@@ -1,4 +1,4 @@
-#include "StateMachine402.h"
+#include "drivesim/StateMachine402.h"
 
 namespace tarvo::sim {
 

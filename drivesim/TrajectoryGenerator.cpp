@@ -1,4 +1,4 @@
-#include "TrajectoryGenerator.h"
+#include "drivesim/TrajectoryGenerator.h"
 
 #include <algorithm>
 #include <cmath>

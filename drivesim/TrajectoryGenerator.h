@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "ObjectTable.h"
+#include "drivesim/ObjectTable.h"
 
 namespace tarvo::sim {
 

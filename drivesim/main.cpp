@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "DriveSimOptions.h"
-#include "DriveSimulator.h"
+#include "drivesim/DriveSimOptions.h"
+#include "drivesim/DriveSimulator.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "CanSettings.h"
-#include "FuzzFolder.h"
+#include "can/CanSettings.h"
+#include "fuzz/FuzzFolder.h"
 
 namespace {
 

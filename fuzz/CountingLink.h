@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "LinkRequester.h"
+#include "comm/LinkRequester.h"
 
 namespace tarvo::fuzz {
 

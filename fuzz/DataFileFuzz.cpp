@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "DataFileRecord.h"
-#include "MemoryFile.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
+#include "dictionary/DataFileRecord.h"
+#include "fuzz/MemoryFile.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tarvo::fuzz::MemoryFile file(std::string_view(reinterpret_cast<const char*>(data), size));

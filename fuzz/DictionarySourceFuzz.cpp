@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "DictionarySource.h"
-#include "MemoryFile.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
+#include "dictionary/DictionarySource.h"
+#include "fuzz/MemoryFile.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

@@ -16,9 +16,9 @@
 #include <cstring>
 #include <map>
 
-#include "DriveMessage.h"
-#include "DriveWire.h"
-#include "MessageBox.h"
+#include "comm/DriveMessage.h"
+#include "fuzz/DriveWire.h"
+#include "platform/MessageBox.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "CountingLink.h"
-#include "FormulaEvaluator.h"
-#include "MessageBox.h"
+#include "fuzz/CountingLink.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "platform/MessageBox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     double value = 0.0;

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "CanChannel.h"
-#include "CanObjectAbi.h"
-#include "DriveWire.h"
+#include "can/CanChannel.h"
+#include "protocol/CanObjectAbi.h"
+#include "fuzz/DriveWire.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "DictionarySource.h"
-#include "FuzzFolder.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
+#include "dictionary/DictionarySource.h"
+#include "fuzz/FuzzFolder.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
 
 namespace tarvo::fuzz {
 

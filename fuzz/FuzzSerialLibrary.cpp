@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "DriveWire.h"
-#include "ReplyReceiver.h"
-#include "SerialPortAbi.h"
+#include "fuzz/DriveWire.h"
+#include "serialport/ReplyReceiver.h"
+#include "protocol/SerialPortAbi.h"
 
 namespace {
 

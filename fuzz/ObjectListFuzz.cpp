@@ -9,14 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "ExportDrvDataModel.h"
-#include "FuzzDictionary.h"
-#include "ImportDrvDataModel.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ObjectListFile.h"
-#include "Timer.h"
-#include "TransferDrive.h"
+#include "transfer/ExportDrvDataModel.h"
+#include "fuzz/FuzzDictionary.h"
+#include "transfer/ImportDrvDataModel.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "transfer/ObjectListFile.h"
+#include "platform/Timer.h"
+#include "fuzz/TransferDrive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -9,15 +9,15 @@
 #include <string_view>
 #include <vector>
 
-#include "FuzzDictionary.h"
-#include "ImportDrvDataModel.h"
-#include "LenientNumber.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ParameterFile.h"
-#include "Timer.h"
-#include "TransferDrive.h"
-#include "TransferValue.h"
+#include "fuzz/FuzzDictionary.h"
+#include "transfer/ImportDrvDataModel.h"
+#include "platform/LenientNumber.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "transfer/ParameterFile.h"
+#include "platform/Timer.h"
+#include "fuzz/TransferDrive.h"
+#include "transfer/TransferValue.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "AtomicFile.h"
-#include "FuzzFolder.h"
-#include "ProfileFile.h"
+#include "platform/AtomicFile.h"
+#include "fuzz/FuzzFolder.h"
+#include "platform/ProfileFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = tarvo::fuzz::FuzzFolder::Path() + "/p.ini";

@@ -11,16 +11,16 @@
 #include <string_view>
 #include <vector>
 
-#include "FuzzDictionary.h"
-#include "FuzzFolder.h"
-#include "LenientNumber.h"
-#include "MessageBox.h"
-#include "ParameterList.h"
-#include "ProfileFile.h"
-#include "ProjectContent.h"
-#include "ProjectDocument.h"
-#include "ProjectSections.h"
-#include "UnitTable.h"
+#include "fuzz/FuzzDictionary.h"
+#include "fuzz/FuzzFolder.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
+#include "panels/ParameterList.h"
+#include "platform/ProfileFile.h"
+#include "app/ProjectContent.h"
+#include "app/ProjectDocument.h"
+#include "dictionary/ProjectSections.h"
+#include "dictionary/UnitTable.h"
 
 namespace {
 

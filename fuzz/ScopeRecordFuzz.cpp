@@ -9,18 +9,18 @@
 #include <string>
 #include <string_view>
 
-#include "DriverOscilloModel.h"
-#include "FormulaEvaluator.h"
-#include "FuzzDictionary.h"
-#include "FuzzFolder.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ScopeLink.h"
-#include "ScopeRecordFile.h"
-#include "ScopeUnits.h"
-#include "Timer.h"
-#include "UnitTable.h"
-#include "Utf16Text.h"
+#include "oscilloscope/DriverOscilloModel.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "fuzz/FuzzDictionary.h"
+#include "fuzz/FuzzFolder.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "oscilloscope/ScopeLink.h"
+#include "oscilloscope/ScopeRecordFile.h"
+#include "oscilloscope/ScopeUnits.h"
+#include "platform/Timer.h"
+#include "dictionary/UnitTable.h"
+#include "oscilloscope/Utf16Text.h"
 
 namespace {
 

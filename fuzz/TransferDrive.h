@@ -5,10 +5,10 @@
 #include <deque>
 #include <map>
 
-#include "LinkRequester.h"
-#include "MessageTarget.h"
-#include "ObjectDictionary.h"
-#include "ValueText.h"
+#include "comm/LinkRequester.h"
+#include "platform/MessageTarget.h"
+#include "dictionary/ObjectDictionary.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo::fuzz {
 

@@ -1,12 +1,12 @@
-#include "CaptureRun.h"
+#include "oscilloscope/CaptureRun.h"
 
 #include <chrono>
 
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ScopeLink.h"
-#include "ScopeMessages.h"
-#include "Timer.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "oscilloscope/ScopeLink.h"
+#include "oscilloscope/ScopeMessages.h"
+#include "platform/Timer.h"
 
 namespace tarvo {
 

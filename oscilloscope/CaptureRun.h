@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 

@@ -1,10 +1,10 @@
-#include "CurvePlot.h"
+#include "oscilloscope/CurvePlot.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "ScaleText.h"
+#include "oscilloscope/ScaleText.h"
 
 namespace tarvo {
 

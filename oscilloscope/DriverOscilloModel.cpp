@@ -1,12 +1,12 @@
-#include "DriverOscilloModel.h"
+#include "oscilloscope/DriverOscilloModel.h"
 
-#include "LeadingNumber.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ScopeFormat.h"
-#include "ScopeLink.h"
-#include "ScopeMessages.h"
-#include "ScopeUnits.h"
+#include "dictionary/LeadingNumber.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "oscilloscope/ScopeFormat.h"
+#include "oscilloscope/ScopeLink.h"
+#include "oscilloscope/ScopeMessages.h"
+#include "oscilloscope/ScopeUnits.h"
 
 namespace tarvo {
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "CaptureRun.h"
-#include "CurvePlot.h"
-#include "DriveProtocol.h"
-#include "MessageTarget.h"
-#include "RecordDecoder.h"
-#include "ScopeChannelSettings.h"
-#include "ScopeItemLists.h"
-#include "ScopeRecordFile.h"
+#include "oscilloscope/CaptureRun.h"
+#include "oscilloscope/CurvePlot.h"
+#include "protocol/DriveProtocol.h"
+#include "platform/MessageTarget.h"
+#include "oscilloscope/RecordDecoder.h"
+#include "oscilloscope/ScopeChannelSettings.h"
+#include "oscilloscope/ScopeItemLists.h"
+#include "oscilloscope/ScopeRecordFile.h"
 
 namespace tarvo {
 

@@ -1,6 +1,6 @@
-#include "RecordDecoder.h"
+#include "oscilloscope/RecordDecoder.h"
 
-#include "CurvePlot.h"
+#include "oscilloscope/CurvePlot.h"
 
 namespace tarvo {
 

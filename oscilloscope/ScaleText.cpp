@@ -1,11 +1,11 @@
-#include "ScaleText.h"
+#include "oscilloscope/ScaleText.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "LeadingNumber.h"
+#include "dictionary/LeadingNumber.h"
 
 namespace tarvo::ScaleText {
 

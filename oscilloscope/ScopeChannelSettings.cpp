@@ -1,13 +1,13 @@
-#include "ScopeChannelSettings.h"
+#include "oscilloscope/ScopeChannelSettings.h"
 
 #include <cmath>
 
-#include "CurvePlot.h"
-#include "LeadingNumber.h"
-#include "ScaleText.h"
-#include "ScopeFormat.h"
-#include "ScopeItemLists.h"
-#include "ScopeUnits.h"
+#include "oscilloscope/CurvePlot.h"
+#include "dictionary/LeadingNumber.h"
+#include "oscilloscope/ScaleText.h"
+#include "oscilloscope/ScopeFormat.h"
+#include "oscilloscope/ScopeItemLists.h"
+#include "oscilloscope/ScopeUnits.h"
 
 namespace tarvo {
 

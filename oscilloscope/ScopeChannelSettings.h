@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "RecordDecoder.h"
-#include "ScopeRecordFile.h"
+#include "oscilloscope/RecordDecoder.h"
+#include "oscilloscope/ScopeRecordFile.h"
 
 namespace tarvo {
 

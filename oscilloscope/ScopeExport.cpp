@@ -1,6 +1,6 @@
-#include "ScopeExport.h"
+#include "oscilloscope/ScopeExport.h"
 
-#include "ScopeFormat.h"
+#include "oscilloscope/ScopeFormat.h"
 
 namespace tarvo {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "CurvePlot.h"
+#include "oscilloscope/CurvePlot.h"
 
 namespace tarvo {
 

@@ -1,11 +1,11 @@
-#include "ScopeItemLists.h"
+#include "oscilloscope/ScopeItemLists.h"
 
 #include <cstdio>
 
-#include "LenientNumber.h"
-#include "ObjectDictionary.h"
-#include "ProfileFile.h"
-#include "ValueText.h"
+#include "platform/LenientNumber.h"
+#include "dictionary/ObjectDictionary.h"
+#include "platform/ProfileFile.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo {
 

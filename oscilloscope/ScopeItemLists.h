@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ScopeItem.h"
+#include "oscilloscope/ScopeItem.h"
 
 namespace tarvo {
 

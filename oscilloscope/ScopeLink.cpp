@@ -1,6 +1,6 @@
-#include "ScopeLink.h"
+#include "oscilloscope/ScopeLink.h"
 
-#include "ControlLink.h"
+#include "comm/ControlLink.h"
 
 namespace tarvo {
 

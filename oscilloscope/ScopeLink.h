@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DriveMessage.h"
-#include "LinkRequester.h"
+#include "comm/DriveMessage.h"
+#include "comm/LinkRequester.h"
 
 namespace tarvo {
 

@@ -1,16 +1,16 @@
-#include "ScopeRecordFile.h"
+#include "oscilloscope/ScopeRecordFile.h"
 
 #include <algorithm>
 #include <cctype>
 #include <unordered_map>
 
-#include "AtomicFile.h"
-#include "LeadingNumber.h"
-#include "ScopeFormat.h"
-#include "ScopeItem.h"
-#include "ScopeMessages.h"
-#include "TextCodec.h"
-#include "Utf16Text.h"
+#include "platform/AtomicFile.h"
+#include "dictionary/LeadingNumber.h"
+#include "oscilloscope/ScopeFormat.h"
+#include "oscilloscope/ScopeItem.h"
+#include "oscilloscope/ScopeMessages.h"
+#include "platform/TextCodec.h"
+#include "oscilloscope/Utf16Text.h"
 
 namespace tarvo {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "CurvePlot.h"
+#include "oscilloscope/CurvePlot.h"
 
 namespace tarvo {
 

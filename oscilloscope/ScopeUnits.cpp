@@ -1,14 +1,14 @@
-#include "ScopeUnits.h"
+#include "oscilloscope/ScopeUnits.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "FormulaEvaluator.h"
-#include "LeadingNumber.h"
-#include "LenientNumber.h"
-#include "ObjectDictionary.h"
-#include "UnitTable.h"
-#include "ValueText.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "dictionary/LeadingNumber.h"
+#include "platform/LenientNumber.h"
+#include "dictionary/ObjectDictionary.h"
+#include "dictionary/UnitTable.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "Utf16Text.h"
+#include "oscilloscope/Utf16Text.h"
 
 #include <cstdint>
 

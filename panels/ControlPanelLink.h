@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ControlLink.h"
-#include "PanelLink.h"
+#include "comm/ControlLink.h"
+#include "panels/PanelLink.h"
 
 namespace tarvo {
 

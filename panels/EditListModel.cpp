@@ -1,9 +1,9 @@
-#include "EditListModel.h"
+#include "panels/EditListModel.h"
 
-#include "LenientNumber.h"
-#include "MessageTarget.h"
-#include "ParameterList.h"
-#include "UnitTable.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageTarget.h"
+#include "panels/ParameterList.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 

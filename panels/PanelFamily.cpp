@@ -1,4 +1,4 @@
-#include "PanelFamily.h"
+#include "panels/PanelFamily.h"
 
 #include <algorithm>
 

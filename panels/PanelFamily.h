@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "PanelDescription.h"
+#include "panels/PanelDescription.h"
 
 namespace tarvo {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "DriveMessage.h"
-#include "LinkRequester.h"
+#include "comm/DriveMessage.h"
+#include "comm/LinkRequester.h"
 
 namespace tarvo {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 

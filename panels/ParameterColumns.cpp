@@ -1,6 +1,6 @@
-#include "ParameterColumns.h"
+#include "panels/ParameterColumns.h"
 
-#include "PanelDescription.h"
+#include "panels/PanelDescription.h"
 
 namespace tarvo {
 

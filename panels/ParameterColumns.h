@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ParameterRows.h"
+#include "dictionary/ParameterRows.h"
 
 namespace tarvo {
 

@@ -1,6 +1,6 @@
-#include "ParameterList.h"
+#include "panels/ParameterList.h"
 
-#include "ParameterListObserver.h"
+#include "panels/ParameterListObserver.h"
 
 namespace tarvo {
 

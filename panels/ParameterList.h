@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ParameterRows.h"
+#include "dictionary/ParameterRows.h"
 
 namespace tarvo {
 

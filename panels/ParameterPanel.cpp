@@ -1,19 +1,19 @@
-#include "ParameterPanel.h"
+#include "panels/ParameterPanel.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <limits>
 
-#include "LeadingNumber.h"
-#include "LenientNumber.h"
-#include "ObjectDictionary.h"
-#include "PanelLink.h"
-#include "ProfileFile.h"
-#include "ProjectSections.h"
-#include "TextCodec.h"
-#include "UnitTable.h"
-#include "ValueText.h"
+#include "dictionary/LeadingNumber.h"
+#include "platform/LenientNumber.h"
+#include "dictionary/ObjectDictionary.h"
+#include "panels/PanelLink.h"
+#include "platform/ProfileFile.h"
+#include "dictionary/ProjectSections.h"
+#include "platform/TextCodec.h"
+#include "dictionary/UnitTable.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo {
 

@@ -4,11 +4,11 @@
 #include <functional>
 #include <string>
 
-#include "DriveProtocol.h"
-#include "MessageTarget.h"
-#include "PanelDescription.h"
-#include "PanelServices.h"
-#include "ParameterList.h"
+#include "protocol/DriveProtocol.h"
+#include "platform/MessageTarget.h"
+#include "panels/PanelDescription.h"
+#include "panels/PanelServices.h"
+#include "panels/ParameterList.h"
 
 namespace tarvo {
 

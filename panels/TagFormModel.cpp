@@ -1,6 +1,6 @@
-#include "TagFormModel.h"
+#include "panels/TagFormModel.h"
 
-#include "PanelFamily.h"
+#include "panels/PanelFamily.h"
 
 namespace tarvo {
 

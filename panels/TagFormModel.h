@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "MessageTarget.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo {
 

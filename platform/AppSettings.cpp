@@ -1,6 +1,6 @@
-#include "AppSettings.h"
+#include "platform/AppSettings.h"
 
-#include "LenientNumber.h"
+#include "platform/LenientNumber.h"
 
 namespace tarvo {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ProfileFile.h"
+#include "platform/ProfileFile.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>

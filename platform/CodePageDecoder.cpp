@@ -1,4 +1,4 @@
-#include "CodePageDecoder.h"
+#include "platform/CodePageDecoder.h"
 
 #include <iconv.h>
 

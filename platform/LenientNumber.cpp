@@ -1,4 +1,4 @@
-#include "LenientNumber.h"
+#include "platform/LenientNumber.h"
 
 namespace tarvo {
 

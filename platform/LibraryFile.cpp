@@ -1,4 +1,4 @@
-#include "LibraryFile.h"
+#include "platform/LibraryFile.h"
 
 #include <dlfcn.h>
 #include <elf.h>

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "MessageTarget.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo {
 

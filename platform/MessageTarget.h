@@ -22,6 +22,23 @@ enum : uint32_t {
     WM_SCOPE_SNAPSHOT = 0x465,
 };
 
+// What WM_LINK_STATE tells a view (its first parameter).
+enum class WindowState : uintptr_t {
+    Shown = 0,             // the user brought the view to front from its menu
+    Hidden = 1,            // its frame was closed; the view lives on, hidden
+    ConnectionChanged = 2, // the connection was opened or closed
+    SaveProject = 3,       // the project is being saved: store the place (and rows)
+    ProjectOpened = 4,     // a project was opened: take its rows and read again
+    // The settings forms redraw their connection icon: 6 after the connection was confirmed or
+    // closed, 7 on any other change of the link.
+    ConnectionIconChanged = 6,
+    ConnectionIconRefresh = 7,
+};
+
+constexpr uintptr_t ToWParam(WindowState state) {
+    return static_cast<uintptr_t>(state);
+}
+
 // A window as the core sees it: something that handles numbered messages. A window
 // "handle" is a MessageTarget*; windows live for the whole run.
 class MessageTarget {

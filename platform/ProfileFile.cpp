@@ -1,4 +1,4 @@
-#include "ProfileFile.h"
+#include "platform/ProfileFile.h"
 
 #include <sys/stat.h>
 
@@ -7,8 +7,8 @@
 #include <optional>
 #include <unordered_map>
 
-#include "AtomicFile.h"
-#include "TextCodec.h"
+#include "platform/AtomicFile.h"
+#include "platform/TextCodec.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "QueuedMessageSender.h"
+#include "platform/QueuedMessageSender.h"
 
 namespace tarvo {
 

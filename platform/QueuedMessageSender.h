@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "MessageSender.h"
+#include "platform/MessageSender.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "SystemLocale.h"
+#include "platform/SystemLocale.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
-#include "TextCodec.h"
+#include "platform/TextCodec.h"
 
-#include "CodePageDecoder.h"
+#include "platform/CodePageDecoder.h"
 
 #include <iconv.h>
 

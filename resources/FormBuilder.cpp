@@ -1,4 +1,4 @@
-#include "FormBuilder.h"
+#include "resources/FormBuilder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +17,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include "ResourceSet.h"
+#include "resources/ResourceSet.h"
 
 namespace tarvo {
 

@@ -3,7 +3,7 @@
 #include <QHash>
 #include <QWidget>
 
-#include "ResourceCatalog.h"
+#include "resources/ResourceCatalog.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "ResourceCatalog.h"
+#include "resources/ResourceCatalog.h"
 
 #include <algorithm>
 #include <charconv>

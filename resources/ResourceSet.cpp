@@ -1,4 +1,4 @@
-#include "ResourceSet.h"
+#include "resources/ResourceSet.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include <QSize>
 #include <QString>
 
-#include "ResourceCatalog.h"
+#include "resources/ResourceCatalog.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "LineControl.h"
+#include "serialport/LineControl.h"
 
 // termios2 carries any rate through BOTHER; it clashes with <termios.h>, so this file
 // talks to the terminal through the kernel's own headers only.

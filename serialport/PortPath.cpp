@@ -1,4 +1,4 @@
-#include "PortPath.h"
+#include "serialport/PortPath.h"
 
 #include <sys/stat.h>
 

@@ -1,9 +1,9 @@
-#include "ReplyReceiver.h"
+#include "serialport/ReplyReceiver.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "ReplyMatcher.h"
+#include "protocol/ReplyMatcher.h"
 
 namespace tarvo::serial {
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "SerialPortObject.h"
+#include "serialport/SerialPortObject.h"
 
 using tarvo::serial::SerialPortObject;
 

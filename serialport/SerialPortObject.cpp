@@ -1,4 +1,4 @@
-#include "SerialPortObject.h"
+#include "serialport/SerialPortObject.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 #include <climits>
 #include <cstring>
 
-#include "PortPath.h"
+#include "serialport/PortPath.h"
 
 namespace tarvo::serial {
 

@@ -1,6 +1,6 @@
-#include "ExclusiveLinkUse.h"
+#include "transfer/ExclusiveLinkUse.h"
 
-#include "LinkSwitches.h"
+#include "comm/LinkSwitches.h"
 
 namespace tarvo {
 

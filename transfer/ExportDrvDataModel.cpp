@@ -1,19 +1,19 @@
-#include "ExportDrvDataModel.h"
+#include "transfer/ExportDrvDataModel.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 
-#include "AtomicFile.h"
-#include "ExclusiveLinkUse.h"
-#include "LinkRequester.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "Timer.h"
-#include "TransferTexts.h"
-#include "TransferValue.h"
+#include "platform/AtomicFile.h"
+#include "transfer/ExclusiveLinkUse.h"
+#include "comm/LinkRequester.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "platform/Timer.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/TransferValue.h"
 
 namespace tarvo {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "MessageTarget.h"
-#include "ObjectListFile.h"
-#include "ObjectWord.h"
-#include "ParameterFile.h"
+#include "platform/MessageTarget.h"
+#include "transfer/ObjectListFile.h"
+#include "transfer/ObjectWord.h"
+#include "transfer/ParameterFile.h"
 
 namespace tarvo {
 

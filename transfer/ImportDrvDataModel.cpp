@@ -1,21 +1,21 @@
-#include "ImportDrvDataModel.h"
+#include "transfer/ImportDrvDataModel.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 
-#include "AtomicFile.h"
-#include "ExclusiveLinkUse.h"
-#include "LenientNumber.h"
-#include "LinkRequester.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "Timer.h"
-#include "TransferTexts.h"
-#include "TransferValue.h"
-#include "ValueText.h"
+#include "platform/AtomicFile.h"
+#include "transfer/ExclusiveLinkUse.h"
+#include "platform/LenientNumber.h"
+#include "comm/LinkRequester.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "platform/Timer.h"
+#include "transfer/TransferTexts.h"
+#include "transfer/TransferValue.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo {
 

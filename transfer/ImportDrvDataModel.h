@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "MessageTarget.h"
-#include "ObjectWord.h"
-#include "ParameterFile.h"
+#include "platform/MessageTarget.h"
+#include "transfer/ObjectWord.h"
+#include "transfer/ParameterFile.h"
 
 namespace tarvo {
 

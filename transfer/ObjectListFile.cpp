@@ -1,9 +1,9 @@
-#include "ObjectListFile.h"
+#include "transfer/ObjectListFile.h"
 
 #include <cctype>
 
-#include "AtomicFile.h"
-#include "LenientNumber.h"
+#include "platform/AtomicFile.h"
+#include "platform/LenientNumber.h"
 
 namespace tarvo {
 

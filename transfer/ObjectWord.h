@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "DriveProtocol.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 

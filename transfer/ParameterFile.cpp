@@ -1,4 +1,4 @@
-#include "ParameterFile.h"
+#include "transfer/ParameterFile.h"
 
 namespace tarvo {
 

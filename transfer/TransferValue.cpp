@@ -1,8 +1,8 @@
-#include "TransferValue.h"
+#include "transfer/TransferValue.h"
 
 #include <cstdio>
 
-#include "ValueText.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo {
 

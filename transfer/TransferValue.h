@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "DictionaryEntry.h"
-#include "ObjectWord.h"
+#include "dictionary/DictionaryEntry.h"
+#include "transfer/ObjectWord.h"
 
 namespace tarvo {
 

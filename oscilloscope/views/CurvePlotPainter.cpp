@@ -1,10 +1,10 @@
-#include "CurvePlotPainter.h"
+#include "oscilloscope/views/CurvePlotPainter.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
 
-#include "CurvePlot.h"
+#include "oscilloscope/CurvePlot.h"
 
 namespace tarvo {
 

@@ -1,10 +1,10 @@
-#include "CurvePlotView.h"
+#include "oscilloscope/views/CurvePlotView.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "CurvePlot.h"
-#include "CurvePlotPainter.h"
+#include "oscilloscope/CurvePlot.h"
+#include "oscilloscope/views/CurvePlotPainter.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "DriverOscilloView.h"
+#include "oscilloscope/views/DriverOscilloView.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -15,16 +15,16 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include "AtomicFile.h"
-#include "ControlLink.h"
-#include "CurvePlotPainter.h"
-#include "CurvePlotView.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ResourceSet.h"
-#include "ScopeExport.h"
-#include "ScopeMessages.h"
-#include "ScopeRecordFile.h"
+#include "platform/AtomicFile.h"
+#include "comm/ControlLink.h"
+#include "oscilloscope/views/CurvePlotPainter.h"
+#include "oscilloscope/views/CurvePlotView.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "resources/ResourceSet.h"
+#include "oscilloscope/ScopeExport.h"
+#include "oscilloscope/ScopeMessages.h"
+#include "oscilloscope/ScopeRecordFile.h"
 
 namespace tarvo {
 

@@ -4,11 +4,11 @@
 #include <array>
 #include <string>
 
-#include "DriverOscilloModel.h"
-#include "FormBuilder.h"
-#include "QtTimer.h"
-#include "ScopeLink.h"
-#include "ScopeUnits.h"
+#include "oscilloscope/DriverOscilloModel.h"
+#include "resources/FormBuilder.h"
+#include "platform/qt/QtTimer.h"
+#include "oscilloscope/ScopeLink.h"
+#include "oscilloscope/ScopeUnits.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "QtTimer.h"
+#include "platform/qt/QtTimer.h"
 
 namespace tarvo {
 

@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "Timer.h"
+#include "platform/Timer.h"
 
 namespace tarvo {
 

@@ -1,12 +1,12 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "AppSettings.h"
-#include "CommRs232View.h"
-#include "InitSaveDialog.h"
-#include "PtyPeer.h"
-#include "ShellRig.h"
-#include "SimulatedDrive.h"
+#include "platform/AppSettings.h"
+#include "comm/views/CommRs232View.h"
+#include "app/views/InitSaveDialog.h"
+#include "tests/serialport/PtyPeer.h"
+#include "tests/app/ShellRig.h"
+#include "tests/app/SimulatedDrive.h"
 
 namespace tarvo::test {
 

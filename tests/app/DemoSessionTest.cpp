@@ -2,8 +2,8 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "DemoSession.h"
-#include "ProgramFolder.h"
+#include "app/views/DemoSession.h"
+#include "tests/app/ProgramFolder.h"
 
 namespace tarvo::test {
 

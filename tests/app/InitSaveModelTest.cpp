@@ -1,15 +1,15 @@
-#include "InitSaveModel.h"
+#include "app/InitSaveModel.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <vector>
 
-#include "LinkRequester.h"
-#include "LinkSwitches.h"
-#include "LinkTestSupport.h"
-#include "MessageBox.h"
-#include "Timer.h"
+#include "comm/LinkRequester.h"
+#include "comm/LinkSwitches.h"
+#include "tests/comm/LinkTestSupport.h"
+#include "platform/MessageBox.h"
+#include "platform/Timer.h"
 
 namespace tarvo {
 namespace {

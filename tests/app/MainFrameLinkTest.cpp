@@ -1,14 +1,14 @@
-#include "MainFrameLink.h"
+#include "app/MainFrameLink.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "ConnectionRig.h"
-#include "FakeCanLibrary.h"
-#include "FormulaEvaluator.h"
-#include "PtyPeer.h"
-#include "Timer.h"
+#include "tests/comm/ConnectionRig.h"
+#include "tests/comm/FakeCanLibrary.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "tests/serialport/PtyPeer.h"
+#include "platform/Timer.h"
 
 namespace tarvo {
 namespace {

@@ -10,11 +10,11 @@
 #include <QToolBar>
 #include <QtTest>
 
-#include "CommCanView.h"
-#include "CommModeView.h"
-#include "CommRs232View.h"
-#include "ShellRig.h"
-#include "ViewRegistry.h"
+#include "comm/views/CommCanView.h"
+#include "comm/views/CommModeView.h"
+#include "comm/views/CommRs232View.h"
+#include "tests/app/ShellRig.h"
+#include "app/views/ViewRegistry.h"
 
 namespace tarvo::test {
 

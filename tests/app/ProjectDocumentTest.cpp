@@ -1,18 +1,18 @@
-#include "ProjectDocument.h"
+#include "app/ProjectDocument.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "AtomicFile.h"
-#include "DataFileBuilder.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "ParameterList.h"
-#include "PlacedWindow.h"
-#include "ProfileFile.h"
-#include "TempFolder.h"
-#include "UnitTable.h"
+#include "platform/AtomicFile.h"
+#include "tests/support/DataFileBuilder.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "panels/ParameterList.h"
+#include "dictionary/PlacedWindow.h"
+#include "platform/ProfileFile.h"
+#include "tests/support/TempFolder.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 namespace {

@@ -1,12 +1,12 @@
 #include <QtTest>
 
-#include "AppSettings.h"
-#include "ConnectionContext.h"
-#include "ParameterPanelView.h"
-#include "ProjectCommands.h"
-#include "SdoListView.h"
-#include "ShellRig.h"
-#include "SimulatedDrive.h"
+#include "platform/AppSettings.h"
+#include "comm/ConnectionContext.h"
+#include "panels/views/ParameterPanelView.h"
+#include "app/views/ProjectCommands.h"
+#include "dictionary/views/SdoListView.h"
+#include "tests/app/ShellRig.h"
+#include "tests/app/SimulatedDrive.h"
 
 namespace tarvo::test {
 

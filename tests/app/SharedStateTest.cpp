@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "AppSettings.h"
-#include "DataFileBuilder.h"
-#include "MessageBox.h"
-#include "SharedState.h"
-#include "TempFolder.h"
+#include "platform/AppSettings.h"
+#include "tests/support/DataFileBuilder.h"
+#include "platform/MessageBox.h"
+#include "app/SharedState.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {

@@ -4,13 +4,13 @@
 #include <QScreen>
 #include <memory>
 
-#include "LanguageSettlement.h"
-#include "MainFrame.h"
-#include "ProgramFolder.h"
-#include "QtMessageBox.h"
-#include "QtMessageSender.h"
-#include "ResourceSet.h"
-#include "SharedState.h"
+#include "app/LanguageSettlement.h"
+#include "app/views/MainFrame.h"
+#include "tests/app/ProgramFolder.h"
+#include "app/views/QtMessageBox.h"
+#include "app/views/QtMessageSender.h"
+#include "resources/ResourceSet.h"
+#include "app/SharedState.h"
 
 namespace tarvo::test {
 

@@ -4,14 +4,14 @@
 #include <cstdlib>
 #include <optional>
 
-#include "AppSettings.h"
-#include "LanguageDialog.h"
-#include "LanguageSettlement.h"
-#include "ProgramFolder.h"
-#include "QtMessageBox.h"
-#include "ResourceSet.h"
-#include "SharedState.h"
-#include "SystemLocale.h"
+#include "platform/AppSettings.h"
+#include "app/views/LanguageDialog.h"
+#include "app/LanguageSettlement.h"
+#include "tests/app/ProgramFolder.h"
+#include "app/views/QtMessageBox.h"
+#include "resources/ResourceSet.h"
+#include "app/SharedState.h"
+#include "platform/SystemLocale.h"
 
 namespace tarvo::test {
 

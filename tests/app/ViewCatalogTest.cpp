@@ -1,10 +1,10 @@
-#include "ViewCatalog.h"
+#include "app/ViewCatalog.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "LanguageSettlement.h"
+#include "app/LanguageSettlement.h"
 
 namespace tarvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "CanChannel.h"
+#include "can/CanChannel.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::canbus::test {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "CanSettings.h"
-#include "CanTrace.h"
-#include "TempFolder.h"
+#include "can/CanSettings.h"
+#include "can/CanTrace.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::canbus::test {
 namespace {

@@ -3,12 +3,12 @@
 #include <atomic>
 #include <filesystem>
 
-#include "CommLibrary.h"
-#include "DictionarySource.h"
-#include "DriveMessage.h"
-#include "MessageBox.h"
-#include "SimulatorRun.h"
-#include "TempFolder.h"
+#include "comm/CommLibrary.h"
+#include "dictionary/DictionarySource.h"
+#include "comm/DriveMessage.h"
+#include "platform/MessageBox.h"
+#include "tests/drivesim/SimulatorRun.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::canbus::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "LoadedCanLibrary.h"
-#include "SimulatorRun.h"
+#include "tests/can/LoadedCanLibrary.h"
+#include "tests/drivesim/SimulatorRun.h"
 
 namespace tarvo::canbus::test {
 namespace {

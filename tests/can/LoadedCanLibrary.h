@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "CanObjectAbi.h"
-#include "TempFolder.h"
+#include "protocol/CanObjectAbi.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::canbus::test {
 

@@ -1,7 +1,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "LoadedCanLibrary.h"
+#include "tests/can/LoadedCanLibrary.h"
 
 namespace tarvo::canbus::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <deque>
 
-#include "PcanBasicApi.h"
+#include "can/PcanBasicApi.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "CanLinkInfo.h"
-#include "LoadedCanLibrary.h"
-#include "SocketCanBackend.h"
+#include "can/CanLinkInfo.h"
+#include "tests/can/LoadedCanLibrary.h"
+#include "can/SocketCanBackend.h"
 
 namespace tarvo::canbus::test {
 namespace {

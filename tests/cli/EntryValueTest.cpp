@@ -1,4 +1,4 @@
-#include "EntryValue.h"
+#include "cli/EntryValue.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "CommTestSupport.h"
-#include "PtyPeer.h"
-#include "TempFolder.h"
+#include "tests/comm/CommTestSupport.h"
+#include "tests/serialport/PtyPeer.h"
+#include "tests/support/TempFolder.h"
 
 #ifndef TARVOCTL_PROGRAM
 #error "TARVOCTL_PROGRAM must name the tool"

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "CanBitRates.h"
-#include "CommCanModel.h"
-#include "CommModeModel.h"
-#include "CommRs232Model.h"
-#include "ConnectionRig.h"
-#include "FakeCanLibrary.h"
-#include "PtyPeer.h"
+#include "comm/forms/CanBitRates.h"
+#include "comm/forms/CommCanModel.h"
+#include "comm/forms/CommModeModel.h"
+#include "comm/forms/CommRs232Model.h"
+#include "tests/comm/ConnectionRig.h"
+#include "tests/comm/FakeCanLibrary.h"
+#include "tests/serialport/PtyPeer.h"
 
 namespace tarvo::test {
 namespace {

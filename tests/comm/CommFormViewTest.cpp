@@ -10,11 +10,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "CommCanView.h"
-#include "CommRs232View.h"
-#include "ConnectionRig.h"
-#include "ResourceCatalog.h"
-#include "ResourceSet.h"
+#include "comm/views/CommCanView.h"
+#include "comm/views/CommRs232View.h"
+#include "tests/comm/ConnectionRig.h"
+#include "resources/ResourceCatalog.h"
+#include "resources/ResourceSet.h"
 
 namespace tarvo::test {
 

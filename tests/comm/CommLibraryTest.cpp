@@ -1,14 +1,14 @@
-#include "CommLibrary.h"
+#include "comm/CommLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
 
-#include "CommTestSupport.h"
-#include "DriveMessage.h"
-#include "MessageBox.h"
-#include "PtyPeer.h"
+#include "tests/comm/CommTestSupport.h"
+#include "comm/DriveMessage.h"
+#include "platform/MessageBox.h"
+#include "tests/serialport/PtyPeer.h"
 
 #ifndef FAKE_CAN_LIBRARY
 #error "FAKE_CAN_LIBRARY must name the stand-in CAN library"

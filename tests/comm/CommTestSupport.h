@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "CanObjectAbi.h"
-#include "FakeCanLibrary.h"
-#include "TempFolder.h"
+#include "protocol/CanObjectAbi.h"
+#include "tests/comm/FakeCanLibrary.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 

@@ -3,15 +3,15 @@
 #include <filesystem>
 #include <string>
 
-#include "AppSettings.h"
-#include "CommTestSupport.h"
-#include "ConnectionContext.h"
-#include "ConnectionSession.h"
-#include "ControlLink.h"
-#include "LinkSwitches.h"
-#include "LinkTestSupport.h"
-#include "MessageBox.h"
-#include "QueuedMessageSender.h"
+#include "platform/AppSettings.h"
+#include "tests/comm/CommTestSupport.h"
+#include "comm/ConnectionContext.h"
+#include "comm/ConnectionSession.h"
+#include "comm/ControlLink.h"
+#include "comm/LinkSwitches.h"
+#include "tests/comm/LinkTestSupport.h"
+#include "platform/MessageBox.h"
+#include "platform/QueuedMessageSender.h"
 
 namespace tarvo::test {
 

@@ -1,4 +1,4 @@
-#include "ControlLink.h"
+#include "comm/ControlLink.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <thread>
 
-#include "CommTestSupport.h"
-#include "LinkTestSupport.h"
-#include "MessageBox.h"
-#include "PtyPeer.h"
-#include "QueuedMessageSender.h"
+#include "tests/comm/CommTestSupport.h"
+#include "tests/comm/LinkTestSupport.h"
+#include "platform/MessageBox.h"
+#include "tests/serialport/PtyPeer.h"
+#include "platform/QueuedMessageSender.h"
 
 namespace tarvo::test {
 namespace {

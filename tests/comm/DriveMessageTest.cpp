@@ -1,4 +1,4 @@
-#include "DriveMessage.h"
+#include "comm/DriveMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <mutex>
 #include <set>
 
-#include "CommTestSupport.h"
-#include "MessageBox.h"
-#include "PtyPeer.h"
+#include "tests/comm/CommTestSupport.h"
+#include "platform/MessageBox.h"
+#include "tests/serialport/PtyPeer.h"
 
 namespace tarvo::test {
 namespace {

@@ -1,7 +1,7 @@
 // A stand-in for libCAN.so that answers from a script, so that the binding and the CAN
 // exchange can be tested without a bus.
 
-#include "FakeCanLibrary.h"
+#include "tests/comm/FakeCanLibrary.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "CanObjectAbi.h"
+#include "protocol/CanObjectAbi.h"
 
 // What the stand-in CAN library of the tests does and saw. Reached by the test through
 // "FakeCanStateOf" on the same library handle that the binding loaded.

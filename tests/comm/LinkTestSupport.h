@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "MessageTarget.h"
-#include "Sleeper.h"
+#include "platform/MessageTarget.h"
+#include "comm/Sleeper.h"
 
 namespace tarvo::test {
 

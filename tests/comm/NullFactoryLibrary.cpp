@@ -1,7 +1,7 @@
 // A library whose factories make no object.
 
-#include "CanObjectAbi.h"
-#include "SerialPortAbi.h"
+#include "protocol/CanObjectAbi.h"
+#include "protocol/SerialPortAbi.h"
 
 extern "C" __attribute__((visibility("default"))) int CreateObject(SerialPort** out) {
     *out = nullptr;

@@ -1,4 +1,4 @@
-#include "PortAlias.h"
+#include "comm/PortAlias.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "ConnectionSession.h"
-#include "PtyPeer.h"
-#include "TempFolder.h"
+#include "comm/ConnectionSession.h"
+#include "tests/serialport/PtyPeer.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "SerialPortProbe.h"
+#include "comm/SerialPortProbe.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 
 #include <filesystem>
 
-#include "PtyPeer.h"
-#include "TempFolder.h"
+#include "tests/serialport/PtyPeer.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 namespace {

@@ -13,15 +13,15 @@
 #include <functional>
 #include <random>
 
-#include "AppSettings.h"
-#include "AtomicFile.h"
-#include "ObjectDictionary.h"
-#include "ParameterFile.h"
-#include "ParameterList.h"
-#include "ProjectSections.h"
-#include "ScopeRecordFile.h"
-#include "TempFolder.h"
-#include "UnitTable.h"
+#include "platform/AppSettings.h"
+#include "platform/AtomicFile.h"
+#include "dictionary/ObjectDictionary.h"
+#include "transfer/ParameterFile.h"
+#include "panels/ParameterList.h"
+#include "dictionary/ProjectSections.h"
+#include "oscilloscope/ScopeRecordFile.h"
+#include "tests/support/TempFolder.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "DictionarySource.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "TempFolder.h"
+#include "dictionary/DictionarySource.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {

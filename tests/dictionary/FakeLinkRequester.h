@@ -4,8 +4,8 @@
 #include <ostream>
 #include <vector>
 
-#include "LinkRequester.h"
-#include "MessageTarget.h"
+#include "comm/LinkRequester.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo::test {
 

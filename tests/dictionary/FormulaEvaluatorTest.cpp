@@ -1,12 +1,12 @@
-#include "FormulaEvaluator.h"
+#include "dictionary/FormulaEvaluator.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
 
-#include "FakeLinkRequester.h"
-#include "MessageBox.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 namespace {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <thread>
 
-#include "DataFileBuilder.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "TempFolder.h"
+#include "tests/support/DataFileBuilder.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {

@@ -1,17 +1,17 @@
-#include "ProjectSections.h"
+#include "dictionary/ProjectSections.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "DataFileBuilder.h"
-#include "FakeLinkRequester.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "ParameterList.h"
-#include "PlacedWindow.h"
-#include "TempFolder.h"
-#include "UnitTable.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "panels/ParameterList.h"
+#include "dictionary/PlacedWindow.h"
+#include "tests/support/TempFolder.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "SdoListModel.h"
+#include "dictionary/SdoListModel.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 #include <set>
 #include <tuple>
 
-#include "DataFileBuilder.h"
-#include "MessageBox.h"
-#include "MessageTarget.h"
-#include "ObjectDictionary.h"
-#include "TempFolder.h"
+#include "tests/support/DataFileBuilder.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageTarget.h"
+#include "dictionary/ObjectDictionary.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "SdoListView.h"
+#include "dictionary/views/SdoListView.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -9,11 +9,11 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "DataFileBuilder.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "ResourceSet.h"
-#include "TempFolder.h"
+#include "tests/support/DataFileBuilder.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "resources/ResourceSet.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 

@@ -1,8 +1,8 @@
-#include "UnitTable.h"
+#include "dictionary/UnitTable.h"
 
 #include <gtest/gtest.h>
 
-#include "MessageBox.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 namespace {

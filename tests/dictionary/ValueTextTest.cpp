@@ -1,17 +1,17 @@
-#include "ValueText.h"
+#include "dictionary/ValueText.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
-#include "DataFileBuilder.h"
-#include "FakeLinkRequester.h"
-#include "FormulaEvaluator.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "ParameterList.h"
-#include "TempFolder.h"
-#include "UnitTable.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "panels/ParameterList.h"
+#include "tests/support/TempFolder.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 namespace {

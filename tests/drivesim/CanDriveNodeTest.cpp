@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "CanDriveNode.h"
-#include "TestDrive.h"
+#include "drivesim/CanDriveNode.h"
+#include "tests/drivesim/TestDrive.h"
 
 namespace tarvo::sim::test {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "DriveProtocol.h"
-#include "TestDrive.h"
+#include "protocol/DriveProtocol.h"
+#include "tests/drivesim/TestDrive.h"
 
 namespace tarvo::sim::test {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "DriveProtocol.h"
-#include "TempFolder.h"
-#include "TestDrive.h"
+#include "protocol/DriveProtocol.h"
+#include "tests/support/TempFolder.h"
+#include "tests/drivesim/TestDrive.h"
 
 namespace tarvo::sim::test {
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "DriveSimOptions.h"
-#include "SerialFramer.h"
-#include "TempFolder.h"
+#include "drivesim/DriveSimOptions.h"
+#include "drivesim/SerialFramer.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::sim::test {
 namespace {

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "SerialFramer.h"
-#include "SimulatorRun.h"
-#include "TempFolder.h"
+#include "drivesim/SerialFramer.h"
+#include "tests/drivesim/SimulatorRun.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::sim::test {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FaultPlan.h"
-#include "SerialFramer.h"
-#include "SerialLine.h"
+#include "drivesim/FaultPlan.h"
+#include "drivesim/SerialFramer.h"
+#include "drivesim/SerialLine.h"
 
 namespace tarvo::sim::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "DriveSimulator.h"
+#include "drivesim/DriveSimulator.h"
 
 namespace tarvo::sim::test {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "DictionarySource.h"
-#include "DriveModel.h"
-#include "SdoServer.h"
+#include "dictionary/DictionarySource.h"
+#include "drivesim/DriveModel.h"
+#include "drivesim/SdoServer.h"
 
 namespace tarvo::sim::test {
 

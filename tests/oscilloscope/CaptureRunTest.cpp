@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ScopeRig.h"
+#include "tests/oscilloscope/ScopeRig.h"
 
 namespace tarvo::test {
 namespace {

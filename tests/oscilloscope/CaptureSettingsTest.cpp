@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "ScopeRig.h"
+#include "tests/oscilloscope/ScopeRig.h"
 
 namespace tarvo::test {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "CurvePlot.h"
-#include "RecordDecoder.h"
-#include "ScaleText.h"
+#include "oscilloscope/CurvePlot.h"
+#include "oscilloscope/RecordDecoder.h"
+#include "oscilloscope/ScaleText.h"
 
 namespace tarvo {
 namespace {

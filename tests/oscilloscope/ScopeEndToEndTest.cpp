@@ -4,12 +4,12 @@
 #include <QSlider>
 #include <QtTest>
 
-#include "AppSettings.h"
-#include "CurvePlotView.h"
-#include "DriverOscilloView.h"
-#include "ScopeDrive.h"
-#include "ScopeRecordFile.h"
-#include "ShellRig.h"
+#include "platform/AppSettings.h"
+#include "oscilloscope/views/CurvePlotView.h"
+#include "oscilloscope/views/DriverOscilloView.h"
+#include "tests/oscilloscope/ScopeDrive.h"
+#include "oscilloscope/ScopeRecordFile.h"
+#include "tests/app/ShellRig.h"
 
 namespace tarvo::test {
 

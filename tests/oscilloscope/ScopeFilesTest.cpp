@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "ScopeExport.h"
-#include "ScopeRecordFile.h"
-#include "ScopeRig.h"
-#include "Utf16Text.h"
+#include "oscilloscope/ScopeExport.h"
+#include "oscilloscope/ScopeRecordFile.h"
+#include "tests/oscilloscope/ScopeRig.h"
+#include "oscilloscope/Utf16Text.h"
 
 namespace tarvo::test {
 namespace {

@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "DataFileBuilder.h"
-#include "DriverOscilloModel.h"
-#include "FormulaEvaluator.h"
-#include "LinkRequest.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "ScopeLink.h"
-#include "ScopeUnits.h"
-#include "TempFolder.h"
-#include "Timer.h"
-#include "UnitTable.h"
+#include "tests/support/DataFileBuilder.h"
+#include "oscilloscope/DriverOscilloModel.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "comm/LinkRequest.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "oscilloscope/ScopeLink.h"
+#include "oscilloscope/ScopeUnits.h"
+#include "tests/support/TempFolder.h"
+#include "platform/Timer.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo::test {
 

@@ -1,11 +1,11 @@
-#include "EditListModel.h"
+#include "panels/EditListModel.h"
 
 #include <gtest/gtest.h>
 
-#include "FakeLinkRequester.h"
-#include "MessageBox.h"
-#include "ParameterList.h"
-#include "UnitTable.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "platform/MessageBox.h"
+#include "panels/ParameterList.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 namespace {

@@ -4,12 +4,12 @@
 #include <QScrollBar>
 #include <QtTest>
 
-#include "EditListView.h"
-#include "PanelFamily.h"
-#include "PanelRig.h"
-#include "ParameterPanelView.h"
-#include "ParameterTableModel.h"
-#include "ResourceSet.h"
+#include "panels/views/EditListView.h"
+#include "panels/PanelFamily.h"
+#include "tests/panels/PanelRig.h"
+#include "panels/views/ParameterPanelView.h"
+#include "panels/views/ParameterTableModel.h"
+#include "resources/ResourceSet.h"
 
 namespace tarvo::test {
 

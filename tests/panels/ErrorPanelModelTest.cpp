@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "FaultResetSequence.h"
-#include "HintPlacement.h"
-#include "IoPanelTestLink.h"
-#include "RealtimeErrorModel.h"
-#include "TempFolder.h"
+#include "panels/ioerror/FaultResetSequence.h"
+#include "panels/ioerror/HintPlacement.h"
+#include "tests/panels/IoPanelTestLink.h"
+#include "panels/ioerror/RealtimeErrorModel.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "PanelFamily.h"
-#include "PanelRig.h"
-#include "ParameterPanel.h"
-#include "ProfileFile.h"
-#include "TagFormModel.h"
+#include "panels/PanelFamily.h"
+#include "tests/panels/PanelRig.h"
+#include "panels/ParameterPanel.h"
+#include "platform/ProfileFile.h"
+#include "panels/TagFormModel.h"
 
 namespace tarvo {
 namespace {

@@ -1,11 +1,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "AppSettings.h"
-#include "DataInOutView.h"
-#include "RealtimeErrorView.h"
-#include "ShellRig.h"
-#include "SimulatedDrive.h"
+#include "platform/AppSettings.h"
+#include "panels/ioerror/views/DataInOutView.h"
+#include "panels/ioerror/views/RealtimeErrorView.h"
+#include "tests/app/ShellRig.h"
+#include "tests/app/SimulatedDrive.h"
 
 namespace tarvo::test {
 

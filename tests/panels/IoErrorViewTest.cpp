@@ -5,14 +5,14 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "DataInOutView.h"
-#include "FunctionListDialog.h"
-#include "HintPopup.h"
-#include "IoPanelTestLink.h"
-#include "MessageBox.h"
-#include "RealtimeErrorView.h"
-#include "ResourceSet.h"
-#include "TempFolder.h"
+#include "panels/ioerror/views/DataInOutView.h"
+#include "panels/ioerror/views/FunctionListDialog.h"
+#include "panels/ioerror/views/HintPopup.h"
+#include "tests/panels/IoPanelTestLink.h"
+#include "platform/MessageBox.h"
+#include "panels/ioerror/views/RealtimeErrorView.h"
+#include "resources/ResourceSet.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "DataInOutModel.h"
-#include "FunctionListModel.h"
-#include "IoPanelTestLink.h"
-#include "MessageBox.h"
-#include "TempFolder.h"
+#include "panels/ioerror/DataInOutModel.h"
+#include "panels/ioerror/FunctionListModel.h"
+#include "tests/panels/IoPanelTestLink.h"
+#include "platform/MessageBox.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "IoPanelLink.h"
-#include "LinkRequester.h"
-#include "MessageTarget.h"
+#include "panels/ioerror/IoPanelLink.h"
+#include "comm/LinkRequester.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo::test {
 

@@ -1,4 +1,4 @@
-#include "PanelFamily.h"
+#include "panels/PanelFamily.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
-#include "PanelDescription.h"
-#include "ParameterColumns.h"
+#include "panels/PanelDescription.h"
+#include "panels/ParameterColumns.h"
 
 namespace tarvo {
 namespace {

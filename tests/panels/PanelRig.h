@@ -4,17 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "DataFileBuilder.h"
-#include "FakeLinkRequester.h"
-#include "FormulaEvaluator.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "PanelLink.h"
-#include "PanelServices.h"
-#include "ProjectSections.h"
-#include "TempFolder.h"
-#include "UnitTable.h"
-#include "ValueText.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "dictionary/FormulaEvaluator.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "panels/PanelLink.h"
+#include "panels/PanelServices.h"
+#include "dictionary/ProjectSections.h"
+#include "tests/support/TempFolder.h"
+#include "dictionary/UnitTable.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo::test {
 

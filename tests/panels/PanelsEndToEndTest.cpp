@@ -3,14 +3,14 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "AppSettings.h"
-#include "ConnectionContext.h"
-#include "EditListView.h"
-#include "PanelFamily.h"
-#include "ParameterPanelView.h"
-#include "ParameterTableModel.h"
-#include "ShellRig.h"
-#include "SimulatedDrive.h"
+#include "platform/AppSettings.h"
+#include "comm/ConnectionContext.h"
+#include "panels/views/EditListView.h"
+#include "panels/PanelFamily.h"
+#include "panels/views/ParameterPanelView.h"
+#include "panels/views/ParameterTableModel.h"
+#include "tests/app/ShellRig.h"
+#include "tests/app/SimulatedDrive.h"
 
 namespace tarvo::test {
 

@@ -1,4 +1,4 @@
-#include "ParameterList.h"
+#include "panels/ParameterList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "ParameterPanel.h"
+#include "panels/ParameterPanel.h"
 
 #include <gtest/gtest.h>
 
-#include "PanelFamily.h"
-#include "PanelRig.h"
-#include "ProfileFile.h"
+#include "panels/PanelFamily.h"
+#include "tests/panels/PanelRig.h"
+#include "platform/ProfileFile.h"
 
 namespace tarvo {
 namespace {

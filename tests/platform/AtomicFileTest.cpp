@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <set>
 
-#include "AtomicFile.h"
-#include "FileFaults.h"
-#include "ProfileFile.h"
-#include "TempFolder.h"
+#include "platform/AtomicFile.h"
+#include "tests/platform/FileFaults.h"
+#include "platform/ProfileFile.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "FileFaults.h"
+#include "tests/platform/FileFaults.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "LibraryFile.h"
+#include "platform/LibraryFile.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "ProfileFile.h"
-#include "TempFolder.h"
+#include "platform/ProfileFile.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {

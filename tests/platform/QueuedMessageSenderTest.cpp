@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "QueuedMessageSender.h"
+#include "platform/QueuedMessageSender.h"
 
 namespace tarvo {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <map>
 
-#include "CodePageDecoder.h"
-#include "LenientNumber.h"
-#include "SystemLocale.h"
-#include "TextCodec.h"
+#include "platform/CodePageDecoder.h"
+#include "platform/LenientNumber.h"
+#include "platform/SystemLocale.h"
+#include "platform/TextCodec.h"
 
 namespace tarvo {
 namespace {

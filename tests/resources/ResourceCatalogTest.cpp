@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "ResourceCatalog.h"
+#include "resources/ResourceCatalog.h"
 
 namespace tarvo {
 namespace {

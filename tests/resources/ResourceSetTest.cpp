@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ResourceSet.h"
+#include "resources/ResourceSet.h"
 
 using tarvo::ResourceSet;
 

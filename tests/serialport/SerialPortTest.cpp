@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "LineControl.h"
-#include "PtyPeer.h"
-#include "SerialPortAbi.h"
-#include "TempFolder.h"
+#include "serialport/LineControl.h"
+#include "tests/serialport/PtyPeer.h"
+#include "protocol/SerialPortAbi.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 namespace {

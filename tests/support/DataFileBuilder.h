@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "DataFileRecord.h"
+#include "dictionary/DataFileRecord.h"
 
 namespace tarvo::test {
 

@@ -1,8 +1,8 @@
-#include "ExportDrvDataModel.h"
+#include "transfer/ExportDrvDataModel.h"
 
 #include <gtest/gtest.h>
 
-#include "TransferRig.h"
+#include "tests/transfer/TransferRig.h"
 
 namespace tarvo {
 namespace {

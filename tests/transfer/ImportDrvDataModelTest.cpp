@@ -1,10 +1,10 @@
-#include "ImportDrvDataModel.h"
+#include "transfer/ImportDrvDataModel.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "TransferRig.h"
+#include "tests/transfer/TransferRig.h"
 
 namespace tarvo {
 namespace {

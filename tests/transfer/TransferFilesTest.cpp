@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "ObjectListFile.h"
-#include "ParameterFile.h"
-#include "TempFolder.h"
-#include "TransferValue.h"
+#include "transfer/ObjectListFile.h"
+#include "transfer/ParameterFile.h"
+#include "tests/support/TempFolder.h"
+#include "transfer/TransferValue.h"
 
 namespace tarvo {
 namespace {

@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "DataFileBuilder.h"
-#include "FakeLinkRequester.h"
-#include "LinkSwitches.h"
-#include "MessageBox.h"
-#include "ObjectDictionary.h"
-#include "TempFolder.h"
-#include "Timer.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "dictionary/ObjectDictionary.h"
+#include "tests/support/TempFolder.h"
+#include "platform/Timer.h"
 
 namespace tarvo::test {
 

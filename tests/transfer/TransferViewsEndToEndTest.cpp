@@ -1,11 +1,11 @@
 #include <QFile>
 #include <QtTest>
 
-#include "AppSettings.h"
-#include "ExportDrvDataView.h"
-#include "ImportDrvDataView.h"
-#include "ShellRig.h"
-#include "SimulatedDrive.h"
+#include "platform/AppSettings.h"
+#include "transfer/views/ExportDrvDataView.h"
+#include "transfer/views/ImportDrvDataView.h"
+#include "tests/app/ShellRig.h"
+#include "tests/app/SimulatedDrive.h"
 
 namespace tarvo::test {
 

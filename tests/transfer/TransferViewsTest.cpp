@@ -4,10 +4,10 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "ExportDrvDataView.h"
-#include "ImportDrvDataView.h"
-#include "ResourceSet.h"
-#include "TransferRig.h"
+#include "transfer/views/ExportDrvDataView.h"
+#include "transfer/views/ImportDrvDataView.h"
+#include "resources/ResourceSet.h"
+#include "tests/transfer/TransferRig.h"
 
 namespace tarvo {
 

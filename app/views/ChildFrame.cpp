@@ -1,0 +1,33 @@
+#include "app/views/ChildFrame.h"
+
+#include <QCloseEvent>
+
+namespace tarvo {
+
+ChildFrame::ChildFrame(QWidget* view, MessageTarget* viewTarget, ClosePolicy policy,
+                       QWidget* parent)
+    : QMdiSubWindow(parent), viewTarget_(viewTarget), policy_(policy) {
+    setWidget(view);
+    setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_DeleteOnClose, policy == ClosePolicy::kDestroy);
+}
+
+void ChildFrame::SetFixedFrameSize(const QSize& size) {
+    setFixedSize(size);
+}
+
+void ChildFrame::closeEvent(QCloseEvent* event) {
+    if (policy_ == ClosePolicy::kDestroy) {
+        emit destroyedByClose(this);
+        QMdiSubWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    hide();
+    if (policy_ == ClosePolicy::kHideAndTell && viewTarget_ != nullptr) {
+        viewTarget_->onMessage(WM_LINK_STATE, 1, 0);
+    }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+#include "resources/FormBuilder.h"
+#include "app/InitSaveModel.h"
+#include "platform/MessageTarget.h"
+#include "platform/qt/QtTimer.h"
+
+namespace tarvo {
+
+class ResourceSet;
+
+// "Initialize/Save" (dialog 157): the modal window over InitSaveModel. It is the link's
+// exclusive window while open and gives the switches back however it closes.
+class InitSaveDialog : public QDialog, public MessageTarget {
+    Q_OBJECT
+public:
+    struct Services {
+        LinkRequester& link;
+        LinkSwitches& switches;
+        MessageBox& messageBox;
+        MessageTarget* mainFrame;
+    };
+
+    InitSaveDialog(const Services& services, const ResourceSet& resources,
+                   QWidget* parent = nullptr);
+    ~InitSaveDialog() override;
+
+    intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+    InitSaveModel& Model() { return model_; }
+
+protected:
+    void done(int result) override;
+
+private:
+    QtTimer pollTimer_;
+    InitSaveModel model_;
+    FormBuilder::Form form_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/views/ViewRegistry.h"
+
+namespace tarvo {
+
+struct ViewInfo;
+struct ViewServices;
+
+// Makes the views of the I/O port panel and the error panels.
+class IoErrorViewFactory {
+public:
+    // The view of the kind, or no widget when the kind is not one of these views.
+    static ViewRegistry::CreatedView Create(const ViewInfo& info, const ViewServices& services);
+};
+
+}  // namespace tarvo

@@ -1,0 +1,415 @@
+#include "app/views/MainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QThread>
+
+#include "comm/views/CommCanView.h"
+#include "comm/views/CommModeView.h"
+#include "comm/views/CommRs232View.h"
+#include "comm/ConnectionContext.h"
+#include "panels/ioerror/FaultResetOffer.h"
+#include "app/views/InitSaveDialog.h"
+#include "app/views/IoErrorViewFactory.h"
+#include "app/views/LanguageDialog.h"
+#include "app/views/MdiBackground.h"
+#include "platform/MessageBox.h"
+#include "app/views/PanelViewFactory.h"
+#include "app/views/ProjectCommands.h"
+#include "resources/ResourceSet.h"
+#include "app/views/ScopeViewFactory.h"
+#include "comm/SerialPortProbe.h"
+#include "app/SharedState.h"
+#include "app/views/TransferViewFactory.h"
+#include "app/views/ViewServices.h"
+
+namespace tarvo {
+
+namespace {
+
+enum : int {
+    kNew = 57600,
+    kOpen = 57601,
+    kSave = 57604,
+    kExit = 57665,
+    kAbout = 57664,
+    kInterfaceChange = 1212,
+    kProperties = 1213,
+    kConnect = 1128,
+    kInitSave = 1246,
+    kLanguage = 1236,
+    kToolbarToggle = 59392,
+    kStatusBarToggle = 59393,
+    kCascade = 1133,
+    kTile = 1134,
+    kOscilloscopeButton = 1127,
+    kIoButton = 1129,
+    kErrorButton = 1130,
+    kReadButton = 1132,
+    kWriteButton = 1131,
+    kOpenButton = 1125,
+    kSaveButton = 1126,
+};
+
+// Toolbar buttons that stand for a menu command.
+int MenuCommandOf(int toolbarCommand) {
+    switch (toolbarCommand) {
+        case kOscilloscopeButton:
+            return 1247;
+        case kIoButton:
+            return 1218;
+        case kErrorButton:
+            return 1235;
+        case kReadButton:
+            return 1243;
+        case kWriteButton:
+            return 1244;
+        case kOpenButton:
+            return kOpen;
+        case kSaveButton:
+            return kSave;
+        default:
+            return toolbarCommand;
+    }
+}
+
+}  // namespace
+
+MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* parent)
+    : QMainWindow(parent), state_(state), resources_(resources), settings_(state.settingsFilePath) {
+    setWindowTitle(resources_.String(102));
+    setWindowIcon(resources_.Icon(128));
+    setGeometry(100, 100, 1331, 844);
+    area_ = new MdiBackground(resources_.Bitmap(201), this);
+    setCentralWidget(area_);
+    views_ = std::make_unique<ViewRegistry>(
+        *area_, [this](const ViewInfo& info) { return CreateView(info); },
+        [this](const ViewInfo& info) { return PlaceOf(info); },
+        [this](const ViewInfo& info) { return TitleOf(info); });
+
+    MainFrameLink::Context context{state_.link,         state_.switches, state_.session, settings_,
+                                   state_.messageBox(), state_.formulas, blinkTimer_,    this};
+    MainFrameLink::ViewHooks hooks;
+    hooks.selectStateImage = [this](int image) { SelectStateImage(image); };
+    hooks.showStatus = [this](const std::string& text) {
+        statusPane_->setText(QString::fromStdString(text));
+    };
+    hooks.broadcast = [this](int code) { views_->Broadcast(static_cast<uintptr_t>(code)); };
+    hooks.notifySettingsForms = [this](int code) {
+        ShowSettingsForms(static_cast<uintptr_t>(code));
+    };
+    hooks.rs232FormExists = [this] { return views_->Exists(ViewKind::kCommRs232); };
+    hooks.canFormExists = [this] { return views_->Exists(ViewKind::kCommCan); };
+    link_ = std::make_unique<MainFrameLink>(context, std::move(hooks));
+    project_ = std::make_unique<ProjectCommands>(*this, state_);
+
+    BuildMenus();
+    BuildToolbar();
+    BuildStatusBar();
+    link_->Start();
+}
+
+MainFrame::~MainFrame() = default;
+
+void MainFrame::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
+    for (const MenuItem& item : items) {
+        if (item.separator) {
+            menu->addSeparator();
+        } else if (item.IsSubmenu()) {
+            AddMenuItems(menu->addMenu(QString::fromStdString(item.caption)), item.items);
+        } else {
+            QAction* action = menu->addAction(QString::fromStdString(item.caption));
+            int command = item.id;
+            action->setData(command);
+            connect(action, &QAction::triggered, this, [this, command] { Dispatch(command); });
+            actions_.insert(command, action);
+        }
+    }
+}
+
+void MainFrame::BuildMenus() {
+    auto menu = resources_.Catalog().Menu(102);
+    if (!menu) {
+        return;
+    }
+    for (const MenuItem& top : *menu) {
+        if (top.IsSubmenu()) {
+            AddMenuItems(menuBar()->addMenu(QString::fromStdString(top.caption)), top.items);
+        }
+    }
+    for (const Accelerator& accelerator : resources_.Catalog().Accelerators()) {
+        if (QAction* action = actions_.value(accelerator.command)) {
+            if (action->shortcut().isEmpty()) {
+                action->setShortcut(QKeySequence(QString::fromStdString(accelerator.key)));
+            }
+        }
+    }
+    if (QAction* action = actions_.value(kToolbarToggle)) {
+        action->setCheckable(true);
+        action->setChecked(true);
+    }
+    if (QAction* action = actions_.value(kStatusBarToggle)) {
+        action->setCheckable(true);
+        action->setChecked(true);
+    }
+}
+
+void MainFrame::BuildToolbar() {
+    toolbar_ = addToolBar(QStringLiteral("toolbar"));
+    toolbar_->setMovable(false);
+    toolbar_->setIconSize(QSize(25, 25));
+    for (const ToolbarButton& button : resources_.Catalog().FrameToolbar()) {
+        if (button.command == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        QAction* action = toolbar_->addAction(resources_.Icon(button.icon), QString());
+        int command = button.command;
+        action->setData(command);
+        action->setToolTip(
+            QString::fromStdString(resources_.Catalog().MenuCaption(102, MenuCommandOf(command)))
+                .remove('&'));
+        connect(action, &QAction::triggered, this, [this, command] { Dispatch(command); });
+        actions_.insert(command, action);
+    }
+}
+
+void MainFrame::BuildStatusBar() {
+    statusPane_ = new QLabel(this);
+    QString placeholder = resources_.String(59140);
+    if (placeholder.isEmpty()) {
+        placeholder = QString(40, 'M');
+    }
+    statusPane_->setMinimumWidth(statusPane_->fontMetrics().horizontalAdvance(placeholder));
+    statusBar()->addPermanentWidget(statusPane_);
+}
+
+QAction* MainFrame::CommandAction(int command) const {
+    return actions_.value(command);
+}
+
+void MainFrame::SelectStateImage(int image) {
+    if (QAction* action = actions_.value(kErrorButton)) {
+        action->setIcon(resources_.Icon(image));
+        action->setData(kErrorButton);
+        action->setProperty("stateImage", image);
+    }
+}
+
+void MainFrame::ShowSettingsForms(uintptr_t code) {
+    for (ViewKind kind : {ViewKind::kCommRs232, ViewKind::kCommCan}) {
+        if (ChildFrame* frame = views_->Frame(kind)) {
+            frame->ViewTarget()->onMessage(WM_LINK_STATE, code, 0);
+        }
+    }
+}
+
+QString MainFrame::TitleOf(const ViewInfo& info) const {
+    if (info.titleString != 0) {
+        QString title = resources_.String(static_cast<int>(info.titleString));
+        if (!title.isEmpty() || info.fixedTitle == nullptr) {
+            return title;
+        }
+    }
+    return QString::fromUtf8(info.fixedTitle ? info.fixedTitle : "");
+}
+
+FramePlace MainFrame::PlaceOf(const ViewInfo& info) const {
+    bool chinese = state_.languageSetting.load() == 1;
+    return ViewCatalog::DefaultPlace(info, state_.horizontalResolution, state_.columnWidths,
+                                     chinese);
+}
+
+ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
+    ConnectionContext context{state_.link, state_.switches,     state_.session,
+                              settings_,   state_.messageBox(), this};
+    switch (info.kind) {
+        case ViewKind::kCommMode: {
+            // The interface form starts from a closed connection.
+            if (state_.switches.connectionState == ConnectionState::Open) {
+                state_.switches.connectionState = ConnectionState::Closed;
+                onMessage(WM_LINK_FAILURE, 0, 0);
+                state_.link.Close();
+            }
+            auto* view = new CommModeView(context, resources_);
+            connect(view, &CommModeView::closeRequested, this, [this] {
+                if (ChildFrame* frame = views_->Frame(ViewKind::kCommMode)) {
+                    frame->close();
+                }
+            });
+            return {view, view};
+        }
+        case ViewKind::kCommRs232: {
+            std::string folder = state_.programFolder;
+            auto* view = new CommRs232View(
+                context, resources_, [folder] { return SerialPortProbe::ListPorts({folder}); });
+            return {view, view};
+        }
+        case ViewKind::kCommCan: {
+            auto* view = new CommCanView(context, resources_);
+            return {view, view};
+        }
+        default:
+            break;
+    }
+    ViewServices services{state_, resources_, settings_, *this};
+    for (auto create : {&PanelViewFactory::Create, &IoErrorViewFactory::Create,
+                        &ScopeViewFactory::Create, &TransferViewFactory::Create}) {
+        ViewRegistry::CreatedView view = create(info, services);
+        if (view.widget != nullptr) {
+            return view;
+        }
+    }
+    return {};
+}
+
+bool MainFrame::ShowView(uint32_t command) {
+    const ViewInfo* info = ViewCatalog::ByCommand(command);
+    return info != nullptr && views_->ShowOrCreate(*info) != nullptr;
+}
+
+void MainFrame::ShowProperties() {
+    int mode = state_.session.interfaceMode;
+    if (mode == kModeRs232) {
+        ShowView(124);
+    } else if (mode == kModeCan) {
+        ShowView(123);
+    } else {
+        state_.messageBox().Show(ConnectionTexts::kOffline);
+    }
+}
+
+void MainFrame::ConnectSerial(const std::string& port, uint32_t baud, uint32_t nodeId) {
+    state_.session.interfaceMode = kModeRs232;
+    settings_.SetInterfaceMode(kModeRs232);
+    settings_.SetSerial(port, std::to_string(baud));
+    settings_.SetSerialNodeId(static_cast<int>(nodeId));
+    link_->ToggleConnection();
+}
+
+void MainFrame::ConnectCan(uint32_t bitRateCode, uint32_t nodeId) {
+    state_.session.interfaceMode = kModeCan;
+    settings_.SetInterfaceMode(kModeCan);
+    settings_.SetCanBitRateCode(bitRateCode);
+    settings_.SetCanNodeId(static_cast<int>(nodeId));
+    link_->ToggleConnection();
+}
+
+void MainFrame::Dispatch(int command) {
+    switch (command) {
+        case kNew:
+            views_->CloseAll();
+            ShowView(kInterfaceChange);
+            return;
+        case kOpen:
+        case kOpenButton:
+            project_->Open();
+            return;
+        case kSave:
+        case kSaveButton:
+            project_->Save();
+            return;
+        case kExit:
+            close();
+            return;
+        case kAbout: {
+            AboutDialog about(resources_, this);
+            about.exec();
+            return;
+        }
+        case kProperties:
+            ShowProperties();
+            return;
+        case kConnect:
+            link_->ToggleConnection();
+            return;
+        case kInitSave: {
+            InitSaveDialog dialog({state_.link, state_.switches, state_.messageBox(), this},
+                                  resources_, this);
+            dialog.exec();
+            return;
+        }
+        case kLanguage: {
+            LanguageDialogModel model(settings_, state_.messageBox(),
+                                      state_.systemLanguageFlag == 1);
+            LanguageDialog dialog(model, resources_, this);
+            dialog.exec();
+            return;
+        }
+        case kToolbarToggle:
+            toolbar_->setVisible(!toolbar_->isVisible());
+            return;
+        case kStatusBarToggle:
+            statusBar()->setVisible(!statusBar()->isVisible());
+            return;
+        case kErrorButton:
+            ShowView(1235);
+            // The blinking fault icon leads to the error panel and offers a fault reset.
+            if (link_->DriveStatus() == 1) {
+                ChildFrame* frame = views_->Frame(ViewKind::kRealtimeError);
+                if (auto* offer =
+                        frame ? dynamic_cast<FaultResetOffer*>(frame->ViewTarget()) : nullptr) {
+                    offer->OfferFaultReset();
+                }
+            }
+            return;
+        case kCascade:
+            area_->cascadeSubWindows();
+            return;
+        case kTile:
+            area_->tileSubWindows();
+            return;
+        default:
+            ShowView(static_cast<uint32_t>(MenuCommandOf(command)));
+            return;
+    }
+}
+
+intptr_t MainFrame::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    switch (message) {
+        case WM_LINK_VALUE:
+            link_->OnLinkValue(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+            break;
+        case WM_OPEN_VIEW:
+            if (wParam == 0 || wParam == 1) {
+                ShowProperties();
+            } else if (wParam == 2) {
+                // The requester may name itself here instead of in the shared state.
+                if (lParam != 0) {
+                    state_.pickTarget = reinterpret_cast<MessageTarget*>(lParam);
+                }
+                ShowView(1250);
+            }
+            break;
+        case WM_LINK_FAILURE:
+            link_->OnConnectionEvent(wParam);
+            break;
+        case WM_BROADCAST_STATE:
+            views_->Broadcast(2);
+            break;
+        case WM_CONNECTION_OPENED:
+            link_->OnConnectionOpened();
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        closing_ = true;
+        blinkTimer_.Stop();
+        state_.switches.linkStop = 1;
+        // Deliveries of the worker keep running while it ends, so it can never hang on one.
+        state_.link.Shutdown([] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+            QThread::msleep(1);
+        });
+    }
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace tarvo

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QToolBar>
+#include <memory>
+
+#include "platform/AppSettings.h"
+#include "app/MainFrameLink.h"
+#include "platform/MessageTarget.h"
+#include "platform/qt/QtTimer.h"
+#include "app/views/ViewRegistry.h"
+
+namespace tarvo {
+
+class MdiBackground;
+class ProjectCommands;
+class ResourceSet;
+class SharedState;
+struct MenuItem;
+
+// The multiple-document main window: menus, toolbar, status bar and the child frames of
+// the views. It turns commands into show-or-create actions, runs the connection through
+// MainFrameLink and tells the views of state changes.
+class MainFrame : public QMainWindow, public MessageTarget {
+    Q_OBJECT
+public:
+    MainFrame(SharedState& state, const ResourceSet& resources, QWidget* parent = nullptr);
+    ~MainFrame() override;
+
+    intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+    // Runs a menu or toolbar command.
+    void Dispatch(int command);
+
+    MainFrameLink& Link() { return *link_; }
+    ProjectCommands& Project() { return *project_; }
+    ViewRegistry& Views() { return *views_; }
+    QString StatusText() const { return statusPane_->text(); }
+    QAction* CommandAction(int command) const;
+    // Shows or creates the view of a command; false when no such view exists yet.
+    bool ShowView(uint32_t command);
+    // Connects with the given RS232 settings as the settings form would (used by the demo).
+    void ConnectSerial(const std::string& port, uint32_t baud, uint32_t nodeId);
+    // The same over CAN with a bit-rate code (used by the demo on the simulated bus).
+    void ConnectCan(uint32_t bitRateCode, uint32_t nodeId);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items);
+    void BuildToolbar();
+    void BuildStatusBar();
+    void SelectStateImage(int image);
+    void ShowProperties();
+    void ShowSettingsForms(uintptr_t code);
+    ViewRegistry::CreatedView CreateView(const ViewInfo& info);
+    FramePlace PlaceOf(const ViewInfo& info) const;
+    QString TitleOf(const ViewInfo& info) const;
+
+    SharedState& state_;
+    const ResourceSet& resources_;
+    MdiBackground* area_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QLabel* statusPane_ = nullptr;
+    QHash<int, QAction*> actions_;
+    AppSettings settings_;
+    QtTimer blinkTimer_;
+    std::unique_ptr<ViewRegistry> views_;
+    std::unique_ptr<MainFrameLink> link_;
+    std::unique_ptr<ProjectCommands> project_;
+    bool closing_ = false;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,119 @@
+#include "app/views/PanelViewFactory.h"
+
+#include <QMdiSubWindow>
+#include <QStyle>
+#include <chrono>
+#include <utility>
+
+#include "panels/ControlPanelLink.h"
+#include "app/views/MainFrame.h"
+#include "panels/PanelFamily.h"
+#include "panels/views/ParameterPanelView.h"
+#include "dictionary/PlacedWindow.h"
+#include "dictionary/views/SdoListView.h"
+#include "app/SharedState.h"
+#include "panels/views/TagFormView.h"
+#include "app/views/ViewServices.h"
+
+namespace tarvo {
+
+namespace {
+
+// A widget's outer frame in screen pixels, for the project's window places.
+class WidgetPlace : public PlacedWindow {
+public:
+    explicit WidgetPlace(QWidget* widget) : widget_(widget) {}
+    WindowFrame Frame() const override {
+        QRect frame = widget_->frameGeometry();
+        QPoint topLeft = widget_->parentWidget() != nullptr
+                             ? widget_->parentWidget()->mapToGlobal(frame.topLeft())
+                             : frame.topLeft();
+        return {topLeft.x(), topLeft.y(), frame.width(), frame.height()};
+    }
+    void SetFrame(const WindowFrame& frame) override {
+        widget_->setGeometry(frame.left, frame.top, frame.width, frame.height);
+    }
+
+private:
+    QWidget* widget_;
+};
+
+// The object dictionary browser; a pick goes to the window that last asked for one.
+ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
+    SharedState& state = services.state;
+    // The list is filled once: a browser opened while the loader still runs would miss
+    // entries for the whole run.
+    state.dictionary.WaitLoaded(std::chrono::seconds(3));
+    auto* view = new SdoListView({state.dictionary, state.messageBox(), services.resources,
+                                  state.horizontalResolution,
+                                  [&state] { return std::exchange(state.pickTarget, nullptr); }});
+    return {view, view};
+}
+
+// A list panel's form over its behaviour; without a place saver it never stores its place.
+ParameterPanelView* MakeListPanel(const PanelDescription& description, const ViewServices& services,
+                                  QWidget* parent = nullptr) {
+    SharedState& state = services.state;
+    auto link = std::make_unique<ControlPanelLink>(state.link);
+    PanelServices panelServices{state.dictionary,
+                                state.units,
+                                state.valueText,
+                                state.project,
+                                *link,
+                                state.switches.connectionState,
+                                state.switches.mainFrameWindow,
+                                state.programFolder,
+                                [&state] { return !state.project.OpenPath().empty(); },
+                                [&state](MessageTarget* target) { state.pickTarget = target; }};
+    ParameterPanelView::Setup setup{std::move(panelServices), std::move(link),
+                                    services.resources,       state.horizontalResolution,
+                                    state.columnLabels,       state.columnWidths};
+    return new ParameterPanelView(description, std::move(setup), parent);
+}
+
+// Stores the place of a view's frame (its parent) into the project being saved.
+void SavePlace(QWidget* view, const ViewServices& services, int panelNumber, int flag) {
+    QWidget* frame = view->parentWidget() != nullptr ? view->parentWidget() : view;
+    WidgetPlace place(frame);
+    WidgetPlace main(&services.mainFrame);
+    int caption = services.mainFrame.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    services.state.project.SaveWindowPlace(panelNumber, place, flag, main, caption);
+}
+
+// The RPDO and TPDO tab views: their pages are fieldbus pages made when first shown.
+ViewRegistry::CreatedView CreatePdoPages(const ViewInfo& info, const ViewServices& services) {
+    auto direction = info.kind == ViewKind::kRpdoPages ? TagFormModel::Direction::kReceive
+                                                       : TagFormModel::Direction::kTransmit;
+    auto* view =
+        new TagFormView(direction, services.resources,
+                        [services](const PanelDescription& page, QWidget* parent) -> QWidget* {
+                            return MakeListPanel(page, services, parent);
+                        });
+    view->Model().SetPlaceSaver([view, services](int panelNumber, int flag) {
+        SavePlace(view, services, panelNumber, flag);
+    });
+    return {view, &view->Model()};
+}
+
+}  // namespace
+
+ViewRegistry::CreatedView PanelViewFactory::Create(const ViewInfo& info,
+                                                   const ViewServices& services) {
+    if (info.kind == ViewKind::kSdoList) {
+        return CreateBrowser(services);
+    }
+    if (info.kind == ViewKind::kRpdoPages || info.kind == ViewKind::kTpdoPages) {
+        return CreatePdoPages(info, services);
+    }
+    const PanelDescription* description = PanelFamily::ByCommand(info.command);
+    if (description == nullptr) {
+        return {};
+    }
+    ParameterPanelView* view = MakeListPanel(*description, services);
+    view->Panel().SetPlaceSaver([view, services](int panelNumber, int flag) {
+        SavePlace(view, services, panelNumber, flag);
+    });
+    return {view, &view->Panel()};
+}
+
+}  // namespace tarvo

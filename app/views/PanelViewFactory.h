@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/views/ViewRegistry.h"
+
+namespace tarvo {
+
+struct ViewInfo;
+struct ViewServices;
+
+// Makes the views of the parameter panels, the fieldbus pages and the dictionary browser.
+class PanelViewFactory {
+public:
+    // The view of the kind, or no widget when the kind is not one of these views.
+    static ViewRegistry::CreatedView Create(const ViewInfo& info, const ViewServices& services);
+};
+
+}  // namespace tarvo

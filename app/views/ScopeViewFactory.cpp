@@ -1,0 +1,21 @@
+#include "app/views/ScopeViewFactory.h"
+
+#include "oscilloscope/views/DriverOscilloView.h"
+#include "app/SharedState.h"
+#include "app/views/ViewServices.h"
+
+namespace tarvo {
+
+ViewRegistry::CreatedView ScopeViewFactory::Create(const ViewInfo& info,
+                                                   const ViewServices& services) {
+    if (info.kind != ViewKind::kDriverOscillo) {
+        return {};
+    }
+    SharedState& state = services.state;
+    auto* view = new DriverOscilloView({services.resources, state.dictionary, state.units,
+                                        state.formulas, state.link, state.switches,
+                                        state.messageBox(), state.programFolder, state.userFolder});
+    return {view, view};
+}
+
+}  // namespace tarvo

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QHash>
+#include <QPointer>
+#include <functional>
+#include <map>
+
+#include "app/views/ChildFrame.h"
+#include "app/ViewCatalog.h"
+
+class QMdiArea;
+
+namespace tarvo {
+
+// The main frame's slots: one child frame per kind of view, created on first use and then
+// only hidden and shown again.
+class ViewRegistry {
+public:
+    struct CreatedView {
+        QWidget* widget = nullptr;
+        MessageTarget* target = nullptr;
+    };
+    // Makes the view of a kind, or returns no widget when that view is not available.
+    using Factory = std::function<CreatedView(const ViewInfo& info)>;
+    using PlaceRule = std::function<FramePlace(const ViewInfo& info)>;
+    using TitleRule = std::function<QString(const ViewInfo& info)>;
+
+    ViewRegistry(QMdiArea& area, Factory factory, PlaceRule place, TitleRule title);
+
+    // Shows the view's frame, creating it the first time. Returns the frame, or null when
+    // the view cannot be made. A view brought back gets WM_LINK_STATE code 0 (the forms of
+    // the connection get none).
+    ChildFrame* ShowOrCreate(const ViewInfo& info);
+    ChildFrame* Frame(ViewKind kind) const;
+    bool Exists(ViewKind kind) const { return Frame(kind) != nullptr; }
+
+    // Sends WM_LINK_STATE with `code` to the view of every existing frame.
+    void Broadcast(uintptr_t code);
+    // Closes (hides) every existing view's frame.
+    void CloseAll();
+
+private:
+    static bool IsConnectionForm(ViewKind kind);
+    static uint32_t SlotOf(const ViewInfo& info);
+
+    QMdiArea& area_;
+    Factory factory_;
+    PlaceRule place_;
+    TitleRule title_;
+    // Keyed by the command (the fieldbus panels share a kind); ordered for broadcasts.
+    std::map<uint32_t, QPointer<ChildFrame>> frames_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,114 @@
+#include <unistd.h>
+
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+
+#include "app/views/DemoSession.h"
+#include "app/views/LanguageDialog.h"
+#include "app/LanguageSettlement.h"
+#include "app/views/MainFrame.h"
+#include "app/views/QtMessageBox.h"
+#include "app/views/QtMessageSender.h"
+#include "resources/ResourceSet.h"
+#include "app/SharedState.h"
+#include "platform/SystemLocale.h"
+
+namespace {
+
+struct CommandLine {
+    const char* folder = nullptr;
+    bool demo = false;
+    bool can = false;  // the demo's drive on the simulated CAN bus
+};
+
+bool Parse(int argc, char** argv, CommandLine& line) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc) {
+            line.folder = argv[++i];
+        } else if (std::strcmp(argv[i], "--demo") == 0) {
+            line.demo = true;
+        } else if (std::strcmp(argv[i], "--can") == 0) {
+            line.can = true;
+        } else if (argv[i][0] == '-' && std::strncmp(argv[i], "-platform", 9) != 0) {
+            std::fprintf(stderr, "usage: tarvostep [--folder DIR] [--demo [--can]]\n");
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CommandLine line;
+    if (!Parse(argc, argv, line)) {
+        return 2;
+    }
+    // The program folder is the current directory: every file is found from it.
+    if (line.folder != nullptr && ::chdir(line.folder) != 0) {
+        std::fprintf(stderr, "tarvostep: cannot change into %s\n", line.folder);
+        return 2;
+    }
+    QApplication application(argc, argv);
+    tarvo::QtMessageBox messageBox(QStringLiteral("TarvoStep"));
+    tarvo::QtMessageSender sender;
+    tarvo::SharedState state({"", tarvo::SystemLocale::IsChinesePrc(), &messageBox, &sender});
+
+    std::unique_ptr<tarvo::ResourceSet> resources;
+    tarvo::LanguageSettlement::StartHooks hooks;
+    hooks.showLanguageDialog = [&] {
+        // Before a language is settled the built-in set is the only one there is.
+        tarvo::ResourceSet builtIn(tarvo::ResourceSet::Language::Chinese);
+        tarvo::AppSettings settings(state.settingsFilePath);
+        tarvo::LanguageDialogModel model(settings, messageBox, state.systemIsChinese());
+        tarvo::LanguageDialog dialog(model, builtIn);
+        dialog.exec();
+    };
+    hooks.loadEnglishResources = [&] {
+        return tarvo::ResourceSet::LoadEnglish(QString::fromStdString(state.englishLibraryPath));
+    };
+    auto outcome = tarvo::LanguageSettlement::SettleAtStart(state, hooks);
+    if (outcome == tarvo::LanguageSettlement::Outcome::Exit) {
+        state.link.Shutdown([] {});
+        return 0;
+    }
+    resources =
+        std::make_unique<tarvo::ResourceSet>(outcome == tarvo::LanguageSettlement::Outcome::English
+                                                 ? tarvo::ResourceSet::Language::English
+                                                 : tarvo::ResourceSet::Language::Chinese);
+    messageBox.SetCaption(resources->String(102));
+    // Child frames and dialogs show the program's icon rather than the toolkit's.
+    application.setWindowIcon(resources->Icon(128));
+
+    int dpi = application.primaryScreen() ? application.primaryScreen()->logicalDotsPerInch() : 96;
+    tarvo::LanguageSettlement::ApplyColumnSettings(state, dpi);
+    tarvo::MainFrame mainFrame(state, *resources);
+    messageBox.SetParentWindow(&mainFrame);
+    mainFrame.show();
+    state.switches.mainFrameWindow = &mainFrame;
+
+    tarvo::DemoSession demo(QString::fromStdString(state.programFolder));
+    if (line.demo) {
+        if (demo.Start(line.can)) {
+            bool can = line.can;
+            QTimer::singleShot(0, &mainFrame, [&mainFrame, can] {
+                if (can) {
+                    mainFrame.ConnectCan(tarvo::DemoSession::kCanBitRateCode, 1);
+                } else {
+                    mainFrame.ConnectSerial(tarvo::DemoSession::kPortName, 115200, 1);
+                }
+            });
+        } else {
+            messageBox.Show(demo.Error().toStdString());
+        }
+    }
+    int result = application.exec();
+    state.switches.linkStop = 1;
+    sender.Abandon();
+    state.link.Shutdown([] {});
+    demo.Stop();
+    return result;
+}

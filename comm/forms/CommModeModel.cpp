@@ -1,0 +1,63 @@
+#include "comm/forms/CommModeModel.h"
+
+#include "platform/AppSettings.h"
+#include "comm/forms/ConnectionCommands.h"
+#include "comm/ConnectionSession.h"
+#include "comm/ControlLink.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageTarget.h"
+
+namespace tarvo {
+
+CommModeModel::Choice CommModeModel::Current() const {
+    switch (context_.session.interfaceMode) {
+        case kModeRs232:
+            return kRs232;
+        case kModeCan:
+            return kCan;
+        default:
+            return kOffline;
+    }
+}
+
+CommModeModel::Choice CommModeModel::Create() {
+    if (context_.switches.canChosen.load() == 0 && context_.session.interfaceMode == kModeCan) {
+        context_.session.interfaceMode = kModeOffline;
+    }
+    return Current();
+}
+
+CommModeModel::Choice CommModeModel::ChooseCan() {
+    context_.session.interfaceMode = kModeCan;
+    if (context_.link.Load(kModeCan) == 0) {
+        context_.messageBox.Show(ConnectionTexts::kPcanFailure);
+        return ChooseOffline();
+    }
+    return kCan;
+}
+
+CommModeModel::Choice CommModeModel::ChooseRs232() {
+    context_.session.interfaceMode = kModeRs232;
+    context_.link.Load(kModeRs232);
+    return kRs232;
+}
+
+CommModeModel::Choice CommModeModel::ChooseOffline() {
+    context_.session.interfaceMode = kModeOffline;
+    context_.link.Load(kModeOffline);
+    return kOffline;
+}
+
+void CommModeModel::Next() {
+    ConnectionCommands::Close(context_);
+    int mode = context_.session.interfaceMode;
+    if (mode != kModeRs232 && mode != kModeCan) {
+        mode = kModeOffline;
+    }
+    context_.settings.SetInterfaceMode(mode);
+    if (context_.mainFrame != nullptr && mode != kModeOffline) {
+        context_.mainFrame->onMessage(WM_OPEN_VIEW, mode == kModeRs232 ? 0 : 1, 0);
+    }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "resources/FormBuilder.h"
+#include "platform/MessageTarget.h"
+#include "dictionary/SdoListModel.h"
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QTableView;
+
+namespace tarvo {
+
+class MessageBox;
+class ObjectDictionary;
+class ResourceSet;
+class SdoListTable;
+
+// The object dictionary browser (form 128) over its model: the entry list, the help pane,
+// the sort choice and "Find next". A double-click hands the entry to the window that asked
+// for a pick and closes the browser's frame.
+class SdoListView : public QWidget, public MessageTarget {
+    Q_OBJECT
+public:
+    struct Context {
+        const ObjectDictionary& dictionary;
+        MessageBox& messageBox;
+        const ResourceSet& resources;
+        int pixelsPerInch = 96;
+        // Gives the window waiting for a pick and forgets it (null when none waits).
+        std::function<MessageTarget*()> takePickTarget;
+    };
+
+    explicit SdoListView(Context context, QWidget* parent = nullptr);
+
+    // WM_LINK_STATE 1 (the frame was closed): a pending pick request lapses.
+    intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+    SdoListModel& Model() { return model_; }
+    QTableView* List() const { return list_; }
+    QPlainTextEdit* HelpPane() const { return help_; }
+    QSize FormSize() const { return form_.size; }
+
+    // What a double-click on a row does.
+    void PickRow(int row);
+    // What the "Find next" button does.
+    void FindNext();
+
+private:
+    void SelectRow(int row, bool scroll);
+    void ShowHelp();
+    void CloseFrame();
+
+    Context context_;
+    SdoListModel model_;
+    SdoListTable* table_ = nullptr;
+    FormBuilder::Form form_;
+    QTableView* list_ = nullptr;
+    QPlainTextEdit* help_ = nullptr;
+    QComboBox* sort_ = nullptr;
+    QLineEdit* search_ = nullptr;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,41 @@
+#include "panels/ioerror/IoFunctionNames.h"
+
+#include <cstdio>
+
+namespace tarvo {
+
+namespace {
+
+constexpr size_t kNameBuffer = 256;
+
+}  // namespace
+
+std::string IoFunctionNames::Name(Kind kind, int number) const {
+    char key[16];
+    std::snprintf(key, sizeof key, "%sBit%.2d", chinese_ ? "ch" : "en", number);
+    return file_.GetString(kind == Kind::kInput ? "in" : "out", key, "", kNameBuffer);
+}
+
+IoFunctionNames::Description IoFunctionNames::Describe(Kind kind, uint32_t bits) const {
+    Description description;
+    for (int bit = 0; bit < 32; ++bit) {
+        if ((bits & (1u << bit)) == 0) {
+            continue;
+        }
+        std::string name = Name(kind, bit + 1);
+        if (name.empty()) {
+            continue;
+        }
+        description.lines.push_back(std::to_string(description.lines.size() + 1) + "." + name);
+        if (!description.text.empty()) {
+            description.text += "+";
+        }
+        description.text += name;
+    }
+    if (description.text.empty()) {
+        description.text = "NULL";
+    }
+    return description;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,101 @@
+#include "panels/views/EditListDelegate.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "panels/EditListModel.h"
+
+namespace tarvo {
+
+EditListDelegate::EditListDelegate(EditListModel& model, QObject* parent)
+    : QStyledItemDelegate(parent), model_(model) {}
+
+QWidget* EditListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                        const QModelIndex& index) const {
+    switch (model_.CellOpens(index.row(), index.column())) {
+        case EditListModel::Opens::kEditor: {
+            auto* edit = new QLineEdit(parent);
+            edit->setFrame(false);
+            return edit;
+        }
+        case EditListModel::Opens::kDropDown: {
+            auto* combo = new QComboBox(parent);
+            for (const std::string& choice : model_.UnitChoices(index.row())) {
+                combo->addItem(QString::fromStdString(choice));
+            }
+            // A choice from the list ends the edit at once.
+            connect(combo, &QComboBox::activated, this, [this, combo] {
+                emit const_cast<EditListDelegate*>(this)->commitData(combo);
+                emit const_cast<EditListDelegate*>(this)->closeEditor(combo);
+            });
+            return combo;
+        }
+        default:
+            return nullptr;
+    }
+}
+
+void EditListDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    // Only when the control opens: a live value arriving for the row must not overwrite
+    // what the user is typing.
+    if (editor->property("opened").toBool()) {
+        return;
+    }
+    editor->setProperty("opened", true);
+    QString text = index.data(Qt::EditRole).toString();
+    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        edit->setText(text);
+        edit->selectAll();
+    } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        // The first choice that begins with the cell's text is selected.
+        combo->setCurrentIndex(combo->findText(text, Qt::MatchStartsWith));
+        combo->setProperty("initialText", text);
+        QTimer::singleShot(0, combo, [combo] {
+            if (combo->isVisible()) {
+                combo->showPopup();
+            }
+        });
+    }
+}
+
+void EditListDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
+                                    const QModelIndex& index) const {
+    std::string text;
+    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        text = edit->text().toStdString();
+    } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        text = combo->currentIndex() < 0 ? combo->property("initialText").toString().toStdString()
+                                         : combo->currentText().toStdString();
+    } else {
+        return;
+    }
+    model_.EditEnded(index.row(), index.column(), text, enterHeld_);
+}
+
+void EditListDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                            const QModelIndex&) const {
+    editor->setGeometry(option.rect);
+}
+
+bool EditListDelegate::eventFilter(QObject* watched, QEvent* event) {
+    auto* editor = qobject_cast<QWidget*>(watched);
+    if (editor != nullptr && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            enterHeld_ = true;
+            emit commitData(editor);
+            enterHeld_ = false;
+            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            emit closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(watched, event);
+}
+
+}  // namespace tarvo

@@ -1,0 +1,80 @@
+#include "panels/views/ParameterPanelView.h"
+
+#include <QMenu>
+#include <QVBoxLayout>
+
+#include "panels/views/EditListView.h"
+#include "panels/PanelLink.h"
+#include "panels/ParameterColumns.h"
+#include "panels/views/ParameterTableModel.h"
+#include "resources/ResourceSet.h"
+
+namespace tarvo {
+
+namespace {
+constexpr int kListMenu = 130;
+}
+
+ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setup setup,
+                                       QWidget* parent)
+    : QWidget(parent), ownLink_(std::move(setup.ownLink)), resources_(setup.resources) {
+    panel_ = std::make_unique<ParameterPanel>(description, setup.services);
+    rules_ = std::make_unique<EditListModel>(panel_->List(), setup.services.units);
+    for (int column :
+         {ParameterRows::kLabelColumn, ParameterRows::kKeyColumn, ParameterRows::kNameColumn}) {
+        rules_->SetColumnReadOnly(column, true);
+    }
+    rules_->SetColumnDropDown(ParameterRows::kUnitColumn, true);
+    rules_->SetParent(panel_.get());
+
+    ParameterColumnLayout columns = ParameterColumns::Layout(
+        description.traits, setup.pixelsPerInch, setup.columnLabels, setup.columnWidths);
+    table_ = new ParameterTableModel(panel_->List(), columns, this);
+    list_ = new EditListView(panel_->List(), *rules_, *table_, this);
+    list_->setObjectName(QString::number(description.listControl));
+    auto* layout = new QVBoxLayout(this);
+    // A thin margin: the frame sizes leave little room beside the list's columns.
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addWidget(list_);
+
+    // The context menu: the first submenu of the list menu.
+    auto menu = resources_.Catalog().Menu(kListMenu);
+    if (menu && !menu->empty()) {
+        for (const MenuItem& item : menu->front().items) {
+            if (item.separator || item.IsSubmenu()) {
+                continue;
+            }
+            auto* action = new QAction(QString::fromStdString(item.caption), this);
+            int command = item.id;
+            action->setData(command);
+            connect(action, &QAction::triggered, this,
+                    [this, command] { panel_->RunCommand(command); });
+            actions_.append(action);
+        }
+    }
+    connect(list_, &QWidget::customContextMenuRequested, this,
+            &ParameterPanelView::ShowContextMenu);
+
+    panel_->Create();
+}
+
+ParameterPanelView::~ParameterPanelView() {
+    // The list view and its model go before the panel whose list they show.
+    delete list_;
+    delete table_;
+}
+
+QList<QAction*> ParameterPanelView::ContextActions() {
+    for (QAction* action : actions_) {
+        action->setEnabled(panel_->IsCommandEnabled(action->data().toInt()));
+    }
+    return actions_;
+}
+
+void ParameterPanelView::ShowContextMenu(const QPoint& at) {
+    QMenu menu(this);
+    menu.addActions(ContextActions());
+    menu.exec(list_->viewport()->mapToGlobal(at));
+}
+
+}  // namespace tarvo

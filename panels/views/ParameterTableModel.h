@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QTimer>
+
+#include "panels/ParameterColumns.h"
+#include "panels/ParameterListObserver.h"
+
+namespace tarvo {
+
+class ParameterList;
+
+// A panel's parameter list as a Qt table: the seven columns with their headers, read-only
+// rows (label with "*") in green. Value changes are shown at most every 40 ms, however fast
+// they arrive; rows inserted or deleted are shown at once.
+class ParameterTableModel : public QAbstractTableModel, private ParameterListObserver {
+    Q_OBJECT
+public:
+    static constexpr QRgb kReadOnlyColour = 0x228B22;
+
+    ParameterTableModel(ParameterList& list, const ParameterColumnLayout& columns,
+                        QObject* parent = nullptr);
+    ~ParameterTableModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    const ParameterColumnLayout& Columns() const { return columns_; }
+    // Shows the value changes that wait for the next redraw now.
+    void FlushChanges();
+
+signals:
+    // The selected or focused state of a row changed in the list.
+    void rowStateChanged(int row);
+
+private:
+    void RowAboutToBeInserted(int row) override;
+    void RowInserted(int row) override;
+    void RowAboutToBeDeleted(int row) override;
+    void RowDeleted(int row) override;
+    void AllRowsAboutToBeDeleted() override;
+    void AllRowsDeleted() override;
+    void CellChanged(int row, int column) override;
+    void RowStateChanged(int row) override;
+
+    ParameterList& list_;
+    ParameterColumnLayout columns_;
+    QTimer redraw_;
+    int firstChanged_ = -1;
+    int lastChanged_ = -1;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "protocol/DriveProtocol.h"
+
+namespace tarvo {
+
+// Tells whether a reply answers the request in flight. Request and reply are given as the
+// eight protocol bytes that an RS232 frame (bytes 1-8) and a CAN message (data bytes 0-7)
+// share: command, index low, index high, subindex, four data bytes. Kept free of every other
+// part of the program: the serial and CAN libraries apply the same rules where they receive.
+class ReplyMatcher {
+public:
+    static constexpr size_t kFrameLength = 10;
+
+    // The reply command can answer the request command: a value (or the announcement of a
+    // segmented transfer) for a read, an acknowledgement for a write, a segment with the
+    // request's toggle for a segment request. An abort can answer every request.
+    static bool Plausible(uint8_t requestCommand, uint8_t replyCommand);
+    // Plausible and, unless the request asks for a segment (a segment names no object),
+    // about the same index and subindex.
+    static bool Matches(const uint8_t* request, const uint8_t* reply);
+    // A whole 10-byte RS232 reply frame: the checksum adds up, the node byte is the request's
+    // and the protocol bytes match.
+    static bool MatchesFrame(const uint8_t* requestFrame, const uint8_t* replyFrame);
+
+    // All ten bytes of a frame add up to 0 modulo 256.
+    static bool ChecksumFits(const uint8_t* frame);
+};
+
+}  // namespace tarvo
