@@ -158,8 +158,8 @@ public:
                    },
                    nullptr, nullptr, nullptr}),
           channels(channelForms, {lists, plot, units, this,
-                                  [this](uint8_t slot, uint32_t code) {
-                                      capture.WriteSlot(CaptureObject::SlotSub(slot), code);
+                                  [this](CaptureObject::Sub slot, uint32_t code) {
+                                      capture.WriteSlot(slot, code);
                                   },
                                   [] {}}),
           trigger(triggerForm, {lists, units, this}) {}

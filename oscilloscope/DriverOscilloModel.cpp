@@ -53,11 +53,10 @@ DriverOscilloModel::DriverOscilloModel(const Services& services)
                 },
                 [this] { Changed(); }, [this] { channels_.TidyOffsets(); },
                 [this] { return form_.continuous; }}),
-      channels_(form_.channels, {lists_, plot_, services.units, this,
-                                 [this](uint8_t slot, uint32_t code) {
-                                     capture_.WriteSlot(CaptureObject::SlotSub(slot), code);
-                                 },
-                                 [this] { PlotChanged(); }}),
+      channels_(form_.channels,
+                {lists_, plot_, services.units, this,
+                 [this](CaptureObject::Sub slot, uint32_t code) { capture_.WriteSlot(slot, code); },
+                 [this] { PlotChanged(); }}),
       trigger_(form_.trigger, {lists_, services.units, this}) {}
 
 void DriverOscilloModel::Create(const std::string& iniPath) {

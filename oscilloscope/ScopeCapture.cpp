@@ -14,7 +14,7 @@ namespace {
 using Sub = CaptureObject::Sub;
 
 // The settings in the order they are read; the total comes again at the end, after the
-// slots, since the drive fits it to the memory the slots leave.
+// slots, since the drive may fit it to the memory the slots leave.
 constexpr Sub kReadSequence[] = {Sub::SamplePeriod,  Sub::PretriggerSamples,
                                  Sub::TotalSamples,  Sub::TriggerEdge,
                                  Sub::TriggerSource, Sub::TriggerLevel,
@@ -141,7 +141,7 @@ void ScopeCapture::Reply(uint32_t address, uint32_t value) {
     }
     auto sub = static_cast<Sub>(SubIndexOf(address));
     if (IsSlot(sub)) {
-        settings_.slots[static_cast<size_t>(sub) - 1] = value;
+        settings_.slotCodes[static_cast<size_t>(sub) - 1] = value;
     } else {
         switch (sub) {
             case Sub::CaptureControl:
@@ -181,7 +181,7 @@ void ScopeCapture::Refused(uint32_t address) {
     }
     auto sub = static_cast<Sub>(SubIndexOf(address));
     if (IsSlot(sub)) {
-        settings_.slots[static_cast<size_t>(sub) - 1] = 0;
+        settings_.slotCodes[static_cast<size_t>(sub) - 1] = 0;
     } else if (sub == Sub::CaptureControl || sub == Sub::SampleData) {
         run_.OnAbort(address);
         return;

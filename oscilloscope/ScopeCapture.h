@@ -35,9 +35,9 @@ public:
         int32_t pretrigger = 0;
         int32_t total = 0;
         int edge = 0;
-        uint32_t trigger = 0;  // the trigger object's code; 0 manual
-        uint32_t level = 0;    // raw
-        std::array<uint32_t, 6> slots{};
+        uint32_t trigger = 0;                 // the trigger object's code; 0 manual
+        uint32_t level = 0;                   // raw
+        std::array<uint32_t, 6> slotCodes{};  // Slot1..Slot6
     };
 
     struct Services {

@@ -80,7 +80,7 @@ TEST(ScopeCapture, ReadsTheSettingsInTheirOrderAndKeepsWhatTheDriveReported) {
     EXPECT_EQ(drive.edge, 1);         // one byte
     EXPECT_EQ(drive.trigger, 0x606C0020u);
     EXPECT_EQ(drive.level, 1024u);
-    EXPECT_EQ(drive.slots, (std::array<uint32_t, 6>{0x60770010, 0, 0, 0, 0x60640020, 0}));
+    EXPECT_EQ(drive.slotCodes, (std::array<uint32_t, 6>{0x60770010, 0, 0, 0, 0x60640020, 0}));
     ASSERT_EQ(rig.reported.size(), 13u);
     EXPECT_EQ(rig.reported[1], (std::pair<int, uint32_t>{0x09, 0x0001FFFE}));
     EXPECT_EQ(rig.reported[10], (std::pair<int, uint32_t>{0x05, 0x60640020}));
@@ -168,7 +168,7 @@ TEST(ScopeCapture, RefusalsClearASlotReadTheTotalAgainAndEndARun) {
     }
     rig.Value(10);
     rig.capture().Deliver(WM_LINK_ABORT, 0x06090030, 0x230001);
-    EXPECT_EQ(rig.capture().Reported().slots[0], 0u);
+    EXPECT_EQ(rig.capture().Reported().slotCodes[0], 0u);
     EXPECT_EQ(rig.refused, (std::vector<int>{0x01}));
     // A refused total is read again, so that the form shows what the drive holds.
     rig.capture().Deliver(WM_LINK_ABORT, 0x06090030, 0x23000A);
