@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/AppSettings.h"
-#include "comm/forms/CanBitRates.h"
+#include "comm/CanBitRates.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
 #include "dictionary/FormulaEvaluator.h"
