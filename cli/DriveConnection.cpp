@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdio>
@@ -10,18 +11,19 @@
 #include <functional>
 #include <iostream>
 
+#include "app/SharedState.h"
 #include "cli/AbortText.h"
 #include "cli/ArgumentText.h"
-#include "platform/AtomicFile.h"
+#include "cli/ConsoleMessageBox.h"
 #include "comm/CanBitRates.h"
 #include "comm/ConnectionSession.h"
-#include "cli/ConsoleMessageBox.h"
 #include "comm/ControlLink.h"
+#include "comm/PortAlias.h"
+#include "platform/AtomicFile.h"
 #include "platform/LibraryFile.h"
 #include "platform/MessageTarget.h"
-#include "comm/PortAlias.h"
 #include "platform/QueuedMessageSender.h"
-#include "app/SharedState.h"
+#include "protocol/SegmentedUploadClient.h"
 
 namespace tarvo {
 
@@ -475,9 +477,10 @@ int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abort
         return code;
     }
     text.clear();
-    SdoCommand toggle = SdoCommand::SegmentToggleClear;
+    SegmentedUploadClient upload;
+    upload.Start(kUploadLimit);
     for (;;) {
-        if (int code = Exchange(toggle, address, 0, reply)) {
+        if (int code = Exchange(upload.NextCommand(), address, 0, reply)) {
             abortCode = reply.abortCode;
             return code;
         }
@@ -485,19 +488,19 @@ int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abort
             std::cerr << "tarvoctl: the drive answered the segment request with a value\n";
             return 2;
         }
-        text.append(reinterpret_cast<const char*>(reply.segment.bytes.data()), reply.segment.count);
-        if (reply.segment.last || reply.segment.count < 7) {
-            break;
-        }
-        if (text.size() > kUploadLimit) {
+        SegmentedUploadClient::Step step =
+            upload.Take(reply.segment.count, reply.segment.bytes.data(), reply.segment.last);
+        if (step == SegmentedUploadClient::Step::Overrun) {
             std::cerr << "tarvoctl: the upload does not end\n";
             return 2;
         }
-        toggle = toggle == SdoCommand::SegmentToggleClear ? SdoCommand::SegmentToggleSet
-                                                          : SdoCommand::SegmentToggleClear;
+        if (step == SegmentedUploadClient::Step::Complete) {
+            break;
+        }
     }
     // The drive's texts end at their first zero byte.
-    text = text.substr(0, std::strlen(text.c_str()));
+    const std::vector<uint8_t>& bytes = upload.bytes();
+    text.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t{0}));
     return 0;
 }
 
