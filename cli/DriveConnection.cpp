@@ -11,7 +11,6 @@
 #include <functional>
 #include <iostream>
 
-#include "app/SharedState.h"
 #include "cli/AbortText.h"
 #include "cli/ArgumentText.h"
 #include "cli/ConsoleMessageBox.h"
@@ -23,6 +22,7 @@
 #include "platform/LibraryFile.h"
 #include "platform/MessageTarget.h"
 #include "platform/QueuedMessageSender.h"
+#include "platform/WorkingFolder.h"
 #include "protocol/SegmentedUploadClient.h"
 
 namespace tarvo {
@@ -102,7 +102,7 @@ std::optional<FrameFields> Fields(const uint8_t* bytes, size_t length) {
 class CurrentFolder {
 public:
     explicit CurrentFolder(const std::string& folder) {
-        std::string current = SharedState::CurrentFolder();
+        std::string current = WorkingFolder::Current();
         if (current != folder && ::chdir(folder.c_str()) == 0) {
             previous_ = current;
         }

@@ -15,9 +15,9 @@
 #include "cli/ReadCommand.h"
 #include "cli/ScanCommand.h"
 #include "cli/ScopeCommand.h"
-#include "app/SharedState.h"
 #include "cli/UploadCommand.h"
 #include "cli/WriteCommand.h"
+#include "platform/WorkingFolder.h"
 
 namespace {
 
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
         std::cerr << "tarvoctl: cannot change into " << chosen << '\n';
         return 1;
     }
-    std::string current = tarvo::SharedState::CurrentFolder();
+    std::string current = tarvo::WorkingFolder::Current();
     std::string folder =
         chosen.empty() ? tarvo::ProgramFolder::Find(current, tarvo::ProgramFolder::OwnExecutable())
                        : current;
