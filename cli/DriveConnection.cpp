@@ -14,6 +14,7 @@
 #include "cli/AbortText.h"
 #include "cli/ArgumentText.h"
 #include "cli/ConsoleMessageBox.h"
+#include "cli/ExitCode.h"
 #include "comm/CanBitRates.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
@@ -134,7 +135,7 @@ public:
         if (onAnswer) {
             onAnswer();
         }
-        return 0;
+        return ExitCode::Done;
     }
 
     void Reset() { answered = false; }
@@ -287,13 +288,13 @@ std::string DriveConnection::AbortMessage(uint32_t address, uint32_t abortCode) 
 }
 
 DriveConnection::~DriveConnection() {
-    Close(0);
+    Close(ExitCode::Done);
 }
 
 int DriveConnection::Open() {
     if (!options_.can && options_.port.empty()) {
         std::cerr << "tarvoctl: no port given: --port NAME (e.g. ttyUSB0) or --can\n";
-        return 1;
+        return ExitCode::BadInput;
     }
     // The serial library finds the links of dev/ from the current directory.
     CurrentFolder inFolder(programFolder_);
@@ -302,7 +303,7 @@ int DriveConnection::Open() {
         if (int error = PortAlias::ShortName(programFolder_, options_.port, portName)) {
             std::cerr << "tarvoctl: cannot open port " << options_.port << ": "
                       << std::strerror(error) << '\n';
-            return 1;
+            return ExitCode::BadInput;
         }
     }
     ControlLink& link = link_->link;
@@ -315,7 +316,7 @@ int DriveConnection::Open() {
             std::cerr << "tarvoctl: cannot load " << library << (why.empty() ? "" : ": " + why)
                       << '\n';
         }
-        return 1;
+        return ExitCode::BadInput;
     }
     link.SetNodeId(options_.node);
     CommSettings settings = ConnectionSession::MakeSettings(
@@ -329,10 +330,10 @@ int DriveConnection::Open() {
             std::cerr << "tarvoctl: cannot open port " << options_.port << ": "
                       << std::strerror(opened) << '\n';
         }
-        return 1;
+        return ExitCode::BadInput;
     }
     link_->switches.connectionState = ConnectionState::Open;
-    return 0;
+    return ExitCode::Done;
 }
 
 int DriveConnection::Exchange(SdoCommand command, uint32_t address, uint32_t data, Reply& reply) {
@@ -354,29 +355,29 @@ int DriveConnection::Exchange(SdoCommand command, uint32_t address, uint32_t dat
         if (!probing_) {
             std::cerr << "tarvoctl: the drive does not answer\n";
         }
-        return 2;
+        return ExitCode::NoAnswer;
     }
     if (!l.window.answered) {
         if (!probing_) {
             std::cerr << "tarvoctl: the drive's reply could not be understood\n";
         }
-        return 2;
+        return ExitCode::NoAnswer;
     }
     if (l.window.message == WM_LINK_ABORT) {
         reply.abortCode = l.window.value;
-        return 3;
+        return ExitCode::Refused;
     }
     {
         std::lock_guard<std::mutex> lock(abortMutex_);
         if (IsWriteCommand(command) && writeAbort_) {
             reply.abortCode = *writeAbort_;
-            return 3;
+            return ExitCode::Refused;
         }
     }
     reply.message = l.window.message;
     reply.value = l.window.value;
     reply.segment = l.window.segment;
-    return 0;
+    return ExitCode::Done;
 }
 
 int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vector<Reply>& replies,
@@ -385,7 +386,7 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
     replies.assign(addresses.size(), Reply{});
     results.assign(addresses.size(), 0);
     if (addresses.empty()) {
-        return 0;
+        return ExitCode::Done;
     }
     {
         std::lock_guard<std::mutex> lock(abortMutex_);
@@ -397,7 +398,7 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
         Reply& reply = replies[next];
         if (l.window.message == WM_LINK_ABORT) {
             reply.abortCode = l.window.value;
-            results[next] = 3;
+            results[next] = ExitCode::Refused;
         } else {
             reply.message = l.window.message;
             reply.value = l.window.value;
@@ -418,9 +419,9 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
         if (!probing_) {
             std::cerr << "tarvoctl: the drive does not answer\n";
         }
-        return 2;
+        return ExitCode::NoAnswer;
     }
-    return 0;
+    return ExitCode::Done;
 }
 
 void DriveConnection::SetNode(uint32_t node) {
@@ -486,13 +487,13 @@ int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abort
         }
         if (reply.message != WM_LINK_SEGMENT) {
             std::cerr << "tarvoctl: the drive answered the segment request with a value\n";
-            return 2;
+            return ExitCode::NoAnswer;
         }
         SegmentedUploadClient::Step step =
             upload.Take(reply.segment.count, reply.segment.bytes.data(), reply.segment.last);
         if (step == SegmentedUploadClient::Step::Overrun) {
             std::cerr << "tarvoctl: the upload does not end\n";
-            return 2;
+            return ExitCode::NoAnswer;
         }
         if (step == SegmentedUploadClient::Step::Complete) {
             break;
@@ -501,7 +502,7 @@ int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abort
     // The drive's texts end at their first zero byte.
     const std::vector<uint8_t>& bytes = upload.bytes();
     text.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t{0}));
-    return 0;
+    return ExitCode::Done;
 }
 
 int DriveConnection::Close(int exitCode) {
@@ -519,7 +520,7 @@ int DriveConnection::Close(int exitCode) {
         std::string error = AtomicFile::Write(options_.trace, trace_);
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
-            return exitCode == 0 ? 1 : exitCode;
+            return exitCode == ExitCode::Done ? ExitCode::BadInput : exitCode;
         }
     }
     return exitCode;
