@@ -3,34 +3,27 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <iostream>
+#include <optional>
 
 #include "cli/AbortText.h"
-#include "cli/ArgumentText.h"
 #include "cli/ConsoleMessageBox.h"
 #include "cli/ExitCode.h"
-#include "comm/CanBitRates.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
 #include "comm/PortAlias.h"
-#include "platform/AtomicFile.h"
 #include "platform/LibraryFile.h"
 #include "platform/MessageTarget.h"
 #include "platform/QueuedMessageSender.h"
 #include "platform/WorkingFolder.h"
+#include "protocol/Rs232Frame.h"
 #include "protocol/SegmentedUploadClient.h"
 
 namespace tarvo {
-
-const char* const kConnectionUsage =
-    "connection: --port NAME [--baud RATE] | --can [--bitrate RATE]\n"
-    "            [--node N] [--timeout MS] [--trace FILE]\n";
 
 namespace {
 
@@ -39,64 +32,19 @@ constexpr size_t kUploadLimit = 65536;
 // However the drive behaves, the tool gives up after this long.
 constexpr auto kOverallLimit = std::chrono::seconds(60);
 
-std::string HexBytes(const uint8_t* bytes, size_t count) {
-    std::string text;
-    char part[4];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(part, sizeof part, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += part;
-    }
-    return text;
-}
-
-std::string TimeOfDay() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
-                  local.tm_sec, static_cast<int>(millis.count()));
-    return text;
-}
-
 // Command, entry and data of a frame as the drive message layer shows it to its observer:
 // a 10-byte RS232 frame (checked by its sum) or a CAN message record.
-struct FrameFields {
-    uint8_t command = 0;
-    uint32_t address = 0;
-    uint32_t data = 0;
-};
-
-std::optional<FrameFields> Fields(const uint8_t* bytes, size_t length) {
-    size_t at = 0;
+std::optional<Rs232Frame::Fields> Fields(const uint8_t* bytes, size_t length) {
     if (bytes == nullptr) {
         return std::nullopt;
     }
-    if (length == 10) {
-        uint8_t sum = 0;
-        for (size_t i = 0; i < length; ++i) {
-            sum = static_cast<uint8_t>(sum + bytes[i]);
-        }
-        if (sum != 0) {
-            return std::nullopt;
-        }
-        at = 1;
-    } else if (length == sizeof(CanMessage)) {
-        at = offsetof(CanMessage, data);
-    } else {
-        return std::nullopt;
+    if (length == Rs232Frame::kLength) {
+        return Rs232Frame::Decode(bytes);
     }
-    FrameFields fields;
-    fields.command = bytes[at];
-    fields.address =
-        static_cast<uint32_t>(bytes[at + 2] << 16 | bytes[at + 1] << 8) | bytes[at + 3];
-    for (int i = 0; i < 4; ++i) {
-        fields.data |= static_cast<uint32_t>(bytes[at + 4 + i]) << (8 * i);
+    if (length == sizeof(CanMessage)) {
+        return Rs232Frame::Read(bytes + offsetof(CanMessage, data));
     }
-    return fields;
+    return std::nullopt;
 }
 
 // Stands in `folder` while it lives, when that is not the current directory already.
@@ -135,7 +83,7 @@ public:
         if (onAnswer) {
             onAnswer();
         }
-        return ExitCode::Done;
+        return 0;
     }
 
     void Reset() { answered = false; }
@@ -151,87 +99,7 @@ private:
     ControlLink& link_;
 };
 
-bool ParseBitRate(const std::string& value, uint32_t& code) {
-    // A rate ("500k", "1000k", "1m") or a PCAN bit-rate code, decimal or hexadecimal.
-    uint32_t kbits = 0;
-    char last = value.empty() ? '\0' : static_cast<char>(std::tolower(value.back()));
-    if ((last == 'k' || last == 'm') &&
-        ArgumentText::ParseUnsigned(value.substr(0, value.size() - 1), kbits)) {
-        auto entry = CanBitRates::EntryOfKbits(last == 'm' ? kbits * 1000 : kbits);
-        if (!entry) {
-            std::cerr << "tarvoctl: --bitrate " << value
-                      << " is not a rate of the adapter (1000k 500k 250k 125k 100k 50k 20k)\n";
-            return false;
-        }
-        code = CanBitRates::CodeOfEntry(*entry);
-        return true;
-    }
-    bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
-    if (!(hex ? ArgumentText::ParseHexField(value, 4, code)
-              : ArgumentText::ParseUnsigned(value, code))) {
-        std::cerr << "tarvoctl: --bitrate takes a bit-rate code, not \"" << value << "\"\n";
-        return false;
-    }
-    if (!CanBitRates::EntryOfCode(code)) {
-        std::cerr << "tarvoctl: --bitrate " << value << " is not a known bit-rate code\n";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
-
-bool ConnectionOptions::Take(std::vector<std::string>& args, ConnectionOptions& options) {
-    std::vector<std::string> rest;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--can") {
-            options.can = true;
-            continue;
-        }
-        bool takesValue = arg == "--port" || arg == "--baud" || arg == "--node" ||
-                          arg == "--timeout" || arg == "--trace" || arg == "--bitrate";
-        if (!takesValue) {
-            rest.push_back(arg);
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            std::cerr << "tarvoctl: " << arg << " needs a value\n";
-            return false;
-        }
-        const std::string& value = args[++i];
-        uint32_t number = 0;
-        if (arg == "--port") {
-            options.port = value;
-        } else if (arg == "--trace") {
-            options.trace = value;
-        } else if (arg == "--bitrate") {
-            if (!ParseBitRate(value, options.bitRateCode)) {
-                return false;
-            }
-        } else if (!ArgumentText::ParseUnsigned(value, number)) {
-            std::cerr << "tarvoctl: " << arg << " takes a whole number, not \"" << value << "\"\n";
-            return false;
-        } else if (arg == "--baud") {
-            options.baud = number;
-        } else if (arg == "--node") {
-            options.node = number;
-        } else {
-            options.timeoutMs = number;
-            options.timeoutGiven = true;
-        }
-    }
-    if (options.baud == 0) {
-        std::cerr << "tarvoctl: --baud must not be 0\n";
-        return false;
-    }
-    if (options.node > 127) {
-        std::cerr << "tarvoctl: --node must be 0 to 127\n";
-        return false;
-    }
-    args = std::move(rest);
-    return true;
-}
 
 struct DriveConnection::Link {
     explicit Link(const std::string& programFolder)
@@ -270,14 +138,8 @@ void DriveConnection::Observe(const DriveExchange& exchange) {
             writeAbort_ = reply->data;
         }
     }
-    if (options_.trace.empty()) {
-        return;
-    }
-    trace_ += TimeOfDay() + "  " + HexBytes(exchange.request, exchange.requestLength);
-    if (exchange.reply != nullptr) {
-        trace_ += "  ->  " + HexBytes(exchange.reply, exchange.replyLength) + "\r\n";
-    } else {
-        trace_ += "  ->  no reply (" + std::to_string(exchange.transactResult) + ")\r\n";
+    if (!options_.trace.empty()) {
+        trace_.Record(exchange);
     }
 }
 
@@ -513,11 +375,8 @@ int DriveConnection::Close(int exitCode) {
     link_->switches.connectionState = ConnectionState::Closed;
     QueuedMessageSender& sender = link_->sender;
     link_->link.Shutdown([&sender] { sender.Drain(std::chrono::milliseconds(1)); });
-    if (options_.trace == "-") {
-        std::fwrite(trace_.data(), 1, trace_.size(), stdout);
-        std::fflush(stdout);
-    } else if (!options_.trace.empty()) {
-        std::string error = AtomicFile::Write(options_.trace, trace_);
+    if (!options_.trace.empty()) {
+        std::string error = trace_.Write(options_.trace);
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
             return exitCode == ExitCode::Done ? ExitCode::BadInput : exitCode;
