@@ -11,6 +11,7 @@
 
 #include "cli/ConnectionOptions.h"
 #include "cli/ExchangeTrace.h"
+#include "cli/ExitCode.h"
 #include "comm/DriveMessage.h"
 
 namespace tarvo {

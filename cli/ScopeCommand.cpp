@@ -152,11 +152,11 @@ int Serve(DriveConnection& drive, QueuedScopeLink& link, DriverOscilloModel& mod
             continue;
         }
         if (!poll.IsActive()) {
-            return 0;
+            return ExitCode::Done;
         }
         if (std::chrono::steady_clock::now() + poll.Interval() > deadline) {
             std::cerr << "tarvoctl: the drive did not complete the capture in time\n";
-            return 2;
+            return ExitCode::NoAnswer;
         }
         std::this_thread::sleep_for(poll.Interval());
         poll.Fire();
@@ -169,12 +169,12 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
                       const std::string& programFolder) {
     ScopeArguments wanted;
     if (!Parse(args, wanted)) {
-        return 1;
+        return ExitCode::BadInput;
     }
     ConsoleMessageBox box;
     ObjectDictionary dictionary;
     if (!dictionary.LoadFile(programFolder + "/data/tarvo.dat", 2, &box)) {
-        return 1;
+        return ExitCode::BadInput;
     }
     QueuedScopeLink link;
     std::atomic<MessageTarget*> mainWindow{nullptr};
@@ -210,7 +210,7 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
                 std::cerr << "tarvoctl: " << key
                           << " cannot be sampled: it is not a 16- or 32-bit entry of the "
                              "dictionary\n";
-                return drive.Close(1);
+                return drive.Close(ExitCode::BadInput);
             }
             model.ClickChannel(channel, true);
         } else if (model.form().channels[static_cast<size_t>(channel - 1)].checked) {
@@ -251,7 +251,7 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         for (auto [address, abortCode] : refusals) {
             std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, abortCode) << '\n';
         }
-        return drive.Close(3);
+        return drive.Close(ExitCode::Refused);
     }
     if (code == 0) {
         model.StartOrCancel();
@@ -275,13 +275,13 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         std::cerr << "tarvoctl: the record is incomplete: " << model.run().UploadedBytes() << " of "
                   << bytes << " bytes, " << plot.RecordCount() << " of " << expected
                   << " samples\n";
-        return drive.Close(2);
+        return drive.Close(ExitCode::NoAnswer);
     }
     if (!wanted.recordFile.empty()) {
         std::string error = ScopeRecordFile::Write(wanted.recordFile, model.MakeRecord());
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
-            return drive.Close(1);
+            return drive.Close(ExitCode::BadInput);
         }
     }
     if (!wanted.csvFile.empty()) {
@@ -289,7 +289,7 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
             AtomicFile::Write(wanted.csvFile, ScopeExport::SampleTable(plot.Records()));
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
-            return drive.Close(1);
+            return drive.Close(ExitCode::BadInput);
         }
     }
     std::cout << "captured " << expected << " samples (" << bytes << " bytes) of channel";
@@ -299,7 +299,7 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         separator = ", ";
     }
     std::cout << ", " << model.form().periodText << " apart\n";
-    return drive.Close(0);
+    return drive.Close(ExitCode::Done);
 }
 
 }  // namespace tarvo
