@@ -272,11 +272,11 @@ int Serve(DriveConnection& drive, QueuedScopeLink& link, MessageTarget& target, 
             continue;
         }
         if (!poll.IsActive()) {
-            return 0;
+            return ExitCode::Done;
         }
         if (std::chrono::steady_clock::now() + poll.Interval() > deadline) {
             std::cerr << "tarvoctl: the drive did not complete the capture in time\n";
-            return 2;
+            return ExitCode::NoAnswer;
         }
         std::this_thread::sleep_for(poll.Interval());
         poll.Fire();
@@ -287,7 +287,7 @@ int ReportRefusals(const std::map<uint32_t, uint32_t>& refusals) {
     for (auto [address, abortCode] : refusals) {
         std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, abortCode) << '\n';
     }
-    return 3;
+    return ExitCode::Refused;
 }
 
 }  // namespace
@@ -296,12 +296,12 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
                       const std::string& programFolder) {
     ScopeArguments wanted;
     if (!Parse(args, wanted)) {
-        return 1;
+        return ExitCode::BadInput;
     }
     ConsoleMessageBox box;
     ObjectDictionary dictionary;
     if (!dictionary.LoadFile(programFolder + "/data/tarvo.dat", 2, &box)) {
-        return 1;
+        return ExitCode::BadInput;
     }
     QueuedScopeLink link;
     std::atomic<MessageTarget*> mainWindow{nullptr};
@@ -334,7 +334,7 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
                 std::cerr << "tarvoctl: " << key
                           << " cannot be sampled: it is not a 16- or 32-bit entry of the "
                              "dictionary\n";
-                return drive.Close(1);
+                return drive.Close(ExitCode::BadInput);
             }
         } else if (scope.channels.At(channel).checked) {
             scope.Switch(channel, false);
@@ -385,13 +385,13 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     if (expected == 0 || capture.DecodedRecords() != expected || uploaded != bytes) {
         std::cerr << "tarvoctl: the record is incomplete: " << uploaded << " of " << bytes
                   << " bytes, " << capture.DecodedRecords() << " of " << expected << " samples\n";
-        return drive.Close(2);
+        return drive.Close(ExitCode::NoAnswer);
     }
     if (!wanted.recordFile.empty()) {
         std::string error = ScopeRecordFile::Write(wanted.recordFile, scope.Record());
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
-            return drive.Close(1);
+            return drive.Close(ExitCode::BadInput);
         }
     }
     if (!wanted.csvFile.empty()) {
@@ -399,7 +399,7 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
             wanted.csvFile, ScopeExport::SampleTable(capture.Samples().Records()));
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
-            return drive.Close(1);
+            return drive.Close(ExitCode::BadInput);
         }
     }
     std::cout << "captured " << expected << " samples (" << bytes << " bytes) of channel";
@@ -409,7 +409,7 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         separator = ", ";
     }
     std::cout << ", " << scope.periodText << " apart\n";
-    return drive.Close(0);
+    return drive.Close(ExitCode::Done);
 }
 
 }  // namespace tarvo
