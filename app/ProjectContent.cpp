@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/TextCase.h"
+
 namespace tarvo {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-    const char* blanks = " \t";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
 
 bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
