@@ -15,21 +15,6 @@ namespace tarvo {
 
 namespace {
 
-// Section and key names compare without regard to ASCII case.
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto x = static_cast<unsigned char>(a[i]);
-        auto y = static_cast<unsigned char>(b[i]);
-        if (std::tolower(x) != std::tolower(y)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The section name of a header line "[name]", or nothing for other lines.
 std::optional<std::string_view> SectionOf(std::string_view line) {
     line = Trim(line, kBlanksAndLineEnds);
@@ -77,7 +62,7 @@ size_t FindSection(const std::vector<std::string>& lines, std::string_view secti
     section = Trim(section, kBlanksAndLineEnds);
     for (size_t i = 0; i < lines.size(); ++i) {
         auto name = SectionOf(lines[i]);
-        if (name && SameName(*name, section)) {
+        if (name && SameIgnoringCase(*name, section)) {
             return i;
         }
     }
@@ -123,7 +108,7 @@ std::string ProfileFile::GetString(std::string_view section, std::string_view ke
             break;
         }
         auto kl = KeyOf(lines[i]);
-        if (kl && SameName(kl->key, key)) {
+        if (kl && SameIgnoringCase(kl->key, key)) {
             result = kl->value;
             break;
         }
@@ -147,7 +132,7 @@ std::vector<std::string> ProfileFile::GetKeys(std::string_view section) const {
             continue;
         }
         bool seen = std::any_of(keys.begin(), keys.end(),
-                                [&](const std::string& k) { return SameName(k, kl->key); });
+                                [&](const std::string& k) { return SameIgnoringCase(k, kl->key); });
         if (!seen) {
             keys.emplace_back(kl->key);
         }

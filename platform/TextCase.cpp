@@ -1,5 +1,7 @@
 #include "platform/TextCase.h"
 
+#include <algorithm>
+
 namespace tarvo {
 
 std::string_view Trim(std::string_view text, std::string_view front, std::string_view back) {
@@ -20,6 +22,15 @@ std::string Lower(std::string_view text) {
         }
     }
     return lower;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    auto lowered = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return lowered(x) == lowered(y);
+           });
 }
 
 }  // namespace tarvo

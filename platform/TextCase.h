@@ -19,5 +19,7 @@ inline std::string_view Trim(std::string_view text, std::string_view blanks = kB
 // The text with the ASCII letters A-Z lowered; every other byte, UTF-8 included, stays, so
 // that names compare alike whatever the program's locale.
 std::string Lower(std::string_view text);
+// Whether the texts are equal once their ASCII letters are lowered.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace tarvo

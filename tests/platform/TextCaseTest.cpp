@@ -40,6 +40,9 @@ TEST(TextCaseTest, LowerChangesAsciiLettersOnly) {
     EXPECT_EQ(Lower("Profile VELOCITY @[Z]"), "profile velocity @[z]");
     EXPECT_EQ(Lower("\xC3\x84rger \xC4"), "\xC3\x84rger \xC4");  // UTF-8 Ä, Latin-1 Ä
     EXPECT_EQ(Lower(""), "");
+    EXPECT_TRUE(SameIgnoringCase("Oscilloscope", "oSCILLOSCOPE"));
+    EXPECT_FALSE(SameIgnoringCase("\xC3\x84", "\xC3\xA4"));
+    EXPECT_FALSE(SameIgnoringCase("key", "keys"));
     std::setlocale(LC_ALL, "C");
 }
 
