@@ -3,27 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/TextCase.h"
+
 namespace tarvo {
-
-namespace {
-
-std::string_view Trim(std::string_view text) {
-    const char* blanks = " \t";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-}  // namespace
 
 bool ProjectContent::Put(std::string_view section, std::string_view key, std::string_view value) {
     section = Trim(section);
@@ -33,14 +15,15 @@ bool ProjectContent::Put(std::string_view section, std::string_view key, std::st
         key.find_first_of("=\r\n") != key.npos || value.find_first_of("\r\n") != value.npos) {
         return false;
     }
-    auto found = std::find_if(sections_.begin(), sections_.end(),
-                              [section](const Section& s) { return SameName(s.name, section); });
+    auto found = std::find_if(sections_.begin(), sections_.end(), [section](const Section& s) {
+        return SameIgnoringCase(s.name, section);
+    });
     if (found == sections_.end()) {
         sections_.push_back({std::string(section), {}});
         found = std::prev(sections_.end());
     }
     for (auto& [name, stored] : found->values) {
-        if (SameName(name, key)) {
+        if (SameIgnoringCase(name, key)) {
             stored = value;
             return true;
         }

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "platform/ProfileFile.h"
+#include "platform/TextCase.h"
 #include "platform/TextCodec.h"
 
 namespace tarvo::canbus {
@@ -15,12 +16,6 @@ namespace {
 
 constexpr size_t kValueBuffer = 512;
 constexpr const char* kKeys[] = {"backend", "interface", "channel", "library", "socket", "trace"};
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string Resolve(const std::string& folder, const std::string& path) {
     if (path.empty() || path[0] == '/') {

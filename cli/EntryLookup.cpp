@@ -7,20 +7,11 @@
 
 #include "cli/ArgumentText.h"
 #include "cli/ConsoleMessageBox.h"
+#include "platform/TextCase.h"
 
 namespace tarvo {
 
-namespace {
-
-std::string Lower(const std::string& text) {
-    std::string lower = text;
-    for (char& c : lower) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 EntryLookup::EntryLookup(const std::string& programFolder) {
     ConsoleMessageBox quiet;

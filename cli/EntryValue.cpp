@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 
 #include "cli/ArgumentText.h"
 #include "cli/EntryLookup.h"
+#include "dictionary/LeadingNumber.h"
 #include "dictionary/UnitTable.h"
 #include "dictionary/ValueText.h"
 
@@ -29,10 +29,11 @@ std::string Joined(const std::vector<std::string>& words) {
 }  // namespace
 
 EntryValue::EntryValue(ReadReference readReference)
-    : readReference_(std::move(readReference)), evaluator_(noRequests_, noWindow_, nullptr) {}
+    : evaluator_(noRequests_, noWindow_, nullptr),
+      converter_(units_, evaluator_, std::move(readReference)) {}
 
 int EntryValue::Width(const DictionaryEntry& entry) {
-    return ValueText::TypeWidth(entry.dataType);
+    return UnitConverter::TypeWidth(entry.dataType);
 }
 
 std::string EntryValue::DefaultUnit(const DictionaryEntry& entry) {
@@ -41,42 +42,19 @@ std::string EntryValue::DefaultUnit(const DictionaryEntry& entry) {
 }
 
 std::vector<std::string> EntryValue::ReadUnits(const DictionaryEntry& entry) {
-    std::vector<std::string> units;
-    for (const UnitDefinition& definition : UnitTable::ParseUnitSpec(entry.unitSpec)) {
-        if (std::find(units.begin(), units.end(), definition.Label()) == units.end()) {
-            units.push_back(definition.Label());
-        }
-    }
-    return units;
+    return UnitConverter::Labels(UnitTable::ParseUnitSpec(entry.unitSpec));
 }
 
 std::vector<std::string> EntryValue::WriteUnits(const DictionaryEntry& entry) {
-    std::vector<std::string> units;
-    for (const UnitDefinition& definition : UnitTable::ParseUnitSpec(entry.unitSpec)) {
-        if (definition.secondWord.empty() && !IsFixed(definition.firstWord)) {
-            units.push_back(definition.firstWord);
-        }
-    }
-    return units;
+    return UnitConverter::WriteLabels(UnitTable::ParseUnitSpec(entry.unitSpec));
 }
 
-bool EntryValue::ResolveReferences(const std::string& formula, std::string& error) {
-    static const std::regex kReference("\\[([0-9A-Fa-f]{8})\\]");
-    for (std::sregex_iterator it(formula.begin(), formula.end(), kReference), end; it != end;
-         ++it) {
-        uint32_t key = static_cast<uint32_t>(std::stoul((*it)[1].str(), nullptr, 16)) >> 8;
-        if (evaluator_.HasConstant(key)) {
-            continue;
-        }
-        std::optional<int32_t> value = readReference_ ? readReference_(key) : std::nullopt;
-        if (!value) {
-            error = "the unit's formula needs " + EntryLookup::KeyText(key) +
-                    ", which could not be read";
-            return false;
-        }
-        evaluator_.AddConstant(key, *value);
+std::string EntryValue::Failure(const UnitValue& converted, const std::string& unit) {
+    if (converted.status == UnitValue::Status::kAwaitingReference) {
+        return "the unit's formula needs " + EntryLookup::KeyText(converted.awaitedKey) +
+               ", which could not be read";
     }
-    return true;
+    return "the formula " + converted.formula + " of unit " + unit + " gives no value";
 }
 
 bool EntryValue::Show(const DictionaryEntry& entry, uint32_t raw, const std::string& unit,
@@ -89,39 +67,31 @@ bool EntryValue::Show(const DictionaryEntry& entry, uint32_t raw, const std::str
         text = hex;
         return true;
     }
-    std::optional<double> number = ValueText::RawToNumber(entry.dataType, raw);
+    std::optional<double> number = UnitConverter::Widen(entry.dataType, raw);
     if (unit.empty() || unit == "DEC" || !number) {
         if (!IsFixed(unit)) {
             error = "unit " + unit + " needs an entry of the dictionary with a data type";
             return false;
         }
-        text = number ? ValueText::NumberToText("DEC", entry.dataType, "", *number)
+        text = number ? UnitConverter::DecimalText(entry.dataType, TruncateToInt32(*number))
+                            .value_or(std::to_string(raw))
                       : std::to_string(raw);
         return true;
     }
-    for (const UnitDefinition& definition : UnitTable::ParseUnitSpec(entry.unitSpec)) {
-        if (definition.Label() != unit) {
-            continue;
-        }
-        double value = *number;
-        if (!definition.secondWord.empty()) {
-            if (!ResolveReferences(definition.formula, error)) {
-                return false;
-            }
-            FormulaResult result = evaluator_.EvaluateReal(nullptr, definition.formula, value);
-            if (!result) {
-                error =
-                    "the formula " + definition.formula + " of unit " + unit + " gives no value";
-                return false;
-            }
-            value = result.value;
-        }
-        text = ValueText::NumberToText(unit, entry.dataType, definition.formula, value);
-        return true;
+    converter_.Register(entry.key, entry.unitSpec);
+    UnitValue shown =
+        converter_.ToUnit(nullptr, entry.key, unit, *number, UnitConverter::OnWait::kStop);
+    if (shown.status == UnitValue::Status::kNoDefinition) {
+        error = "unit " + unit + " is not one of " + EntryLookup::KeyText(entry.key) +
+                "'s: " + Joined(ReadUnits(entry));
+        return false;
     }
-    error = "unit " + unit + " is not one of " + EntryLookup::KeyText(entry.key) +
-            "'s: " + Joined(ReadUnits(entry));
-    return false;
+    if (!shown) {
+        error = Failure(shown, unit);
+        return false;
+    }
+    text = ValueText::NumberToText(unit, entry.dataType, shown.formula, shown.value);
+    return true;
 }
 
 bool EntryValue::Parse(const DictionaryEntry& entry, const std::string& text,
@@ -140,30 +110,31 @@ bool EntryValue::Parse(const DictionaryEntry& entry, const std::string& text,
         error = "\"" + text + "\" is not a number";
         return false;
     }
-    for (const UnitDefinition& definition : UnitTable::ParseUnitSpec(entry.unitSpec)) {
-        if (!definition.secondWord.empty() || definition.firstWord != unit) {
-            continue;
-        }
-        if (!ResolveReferences(definition.formula, error)) {
-            return false;
-        }
-        FormulaResult result = evaluator_.EvaluateReal(nullptr, definition.formula, number);
-        double value = result ? std::trunc(result.value) : 0;
-        bool isUnsigned = ValueText::IsUnsignedType(entry.dataType);
-        double low = isUnsigned ? 0 : -std::ldexp(1.0, width - 1);
-        double high = isUnsigned ? std::ldexp(1.0, width) - 1 : std::ldexp(1.0, width - 1) - 1;
-        if (!result || value < low || value > high) {
-            error = text + " " + unit + " does not fit " + EntryLookup::KeyText(entry.key) + " (" +
-                    entry.dataType + ")";
-            return false;
-        }
-        uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(value));
-        raw = static_cast<uint32_t>(width == 32 ? bits : bits & ((1ull << width) - 1));
-        return true;
+    converter_.Register(entry.key, entry.unitSpec);
+    std::vector<UnitValue> written =
+        converter_.ToRaw(nullptr, entry.key, unit, number, UnitConverter::Writes::kFirst);
+    if (written.empty()) {
+        error = "unit " + unit + " cannot be written to " + EntryLookup::KeyText(entry.key) +
+                "; its write units: " + Joined(WriteUnits(entry));
+        return false;
     }
-    error = "unit " + unit + " cannot be written to " + EntryLookup::KeyText(entry.key) +
-            "; its write units: " + Joined(WriteUnits(entry));
-    return false;
+    const UnitValue& result = written.front();
+    if (result.status == UnitValue::Status::kAwaitingReference) {
+        error = Failure(result, unit);
+        return false;
+    }
+    double value = result ? std::trunc(result.value) : 0;
+    bool isUnsigned = UnitConverter::IsUnsignedType(entry.dataType);
+    double low = isUnsigned ? 0 : -std::ldexp(1.0, width - 1);
+    double high = isUnsigned ? std::ldexp(1.0, width) - 1 : std::ldexp(1.0, width - 1) - 1;
+    if (!result || value < low || value > high) {
+        error = text + " " + unit + " does not fit " + EntryLookup::KeyText(entry.key) + " (" +
+                entry.dataType + ")";
+        return false;
+    }
+    uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(value));
+    raw = static_cast<uint32_t>(width == 32 ? bits : bits & ((1ull << width) - 1));
+    return true;
 }
 
 }  // namespace tarvo

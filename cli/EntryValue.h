@@ -7,16 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "comm/LinkRequester.h"
 #include "dictionary/DictionaryEntry.h"
 #include "dictionary/FormulaEvaluator.h"
-#include "comm/LinkRequester.h"
+#include "dictionary/UnitConverter.h"
+#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 
 // An entry's value as tarvoctl prints and accepts it: raw drive values through the units
-// of the dictionary, read formulas for showing and write formulas for writing, as the
-// panels convert them. Formulas that refer to other entries get those values through
-// `readReference` first.
+// of the dictionary, converted as the panels and the oscilloscope convert them. Formulas
+// that refer to other entries get those values through `readReference`.
 class EntryValue {
 public:
     using ReadReference = std::function<std::optional<int32_t>(uint32_t key)>;
@@ -39,8 +40,8 @@ public:
                int width, uint32_t& raw, std::string& error);
 
 private:
-    // Reads the entries the formula refers to ([xxxxxxxx]); false when one cannot be read.
-    bool ResolveReferences(const std::string& formula, std::string& error);
+    // The message of a conversion that gave no value.
+    static std::string Failure(const UnitValue& converted, const std::string& unit);
 
     // Requests of the evaluator go nowhere: references are read before evaluating.
     class NoRequests : public LinkRequester {
@@ -48,10 +49,11 @@ private:
         int Request(MessageTarget*, SdoCommand, uint32_t, uint32_t) override { return 0; }
     };
 
-    ReadReference readReference_;
     NoRequests noRequests_;
     std::atomic<MessageTarget*> noWindow_{nullptr};
     FormulaEvaluator evaluator_;
+    UnitTable units_{nullptr};
+    UnitConverter converter_;
 };
 
 }  // namespace tarvo

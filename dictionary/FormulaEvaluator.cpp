@@ -3,11 +3,11 @@
 #include <cmath>
 #include <new>
 
-#include "dictionary/LeadingNumber.h"
-#include "platform/LenientNumber.h"
 #include "comm/LinkRequester.h"
-#include "platform/MessageBox.h"
+#include "dictionary/LeadingNumber.h"
 #include "dictionary/ValueMessages.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 
@@ -68,7 +68,7 @@ FormulaResult FormulaEvaluator::EvaluateReal(MessageTarget* owner, std::string_v
     }
     tokens_.clear();
     if (!Parse(formula)) {
-        return {FormulaStatus::kAwaitingReference, 0.0};
+        return {FormulaStatus::kAwaitingReference, 0.0, awaitedKey_};
     }
     std::optional<double> result = Reduce();
     tokens_.clear();
@@ -109,6 +109,7 @@ bool FormulaEvaluator::Parse(std::string_view formula) {
             auto constant = constants_.find(key);
             if (constant == constants_.end()) {
                 tokens_.clear();
+                awaitedKey_ = key;
                 link_.Request(mainWindow_.load(), SdoCommand::Read, key, 0);
                 return false;
             }

@@ -27,6 +27,8 @@ enum class FormulaStatus {
 struct FormulaResult {
     FormulaStatus status = FormulaStatus::kNoResult;
     double value = 0.0;
+    // The entry whose value a kAwaitingReference result waits for.
+    uint32_t awaitedKey = 0;
     explicit operator bool() const { return status == FormulaStatus::kDone; }
 };
 
@@ -106,6 +108,7 @@ private:
 
     MessageTarget* owner_ = nullptr;
     double inputValue_ = 0.0;
+    uint32_t awaitedKey_ = 0;  // the reference that stopped the last parse
     std::vector<Token> tokens_;
     std::unordered_map<uint32_t, int32_t> constants_;
     std::optional<PendingAction> pending_;

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "dictionary/ObjectDictionary.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
-#include "dictionary/ObjectDictionary.h"
+#include "platform/TextCase.h"
 
 namespace tarvo {
 
@@ -18,16 +19,6 @@ std::string Hex(uint32_t value, int digits) {
 }
 
 // Only the Latin letters have a case here; Chinese text is left as it is.
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
-
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
     for (size_t at = text.find(from); at != std::string::npos;
          at = text.find(from, at + to.size())) {

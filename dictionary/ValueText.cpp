@@ -2,15 +2,15 @@
 
 #include <cstdio>
 
+#include "comm/LinkRequester.h"
 #include "dictionary/FormulaEvaluator.h"
 #include "dictionary/LeadingNumber.h"
-#include "platform/LenientNumber.h"
-#include "comm/LinkRequester.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
 #include "dictionary/ParameterRows.h"
+#include "dictionary/UnitConverter.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
-#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 
@@ -27,15 +27,7 @@ std::string Format(const char* format, uint32_t value) {
 }
 
 std::string DecimalText(std::string_view dataType, int32_t raw) {
-    int width = ValueText::TypeWidth(dataType);
-    if (width == 8 || width == 16) {
-        return std::to_string(raw);
-    }
-    if (width == 32) {
-        return ValueText::IsUnsignedType(dataType) ? std::to_string(static_cast<uint32_t>(raw))
-                                                   : std::to_string(raw);
-    }
-    return "???";
+    return UnitConverter::DecimalText(dataType, raw).value_or("???");
 }
 
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
@@ -50,12 +42,11 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 }  // namespace
 
 int ValueText::TypeWidth(std::string_view dataType) {
-    uint32_t width = ParseDecimalText(dataType);
-    return width == 8 || width == 16 || width == 32 ? static_cast<int>(width) : 0;
+    return UnitConverter::TypeWidth(dataType);
 }
 
 bool ValueText::IsUnsignedType(std::string_view dataType) {
-    return !dataType.empty() && (dataType.front() == 'U' || dataType.front() == 'u');
+    return UnitConverter::IsUnsignedType(dataType);
 }
 
 std::optional<SdoCommand> ValueText::CommandForType(std::string_view dataType) {
@@ -72,20 +63,7 @@ std::optional<SdoCommand> ValueText::CommandForType(std::string_view dataType) {
 }
 
 std::optional<double> ValueText::RawToNumber(std::string_view dataType, uint32_t raw) {
-    if (dataType.empty()) {
-        return std::nullopt;
-    }
-    bool isUnsigned = IsUnsignedType(dataType);
-    switch (TypeWidth(dataType)) {
-        case 8:
-            return isUnsigned || raw < 128 ? double(raw) : double(raw) - 256.0;
-        case 16:
-            return isUnsigned || raw < 32768 ? double(raw) : double(raw) - 65536.0;
-        case 32:
-            return isUnsigned ? double(raw) : double(static_cast<int32_t>(raw));
-        default:
-            return std::nullopt;
-    }
+    return UnitConverter::Widen(dataType, raw);
 }
 
 bool ValueText::ApplyUnit(MessageTarget* owner, uint32_t key, std::string_view unitLabel,
@@ -101,35 +79,15 @@ bool ValueText::ApplyUnit(MessageTarget* owner, uint32_t key, std::string_view u
         converted = true;
         return true;
     }
-    const UnitRecord* record = services_.units.FindRecord(key);
-    if (record == nullptr || record->definitions.empty()) {
+    UnitValue shown =
+        converter_.ToUnit(owner, key, unitLabel, value, UnitConverter::OnWait::kRereadAndGoOn);
+    if (!shown) {
         return false;
     }
-    for (const UnitDefinition& definition : record->definitions) {
-        if (!definition.secondWord.empty()) {
-            if (definition.secondWord != unitLabel) {
-                continue;
-            }
-            FormulaResult result =
-                services_.evaluator.EvaluateReal(owner, definition.formula, value);
-            if (result) {
-                value = result.value;
-                formula = definition.formula;
-                converted = true;
-                return true;
-            }
-            if (result.status != FormulaStatus::kAwaitingReference) {
-                return false;
-            }
-            // Shown again once the referenced value has arrived.
-            services_.evaluator.SetPending(key, SdoCommand::Read, value, definition.formula);
-        } else if (definition.firstWord == unitLabel) {
-            formula = definition.formula;
-            converted = true;
-            return true;
-        }
-    }
-    return false;
+    value = shown.value;
+    formula = std::move(shown.formula);
+    converted = true;
+    return true;
 }
 
 ValueText::CodePage ValueText::CodePageInUse() const {
@@ -173,7 +131,7 @@ std::string ValueText::NumberToText(std::string_view unitLabel, std::string_view
                 return "???";
         }
     }
-    if (formula == "N*1") {
+    if (UnitConverter::IsIdentity(formula)) {
         return DecimalText(dataType, raw);
     }
     return FormatThreeDecimals(value);
@@ -222,22 +180,14 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
         }
         return;
     }
-    const UnitRecord* record = services_.units.FindRecord(key);
-    if (record == nullptr || record->definitions.empty()) {
-        return;
-    }
     double number = ReadLeadingReal(text);
     // Every definition that writes this unit is used, not only the first.
-    for (const UnitDefinition& definition : record->definitions) {
-        if (definition.firstWord != label) {
-            continue;
-        }
-        FormulaIntegerResult result =
-            services_.evaluator.EvaluateInteger(owner, definition.formula, number);
-        if (result) {
-            Queue(owner, command, key, static_cast<uint32_t>(result.value));
-        } else if (result.status == FormulaStatus::kAwaitingReference) {
-            services_.evaluator.SetPending(key, command, number, definition.formula);
+    for (const UnitValue& written :
+         converter_.ToRaw(owner, key, label, number, UnitConverter::Writes::kEvery)) {
+        if (written) {
+            Queue(owner, command, key, static_cast<uint32_t>(TruncateToInt32(written.value)));
+        } else if (written.status == UnitValue::Status::kAwaitingReference) {
+            services_.evaluator.SetPending(key, command, number, written.formula);
         }
     }
 }

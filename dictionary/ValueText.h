@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "dictionary/DictionaryEntry.h"
+#include "dictionary/UnitConverter.h"
 #include "protocol/DriveProtocol.h"
 
 namespace tarvo {
@@ -47,7 +48,8 @@ public:
     // system's code page would be: GBK for Chinese, Windows-1252 otherwise.
     enum class CodePage { kWestern, kChinese };
 
-    explicit ValueText(const Services& services) : services_(services) {}
+    explicit ValueText(const Services& services)
+        : services_(services), converter_(services.units, services.evaluator) {}
 
     // The width in bits that the data type name carries (8, 16 or 32), or 0 for none.
     static int TypeWidth(std::string_view dataType);
@@ -86,6 +88,7 @@ private:
     void Queue(MessageTarget* owner, SdoCommand command, uint32_t key, uint32_t raw);
 
     Services services_;
+    UnitConverter converter_;
 };
 
 }  // namespace tarvo

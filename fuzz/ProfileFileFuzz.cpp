@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/AtomicFile.h"
 #include "fuzz/FuzzFolder.h"
+#include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
+#include "platform/TextCase.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = tarvo::fuzz::FuzzFolder::Path() + "/p.ini";
@@ -44,10 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     for (size_t i = 0; i < keys.size(); ++i) {
-        std::string lower = keys[i];
-        for (char& c : lower) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        std::string lower = tarvo::Lower(keys[i]);
         bool written = lower == "fuzzkey" || lower == "num";
         if (!written && file.GetString(section, keys[i], "", 4096) != before[i]) {
             std::abort();

@@ -11,16 +11,17 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/FuzzDictionary.h"
-#include "fuzz/FuzzFolder.h"
-#include "platform/LenientNumber.h"
-#include "platform/MessageBox.h"
-#include "panels/ParameterList.h"
-#include "platform/ProfileFile.h"
 #include "app/ProjectContent.h"
 #include "app/ProjectDocument.h"
 #include "dictionary/ProjectSections.h"
 #include "dictionary/UnitTable.h"
+#include "fuzz/FuzzDictionary.h"
+#include "fuzz/FuzzFolder.h"
+#include "panels/ParameterList.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+#include "platform/TextCase.h"
 
 namespace {
 
@@ -33,19 +34,11 @@ constexpr std::array<int, 6> kColumns = {
     ParameterRows::kLabelColumn,    ParameterRows::kKeyColumn,   ParameterRows::kNameColumn,
     ParameterRows::kDataTypeColumn, ParameterRows::kValueColumn, ParameterRows::kUnitColumn};
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower;
-}
-
 // The panel numbers whose row section the file may hold; the others have nothing to load.
 std::vector<int> PanelSections(std::string_view bytes) {
     std::vector<int> numbers;
     for (const std::string& line : tarvo::ProfileFile::DecodeLines(bytes)) {
-        std::string name = Lower(line);
+        std::string name = tarvo::Lower(line);
         name.erase(0, name.find_first_not_of(" \t"));
         if (name.empty() || name.front() != '[') {
             continue;

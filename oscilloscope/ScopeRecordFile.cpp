@@ -4,13 +4,14 @@
 #include <cctype>
 #include <unordered_map>
 
-#include "platform/AtomicFile.h"
 #include "dictionary/LeadingNumber.h"
 #include "oscilloscope/ScopeFormat.h"
 #include "oscilloscope/ScopeItem.h"
 #include "oscilloscope/ScopeMessages.h"
-#include "platform/TextCodec.h"
 #include "oscilloscope/Utf16Text.h"
+#include "platform/AtomicFile.h"
+#include "platform/TextCase.h"
+#include "platform/TextCodec.h"
 
 namespace tarvo {
 
@@ -34,21 +35,9 @@ std::string RealText(double value) {
     return fixed.size() < kValueBuffer ? fixed : ScopePrintf("%.17g", value);
 }
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
+// A line's blanks; a carriage return is dropped at its end only.
+std::string_view TrimLine(std::string_view text) {
+    return Trim(text, kBlanks, " \t\r");
 }
 
 // The keys of section "oscilloscope", lower-cased, first occurrence winning.
@@ -62,12 +51,12 @@ std::unordered_map<std::string, std::string> SectionKeys(const std::string& text
         if (end == std::string::npos) {
             end = text.size();
         }
-        std::string_view line = Trim(std::string_view(text).substr(at, end - at));
+        std::string_view line = TrimLine(std::string_view(text).substr(at, end - at));
         at = end + 1;
         if (!line.empty() && line.front() == '[') {
             size_t close = line.find(']');
             inside = close != std::string_view::npos &&
-                     Lower(Trim(line.substr(1, close - 1))) == "oscilloscope";
+                     Lower(TrimLine(line.substr(1, close - 1))) == "oscilloscope";
             found = found || inside;
             continue;
         }
@@ -77,8 +66,8 @@ std::unordered_map<std::string, std::string> SectionKeys(const std::string& text
         }
         // The value buffer holds 63 characters: a longer value is cut between characters.
         std::string value =
-            TextCodec::TruncateUtf16(Trim(line.substr(equals + 1)), kValueBuffer - 1);
-        keys.emplace(Lower(Trim(line.substr(0, equals))), std::move(value));
+            TextCodec::TruncateUtf16(TrimLine(line.substr(equals + 1)), kValueBuffer - 1);
+        keys.emplace(Lower(TrimLine(line.substr(0, equals))), std::move(value));
     }
     return keys;
 }

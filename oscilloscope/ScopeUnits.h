@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "dictionary/UnitConverter.h"
+
 namespace tarvo {
 
 class FormulaEvaluator;
@@ -13,13 +15,14 @@ class ObjectDictionary;
 class UnitTable;
 
 // The units of the trigger level and of the channels: which units an object offers and how
-// a raw value turns into text in one of them and back. "DEC" shows the raw value in
-// decimal (signed or unsigned by the object's type), "HEX" in hexadecimal, a unit whose
-// formula is N*1 in decimal too, any other unit "%0.6f" of the converted value.
+// a raw value turns into text in one of them and back, through the dictionary's unit
+// conversion. Raw values are 32-bit drive values of the object. "DEC" shows the value in
+// decimal (signed or unsigned by the object's type), "HEX" the 32 bits in hexadecimal, a
+// unit whose formula is N*1 in decimal too, any other unit "%0.6f" of the converted value.
 class ScopeUnits {
 public:
     ScopeUnits(const ObjectDictionary& dictionary, UnitTable& units, FormulaEvaluator& evaluator)
-        : dictionary_(dictionary), units_(units), evaluator_(evaluator) {}
+        : dictionary_(dictionary), units_(units), converter_(units, evaluator) {}
 
     // The labels of the object's units, each once, "DEC" always among them and last.
     std::vector<std::string> Choices(uint32_t address);
@@ -33,12 +36,12 @@ public:
     double Coefficient(MessageTarget* owner, uint32_t address, const std::string& label);
 
 private:
-    std::string DecimalText(uint32_t address, uint32_t raw) const;
-    const std::string* ReadFormula(uint32_t address, const std::string& label) const;
+    std::string DataType(uint32_t address) const;
+    std::string DecimalText(const std::string& dataType, uint32_t raw) const;
 
     const ObjectDictionary& dictionary_;
     UnitTable& units_;
-    FormulaEvaluator& evaluator_;
+    UnitConverter converter_;
 };
 
 }  // namespace tarvo

@@ -8,48 +8,16 @@
 #include <unordered_map>
 
 #include "platform/AtomicFile.h"
+#include "platform/TextCase.h"
 #include "platform/TextCodec.h"
 
 namespace tarvo {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    const char* blanks = " \t\r\n";
-    size_t b = s.find_first_not_of(blanks);
-    if (b == std::string_view::npos) {
-        return {};
-    }
-    size_t e = s.find_last_not_of(blanks);
-    return s.substr(b, e - b + 1);
-}
-
-// Section and key names compare without regard to ASCII case.
-std::string LowerName(std::string_view name) {
-    std::string lower(name);
-    for (char& c : lower) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return lower;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto x = static_cast<unsigned char>(a[i]);
-        auto y = static_cast<unsigned char>(b[i]);
-        if (std::tolower(x) != std::tolower(y)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The section name of a header line "[name]", or nothing for other lines.
 std::optional<std::string_view> SectionOf(std::string_view line) {
-    line = Trim(line);
+    line = Trim(line, kBlanksAndLineEnds);
     if (line.empty() || line.front() != '[') {
         return std::nullopt;
     }
@@ -57,7 +25,7 @@ std::optional<std::string_view> SectionOf(std::string_view line) {
     if (close == std::string_view::npos) {
         return std::nullopt;
     }
-    return Trim(line.substr(1, close - 1));
+    return Trim(line.substr(1, close - 1), kBlanksAndLineEnds);
 }
 
 struct KeyLine {
@@ -70,7 +38,8 @@ std::optional<KeyLine> KeyOf(std::string_view line) {
     if (eq == std::string_view::npos) {
         return std::nullopt;
     }
-    KeyLine kl{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+    KeyLine kl{Trim(line.substr(0, eq), kBlanksAndLineEnds),
+               Trim(line.substr(eq + 1), kBlanksAndLineEnds)};
     // A value enclosed in matching quotes is given without them.
     if (kl.value.size() >= 2 && (kl.value.front() == '"' || kl.value.front() == '\'') &&
         kl.value.back() == kl.value.front()) {
@@ -90,10 +59,10 @@ std::vector<std::string> ReadLines(const std::string& path) {
 // Position of the first header line naming the section, or lines.size(). The name is
 // trimmed as a header's name is, and as a writer trims it.
 size_t FindSection(const std::vector<std::string>& lines, std::string_view section) {
-    section = Trim(section);
+    section = Trim(section, kBlanksAndLineEnds);
     for (size_t i = 0; i < lines.size(); ++i) {
         auto name = SectionOf(lines[i]);
-        if (name && SameName(*name, section)) {
+        if (name && SameIgnoringCase(*name, section)) {
             return i;
         }
     }
@@ -130,16 +99,16 @@ std::vector<std::string> ProfileFile::DecodeLines(std::string_view bytes) {
 
 std::string ProfileFile::GetString(std::string_view section, std::string_view key,
                                    std::string_view defaultValue, size_t bufferSize) const {
-    std::string_view result = Trim(defaultValue);
+    std::string_view result = Trim(defaultValue, kBlanksAndLineEnds);
     std::vector<std::string> lines = ReadLines(path_);
     size_t at = FindSection(lines, section);
-    key = Trim(key);
+    key = Trim(key, kBlanksAndLineEnds);
     for (size_t i = at + 1; i < lines.size(); ++i) {
         if (SectionOf(lines[i])) {
             break;
         }
         auto kl = KeyOf(lines[i]);
-        if (kl && SameName(kl->key, key)) {
+        if (kl && SameIgnoringCase(kl->key, key)) {
             result = kl->value;
             break;
         }
@@ -163,7 +132,7 @@ std::vector<std::string> ProfileFile::GetKeys(std::string_view section) const {
             continue;
         }
         bool seen = std::any_of(keys.begin(), keys.end(),
-                                [&](const std::string& k) { return SameName(k, kl->key); });
+                                [&](const std::string& k) { return SameIgnoringCase(k, kl->key); });
         if (!seen) {
             keys.emplace_back(kl->key);
         }
@@ -177,13 +146,13 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key,
 }
 
 bool ProfileFile::WriteStrings(std::string_view section, const std::vector<KeyValue>& values) {
-    section = Trim(section);
+    section = Trim(section, kBlanksAndLineEnds);
     // A zero byte ends a line's text when the file is read again, like a line break.
     if (section.empty() || section.find_first_of(std::string_view("[]\r\n\0", 5)) != section.npos) {
         return false;
     }
     for (const KeyValue& kv : values) {
-        std::string_view key = Trim(kv.key);
+        std::string_view key = Trim(kv.key, kBlanksAndLineEnds);
         if (key.empty() || key.find_first_of(std::string_view("=\r\n\0", 4)) != key.npos ||
             kv.value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
             return false;
@@ -198,7 +167,7 @@ bool ProfileFile::WriteStrings(std::string_view section, const std::vector<KeyVa
     std::vector<std::string> lines = DecodeLines(bytes);
     size_t at = FindSection(lines, section);
     if (at == lines.size()) {
-        if (!lines.empty() && !Trim(lines.back()).empty()) {
+        if (!lines.empty() && !Trim(lines.back(), kBlanksAndLineEnds).empty()) {
             lines.emplace_back();
         }
         lines.push_back("[" + std::string(section) + "]");
@@ -213,18 +182,18 @@ bool ProfileFile::WriteStrings(std::string_view section, const std::vector<KeyVa
             break;
         }
         if (auto kl = KeyOf(lines[i])) {
-            keyLines.try_emplace(LowerName(kl->key), i);
+            keyLines.try_emplace(Lower(kl->key), i);
         }
-        if (!Trim(lines[i]).empty()) {
+        if (!Trim(lines[i], kBlanksAndLineEnds).empty()) {
             lastKeyLine = i;
         }
     }
     std::vector<std::string> added;
     std::unordered_map<std::string, size_t> addedKeys;
     for (const KeyValue& kv : values) {
-        std::string key(Trim(kv.key));
-        std::string newLine = key + "=" + std::string(Trim(kv.value));
-        std::string lower = LowerName(key);
+        std::string key(Trim(kv.key, kBlanksAndLineEnds));
+        std::string newLine = key + "=" + std::string(Trim(kv.value, kBlanksAndLineEnds));
+        std::string lower = Lower(key);
         if (auto it = keyLines.find(lower); it != keyLines.end()) {
             lines[it->second] = std::move(newLine);
         } else if (auto a = addedKeys.find(lower); a != addedKeys.end()) {

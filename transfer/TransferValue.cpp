@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "dictionary/ValueText.h"
+#include "platform/TextCase.h"
 
 namespace tarvo {
 
@@ -11,16 +12,6 @@ namespace {
 std::string Printf(const char* format, uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
     return text;
 }
 
@@ -70,7 +61,7 @@ std::optional<uint32_t> TransferValue::ParseLoadValue(std::string_view text, uin
         return std::nullopt;
     }
     const uint64_t mask = sizeBits == 32 ? 0xFFFFFFFFull : (1ull << sizeBits) - 1;
-    text = Trim(text);
+    text = Trim(text, kBlanks, " \t\r");
     if (text.find('x') != std::string_view::npos) {
         if (text.size() < 3 || text.size() > 10 || text.substr(0, 2) != "0x") {
             return std::nullopt;

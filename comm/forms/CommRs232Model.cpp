@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/AppSettings.h"
-#include "comm/forms/ConnectionCommands.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
+#include "comm/forms/ConnectionCommands.h"
+#include "platform/AppSettings.h"
 #include "platform/LenientNumber.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
+#include "platform/TextCase.h"
 
 namespace tarvo {
 
@@ -20,22 +21,16 @@ int IndexOf(const std::vector<std::string>& entries, const std::string& text) {
     return it == entries.end() ? -1 : static_cast<int>(it - entries.begin());
 }
 
-std::string Trimmed(const std::string& text) {
-    size_t first = text.find_first_not_of(" \t");
-    size_t last = text.find_last_not_of(" \t");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
-
 // The settings file keeps values trimmed while the English baud list spells "115200 ": a
 // stored text selects the entry it equals with surrounding blanks ignored, so that a rate
 // stored in either language selects its entry in both.
 int IndexOfStored(const std::vector<std::string>& entries, const std::string& stored) {
-    std::string wanted = Trimmed(stored);
+    std::string_view wanted = Trim(stored);
     if (wanted.empty()) {
         return -1;
     }
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (Trimmed(entries[i]) == wanted) {
+        if (Trim(entries[i]) == wanted) {
             return static_cast<int>(i);
         }
     }
