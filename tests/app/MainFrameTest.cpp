@@ -10,11 +10,11 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include "app/views/ViewRegistry.h"
 #include "comm/views/CommCanView.h"
 #include "comm/views/CommModeView.h"
 #include "comm/views/CommRs232View.h"
 #include "tests/app/ShellRig.h"
-#include "app/views/ViewRegistry.h"
 
 namespace tarvo::test {
 
@@ -288,7 +288,8 @@ void MainFrameTest::closingHidesAndTellsTheView() {
     QVERIFY(frame && view);
     QVERIFY(!frame->isVisible());
     QCOMPARE(view->codes, std::vector<int>{1});
-    QVERIFY(views.Exists(ViewKind::kBaseOperate));
+    QCOMPARE(views.Frame(basic), frame.data());
+    QVERIFY(views.Exists(ViewKind::kListPanel));
 
     QCOMPARE(views.ShowOrCreate(basic), frame.data());
     QVERIFY(frame->isVisible());

@@ -3,12 +3,12 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "platform/AppSettings.h"
 #include "comm/ConnectionContext.h"
-#include "panels/views/EditListView.h"
 #include "panels/PanelFamily.h"
+#include "panels/views/EditListView.h"
 #include "panels/views/ParameterPanelView.h"
 #include "panels/views/ParameterTableModel.h"
+#include "platform/AppSettings.h"
 #include "tests/app/ShellRig.h"
 #include "tests/app/SimulatedDrive.h"
 
@@ -100,7 +100,7 @@ ParameterPanelView* PanelsEndToEndTest::Open(uint32_t command) {
     if (!rig_->frame->ShowView(command)) {
         return nullptr;
     }
-    ChildFrame* frame = rig_->frame->Views().Frame(ViewCatalog::ByCommand(command)->kind);
+    ChildFrame* frame = rig_->frame->Views().Frame(*ViewCatalog::ByCommand(command));
     return frame != nullptr ? qobject_cast<ParameterPanelView*>(frame->widget()) : nullptr;
 }
 
