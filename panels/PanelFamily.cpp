@@ -77,7 +77,8 @@ constexpr PanelDescription FieldbusPage(const char* panelName, int panelNumber, 
 }
 
 // className, panelName (definition file and section), project number, menu command, form,
-// list control.
+// list control. A new panel is one more row, for instance on the common list form and titled
+// like its menu item: {"NewPanel", "NewPanel", 50, 1260, 150, 1138, 0, nullptr, kCommon}.
 constexpr PanelDescription kMembers[] = {
     ListPanel("BaseOperate", "BasicOperate", 2, 1227, 126, 1134),
     ListPanel("PositCircle", "PositionLoop", 3, 1215, 132, 1067),
