@@ -1,6 +1,9 @@
 #include "app/ViewCatalog.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "panels/PanelFamily.h"
 
 namespace tarvo {
 
@@ -8,58 +11,37 @@ namespace {
 
 using K = ViewKind;
 
-constexpr ViewInfo kViews[] = {
-    {57600, K::kCommMode, 125, nullptr, -1, nullptr},  // "New": close all, then the form
-    {1212, K::kCommMode, 125, nullptr, -1, nullptr},
+// The main frame's own views; the list panels follow from the panel family.
+constexpr ViewInfo kFrameViews[] = {
+    {57600, K::kCommMode, 125, nullptr, -1},  // "New": close all, then the form
+    {1212, K::kCommMode, 125, nullptr, -1},
     // The settings forms are shown by "Properties" (1213) for the current mode; they are
     // listed under their dialog numbers.
-    {124, K::kCommRs232, 124, nullptr, -1, nullptr},
-    {123, K::kCommCan, 123, nullptr, -1, nullptr},
-    {1227, K::kBaseOperate, 126, nullptr, 2, nullptr},
-    {1215, K::kPositCircle, 132, nullptr, 3, nullptr},
-    {1217, K::kSpeedCircle, 133, nullptr, 4, nullptr},
-    {1248, K::kCurrentCircle, 121, nullptr, 5, nullptr},
-    {1218, K::kDataInOut, 144, nullptr, 6, nullptr},
-    {1219, K::kAnalogInput, 146, nullptr, 7, nullptr},
-    {1245, K::kFuncConfig, 156, nullptr, 8, nullptr},
-    {1220, K::kSpeedMode, 134, nullptr, 9, nullptr},
-    {1221, K::kSpeedPhaseMode, 135, nullptr, 10, nullptr},
-    {1222, K::kTorqueMode, 136, nullptr, 11, nullptr},
-    {1223, K::kPulseMode, 138, nullptr, 12, nullptr},
-    {1224, K::kAutoSeverseMode, 139, nullptr, 13, nullptr},
-    {1225, K::kPositionMode, 141, nullptr, 14, nullptr},
-    {1253, K::kHomingMode, 137, nullptr, 15, nullptr},
-    {1226, K::kClockSwingMode, 142, nullptr, 16, nullptr},
-    {1233, K::kDrvCfg, 131, nullptr, 17, nullptr},
-    {1247, K::kDriverOscillo, 159, nullptr, 18, nullptr},
-    {1235, K::kRealtimeError, 145, nullptr, 19, nullptr},
-    {1228, K::kErrorGroup, 127, nullptr, 20, nullptr},
-    {32825, K::kEtherCat, 0, "EtherCAT", 21, "EtherCAT"},
-    {32826, K::kPdoOther, 32826, "Configure", 22, "PdoOther"},
-    {32832, K::kRpdoPanel, 0, "RPDO1", 23, "RPDO1"},
-    {32833, K::kRpdoPanel, 0, "RPDO2", 24, "RPDO2"},
-    {32834, K::kRpdoPanel, 0, "RPDO3", 25, "RPDO3"},
-    {32835, K::kRpdoPanel, 0, "RPDO4", 26, "RPDO4"},
-    {32836, K::kRpdoPanel, 0, "RPDO5", 27, "RPDO5"},
-    {32837, K::kRpdoPanel, 0, "RPDO6", 28, "RPDO6"},
-    {32838, K::kRpdoPanel, 0, "RPDO7", 29, "RPDO7"},
-    {32839, K::kRpdoPanel, 0, "RPDO8", 30, "RPDO8"},
-    {32840, K::kTpdoPanel, 0, "TPDO1", 31, "TPDO1"},
-    {32841, K::kTpdoPanel, 0, "TPDO2", 32, "TPDO2"},
-    {32852, K::kTpdoPanel, 0, "TPDO3", 33, "TPDO3"},
-    {32851, K::kTpdoPanel, 0, "TPDO4", 34, "TPDO4"},
-    {32850, K::kTpdoPanel, 0, "TPDO5", 35, "TPDO5"},
-    {32849, K::kTpdoPanel, 0, "TPDO6", 36, "TPDO6"},
-    {32848, K::kTpdoPanel, 0, "TPDO7", 37, "TPDO7"},
-    {32847, K::kTpdoPanel, 0, "TPDO8", 38, "TPDO8"},
-    {1234, K::kDriverProterty, 143, nullptr, 46, nullptr},
-    {1229, K::kMotorParam, 129, nullptr, 47, nullptr},
-    {32859, K::kTpdoPages, 0, "TPDO", 48, nullptr},
-    {32857, K::kRpdoPages, 0, "RPDO", 49, nullptr},
-    {1250, K::kSdoList, 128, nullptr, -1, nullptr},
-    {1243, K::kExportDrvData, 155, nullptr, -1, nullptr},
-    {1244, K::kImportDrvData, 158, nullptr, -1, nullptr},
+    {124, K::kCommRs232, 124, nullptr, -1},
+    {123, K::kCommCan, 123, nullptr, -1},
+    {1218, K::kDataInOut, 144, nullptr, 6},
+    {1247, K::kDriverOscillo, 159, nullptr, 18},
+    {1235, K::kRealtimeError, 145, nullptr, 19},
+    {32859, K::kTpdoPages, 0, "TPDO", 48},
+    {32857, K::kRpdoPages, 0, "RPDO", 49},
+    {1250, K::kSdoList, 128, nullptr, -1},
+    {1243, K::kExportDrvData, 155, nullptr, -1},
+    {1244, K::kImportDrvData, 158, nullptr, -1},
 };
+
+std::vector<ViewInfo> MakeViews() {
+    std::vector<ViewInfo> views(std::begin(kFrameViews), std::end(kFrameViews));
+    for (const PanelDescription& member : PanelFamily::Members()) {
+        views.push_back({member.command, K::kListPanel, static_cast<uint32_t>(member.titleString),
+                         member.fixedTitle, member.panelNumber, &member});
+    }
+    return views;
+}
+
+const std::vector<ViewInfo>& Views() {
+    static const std::vector<ViewInfo> views = MakeViews();
+    return views;
+}
 
 struct FixedSize {
     ViewKind kind;
@@ -69,30 +51,35 @@ struct FixedSize {
 constexpr FixedSize kFixedSizes[] = {
     {K::kCommRs232, 300, 260, 360, 320},     {K::kCommCan, 300, 260, 360, 320},
     {K::kCommMode, 300, 260, 370, 320},      {K::kSdoList, 800, 460, 890, 580},
-    {K::kDataInOut, 465, 565, 520, 620},     {K::kDriverProterty, 570, 240, 710, 280},
-    {K::kExportDrvData, 580, 520, 700, 650}, {K::kImportDrvData, 680, 530, 850, 660},
+    {K::kDataInOut, 465, 565, 520, 620},     {K::kExportDrvData, 580, 520, 700, 650},
+    {K::kImportDrvData, 680, 530, 850, 660},
 };
+
+// A list panel with fixed columns has a fixed frame around them.
+constexpr FixedSize kFixedColumnsFrame{K::kListPanel, 570, 240, 710, 280};
 
 }  // namespace
 
 std::span<const ViewInfo> ViewCatalog::All() {
-    return kViews;
+    return Views();
 }
 
 const ViewInfo* ViewCatalog::ByCommand(uint32_t command) {
-    auto it = std::find_if(std::begin(kViews), std::end(kViews),
+    const std::vector<ViewInfo>& views = Views();
+    auto it = std::find_if(views.begin(), views.end(),
                            [command](const ViewInfo& v) { return v.command == command; });
-    return it == std::end(kViews) ? nullptr : &*it;
+    return it == views.end() ? nullptr : &*it;
 }
 
 const ViewInfo* ViewCatalog::ByPanelNumber(int panelNumber) {
     if (panelNumber < 0) {
         return nullptr;
     }
-    auto it = std::find_if(std::begin(kViews), std::end(kViews), [panelNumber](const ViewInfo& v) {
+    const std::vector<ViewInfo>& views = Views();
+    auto it = std::find_if(views.begin(), views.end(), [panelNumber](const ViewInfo& v) {
         return v.panelNumber == panelNumber;
     });
-    return it == std::end(kViews) ? nullptr : &*it;
+    return it == views.end() ? nullptr : &*it;
 }
 
 FramePlace ViewCatalog::DefaultPlace(const ViewInfo& view, int pixelsPerInch,
@@ -106,12 +93,19 @@ FramePlace ViewCatalog::DefaultPlace(const ViewInfo& view, int pixelsPerInch,
         place.left = 0;
         place.top = 0;
     }
+    const FixedSize* fixed = nullptr;
     for (const FixedSize& size : kFixedSizes) {
         if (size.kind == view.kind) {
-            place.width = at96 ? size.width96 : size.width;
-            place.height = at96 ? size.height96 : size.height;
-            return place;
+            fixed = &size;
         }
+    }
+    if (view.panel != nullptr && view.panel->traits.fixedColumns) {
+        fixed = &kFixedColumnsFrame;
+    }
+    if (fixed != nullptr) {
+        place.width = at96 ? fixed->width96 : fixed->width;
+        place.height = at96 ? fixed->height96 : fixed->height;
+        return place;
     }
     if (view.kind == K::kRealtimeError) {
         place.width = at96 ? (chinese ? 610 : 740) : (chinese ? 750 : 920);

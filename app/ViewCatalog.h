@@ -2,57 +2,37 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string>
 
 namespace tarvo {
 
-// Every kind of view the main frame can show, with the command that shows it, its title,
-// its project panel number and the rule for its frame's size and place.
+struct PanelDescription;
+
+// Every kind of view the main frame can show. The members of the panel family (parameter
+// panels and fieldbus pages) are one kind: their differences are their PanelDescription.
 enum class ViewKind {
     kCommMode,
     kCommRs232,
     kCommCan,
-    kBaseOperate,
-    kPositCircle,
-    kSpeedCircle,
-    kCurrentCircle,
+    kListPanel,
     kDataInOut,
     kSdoList,
-    kDrvCfg,
     kRpdoPages,
     kTpdoPages,
-    kEtherCat,
-    kPdoOther,
     kDriverOscillo,
     kRealtimeError,
-    kErrorGroup,
-    kDriverProterty,
-    kMotorParam,
-    kHomingMode,
-    kSpeedPhaseMode,
-    kPositionMode,
-    kPulseMode,
-    kSpeedMode,
-    kAutoSeverseMode,
-    kClockSwingMode,
     kExportDrvData,
     kImportDrvData,
-    kTorqueMode,
-    kAnalogInput,
-    kFuncConfig,
-    kRpdoPanel,  // RPDO1..RPDO8 panels: eight commands, one kind
-    kTpdoPanel,
 };
 
+// A view with the command that shows it, its title and its project panel number.
 struct ViewInfo {
     uint32_t command;
     ViewKind kind;
     uint32_t titleString;    // string-table id, 0 when the title is fixed text
-    const char* fixedTitle;  // used when titleString is 0
+    const char* fixedTitle;  // used when the title string is 0 or missing; null: the menu caption
     int panelNumber;         // -1 when the view is not restored from projects
-    const char* panelFile;   // definition file of the fieldbus panels, else null
+    const PanelDescription* panel = nullptr;  // the member of the panel family, for kListPanel
 };
 
 struct FramePlace {
@@ -62,6 +42,8 @@ struct FramePlace {
     int height = 0;
 };
 
+// The views of the main frame: its own views, and one list panel view per member of the
+// panel family, taken from that family's table.
 class ViewCatalog {
 public:
     static std::span<const ViewInfo> All();

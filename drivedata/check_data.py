@@ -19,11 +19,10 @@ FIELDS = ["index", "subIndex", "nameZh", "nameEn", "dataType", "attribute", "hel
 RANGES = {(8, False): (0, 0xFF), (8, True): (-0x80, 0x7F),
           (16, False): (0, 0xFFFF), (16, True): (-0x8000, 0x7FFF),
           (32, False): (0, 0xFFFFFFFF), (32, True): (-0x80000000, 0x7FFFFFFF)}
-PANELS = ["BasicOperate", "PositionLoop", "VelocityLoop", "CurrentLoop", "AnalogInput",
-          "DinFunctionConfig", "AnalogVelocityMode", "multiVelocityMode", "AnalogTorqueMode",
-          "PulseMode", "AutoReverse", "MultiPositionMode", "HomingMode", "ClockSwing",
-          "DriverConfig", "ErrorHistory", "DriverProperty", "MotorConfig", "EtherCAT",
-          "PdoOther"] + ["RPDO%d" % n for n in range(1, 9)] + ["TPDO%d" % n for n in range(1, 9)]
+# Every other file of sys/ is a panel definition file.
+NOT_PANELS = {"DataInOut", "RealTimeError", "Oscilloscope", "can"}
+PANELS = sorted(os.path.splitext(name)[0] for name in os.listdir(os.path.join(HERE, "sys"))
+                if name.endswith(".ini") and os.path.splitext(name)[0] not in NOT_PANELS)
 FORMULA_CHARS = set("0123456789ABCDEFNsqrt.*/+-[]()")
 
 problems = []

@@ -19,7 +19,8 @@ struct PanelTraits {
     bool deleteRenumbers = true;
     // "help" is enabled only while a row is selected.
     bool helpNeedsSelection = true;
-    // Fixed name, value and unit column widths instead of the start-up ones.
+    // Fixed name, value and unit column widths (and so a fixed frame size) instead of the
+    // start-up ones.
     bool fixedColumns = false;
     // "VISIBLE STRING" entries are read by segmented upload.
     bool segmentedText = false;
@@ -27,16 +28,21 @@ struct PanelTraits {
     bool labelsFromZero = false;
 };
 
-// One member of the panel family: its definition file and section, project panel number,
-// title string, the menu command that opens it, its form and the list control on it.
+// One member of the panel family: the single statement of its definition file and section,
+// project panel number, the menu command that opens it, its form, the list control on it,
+// its title and its behaviour. The main frame's view of the panel is derived from it.
 struct PanelDescription {
     const char* className;
+    // Definition file sys/<panelName>.ini and its section.
     const char* panelName;
     int panelNumber;
-    int titleString;
     uint32_t command;
     int form;
     int listControl;
+    // String-table id of the title; 0 (or an id the language lacks) falls back to fixedTitle.
+    int titleString;
+    // Title when there is no title string; null takes the caption of the panel's menu item.
+    const char* fixedTitle;
     PanelTraits traits;
 };
 

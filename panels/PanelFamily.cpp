@@ -55,43 +55,67 @@ constexpr PanelTraits FieldbusTraits() {
     return traits;
 }
 
+// A parameter panel: its title is the string of its form's number.
+constexpr PanelDescription ListPanel(const char* className, const char* panelName, int panelNumber,
+                                     uint32_t command, int form, int listControl,
+                                     PanelTraits traits = kCommon) {
+    return {className, panelName, panelNumber, command, form, listControl, form, nullptr, traits};
+}
+
+// A fieldbus page: the common list form, titled with its name unless a title is given.
+constexpr PanelDescription FieldbusPage(const char* panelName, int panelNumber, uint32_t command,
+                                        int titleString = 0, const char* fixedTitle = nullptr) {
+    return {"DrvPanelF002",
+            panelName,
+            panelNumber,
+            command,
+            150,
+            1138,
+            titleString,
+            fixedTitle != nullptr ? fixedTitle : panelName,
+            FieldbusTraits()};
+}
+
+// className, panelName (definition file and section), project number, menu command, form,
+// list control. A new panel is one more row, for instance on the common list form and titled
+// like its menu item: {"NewPanel", "NewPanel", 50, 1260, 150, 1138, 0, nullptr, kCommon}.
 constexpr PanelDescription kMembers[] = {
-    {"BaseOperate", "BasicOperate", 2, 126, 1227, 126, 1134, kCommon},
-    {"PositCircle", "PositionLoop", 3, 132, 1215, 132, 1067, kCommon},
-    {"SpeedCircle", "VelocityLoop", 4, 133, 1217, 133, 1068, kCommon},
-    {"CurrentCircle", "CurrentLoop", 5, 121, 1248, 121, 1138, kCommon},
-    {"AnalogInput", "AnalogInput", 7, 146, 1219, 146, 1135, kCommon},
-    {"FuncConfig", "DinFunctionConfig", 8, 156, 1245, 156, 1138, FuncConfigTraits()},
-    {"SpeedMode", "AnalogVelocityMode", 9, 134, 1220, 134, 1069, kCommon},
-    {"SpeedPhaseMode", "multiVelocityMode", 10, 135, 1221, 135, 1070, kCommon},
-    {"TorqueMode", "AnalogTorqueMode", 11, 136, 1222, 136, 1071, TorqueModeTraits()},
-    {"PulseMode", "PulseMode", 12, 138, 1223, 138, 1072, kCommon},
-    {"AutoSeverseMode", "AutoReverse", 13, 139, 1224, 139, 1073, kCommon},
-    {"PositionMode", "MultiPositionMode", 14, 141, 1225, 141, 1074, kCommon},
-    {"HomingMode", "HomingMode", 15, 137, 1253, 137, 1254, kCommon},
-    {"ClockSwingMode", "ClockSwing", 16, 142, 1226, 142, 1075, kCommon},
-    {"DrvCfg", "DriverConfig", 17, 131, 1233, 131, 1066, kCommon},
-    {"ErrorGroup", "ErrorHistory", 20, 127, 1228, 127, 1065, ErrorGroupTraits()},
-    {"DriverProterty", "DriverProperty", 46, 143, 1234, 143, 1076, DriverProtertyTraits()},
-    {"MotorParam", "MotorConfig", 47, 129, 1229, 129, 1063, MotorParamTraits()},
-    {"DrvPanelF002", "EtherCAT", 21, 0, 32825, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "PdoOther", 22, 32826, 32826, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "RPDO1", 23, 0, 32832, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "RPDO2", 24, 0, 32833, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "RPDO3", 25, 0, 32834, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "RPDO4", 26, 0, 32835, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "RPDO5", 27, 0, 32836, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "RPDO6", 28, 0, 32837, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "RPDO7", 29, 0, 32838, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "RPDO8", 30, 0, 32839, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "TPDO1", 31, 0, 32840, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "TPDO2", 32, 0, 32841, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "TPDO3", 33, 0, 32852, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "TPDO4", 34, 0, 32851, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "TPDO5", 35, 0, 32850, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "TPDO6", 36, 0, 32849, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "TPDO7", 37, 0, 32848, 150, 1138, FieldbusTraits()},
-    {"DrvPanelF002", "TPDO8", 38, 0, 32847, 150, 1138, FieldbusTraits()},
+    ListPanel("BaseOperate", "BasicOperate", 2, 1227, 126, 1134),
+    ListPanel("PositCircle", "PositionLoop", 3, 1215, 132, 1067),
+    ListPanel("SpeedCircle", "VelocityLoop", 4, 1217, 133, 1068),
+    ListPanel("CurrentCircle", "CurrentLoop", 5, 1248, 121, 1138),
+    ListPanel("AnalogInput", "AnalogInput", 7, 1219, 146, 1135),
+    ListPanel("FuncConfig", "DinFunctionConfig", 8, 1245, 156, 1138, FuncConfigTraits()),
+    ListPanel("SpeedMode", "AnalogVelocityMode", 9, 1220, 134, 1069),
+    ListPanel("SpeedPhaseMode", "multiVelocityMode", 10, 1221, 135, 1070),
+    ListPanel("TorqueMode", "AnalogTorqueMode", 11, 1222, 136, 1071, TorqueModeTraits()),
+    ListPanel("PulseMode", "PulseMode", 12, 1223, 138, 1072),
+    ListPanel("AutoSeverseMode", "AutoReverse", 13, 1224, 139, 1073),
+    ListPanel("PositionMode", "MultiPositionMode", 14, 1225, 141, 1074),
+    ListPanel("HomingMode", "HomingMode", 15, 1253, 137, 1254),
+    ListPanel("ClockSwingMode", "ClockSwing", 16, 1226, 142, 1075),
+    ListPanel("DrvCfg", "DriverConfig", 17, 1233, 131, 1066),
+    ListPanel("ErrorGroup", "ErrorHistory", 20, 1228, 127, 1065, ErrorGroupTraits()),
+    ListPanel("DriverProterty", "DriverProperty", 46, 1234, 143, 1076, DriverProtertyTraits()),
+    ListPanel("MotorParam", "MotorConfig", 47, 1229, 129, 1063, MotorParamTraits()),
+    FieldbusPage("EtherCAT", 21, 32825),
+    FieldbusPage("PdoOther", 22, 32826, 32826, "Configure"),
+    FieldbusPage("RPDO1", 23, 32832),
+    FieldbusPage("RPDO2", 24, 32833),
+    FieldbusPage("RPDO3", 25, 32834),
+    FieldbusPage("RPDO4", 26, 32835),
+    FieldbusPage("RPDO5", 27, 32836),
+    FieldbusPage("RPDO6", 28, 32837),
+    FieldbusPage("RPDO7", 29, 32838),
+    FieldbusPage("RPDO8", 30, 32839),
+    FieldbusPage("TPDO1", 31, 32840),
+    FieldbusPage("TPDO2", 32, 32841),
+    FieldbusPage("TPDO3", 33, 32852),
+    FieldbusPage("TPDO4", 34, 32851),
+    FieldbusPage("TPDO5", 35, 32850),
+    FieldbusPage("TPDO6", 36, 32849),
+    FieldbusPage("TPDO7", 37, 32848),
+    FieldbusPage("TPDO8", 38, 32847),
 };
 
 template <typename Match>

@@ -6,24 +6,24 @@
 #include <QStatusBar>
 #include <QThread>
 
-#include "comm/views/CommCanView.h"
-#include "comm/views/CommModeView.h"
-#include "comm/views/CommRs232View.h"
-#include "comm/ConnectionContext.h"
-#include "panels/ioerror/FaultResetOffer.h"
+#include "app/SharedState.h"
 #include "app/views/InitSaveDialog.h"
 #include "app/views/IoErrorViewFactory.h"
 #include "app/views/LanguageDialog.h"
 #include "app/views/MdiBackground.h"
-#include "platform/MessageBox.h"
 #include "app/views/PanelViewFactory.h"
 #include "app/views/ProjectCommands.h"
-#include "resources/ResourceSet.h"
 #include "app/views/ScopeViewFactory.h"
-#include "comm/SerialPortProbe.h"
-#include "app/SharedState.h"
 #include "app/views/TransferViewFactory.h"
 #include "app/views/ViewServices.h"
+#include "comm/ConnectionContext.h"
+#include "comm/SerialPortProbe.h"
+#include "comm/views/CommCanView.h"
+#include "comm/views/CommModeView.h"
+#include "comm/views/CommRs232View.h"
+#include "panels/ioerror/FaultResetOffer.h"
+#include "platform/MessageBox.h"
+#include "resources/ResourceSet.h"
 
 namespace tarvo {
 
@@ -209,11 +209,17 @@ void MainFrame::ShowSettingsForms(uintptr_t code) {
 QString MainFrame::TitleOf(const ViewInfo& info) const {
     if (info.titleString != 0) {
         QString title = resources_.String(static_cast<int>(info.titleString));
-        if (!title.isEmpty() || info.fixedTitle == nullptr) {
+        if (!title.isEmpty()) {
             return title;
         }
     }
-    return QString::fromUtf8(info.fixedTitle ? info.fixedTitle : "");
+    if (info.fixedTitle != nullptr) {
+        return QString::fromUtf8(info.fixedTitle);
+    }
+    // A view without a title of its own is titled like its menu item.
+    return QString::fromStdString(
+               resources_.Catalog().MenuCaption(102, static_cast<int>(info.command)))
+        .remove('&');
 }
 
 FramePlace MainFrame::PlaceOf(const ViewInfo& info) const {

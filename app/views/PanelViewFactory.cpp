@@ -5,15 +5,15 @@
 #include <chrono>
 #include <utility>
 
-#include "panels/ControlPanelLink.h"
+#include "app/SharedState.h"
 #include "app/views/MainFrame.h"
-#include "panels/PanelFamily.h"
-#include "panels/views/ParameterPanelView.h"
+#include "app/views/ViewServices.h"
 #include "dictionary/PlacedWindow.h"
 #include "dictionary/views/SdoListView.h"
-#include "app/SharedState.h"
+#include "panels/ControlPanelLink.h"
+#include "panels/PanelDescription.h"
+#include "panels/views/ParameterPanelView.h"
 #include "panels/views/TagFormView.h"
-#include "app/views/ViewServices.h"
 
 namespace tarvo {
 
@@ -105,11 +105,10 @@ ViewRegistry::CreatedView PanelViewFactory::Create(const ViewInfo& info,
     if (info.kind == ViewKind::kRpdoPages || info.kind == ViewKind::kTpdoPages) {
         return CreatePdoPages(info, services);
     }
-    const PanelDescription* description = PanelFamily::ByCommand(info.command);
-    if (description == nullptr) {
+    if (info.kind != ViewKind::kListPanel || info.panel == nullptr) {
         return {};
     }
-    ParameterPanelView* view = MakeListPanel(*description, services);
+    ParameterPanelView* view = MakeListPanel(*info.panel, services);
     view->Panel().SetPlaceSaver([view, services](int panelNumber, int flag) {
         SavePlace(view, services, panelNumber, flag);
     });

@@ -31,6 +31,11 @@ ChildFrame* ViewRegistry::Frame(ViewKind kind) const {
     return nullptr;
 }
 
+ChildFrame* ViewRegistry::Frame(const ViewInfo& info) const {
+    auto it = frames_.find(SlotOf(info));
+    return it != frames_.end() ? it->second.data() : nullptr;
+}
+
 ChildFrame* ViewRegistry::ShowOrCreate(const ViewInfo& info) {
     uint32_t slot = SlotOf(info);
     auto it = frames_.find(slot);

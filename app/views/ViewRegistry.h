@@ -5,8 +5,8 @@
 #include <functional>
 #include <map>
 
-#include "app/views/ChildFrame.h"
 #include "app/ViewCatalog.h"
+#include "app/views/ChildFrame.h"
 
 class QMdiArea;
 
@@ -31,8 +31,11 @@ public:
     // the view cannot be made. A view brought back gets WM_LINK_STATE code 0 (the forms of
     // the connection get none).
     ChildFrame* ShowOrCreate(const ViewInfo& info);
+    // The frame of the first existing view of a kind (list panels: any of them).
     ChildFrame* Frame(ViewKind kind) const;
     bool Exists(ViewKind kind) const { return Frame(kind) != nullptr; }
+    // The frame of that very view, or null when it was not made yet.
+    ChildFrame* Frame(const ViewInfo& info) const;
 
     // Sends WM_LINK_STATE with `code` to the view of every existing frame.
     void Broadcast(uintptr_t code);
@@ -47,7 +50,7 @@ private:
     Factory factory_;
     PlaceRule place_;
     TitleRule title_;
-    // Keyed by the command (the fieldbus panels share a kind); ordered for broadcasts.
+    // Keyed by the command (the list panels share a kind); ordered for broadcasts.
     std::map<uint32_t, QPointer<ChildFrame>> frames_;
 };
 

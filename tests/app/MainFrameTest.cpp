@@ -10,11 +10,11 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include "app/views/ViewRegistry.h"
 #include "comm/views/CommCanView.h"
 #include "comm/views/CommModeView.h"
 #include "comm/views/CommRs232View.h"
 #include "tests/app/ShellRig.h"
-#include "app/views/ViewRegistry.h"
 
 namespace tarvo::test {
 
@@ -44,83 +44,21 @@ QStringList MenuItems(const MainFrame& frame) {
     return items;
 }
 
-const QStringList kEnglishMenu = {
-    "  &File/&New=57600",
-    "  &File/&Open=57601",
-    "  &File/&Save=57604",
-    "  &File/E&xit=57665",
-    "&Communication/Interface Change=1212",
-    "&Communication/Properties=1213",
-    "&Driver/Basic Operation=1227",
-    "&Driver/Control Loop/Position Loop=1215",
-    "&Driver/Control Loop/Velocity Loop=1217",
-    "&Driver/Control Loop/Current Loop=1248",
-    "&Driver/I/O Port=1218",
-    "&Driver/Object Dictionary=1250",
-    "&Driver/Driver Configuration=1233",
-    "&Driver/FieldBus Configuration/RPDO=32857",
-    "&Driver/FieldBus Configuration/TPDO=32859",
-    "&Driver/FieldBus Configuration/EtherCAT=32825",
-    "&Driver/FieldBus Configuration/Others=32826",
-    "&Driver/Oscilloscope=1247",
-    "&Driver/Error Control=1235",
-    "&Driver/Error History=1228",
-    "&Driver/Initialize/Save=1246",
-    "&Driver/Driver Properties=1234",
-    "&Motor/Motor Configuration=1229",
-    "&Operation Mode/Homing Mode=1253",
-    "&Operation Mode/Multi Velocity Mode=1221",
-    "&Operation Mode/Multi Position Mode=1225",
-    "&Operation Mode/Pulse Mode=1223",
-    "&Operation Mode/Analog Velocity Mode=1220",
-    "&Operation Mode/Auto Reverse=1224",
-    "&Operation Mode/Clock Swing Mode=1226",
-    "&Transfer/Read Driver Configuration=1243",
-    "&Transfer/Write Driver Configuration=1244",
-    "&Language/Language Set=1236",
-    "&View/&Toolbar=59392",
-    "&View/&Status Bar=59393",
-    "&Help/&About TarvoStep=57664",
-};
-
-const QStringList kChineseMenu = {
-    " 文件(&F)/新建=57600",
-    " 文件(&F)/打开=57601",
-    " 文件(&F)/保存=57604",
-    " 文件(&F)/退出=57665",
-    "通讯(&C)/通讯方式=1212",
-    "通讯(&C)/属性=1213",
-    "驱动器(&D)/基本操作=1227",
-    "驱动器(&D)/控制环/位置环=1215",
-    "驱动器(&D)/控制环/速度环=1217",
-    "驱动器(&D)/控制环/电流环=1248",
-    "驱动器(&D)/I／O口=1218",
-    "驱动器(&D)/对象字典=1250",
-    "驱动器(&D)/驱动器配置=1233",
-    "驱动器(&D)/总线配置/RPDO=32857",
-    "驱动器(&D)/总线配置/TPDO=32859",
-    "驱动器(&D)/总线配置/EtherCAT=32825",
-    "驱动器(&D)/总线配置/其它=32826",
-    "驱动器(&D)/示波器=1247",
-    "驱动器(&D)/实时错误=1235",
-    "驱动器(&D)/历史错误=1228",
-    "驱动器(&D)/初始化/保存=1246",
-    "驱动器(&D)/驱动器属性=1234",
-    "电机(&M)/电机配置=1229",
-    "工作模式(&W)/原点模式=1253",
-    "工作模式(&W)/速度段模式=1221",
-    "工作模式(&W)/位置段模式=1225",
-    "工作模式(&W)/脉冲模式=1223",
-    "工作模式(&W)/模拟速度模式=1220",
-    "工作模式(&W)/自动翻转=1224",
-    "工作模式(&W)/时钟摆动模式=1226",
-    "扩展功能(&E)/读驱动器配置=1243",
-    "扩展功能(&E)/写驱动器配置=1244",
-    "语言/Language(&L)/语言切换=1236",
-    "查看(&V)/工具栏=59392",
-    "查看(&V)/状态栏=59393",
-    "帮助(&H)/关于 TarvoStep=57664",
-};
+// The menu items of a resource menu in the same form.
+void CollectResourceMenu(const std::vector<MenuItem>& items, const QString& path,
+                         QStringList& out) {
+    for (const MenuItem& item : items) {
+        if (item.separator) {
+            continue;
+        }
+        QString caption = QString::fromStdString(item.caption);
+        if (item.IsSubmenu()) {
+            CollectResourceMenu(item.items, path + caption + "/", out);
+        } else {
+            out << path + caption + "=" + QString::number(item.id);
+        }
+    }
+}
 
 // A view that keeps the WM_LINK_STATE codes it gets.
 class RecordingView : public QWidget, public MessageTarget {
@@ -188,18 +126,53 @@ void MainFrameTest::initTestCase() {
 
 void MainFrameTest::menusCarryTheirCommands_data() {
     QTest::addColumn<bool>("chinese");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("English") << false << kEnglishMenu;
-    QTest::newRow("Chinese") << true << kChineseMenu;
+    QTest::addColumn<QStringList>("sample");
+    QTest::newRow("English") << false
+                             << QStringList{"  &File/&New=57600",
+                                            "&Driver/Control Loop/Current Loop=1248",
+                                            "&Driver/FieldBus Configuration/Others=32826",
+                                            "&Help/&About TarvoStep=57664"};
+    QTest::newRow("Chinese") << true
+                             << QStringList{" 文件(&F)/新建=57600", "驱动器(&D)/控制环/电流环=1248",
+                                            "驱动器(&D)/总线配置/其它=32826",
+                                            "帮助(&H)/关于 TarvoStep=57664"};
 }
 
+// The menu bar holds every item of the language's main menu, and each list panel's item opens
+// that panel under a title.
 void MainFrameTest::menusCarryTheirCommands() {
     QFETCH(bool, chinese);
-    QFETCH(QStringList, expected);
+    QFETCH(QStringList, sample);
     ProgramFolder folder;
     ShellRig rig(folder, Resources(chinese));
-    QCOMPARE(MenuItems(*rig.frame), expected);
+    QStringList expected;
+    auto menu = Resources(chinese).Catalog().Menu(102);
+    QVERIFY(menu.has_value());
+    for (const MenuItem& top : *menu) {
+        CollectResourceMenu(top.items, QString::fromStdString(top.caption) + "/", expected);
+    }
+    const QStringList items = MenuItems(*rig.frame);
+    QCOMPARE(items, expected);
+    for (const QString& item : sample) {
+        QVERIFY2(items.contains(item), qPrintable(item));
+    }
     QCOMPARE(rig.frame->CommandAction(57601)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+
+    int panels = 0;
+    for (const QString& item : items) {
+        uint32_t command = item.section('=', -1).toUInt();
+        const ViewInfo* view = ViewCatalog::ByCommand(command);
+        if (view == nullptr || view->kind != ViewKind::kListPanel) {
+            continue;
+        }
+        rig.frame->CommandAction(static_cast<int>(command))->trigger();
+        ChildFrame* frame = rig.frame->Views().Frame(*view);
+        QVERIFY2(frame != nullptr && frame->isVisible(), qPrintable(item));
+        QVERIFY2(!frame->windowTitle().isEmpty(), qPrintable(item));
+        ++panels;
+    }
+    QVERIFY(panels > 0);
+    QVERIFY(rig.messageBox.Shown().isEmpty());
 }
 
 void MainFrameTest::windowToolbarAndStatusBar() {
@@ -288,7 +261,8 @@ void MainFrameTest::closingHidesAndTellsTheView() {
     QVERIFY(frame && view);
     QVERIFY(!frame->isVisible());
     QCOMPARE(view->codes, std::vector<int>{1});
-    QVERIFY(views.Exists(ViewKind::kBaseOperate));
+    QCOMPARE(views.Frame(basic), frame.data());
+    QVERIFY(views.Exists(ViewKind::kListPanel));
 
     QCOMPARE(views.ShowOrCreate(basic), frame.data());
     QVERIFY(frame->isVisible());

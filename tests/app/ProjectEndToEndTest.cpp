@@ -1,10 +1,10 @@
 #include <QtTest>
 
-#include "platform/AppSettings.h"
-#include "comm/ConnectionContext.h"
-#include "panels/views/ParameterPanelView.h"
 #include "app/views/ProjectCommands.h"
+#include "comm/ConnectionContext.h"
 #include "dictionary/views/SdoListView.h"
+#include "panels/views/ParameterPanelView.h"
+#include "platform/AppSettings.h"
 #include "tests/app/ShellRig.h"
 #include "tests/app/SimulatedDrive.h"
 
@@ -69,7 +69,7 @@ private:
                                   ConnectionState::Open, kLong);
     }
     ParameterPanelView* Panel(uint32_t command) const {
-        ChildFrame* frame = rig_->frame->Views().Frame(ViewCatalog::ByCommand(command)->kind);
+        ChildFrame* frame = rig_->frame->Views().Frame(*ViewCatalog::ByCommand(command));
         return frame != nullptr && frame->isVisible()
                    ? qobject_cast<ParameterPanelView*>(frame->widget())
                    : nullptr;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -164,107 +165,90 @@ TEST_F(ResourceSetsTest, ProgramStringsAreTheSystemsOwnTexts) {
     EXPECT_EQ(zh_->String(32826), "配置");
 }
 
-TEST_F(ResourceSetsTest, MainMenuHasTheCaptionsAndCommandsOfBothLanguages) {
-    const std::vector<std::string> english = {"1|  &File|0",
-                                              "2|&New|57600",
-                                              "2|&Open|57601",
-                                              "2|&Save|57604",
-                                              "2|E&xit|57665",
-                                              "1|&Communication|0",
-                                              "2|Interface Change|1212",
-                                              "2|Properties|1213",
-                                              "1|&Driver|0",
-                                              "2|Basic Operation|1227",
-                                              "2|Control Loop|0",
-                                              "3|Position Loop|1215",
-                                              "3|Velocity Loop|1217",
-                                              "3|Current Loop|1248",
-                                              "2|I/O Port|1218",
-                                              "2|Object Dictionary|1250",
-                                              "2|Driver Configuration|1233",
-                                              "2|FieldBus Configuration|0",
-                                              "3|RPDO|32857",
-                                              "3|TPDO|32859",
-                                              "3|EtherCAT|32825",
-                                              "3|Others|32826",
-                                              "2|Oscilloscope|1247",
-                                              "2|Error Control|1235",
-                                              "2|Error History|1228",
-                                              "2|Initialize/Save|1246",
-                                              "2|Driver Properties|1234",
-                                              "1|&Motor|0",
-                                              "2|Motor Configuration|1229",
-                                              "1|&Operation Mode|0",
-                                              "2|Homing Mode|1253",
-                                              "2|Multi Velocity Mode|1221",
-                                              "2|Multi Position Mode|1225",
-                                              "2|Pulse Mode|1223",
-                                              "2|Analog Velocity Mode|1220",
-                                              "2|Auto Reverse|1224",
-                                              "2|Clock Swing Mode|1226",
-                                              "1|&Transfer|0",
-                                              "2|Read Driver Configuration|1243",
-                                              "2|Write Driver Configuration|1244",
-                                              "1|&Language|0",
-                                              "2|Language Set|1236",
-                                              "1|&View|0",
-                                              "2|&Toolbar|59392",
-                                              "2|&Status Bar|59393",
-                                              "1|&Help|0",
-                                              "2|&About TarvoStep|57664"};
-    const std::vector<std::string> chinese = {"1| 文件(&F)|0",
-                                              "2|新建|57600",
-                                              "2|打开|57601",
-                                              "2|保存|57604",
-                                              "2|退出|57665",
-                                              "1|通讯(&C)|0",
-                                              "2|通讯方式|1212",
-                                              "2|属性|1213",
-                                              "1|驱动器(&D)|0",
-                                              "2|基本操作|1227",
-                                              "2|控制环|0",
-                                              "3|位置环|1215",
-                                              "3|速度环|1217",
-                                              "3|电流环|1248",
-                                              "2|I／O口|1218",
-                                              "2|对象字典|1250",
-                                              "2|驱动器配置|1233",
-                                              "2|总线配置|0",
-                                              "3|RPDO|32857",
-                                              "3|TPDO|32859",
-                                              "3|EtherCAT|32825",
-                                              "3|其它|32826",
-                                              "2|示波器|1247",
-                                              "2|实时错误|1235",
-                                              "2|历史错误|1228",
-                                              "2|初始化/保存|1246",
-                                              "2|驱动器属性|1234",
-                                              "1|电机(&M)|0",
-                                              "2|电机配置|1229",
-                                              "1|工作模式(&W)|0",
-                                              "2|原点模式|1253",
-                                              "2|速度段模式|1221",
-                                              "2|位置段模式|1225",
-                                              "2|脉冲模式|1223",
-                                              "2|模拟速度模式|1220",
-                                              "2|自动翻转|1224",
-                                              "2|时钟摆动模式|1226",
-                                              "1|扩展功能(&E)|0",
-                                              "2|读驱动器配置|1243",
-                                              "2|写驱动器配置|1244",
-                                              "1|语言/Language(&L)|0",
-                                              "2|语言切换|1236",
-                                              "1|查看(&V)|0",
-                                              "2|工具栏|59392",
-                                              "2|状态栏|59393",
-                                              "1|帮助(&H)|0",
-                                              "2|关于 TarvoStep|57664"};
-    std::vector<std::string> enLines;
-    std::vector<std::string> zhLines;
-    Flatten(*en_->Menu(102), 1, enLines);
-    Flatten(*zh_->Menu(102), 1, zhLines);
-    EXPECT_EQ(enLines, english);
-    EXPECT_EQ(zhLines, chinese);
+// Menu shape as lines "depth|id" (separators "depth|-"), without the captions.
+void Shape(const std::vector<MenuItem>& items, int depth, std::vector<std::string>& out) {
+    for (const MenuItem& item : items) {
+        out.push_back(std::to_string(depth) + "|" +
+                      (item.separator ? "-" : std::to_string(item.id)));
+        Shape(item.items, depth + 1, out);
+    }
+}
+
+// Every item but a separator has a caption, and no command appears twice.
+void CheckItems(const std::vector<MenuItem>& items, std::set<int>& commands) {
+    for (const MenuItem& item : items) {
+        if (item.separator) {
+            continue;
+        }
+        EXPECT_FALSE(item.caption.empty()) << item.id;
+        EXPECT_TRUE(item.id == 0 || commands.insert(item.id).second) << "repeated " << item.id;
+        CheckItems(item.items, commands);
+    }
+}
+
+// Both languages offer the same commands in the same places, every item has a caption, and
+// no command appears twice.
+TEST_F(ResourceSetsTest, BothLanguagesHaveTheSameMenus) {
+    for (int menu : {102, 130}) {
+        ASSERT_TRUE(en_->Menu(menu) && zh_->Menu(menu)) << menu;
+        std::vector<std::string> enShape;
+        std::vector<std::string> zhShape;
+        Shape(*en_->Menu(menu), 1, enShape);
+        Shape(*zh_->Menu(menu), 1, zhShape);
+        EXPECT_EQ(enShape, zhShape) << menu;
+        for (const ResourceCatalog* set : {zh_, en_}) {
+            std::set<int> commands;
+            CheckItems(*set->Menu(menu), commands);
+        }
+    }
+}
+
+// A sample of the main menu written out by hand: top menus, nesting and captions.
+TEST_F(ResourceSetsTest, MainMenuSample) {
+    std::vector<std::string> en;
+    std::vector<std::string> zh;
+    Flatten(*en_->Menu(102), 1, en);
+    Flatten(*zh_->Menu(102), 1, zh);
+    ASSERT_FALSE(en.empty());
+    EXPECT_EQ(en.front(), "1|  &File|0");
+    EXPECT_EQ(zh.front(), "1| 文件(&F)|0");
+    EXPECT_EQ(en.back(), "2|&About TarvoStep|57664");
+    EXPECT_EQ(zh.back(), "2|关于 TarvoStep|57664");
+    const std::vector<std::string> enSample = {"2|&New|57600",
+                                               "2|Interface Change|1212",
+                                               "2|Basic Operation|1227",
+                                               "2|Control Loop|0",
+                                               "3|Current Loop|1248",
+                                               "2|I/O Port|1218",
+                                               "3|RPDO|32857",
+                                               "3|Others|32826",
+                                               "2|Initialize/Save|1246",
+                                               "1|&Motor|0",
+                                               "2|Motor Configuration|1229",
+                                               "2|Clock Swing Mode|1226",
+                                               "2|Write Driver Configuration|1244",
+                                               "2|Language Set|1236",
+                                               "2|&Status Bar|59393"};
+    const std::vector<std::string> zhSample = {
+        "2|新建|57600",        "2|通讯方式|1212", "2|基本操作|1227", "2|控制环|0",
+        "3|电流环|1248",       "2|I／O口|1218",   "3|RPDO|32857",    "3|其它|32826",
+        "2|初始化/保存|1246",  "1|电机(&M)|0",    "2|电机配置|1229", "2|时钟摆动模式|1226",
+        "2|写驱动器配置|1244", "2|语言切换|1236", "2|状态栏|59393"};
+    for (const auto& [lines, sample] : {std::pair{&en, &enSample}, std::pair{&zh, &zhSample}}) {
+        // The sample's lines appear in this order.
+        auto at = lines->begin();
+        for (const std::string& line : *sample) {
+            at = std::find(at, lines->end(), line);
+            EXPECT_NE(at, lines->end()) << line;
+            at = at == lines->end() ? lines->begin() : at + 1;
+        }
+    }
+    // "Control Loop" holds the three loops in this order.
+    auto loop = std::find(en.begin(), en.end(), "2|Control Loop|0");
+    ASSERT_GE(std::distance(loop, en.end()), 4);
+    EXPECT_EQ(std::vector<std::string>(loop + 1, loop + 4),
+              (std::vector<std::string>{"3|Position Loop|1215", "3|Velocity Loop|1217",
+                                        "3|Current Loop|1248"}));
     EXPECT_EQ(en_->MenuCaption(102, 1248), "Current Loop");
     EXPECT_EQ(zh_->MenuCaption(102, 32826), "其它");
     EXPECT_EQ(en_->MenuCaption(102, 4242), "");
