@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/MessageTarget.h"
+
 namespace tarvo {
 
 class AppSettings;
@@ -20,7 +22,6 @@ struct LinkSwitches;
 // the state icon. The main window shows what the hooks tell it.
 class MainFrameLink {
 public:
-    static constexpr uint32_t kStatusWord = 0x604100;
     enum StateImage { kImageNoConnection = 205, kImageFault = 210, kImageNoFault = 211 };
 
     struct Context {

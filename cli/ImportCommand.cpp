@@ -5,18 +5,22 @@
 #include <iostream>
 #include <thread>
 
-#include "transfer/ImportDrvDataModel.h"
-#include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
+#include "protocol/DriveObjects.h"
+#include "transfer/ImportDrvDataModel.h"
 
 namespace tarvo {
 
 namespace {
 
 using Model = ImportDrvDataModel;
-constexpr uint32_t kRebootValue = 0xAA55;
+using DriveObject::kReboot;
+using DriveObject::kRebootValue;
+using DriveObject::kStoreControlParameters;
+using DriveObject::kStoreMotorParameters;
 // A store keeps its object busy (non-zero) until the values are in the non-volatile memory.
 constexpr auto kStoreLimit = std::chrono::seconds(10);
 
@@ -26,8 +30,8 @@ bool WaitStoreIdle(TransferLink& transfer) {
     while (std::chrono::steady_clock::now() < deadline) {
         uint32_t control = 1;
         uint32_t motor = 1;
-        if (transfer.Exchange(SdoCommand::Read, Model::kControlStore, 0, control) != 0 ||
-            transfer.Exchange(SdoCommand::Read, Model::kMotorStore, 0, motor) != 0) {
+        if (transfer.Exchange(SdoCommand::Read, kStoreControlParameters, 0, control) != 0 ||
+            transfer.Exchange(SdoCommand::Read, kStoreMotorParameters, 0, motor) != 0) {
             return false;
         }
         if (control == 0 && motor == 0) {
@@ -60,8 +64,7 @@ int Reboot(TransferLink& transfer) {
     // As the view does: no repetition once the drive may already be restarting.
     transfer.Switches().transmitRetry = 0;
     uint32_t value = 0;
-    if (int code =
-            transfer.Exchange(SdoCommand::Write16, Model::kRebootObject, kRebootValue, value)) {
+    if (int code = transfer.Exchange(SdoCommand::Write16, kReboot, kRebootValue, value)) {
         return code;
     }
     if (value != kRebootValue) {

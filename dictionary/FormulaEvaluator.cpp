@@ -3,11 +3,12 @@
 #include <cmath>
 #include <new>
 
-#include "dictionary/LeadingNumber.h"
-#include "platform/LenientNumber.h"
 #include "comm/LinkRequester.h"
-#include "platform/MessageBox.h"
+#include "dictionary/LeadingNumber.h"
 #include "dictionary/ValueMessages.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
@@ -265,7 +266,8 @@ void FormulaEvaluator::ResumePending() {
 }
 
 bool FormulaEvaluator::AcceptReferenceValue(uint32_t key, int32_t value) {
-    if (key == kStatusWordKey || HasConstant(key)) {
+    // Replies of the status word are polled all the time and never become constants.
+    if (key == DriveObject::kStatusWord || HasConstant(key)) {
         return false;
     }
     AddConstant(key, value);

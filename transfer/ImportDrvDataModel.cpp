@@ -5,24 +5,24 @@
 #include <cstdio>
 #include <functional>
 
-#include "platform/AtomicFile.h"
-#include "transfer/ExclusiveLinkUse.h"
-#include "platform/LenientNumber.h"
 #include "comm/LinkRequester.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
+#include "dictionary/ValueText.h"
+#include "platform/AtomicFile.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
 #include "platform/Timer.h"
+#include "protocol/DriveObjects.h"
+#include "transfer/ExclusiveLinkUse.h"
 #include "transfer/TransferTexts.h"
 #include "transfer/TransferValue.h"
-#include "dictionary/ValueText.h"
 
 namespace tarvo {
 
 namespace T = TransferTexts;
 
 namespace {
-constexpr uint32_t kRebootValue = 0xAA55;
 constexpr std::chrono::milliseconds kWatchPeriod{1000};
 constexpr std::chrono::milliseconds kFirstStoreWait{100};
 constexpr std::chrono::milliseconds kSecondStoreWait{400};
@@ -348,15 +348,17 @@ void ImportDrvDataModel::SaveParameters() {
 }
 
 void ImportDrvDataModel::PerformStoreStep(uint32_t step) {
-    if (step == 1 || step == kMotorStore) {
+    if (step == 1 || step == DriveObject::kStoreMotorParameters) {
         context_.storeTimer.Start(kFirstStoreWait, false, [this] {
-            storeObject_ = kMotorStore;
-            context_.link.Request(Window(), SdoCommand::Write8, kMotorStore, 1);
+            storeObject_ = DriveObject::kStoreMotorParameters;
+            context_.link.Request(Window(), SdoCommand::Write8, DriveObject::kStoreMotorParameters,
+                                  DriveObject::kStoreCommand);
         });
-    } else if (step == 2 || step == kControlStore) {
+    } else if (step == 2 || step == DriveObject::kStoreControlParameters) {
         context_.storeTimer.Start(kSecondStoreWait, false, [this] {
-            storeObject_ = kControlStore;
-            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 1);
+            storeObject_ = DriveObject::kStoreControlParameters;
+            context_.link.Request(Window(), SdoCommand::Write8,
+                                  DriveObject::kStoreControlParameters, DriveObject::kStoreCommand);
         });
     } else {
         context_.storeTimer.Start(kLastStoreWait, false, [this] {
@@ -379,7 +381,8 @@ void ImportDrvDataModel::Reboot() {
         return;  // it would take the place of the request in flight
     }
     context_.switches.transmitRetry = 0;
-    context_.link.Request(Window(), SdoCommand::Write16, kRebootObject, kRebootValue);
+    context_.link.Request(Window(), SdoCommand::Write16, DriveObject::kReboot,
+                          DriveObject::kRebootValue);
 }
 
 int ImportDrvDataModel::RowsDone() const {

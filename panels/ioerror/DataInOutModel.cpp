@@ -1,17 +1,16 @@
 #include "panels/ioerror/DataInOutModel.h"
 
-#include "platform/MessageTarget.h"
 #include "dictionary/ObjectDictionary.h"
 #include "dictionary/UnitTable.h"
+#include "platform/MessageTarget.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
 namespace {
 
-constexpr uint32_t kIoObject = 0x201000;
-
 constexpr uint32_t Sub(uint32_t subIndex) {
-    return kIoObject | subIndex;
+    return ObjectAddressOf(DriveObject::kIoIndex, static_cast<uint8_t>(subIndex));
 }
 
 constexpr uint32_t kInputReal = Sub(0x0B);

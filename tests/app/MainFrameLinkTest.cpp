@@ -4,11 +4,11 @@
 
 #include <chrono>
 
+#include "dictionary/FormulaEvaluator.h"
+#include "platform/Timer.h"
 #include "tests/comm/ConnectionRig.h"
 #include "tests/comm/FakeCanLibrary.h"
-#include "dictionary/FormulaEvaluator.h"
 #include "tests/serialport/PtyPeer.h"
-#include "platform/Timer.h"
 
 namespace tarvo {
 namespace {
@@ -49,7 +49,7 @@ protected:
     bool canFormExists = false;
 };
 
-constexpr uint32_t kStatusWord = MainFrameLink::kStatusWord;
+constexpr uint32_t kStatusWord = 0x604100;
 constexpr uint32_t kFaultBit = 0x0008;
 
 TEST_F(MainFrameLinkTest, StartShowsClosedAndRepeatsEvery1200ms) {
