@@ -82,14 +82,14 @@ void MainFrameLink::OnConnectionEvent(uintptr_t wParam) {
         HandleClosed();
     }
     if (hooks_.notifySettingsForms) {
-        hooks_.notifySettingsForms(6);
+        hooks_.notifySettingsForms(WindowState::ConnectionIconChanged);
     }
     if (context_.session.connectInProgress != 0) {
         context_.messageBox.Show(ConnectionTexts::kNoDriver);
         context_.session.connectInProgress = 0;
     }
     if (wParam == 1 && hooks_.broadcast) {
-        hooks_.broadcast(2);
+        hooks_.broadcast(WindowState::ConnectionChanged);
     }
 }
 

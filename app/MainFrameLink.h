@@ -38,8 +38,8 @@ public:
     struct ViewHooks {
         std::function<void(int image)> selectStateImage;
         std::function<void(const std::string& text)> showStatus;
-        std::function<void(int code)> broadcast;            // WM_LINK_STATE to every view
-        std::function<void(int code)> notifySettingsForms;  // WM_LINK_STATE to the forms
+        std::function<void(WindowState state)> broadcast;            // WM_LINK_STATE to every view
+        std::function<void(WindowState state)> notifySettingsForms;  // WM_LINK_STATE to the forms
         std::function<bool()> rs232FormExists;
         std::function<bool()> canFormExists;
     };

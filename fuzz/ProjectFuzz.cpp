@@ -11,16 +11,16 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/FuzzDictionary.h"
-#include "fuzz/FuzzFolder.h"
-#include "platform/LenientNumber.h"
-#include "platform/MessageBox.h"
-#include "panels/ParameterList.h"
-#include "platform/ProfileFile.h"
 #include "app/ProjectContent.h"
 #include "app/ProjectDocument.h"
 #include "dictionary/ProjectSections.h"
 #include "dictionary/UnitTable.h"
+#include "fuzz/FuzzDictionary.h"
+#include "fuzz/FuzzFolder.h"
+#include "panels/ParameterList.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
 
 namespace {
 
@@ -110,8 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     };
-    hooks.broadcast = [&](int code) {
-        if (code != 4) {
+    hooks.broadcast = [&](tarvo::WindowState state) {
+        if (state != tarvo::WindowState::ProjectOpened) {
             std::abort();
         }
         for (size_t i = 0; i < numbers.size(); ++i) {

@@ -6,14 +6,14 @@
 #include <limits>
 
 #include "dictionary/LeadingNumber.h"
-#include "platform/LenientNumber.h"
 #include "dictionary/ObjectDictionary.h"
-#include "panels/PanelLink.h"
-#include "platform/ProfileFile.h"
 #include "dictionary/ProjectSections.h"
-#include "platform/TextCodec.h"
 #include "dictionary/UnitTable.h"
 #include "dictionary/ValueText.h"
+#include "panels/PanelLink.h"
+#include "platform/LenientNumber.h"
+#include "platform/ProfileFile.h"
+#include "platform/TextCodec.h"
 
 namespace tarvo {
 
@@ -213,7 +213,7 @@ intptr_t ParameterPanel::onMessage(uint32_t message, uintptr_t wParam, intptr_t 
             OnLinkSegment(key);
             break;
         case WM_LINK_STATE:
-            OnLinkState(wParam);
+            OnLinkState(static_cast<WindowState>(wParam));
             break;
         case WM_OBJECT_PICKED:
             OnObjectPicked(key);
@@ -299,23 +299,23 @@ void ParameterPanel::OnLinkSegment(uint32_t key) {
     ContinuePass(key);
 }
 
-void ParameterPanel::OnLinkState(uintptr_t code) {
+void ParameterPanel::OnLinkState(WindowState state) {
     const PanelTraits& traits = description_.traits;
-    switch (code) {
-        case 0:
+    switch (state) {
+        case WindowState::Shown:
             if (Connected()) {
                 StartPass();
             }
             services_.link.EnableMonitor(this);
             active_ = true;
             break;
-        case 1:
+        case WindowState::Hidden:
             passCursor_ = 0;
             passKey_ = 0;
             active_ = false;
             services_.link.DisableMonitor(this);
             break;
-        case 2:
+        case WindowState::ConnectionChanged:
             if (!traits.followsConnection || !active_) {
                 break;
             }
@@ -326,7 +326,7 @@ void ParameterPanel::OnLinkState(uintptr_t code) {
                 passKey_ = 0;
             }
             break;
-        case 3:
+        case WindowState::SaveProject:
             if (traits.projectRows) {
                 services_.project.SaveListRows(list_, description_.panelNumber);
             }
@@ -334,7 +334,7 @@ void ParameterPanel::OnLinkState(uintptr_t code) {
                 placeSaver_(description_.panelNumber, active_ ? 1 : 0);
             }
             break;
-        case 4:
+        case WindowState::ProjectOpened:
             if (traits.projectRows) {
                 services_.project.LoadListRows(list_, description_.panelNumber, this);
             }

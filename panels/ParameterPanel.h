@@ -4,11 +4,11 @@
 #include <functional>
 #include <string>
 
-#include "protocol/DriveProtocol.h"
-#include "platform/MessageTarget.h"
 #include "panels/PanelDescription.h"
 #include "panels/PanelServices.h"
 #include "panels/ParameterList.h"
+#include "platform/MessageTarget.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 
@@ -71,7 +71,7 @@ private:
     void OnLinkValue(uint32_t raw, uint32_t key);
     void OnLinkAbort(uint32_t key);
     void OnLinkSegment(uint32_t key);
-    void OnLinkState(uintptr_t code);
+    void OnLinkState(WindowState state);
     void OnObjectPicked(uint32_t key);
     void OnRowEdited(int row, int column);
     void ShowText(uint32_t key, const std::string& text);

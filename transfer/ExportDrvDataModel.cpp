@@ -117,7 +117,8 @@ void ExportDrvDataModel::RequestCurrent() {
 
 intptr_t ExportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_STATE) {
-        ExclusiveLinkUse::OnViewState(context_.switches, wParam, Window());
+        ExclusiveLinkUse::OnViewState(context_.switches, static_cast<WindowState>(wParam),
+                                      Window());
         return 0;
     }
     if ((message != WM_LINK_VALUE && message != WM_LINK_ABORT) || !reading_ ||

@@ -207,7 +207,8 @@ void ImportDrvDataModel::SendStep() {
 
 intptr_t ImportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_STATE) {
-        if (ExclusiveLinkUse::OnViewState(context_.switches, wParam, Window()) &&
+        if (ExclusiveLinkUse::OnViewState(context_.switches, static_cast<WindowState>(wParam),
+                                          Window()) &&
             context_.mainFrame != nullptr) {
             context_.mainFrame->onMessage(WM_BROADCAST_STATE, 0, 0);
         }

@@ -175,26 +175,26 @@ void DataInOutModel::OnLinkAbort(uint32_t key) {
     readStep_ = 0;
 }
 
-void DataInOutModel::OnLinkState(uintptr_t code) {
-    switch (code) {
-        case 0:
+void DataInOutModel::OnLinkState(WindowState state) {
+    switch (state) {
+        case WindowState::Shown:
             if (setup_.link.Connected()) {
                 StartReadSequence();
             }
             setup_.link.enableMonitor(setup_.window);
             active_ = true;
             break;
-        case 1:
+        case WindowState::Hidden:
             readStep_ = 0;
             active_ = false;
             setup_.link.disableMonitor(setup_.window);
             break;
-        case 2:
+        case WindowState::ConnectionChanged:
             if (active_ && setup_.link.Connected()) {
                 StartReadSequence();
             }
             break;
-        case 4:
+        case WindowState::ProjectOpened:
             if (setup_.link.Connected()) {
                 StartReadSequence();
             }

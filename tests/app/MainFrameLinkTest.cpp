@@ -27,8 +27,12 @@ protected:
             MainFrameLink::ViewHooks hooks;
             hooks.selectStateImage = [this](int image) { images.push_back(image); };
             hooks.showStatus = [this](const std::string& text) { statusPane = text; };
-            hooks.broadcast = [this](int code) { broadcasts.push_back(code); };
-            hooks.notifySettingsForms = [this](int code) { formCodes.push_back(code); };
+            hooks.broadcast = [this](WindowState state) {
+                broadcasts.push_back(static_cast<int>(state));
+            };
+            hooks.notifySettingsForms = [this](WindowState state) {
+                formCodes.push_back(static_cast<int>(state));
+            };
             hooks.rs232FormExists = [this] { return rs232FormExists; };
             hooks.canFormExists = [this] { return canFormExists; };
             link = std::make_unique<MainFrameLink>(context, std::move(hooks));

@@ -10,11 +10,11 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include "app/views/ViewRegistry.h"
 #include "comm/views/CommCanView.h"
 #include "comm/views/CommModeView.h"
 #include "comm/views/CommRs232View.h"
 #include "tests/app/ShellRig.h"
-#include "app/views/ViewRegistry.h"
 
 namespace tarvo::test {
 
@@ -269,7 +269,7 @@ void MainFrameTest::showOrCreateMakesAViewOnceAndBringsItBack() {
     QCOMPARE(made[0]->codes, std::vector<int>{0});
     QCOMPARE(area.activeSubWindow(), frame);
 
-    views.Broadcast(2);
+    views.Broadcast(WindowState::ConnectionChanged);
     QCOMPARE(made[0]->codes, (std::vector<int>{0, 2}));
     QCOMPARE(made[1]->codes, std::vector<int>{2});
 }
