@@ -114,10 +114,11 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     const auto& rows = model.Rows();
     for (size_t i = 0; i < rows.size(); ++i) {
         const Model::Row& row = rows[i];
-        if (row.result != "True" && !row.result.empty()) {
+        if (row.result != RowResult::kTrue && row.result != RowResult::kNone) {
             std::printf("row %zu  %s  %s: file %s, drive %s: %s\n", i + 1, row.wordText.c_str(),
                         row.name.c_str(), row.loadValue.c_str(),
-                        row.readValue.empty() ? "-" : row.readValue.c_str(), row.result.c_str());
+                        row.readValue.empty() ? "-" : row.readValue.c_str(),
+                        RowResultText(row.result));
         }
     }
     std::printf("%s\n", model.StatusText(Model::kWriteStatus).c_str());

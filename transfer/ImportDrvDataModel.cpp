@@ -137,7 +137,7 @@ void ImportDrvDataModel::Start(RunKind kind) {
     for (Row& row : rows_) {
         uint32_t raw = 0;
         row.readValue.clear();
-        row.result = Writable(row, raw) ? "" : T::kSkipped;
+        row.result = Writable(row, raw) ? RowResult::kNone : RowResult::kSkipped;
     }
     if (hooks.rowsReset) {
         hooks.rowsReset();
@@ -152,14 +152,14 @@ void ImportDrvDataModel::BeginPhase(int phase) {
     step_ = 0;
     for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
         Row& row = rows_[i];
-        if (row.result == T::kSkipped) {
+        if (row.result == RowResult::kSkipped) {
             continue;
         }
         if (kind_ == RunKind::kWrite) {
             steps_.push_back({i, Action::kWrite});
             steps_.push_back({i, Action::kRead});
         } else if (phase == 2) {
-            if (row.result != T::kTrue) {
+            if (row.result != RowResult::kTrue) {
                 steps_.push_back({i, Action::kWrite});
             }
         } else {
@@ -169,7 +169,7 @@ void ImportDrvDataModel::BeginPhase(int phase) {
     if (phase == 3) {
         for (const Step& step : steps_) {
             rows_[step.row].readValue.clear();
-            rows_[step.row].result.clear();
+            rows_[step.row].result = RowResult::kNone;
         }
         if (hooks.rowsReset) {
             hooks.rowsReset();
@@ -255,7 +255,7 @@ void ImportDrvDataModel::HandleReply(uint32_t message, uint32_t value, uint32_t 
             char text[16];
             std::snprintf(text, sizeof text, "0x%x", address);
             row.readValue = text;
-            row.result = T::kFail;
+            row.result = RowResult::kFail;
             if (kind_ == RunKind::kWrite) {
                 ++step_;  // nothing to read back
             }
@@ -267,7 +267,7 @@ void ImportDrvDataModel::HandleReply(uint32_t message, uint32_t value, uint32_t 
     } else {
         if (message == WM_LINK_ABORT) {
             row.readValue = TransferValue::AbortText(value);
-            row.result = T::kFail;
+            row.result = RowResult::kFail;
         } else {
             Verify(row, value);
         }
@@ -286,7 +286,7 @@ void ImportDrvDataModel::Verify(Row& row, uint32_t value) {
     std::optional<std::string> text = TransferValue::Format(entry, row.word, value);
     row.readValue = text ? *text : TransferValue::AbortText(value);
     bool same = text && TransferValue::Matches(entry, row.word, row.loadValue, *text);
-    row.result = same ? T::kTrue : T::kAlarm;
+    row.result = same ? RowResult::kTrue : RowResult::kAlarm;
 }
 
 void ImportDrvDataModel::FinishRun() {
@@ -387,8 +387,8 @@ void ImportDrvDataModel::Reboot() {
 }
 
 int ImportDrvDataModel::RowsDone() const {
-    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(),
-                                          [](const Row& row) { return !row.result.empty(); }));
+    return static_cast<int>(std::count_if(
+        rows_.begin(), rows_.end(), [](const Row& row) { return row.result != RowResult::kNone; }));
 }
 
 int ImportDrvDataModel::AlarmCount() const {

@@ -8,6 +8,7 @@
 #include "platform/MessageTarget.h"
 #include "transfer/ObjectWord.h"
 #include "transfer/ParameterFile.h"
+#include "transfer/RowResult.h"
 
 namespace tarvo {
 
@@ -52,10 +53,10 @@ public:
         bool known = false;
         std::string loadValue;
         std::string readValue;
-        std::string result;  // "True", "Alarm", "Fail", "Skipped" or empty
-        int line = 0;        // line of the file
-        bool Failed() const { return ParameterFile::HasLetterAfterFirst(result, 'i'); }
-        bool Alarmed() const { return ParameterFile::HasLetterAfterFirst(result, 'm'); }
+        RowResult result = RowResult::kNone;
+        int line = 0;  // line of the file
+        bool Failed() const { return IsRowError(result); }
+        bool Alarmed() const { return result == RowResult::kAlarm; }
     };
 
     struct Hooks {
