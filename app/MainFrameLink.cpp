@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cstdio>
 
+#include "comm/CanBitRates.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
-#include "comm/forms/CanBitRates.h"
 #include "dictionary/FormulaEvaluator.h"
 #include "platform/AppSettings.h"
 #include "platform/LenientNumber.h"

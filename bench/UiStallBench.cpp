@@ -34,7 +34,7 @@
 #include <string>
 
 #include "platform/AppSettings.h"
-#include "comm/forms/CanBitRates.h"
+#include "comm/CanBitRates.h"
 #include "comm/ControlLink.h"
 #include "app/LanguageSettlement.h"
 #include "app/views/MainFrame.h"

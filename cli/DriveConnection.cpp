@@ -13,7 +13,7 @@
 #include "cli/AbortText.h"
 #include "cli/ArgumentText.h"
 #include "platform/AtomicFile.h"
-#include "comm/forms/CanBitRates.h"
+#include "comm/CanBitRates.h"
 #include "comm/ConnectionSession.h"
 #include "cli/ConsoleMessageBox.h"
 #include "comm/ControlLink.h"

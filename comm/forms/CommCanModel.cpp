@@ -1,7 +1,7 @@
 #include "comm/forms/CommCanModel.h"
 
 #include "platform/AppSettings.h"
-#include "comm/forms/CanBitRates.h"
+#include "comm/CanBitRates.h"
 #include "comm/CommLibrary.h"
 #include "comm/forms/ConnectionCommands.h"
 #include "comm/ConnectionSession.h"

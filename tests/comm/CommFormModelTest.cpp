@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "comm/forms/CanBitRates.h"
+#include "comm/CanBitRates.h"
 #include "comm/forms/CommCanModel.h"
 #include "comm/forms/CommModeModel.h"
 #include "comm/forms/CommRs232Model.h"

@@ -1,4 +1,4 @@
-#include "comm/forms/CanBitRates.h"
+#include "comm/CanBitRates.h"
 
 namespace tarvo {
 
