@@ -1,12 +1,9 @@
 #include "app/SharedState.h"
 
-#include <unistd.h>
-
-#include <vector>
-
 #include "platform/AppSettings.h"
 #include "platform/MessageBox.h"
 #include "platform/QueuedMessageSender.h"
+#include "platform/WorkingFolder.h"
 
 namespace tarvo {
 
@@ -23,11 +20,7 @@ std::string ResolveFolder(const std::string& folder) {
 }  // namespace
 
 std::string SharedState::CurrentFolder() {
-    std::vector<char> buffer(513, '\0');
-    if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        return ".";
-    }
-    return buffer.data();
+    return WorkingFolder::Current();
 }
 
 SharedState::SharedState(const Options& options)

@@ -4,11 +4,12 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "platform/AtomicFile.h"
 #include "cli/ConsoleMessageBox.h"
 #include "cli/DictFindCommand.h"
+#include "cli/ExitCode.h"
 #include "dictionary/DictionarySource.h"
 #include "dictionary/ObjectDictionary.h"
+#include "platform/AtomicFile.h"
 
 namespace tarvo {
 
@@ -38,13 +39,13 @@ int DictCommand::Run(const std::vector<std::string>& args, const std::string& pr
         return DictFindCommand::Run(args, programFolder);
     }
     std::cerr << kUsage;
-    return 1;
+    return ExitCode::BadInput;
 }
 
 int DictCommand::Build(const std::vector<std::string>& args) {
     if (args.size() != 3) {
         std::cerr << kUsage;
-        return 1;
+        return ExitCode::BadInput;
     }
     std::vector<SourceEntry> entries;
     std::string error;
@@ -52,15 +53,15 @@ int DictCommand::Build(const std::vector<std::string>& args) {
     if (!DictionarySource::Load(args[1], entries, error) ||
         !DictionarySource::Encode(entries, bytes, error, args[1])) {
         std::cerr << "tarvoctl: " << error << '\n';
-        return 1;
+        return ExitCode::BadInput;
     }
     error = AtomicFile::Write(args[2], bytes);
     if (!error.empty()) {
         std::cerr << "tarvoctl: " << error << '\n';
-        return 1;
+        return ExitCode::BadInput;
     }
     std::cout << "wrote " << entries.size() << " entries to " << args[2] << '\n';
-    return 0;
+    return ExitCode::Done;
 }
 
 int DictCommand::Dump(const std::vector<std::string>& args, const std::string& programFolder) {
@@ -77,14 +78,14 @@ int DictCommand::Dump(const std::vector<std::string>& args, const std::string& p
             file = args[i];
         } else {
             std::cerr << kUsage;
-            return 1;
+            return ExitCode::BadInput;
         }
     }
     ConsoleMessageBox box;
     ObjectDictionary dictionary;
     if (!dictionary.LoadFile(file, language, &box) || box.count > 0) {
         std::cerr << "tarvoctl: " << file << ": cannot be read\n";
-        return 1;
+        return ExitCode::BadInput;
     }
     for (int i = 0;; ++i) {
         auto entry = dictionary.EntryAt(i);
@@ -109,7 +110,7 @@ int DictCommand::Dump(const std::vector<std::string>& args, const std::string& p
                       << '\t' << entry->attribute << '\t' << entry->unitSpec << '\n';
         }
     }
-    return 0;
+    return ExitCode::Done;
 }
 
 }  // namespace tarvo

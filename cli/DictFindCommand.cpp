@@ -4,11 +4,12 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "platform/AppSettings.h"
 #include "cli/ConsoleMessageBox.h"
+#include "cli/ExitCode.h"
 #include "dictionary/ObjectDictionary.h"
 #include "dictionary/SdoListModel.h"
 #include "dictionary/UnitTable.h"
+#include "platform/AppSettings.h"
 
 namespace tarvo {
 
@@ -50,18 +51,18 @@ int DictFindCommand::Run(const std::vector<std::string>& args, const std::string
             haveFile = true;
         } else {
             std::cerr << kUsage;
-            return 1;
+            return ExitCode::BadInput;
         }
     }
     if (!haveText) {
         std::cerr << kUsage;
-        return 1;
+        return ExitCode::BadInput;
     }
     ConsoleMessageBox box;
     ObjectDictionary dictionary;
     if (!dictionary.LoadFile(file, language, &box) || box.count > 0) {
         std::cerr << "tarvoctl: " << file << ": cannot be read\n";
-        return 1;
+        return ExitCode::BadInput;
     }
     UnitTable units(&box);
     int found = 0;
@@ -94,9 +95,9 @@ int DictFindCommand::Run(const std::vector<std::string>& args, const std::string
     }
     if (found == 0) {
         std::cerr << "tarvoctl: " << SdoListModel::kNotFound << '\n';
-        return 1;
+        return ExitCode::BadInput;
     }
-    return 0;
+    return ExitCode::Done;
 }
 
 }  // namespace tarvo

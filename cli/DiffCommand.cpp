@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/ExitCode.h"
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
 #include "platform/MessageBox.h"
@@ -16,23 +17,23 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     std::vector<std::string> words, flags;
     if (!TransferLink::SplitArgs(args, {}, words, flags) || words.size() != 1) {
         std::cerr << "usage: tarvoctl CONNECTION diff FILE.cdi\n" << kConnectionUsage;
-        return 2;
+        return ExitCode::BadInput;
     }
     const std::string& path = words[0];
     TransferLink transfer(options, programFolder);
     if (!transfer.LoadDictionary()) {
-        return 2;
+        return ExitCode::BadInput;
     }
     RecordingMessageBox box;
     Model model({transfer.Link(), transfer.Switches(), box, transfer.Dictionary(),
                  transfer.WaitTimer(), transfer.IdleTimer()});
     if (!model.LoadFile(path)) {
         std::cerr << "tarvoctl: cannot read " << path << '\n';
-        return 2;
+        return ExitCode::BadInput;
     }
     TransferReport::SkippedLines(path, model.SkippedLines());
-    if (transfer.Open() != 0) {
-        return transfer.Close(2);
+    if (transfer.Open() != ExitCode::Done) {
+        return transfer.Close(ExitCode::NoAnswer);
     }
     model.Start(Model::RunKind::kCompare);
     bool answered =
@@ -43,7 +44,7 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
                           "diff");
     if (!answered || model.Stopped()) {
         std::cerr << "tarvoctl: the drive does not answer\n";
-        return transfer.Close(2);
+        return transfer.Close(ExitCode::NoAnswer);
     }
     int differing = 0;
     for (const Model::Row& row : model.Rows()) {
@@ -58,7 +59,8 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
         std::printf("%s  %s  file %s  drive %s\n", TransferReport::KeyText(row.word.Key()).c_str(),
                     row.name.c_str(), row.loadValue.c_str(), drive.c_str());
     }
-    return transfer.Close(differing > 0 ? 1 : 0);
+    // Rows that differ are reported with 1, as bad input is.
+    return transfer.Close(differing > 0 ? ExitCode::BadInput : ExitCode::Done);
 }
 
 }  // namespace tarvo

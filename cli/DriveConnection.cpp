@@ -2,32 +2,28 @@
 
 #include <unistd.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <iostream>
+#include <optional>
 
 #include "cli/AbortText.h"
-#include "cli/ArgumentText.h"
-#include "platform/AtomicFile.h"
-#include "comm/CanBitRates.h"
-#include "comm/ConnectionSession.h"
 #include "cli/ConsoleMessageBox.h"
+#include "cli/ExitCode.h"
+#include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
+#include "comm/PortAlias.h"
 #include "platform/LibraryFile.h"
 #include "platform/MessageTarget.h"
-#include "comm/PortAlias.h"
 #include "platform/QueuedMessageSender.h"
-#include "app/SharedState.h"
+#include "platform/WorkingFolder.h"
+#include "protocol/Rs232Frame.h"
+#include "protocol/SegmentedUploadClient.h"
 
 namespace tarvo {
-
-const char* const kConnectionUsage =
-    "connection: --port NAME [--baud RATE] | --can [--bitrate RATE]\n"
-    "            [--node N] [--timeout MS] [--trace FILE]\n";
 
 namespace {
 
@@ -36,71 +32,26 @@ constexpr size_t kUploadLimit = 65536;
 // However the drive behaves, the tool gives up after this long.
 constexpr auto kOverallLimit = std::chrono::seconds(60);
 
-std::string HexBytes(const uint8_t* bytes, size_t count) {
-    std::string text;
-    char part[4];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(part, sizeof part, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += part;
-    }
-    return text;
-}
-
-std::string TimeOfDay() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
-                  local.tm_sec, static_cast<int>(millis.count()));
-    return text;
-}
-
 // Command, entry and data of a frame as the drive message layer shows it to its observer:
 // a 10-byte RS232 frame (checked by its sum) or a CAN message record.
-struct FrameFields {
-    uint8_t command = 0;
-    uint32_t address = 0;
-    uint32_t data = 0;
-};
-
-std::optional<FrameFields> Fields(const uint8_t* bytes, size_t length) {
-    size_t at = 0;
+std::optional<Rs232Frame::Fields> Fields(const uint8_t* bytes, size_t length) {
     if (bytes == nullptr) {
         return std::nullopt;
     }
-    if (length == 10) {
-        uint8_t sum = 0;
-        for (size_t i = 0; i < length; ++i) {
-            sum = static_cast<uint8_t>(sum + bytes[i]);
-        }
-        if (sum != 0) {
-            return std::nullopt;
-        }
-        at = 1;
-    } else if (length == sizeof(CanMessage)) {
-        at = offsetof(CanMessage, data);
-    } else {
-        return std::nullopt;
+    if (length == Rs232Frame::kLength) {
+        return Rs232Frame::Decode(bytes);
     }
-    FrameFields fields;
-    fields.command = bytes[at];
-    fields.address =
-        static_cast<uint32_t>(bytes[at + 2] << 16 | bytes[at + 1] << 8) | bytes[at + 3];
-    for (int i = 0; i < 4; ++i) {
-        fields.data |= static_cast<uint32_t>(bytes[at + 4 + i]) << (8 * i);
+    if (length == sizeof(CanMessage)) {
+        return Rs232Frame::Read(bytes + offsetof(CanMessage, data));
     }
-    return fields;
+    return std::nullopt;
 }
 
 // Stands in `folder` while it lives, when that is not the current directory already.
 class CurrentFolder {
 public:
     explicit CurrentFolder(const std::string& folder) {
-        std::string current = SharedState::CurrentFolder();
+        std::string current = WorkingFolder::Current();
         if (current != folder && ::chdir(folder.c_str()) == 0) {
             previous_ = current;
         }
@@ -148,87 +99,7 @@ private:
     ControlLink& link_;
 };
 
-bool ParseBitRate(const std::string& value, uint32_t& code) {
-    // A rate ("500k", "1000k", "1m") or a PCAN bit-rate code, decimal or hexadecimal.
-    uint32_t kbits = 0;
-    char last = value.empty() ? '\0' : static_cast<char>(std::tolower(value.back()));
-    if ((last == 'k' || last == 'm') &&
-        ArgumentText::ParseUnsigned(value.substr(0, value.size() - 1), kbits)) {
-        auto entry = CanBitRates::EntryOfKbits(last == 'm' ? kbits * 1000 : kbits);
-        if (!entry) {
-            std::cerr << "tarvoctl: --bitrate " << value
-                      << " is not a rate of the adapter (1000k 500k 250k 125k 100k 50k 20k)\n";
-            return false;
-        }
-        code = CanBitRates::CodeOfEntry(*entry);
-        return true;
-    }
-    bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
-    if (!(hex ? ArgumentText::ParseHexField(value, 4, code)
-              : ArgumentText::ParseUnsigned(value, code))) {
-        std::cerr << "tarvoctl: --bitrate takes a bit-rate code, not \"" << value << "\"\n";
-        return false;
-    }
-    if (!CanBitRates::EntryOfCode(code)) {
-        std::cerr << "tarvoctl: --bitrate " << value << " is not a known bit-rate code\n";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
-
-bool ConnectionOptions::Take(std::vector<std::string>& args, ConnectionOptions& options) {
-    std::vector<std::string> rest;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--can") {
-            options.can = true;
-            continue;
-        }
-        bool takesValue = arg == "--port" || arg == "--baud" || arg == "--node" ||
-                          arg == "--timeout" || arg == "--trace" || arg == "--bitrate";
-        if (!takesValue) {
-            rest.push_back(arg);
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            std::cerr << "tarvoctl: " << arg << " needs a value\n";
-            return false;
-        }
-        const std::string& value = args[++i];
-        uint32_t number = 0;
-        if (arg == "--port") {
-            options.port = value;
-        } else if (arg == "--trace") {
-            options.trace = value;
-        } else if (arg == "--bitrate") {
-            if (!ParseBitRate(value, options.bitRateCode)) {
-                return false;
-            }
-        } else if (!ArgumentText::ParseUnsigned(value, number)) {
-            std::cerr << "tarvoctl: " << arg << " takes a whole number, not \"" << value << "\"\n";
-            return false;
-        } else if (arg == "--baud") {
-            options.baud = number;
-        } else if (arg == "--node") {
-            options.node = number;
-        } else {
-            options.timeoutMs = number;
-            options.timeoutGiven = true;
-        }
-    }
-    if (options.baud == 0) {
-        std::cerr << "tarvoctl: --baud must not be 0\n";
-        return false;
-    }
-    if (options.node > 127) {
-        std::cerr << "tarvoctl: --node must be 0 to 127\n";
-        return false;
-    }
-    args = std::move(rest);
-    return true;
-}
 
 struct DriveConnection::Link {
     explicit Link(const std::string& programFolder)
@@ -267,14 +138,8 @@ void DriveConnection::Observe(const DriveExchange& exchange) {
             writeAbort_ = reply->data;
         }
     }
-    if (options_.trace.empty()) {
-        return;
-    }
-    trace_ += TimeOfDay() + "  " + HexBytes(exchange.request, exchange.requestLength);
-    if (exchange.reply != nullptr) {
-        trace_ += "  ->  " + HexBytes(exchange.reply, exchange.replyLength) + "\r\n";
-    } else {
-        trace_ += "  ->  no reply (" + std::to_string(exchange.transactResult) + ")\r\n";
+    if (!options_.trace.empty()) {
+        trace_.Record(exchange);
     }
 }
 
@@ -285,13 +150,13 @@ std::string DriveConnection::AbortMessage(uint32_t address, uint32_t abortCode) 
 }
 
 DriveConnection::~DriveConnection() {
-    Close(0);
+    Close(ExitCode::Done);
 }
 
 int DriveConnection::Open() {
     if (!options_.can && options_.port.empty()) {
         std::cerr << "tarvoctl: no port given: --port NAME (e.g. ttyUSB0) or --can\n";
-        return 1;
+        return ExitCode::BadInput;
     }
     // The serial library finds the links of dev/ from the current directory.
     CurrentFolder inFolder(programFolder_);
@@ -300,7 +165,7 @@ int DriveConnection::Open() {
         if (int error = PortAlias::ShortName(programFolder_, options_.port, portName)) {
             std::cerr << "tarvoctl: cannot open port " << options_.port << ": "
                       << std::strerror(error) << '\n';
-            return 1;
+            return ExitCode::BadInput;
         }
     }
     ControlLink& link = link_->link;
@@ -313,7 +178,7 @@ int DriveConnection::Open() {
             std::cerr << "tarvoctl: cannot load " << library << (why.empty() ? "" : ": " + why)
                       << '\n';
         }
-        return 1;
+        return ExitCode::BadInput;
     }
     link.SetNodeId(options_.node);
     CommSettings settings = ConnectionSession::MakeSettings(
@@ -327,10 +192,10 @@ int DriveConnection::Open() {
             std::cerr << "tarvoctl: cannot open port " << options_.port << ": "
                       << std::strerror(opened) << '\n';
         }
-        return 1;
+        return ExitCode::BadInput;
     }
     link_->switches.connectionState = ConnectionState::Open;
-    return 0;
+    return ExitCode::Done;
 }
 
 int DriveConnection::Exchange(SdoCommand command, uint32_t address, uint32_t data, Reply& reply) {
@@ -352,29 +217,29 @@ int DriveConnection::Exchange(SdoCommand command, uint32_t address, uint32_t dat
         if (!probing_) {
             std::cerr << "tarvoctl: the drive does not answer\n";
         }
-        return 2;
+        return ExitCode::NoAnswer;
     }
     if (!l.window.answered) {
         if (!probing_) {
             std::cerr << "tarvoctl: the drive's reply could not be understood\n";
         }
-        return 2;
+        return ExitCode::NoAnswer;
     }
     if (l.window.message == WM_LINK_ABORT) {
         reply.abortCode = l.window.value;
-        return 3;
+        return ExitCode::Refused;
     }
     {
         std::lock_guard<std::mutex> lock(abortMutex_);
         if (IsWriteCommand(command) && writeAbort_) {
             reply.abortCode = *writeAbort_;
-            return 3;
+            return ExitCode::Refused;
         }
     }
     reply.message = l.window.message;
     reply.value = l.window.value;
     reply.segment = l.window.segment;
-    return 0;
+    return ExitCode::Done;
 }
 
 int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vector<Reply>& replies,
@@ -383,7 +248,7 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
     replies.assign(addresses.size(), Reply{});
     results.assign(addresses.size(), 0);
     if (addresses.empty()) {
-        return 0;
+        return ExitCode::Done;
     }
     {
         std::lock_guard<std::mutex> lock(abortMutex_);
@@ -395,7 +260,7 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
         Reply& reply = replies[next];
         if (l.window.message == WM_LINK_ABORT) {
             reply.abortCode = l.window.value;
-            results[next] = 3;
+            results[next] = ExitCode::Refused;
         } else {
             reply.message = l.window.message;
             reply.value = l.window.value;
@@ -416,9 +281,9 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
         if (!probing_) {
             std::cerr << "tarvoctl: the drive does not answer\n";
         }
-        return 2;
+        return ExitCode::NoAnswer;
     }
-    return 0;
+    return ExitCode::Done;
 }
 
 void DriveConnection::SetNode(uint32_t node) {
@@ -475,30 +340,31 @@ int DriveConnection::Upload(uint32_t address, std::string& text, uint32_t& abort
         return code;
     }
     text.clear();
-    SdoCommand toggle = SdoCommand::SegmentToggleClear;
+    SegmentedUploadClient upload;
+    upload.Start(kUploadLimit);
     for (;;) {
-        if (int code = Exchange(toggle, address, 0, reply)) {
+        if (int code = Exchange(upload.NextCommand(), address, 0, reply)) {
             abortCode = reply.abortCode;
             return code;
         }
         if (reply.message != WM_LINK_SEGMENT) {
             std::cerr << "tarvoctl: the drive answered the segment request with a value\n";
-            return 2;
+            return ExitCode::NoAnswer;
         }
-        text.append(reinterpret_cast<const char*>(reply.segment.bytes.data()), reply.segment.count);
-        if (reply.segment.last || reply.segment.count < 7) {
+        SegmentedUploadClient::Step step =
+            upload.Take(reply.segment.count, reply.segment.bytes.data(), reply.segment.last);
+        if (step == SegmentedUploadClient::Step::Overrun) {
+            std::cerr << "tarvoctl: the upload does not end\n";
+            return ExitCode::NoAnswer;
+        }
+        if (step == SegmentedUploadClient::Step::Complete) {
             break;
         }
-        if (text.size() > kUploadLimit) {
-            std::cerr << "tarvoctl: the upload does not end\n";
-            return 2;
-        }
-        toggle = toggle == SdoCommand::SegmentToggleClear ? SdoCommand::SegmentToggleSet
-                                                          : SdoCommand::SegmentToggleClear;
     }
     // The drive's texts end at their first zero byte.
-    text = text.substr(0, std::strlen(text.c_str()));
-    return 0;
+    const std::vector<uint8_t>& bytes = upload.bytes();
+    text.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t{0}));
+    return ExitCode::Done;
 }
 
 int DriveConnection::Close(int exitCode) {
@@ -509,14 +375,11 @@ int DriveConnection::Close(int exitCode) {
     link_->switches.connectionState = ConnectionState::Closed;
     QueuedMessageSender& sender = link_->sender;
     link_->link.Shutdown([&sender] { sender.Drain(std::chrono::milliseconds(1)); });
-    if (options_.trace == "-") {
-        std::fwrite(trace_.data(), 1, trace_.size(), stdout);
-        std::fflush(stdout);
-    } else if (!options_.trace.empty()) {
-        std::string error = AtomicFile::Write(options_.trace, trace_);
+    if (!options_.trace.empty()) {
+        std::string error = trace_.Write(options_.trace);
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
-            return exitCode == 0 ? 1 : exitCode;
+            return exitCode == ExitCode::Done ? ExitCode::BadInput : exitCode;
         }
     }
     return exitCode;

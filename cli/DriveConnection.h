@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/ConnectionOptions.h"
+#include "cli/ExchangeTrace.h"
+#include "cli/ExitCode.h"
 #include "comm/DriveMessage.h"
 
 namespace tarvo {
@@ -16,48 +19,26 @@ namespace tarvo {
 class LinkRequester;
 struct LinkSwitches;
 
-// The options that say how tarvoctl reaches a drive, accepted anywhere on the line:
-// --port NAME, --baud RATE, --can, --bitrate RATE, --node N, --timeout MS, --trace FILE.
-// A port may be a short name (ttyUSB0, pts/3), a longer one or a full path (PortAlias).
-struct ConnectionOptions {
-    bool can = false;
-    uint32_t bitRateCode = 0x001C;  // 500 kbit/s
-    std::string port;
-    uint32_t baud = 115200;
-    uint32_t node = 1;
-    uint32_t timeoutMs = 500;
-    bool timeoutGiven = false;  // --timeout was on the line
-    std::string trace;          // file of the exchanges; empty: none
-
-    // Removes the connection options from `args`, leaving the command's words and its own
-    // options in order. False, with a message on standard error, on a bad or missing value.
-    static bool Take(std::vector<std::string>& args, ConnectionOptions& options);
-};
-
-// The usage lines of the connection options, for the commands' usage texts.
-extern const char* const kConnectionUsage;
-
 // One connection to one drive for the length of a command, over the control link as the
 // program uses it (serial port or CAN bus, node, reply timeout, trace).
 //
 //     DriveConnection drive(options, programFolder);
 //     int code = drive.Open();
 //     DriveConnection::Reply reply;
-//     if (code == 0) code = drive.Exchange(SdoCommand::Read, 0x604100, 0, reply);
+//     if (code == ExitCode::Done) code = drive.Exchange(SdoCommand::Read, 0x604100, 0, reply);
 //     return drive.Close(code);
 //
-// Every int result is a process exit code: 0 done, 1 bad input or no port, 2 no usable
-// answer from the drive, 3 the drive refused. Failures 1 and 2 have been reported on
-// standard error when the call returns; for 3 the abort code is handed back and the
-// command reports it (AbortMessage), so that it can also print it as JSON. A refused write
-// is result 3 although the link reads the entry back after it.
+// Every int result is a process exit code (ExitCode). BadInput and NoAnswer have been
+// reported on standard error when the call returns; for Refused the abort code is handed
+// back and the command reports it (AbortMessage), so that it can also print it as JSON. A
+// refused write is Refused although the link reads the entry back after it.
 class DriveConnection {
 public:
     struct Reply {
         uint32_t message = 0;  // WM_LINK_VALUE or WM_LINK_SEGMENT
         uint32_t value = 0;
         DriveSegment segment;    // for WM_LINK_SEGMENT
-        uint32_t abortCode = 0;  // when the result is 3
+        uint32_t abortCode = 0;  // when the result is Refused
     };
 
     DriveConnection(const ConnectionOptions& options, const std::string& programFolder);
@@ -67,12 +48,12 @@ public:
 
     // Loads the serial or CAN library and opens the port or bus.
     int Open();
-    // One request and its reply. A refused write is result 3 with the drive's abort code,
+    // One request and its reply. A refused write is Refused with the drive's abort code,
     // although the link goes on to read the entry's value (which panels show).
     int Exchange(SdoCommand command, uint32_t address, uint32_t data, Reply& reply);
     // Reads of many entries, each queued from the handler of the reply before it so that
     // the link never idles between them. `replies` gets one reply per address, `results`
-    // 0 or 3 (aborted) each; the result is 0, or 2 when the drive stopped answering.
+    // Done or Refused each; the result is Done, or NoAnswer when the drive stopped answering.
     int ReadMany(const std::vector<uint32_t>& addresses, std::vector<Reply>& replies,
                  std::vector<int>& results);
     // The segmented upload of a text, cut at its first zero byte.
@@ -105,7 +86,7 @@ private:
     std::string programFolder_;
     void Observe(const DriveExchange& exchange);
 
-    std::string trace_;  // written by the link's worker only, read after it has ended
+    ExchangeTrace trace_;  // written by the link's worker only, read after it has ended
     // The abort the drive gave to the write in flight; the worker sets it before it
     // delivers the outcome, which the main thread waits for.
     std::mutex abortMutex_;

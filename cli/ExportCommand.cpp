@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/ExitCode.h"
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
 #include "platform/MessageBox.h"
@@ -15,13 +16,13 @@ int ExportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     std::vector<std::string> words, flags;
     if (!TransferLink::SplitArgs(args, {}, words, flags) || words.size() != 2) {
         std::cerr << "usage: tarvoctl CONNECTION export LIST.cdo OUT.cdi\n" << kConnectionUsage;
-        return 1;
+        return ExitCode::BadInput;
     }
     const std::string& listPath = words[0];
     const std::string& outPath = words[1];
     TransferLink transfer(options, programFolder);
     if (!transfer.LoadDictionary()) {
-        return 1;
+        return ExitCode::BadInput;
     }
     RecordingMessageBox box;
     ExportDrvDataModel model(
@@ -29,7 +30,7 @@ int ExportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     std::vector<ObjectListFile::Item> items;
     if (!ObjectListFile::Read(listPath, items)) {
         std::cerr << "tarvoctl: cannot read " << listPath << '\n';
-        return 1;
+        return ExitCode::BadInput;
     }
     model.LoadItems(items);
     for (size_t i = 0; i < items.size(); ++i) {
@@ -67,13 +68,13 @@ int ExportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     std::printf("%s\n", model.StatusText(ExportDrvDataModel::kReadStatus).c_str());
     if (!answered || model.Stopped()) {
         std::cerr << "tarvoctl: the drive does not answer; " << outPath << " was not written\n";
-        return transfer.Close(2);
+        return transfer.Close(ExitCode::NoAnswer);
     }
     if (!model.Save(outPath)) {
         std::cerr << "tarvoctl: cannot write " << outPath << '\n';
-        return transfer.Close(1);
+        return transfer.Close(ExitCode::BadInput);
     }
-    return transfer.Close(model.FailureCount() > 0 ? 3 : 0);
+    return transfer.Close(model.FailureCount() > 0 ? ExitCode::Refused : ExitCode::Done);
 }
 
 }  // namespace tarvo

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <thread>
 
+#include "cli/ExitCode.h"
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
 #include "comm/LinkSwitches.h"
@@ -30,8 +31,10 @@ bool WaitStoreIdle(TransferLink& transfer) {
     while (std::chrono::steady_clock::now() < deadline) {
         uint32_t control = 1;
         uint32_t motor = 1;
-        if (transfer.Exchange(SdoCommand::Read, kStoreControlParameters, 0, control) != 0 ||
-            transfer.Exchange(SdoCommand::Read, kStoreMotorParameters, 0, motor) != 0) {
+        if (transfer.Exchange(SdoCommand::Read, kStoreControlParameters, 0, control) !=
+                ExitCode::Done ||
+            transfer.Exchange(SdoCommand::Read, kStoreMotorParameters, 0, motor) !=
+                ExitCode::Done) {
             return false;
         }
         if (control == 0 && motor == 0) {
@@ -47,17 +50,17 @@ int Store(TransferLink& transfer, Model& model) {
     bool answered = transfer.RunUntil([&model] { return !model.Storing(); }, [] {}, nullptr, "");
     if (!answered) {
         std::cerr << "tarvoctl: the drive does not answer the store command\n";
-        return 2;
+        return ExitCode::NoAnswer;
     }
     std::printf("Save parameters: %s\n", model.StatusText(Model::kStoreStatus).c_str());
     if (model.StoreFailed()) {
-        return 3;
+        return ExitCode::Refused;
     }
     if (!WaitStoreIdle(transfer)) {
         std::cerr << "tarvoctl: the drive did not finish storing the parameters\n";
-        return 3;
+        return ExitCode::Refused;
     }
-    return 0;
+    return ExitCode::Done;
 }
 
 int Reboot(TransferLink& transfer) {
@@ -69,10 +72,10 @@ int Reboot(TransferLink& transfer) {
     }
     if (value != kRebootValue) {
         std::cerr << "tarvoctl: the drive did not confirm the reboot\n";
-        return 2;
+        return ExitCode::NoAnswer;
     }
     std::printf("Reboot Driver: the driver restarts\n");
-    return 0;
+    return ExitCode::Done;
 }
 
 }  // namespace
@@ -85,19 +88,19 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
         std::cerr << "usage: tarvoctl CONNECTION import FILE.cdi [--changed-only] [--store] "
                      "[--reboot]\n"
                   << kConnectionUsage;
-        return 1;
+        return ExitCode::BadInput;
     }
     const std::string& path = words[0];
     TransferLink transfer(options, programFolder);
     if (!transfer.LoadDictionary()) {
-        return 1;
+        return ExitCode::BadInput;
     }
     RecordingMessageBox box;
     Model model({transfer.Link(), transfer.Switches(), box, transfer.Dictionary(),
                  transfer.WaitTimer(), transfer.IdleTimer()});
     if (!model.LoadFile(path)) {
         std::cerr << "tarvoctl: cannot read " << path << '\n';
-        return 1;
+        return ExitCode::BadInput;
     }
     TransferReport::SkippedLines(path, model.SkippedLines());
     if (int code = transfer.Open()) {
@@ -128,12 +131,12 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     if (!answered || model.Stopped()) {
         std::cerr << "tarvoctl: the drive does not answer; the rows from the one named above on "
                      "were not verified\n";
-        return transfer.Close(2);
+        return transfer.Close(ExitCode::NoAnswer);
     }
-    int exitCode = model.AlarmCount() + model.ErrorCount() > 0 ? 3 : 0;
+    int exitCode = model.AlarmCount() + model.ErrorCount() > 0 ? ExitCode::Refused : ExitCode::Done;
     bool store = TransferLink::HasFlag(flags, "--store");
     bool reboot = TransferLink::HasFlag(flags, "--reboot");
-    if (exitCode != 0 && (store || reboot)) {
+    if (exitCode != ExitCode::Done && (store || reboot)) {
         std::cerr << "tarvoctl: not every row was written and verified; the parameters are "
                      "neither saved nor the drive rebooted\n";
         return transfer.Close(exitCode);
@@ -141,7 +144,7 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     if (store) {
         exitCode = Store(transfer, model);
     }
-    if (reboot && exitCode == 0) {
+    if (reboot && exitCode == ExitCode::Done) {
         exitCode = Reboot(transfer);
     }
     return transfer.Close(exitCode);

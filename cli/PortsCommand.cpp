@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "cli/ExitCode.h"
 #include "comm/SerialPortProbe.h"
 
 namespace tarvo {
@@ -10,7 +11,7 @@ int PortsCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
                       const std::string& programFolder) {
     if (!args.empty()) {
         std::cerr << "usage: tarvoctl ports\n";
-        return 1;
+        return ExitCode::BadInput;
     }
     SerialPortProbe::Options probe;
     probe.programFolder = programFolder;
@@ -18,7 +19,7 @@ int PortsCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         std::string description = SerialPortProbe::Describe(probe, port);
         std::cout << port << (description.empty() ? "" : "\t" + description) << '\n';
     }
-    return 0;
+    return ExitCode::Done;
 }
 
 }  // namespace tarvo

@@ -8,6 +8,7 @@
 #include "cli/AbortText.h"
 #include "cli/EntryLookup.h"
 #include "cli/EntryValue.h"
+#include "cli/ExitCode.h"
 #include "platform/MessageTarget.h"
 
 namespace tarvo {
@@ -66,23 +67,23 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
                      const std::string& programFolder) {
     ReadOptions read;
     if (!ParseArguments(args, read)) {
-        return 1;
+        return ExitCode::BadInput;
     }
     EntryLookup lookup(programFolder);
     std::vector<DictionaryEntry> entries(read.entries.size());
     for (size_t i = 0; i < read.entries.size(); ++i) {
         if (!lookup.Find(read.entries[i], entries[i])) {
-            return 1;
+            return ExitCode::BadInput;
         }
     }
     DriveConnection drive(options, programFolder);
     int code = drive.Open();
-    if (code != 0) {
+    if (code != ExitCode::Done) {
         return drive.Close(code);
     }
     EntryValue values([&drive](uint32_t key) -> std::optional<int32_t> {
         DriveConnection::Reply reply;
-        if (drive.Exchange(SdoCommand::Read, key, 0, reply) != 0) {
+        if (drive.Exchange(SdoCommand::Read, key, 0, reply) != ExitCode::Done) {
             return std::nullopt;
         }
         return static_cast<int32_t>(reply.value);
@@ -96,11 +97,11 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     }
     std::vector<DriveConnection::Reply> replies;
     std::vector<int> results;
-    if ((code = drive.ReadMany(numbers, replies, results)) != 0) {
+    if ((code = drive.ReadMany(numbers, replies, results)) != ExitCode::Done) {
         return drive.Close(code);
     }
     size_t nextNumber = 0;
-    int result = 0;
+    int result = ExitCode::Done;
     const bool batch = entries.size() > 1;
     for (const DictionaryEntry& entry : entries) {
         std::string key = EntryLookup::KeyText(entry.key);
@@ -112,7 +113,7 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
         if (IsText(entry) && !read.raw) {
             code = drive.Upload(entry.key, text, abortCode);
             line["value"] = text;
-        } else if ((reply = replies[nextNumber], code = results[nextNumber++]) == 0) {
+        } else if ((reply = replies[nextNumber], code = results[nextNumber++]) == ExitCode::Done) {
             abortCode = reply.abortCode;
             unit = read.raw ? "" : read.unit.empty() ? EntryValue::DefaultUnit(entry) : read.unit;
             std::string error;
@@ -120,7 +121,7 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
                 text = std::to_string(reply.value);
             } else if (!values.Show(entry, reply.value, unit, text, error)) {
                 std::cerr << "tarvoctl: " << key << ": " << error << '\n';
-                return drive.Close(1);
+                return drive.Close(ExitCode::BadInput);
             }
             line["raw"] = reply.value;
             line["value"] = JsonValue(text);
@@ -131,11 +132,11 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
         } else {
             abortCode = reply.abortCode;
         }
-        if (code == 2 || code == 1) {
+        if (code == ExitCode::NoAnswer || code == ExitCode::BadInput) {
             return drive.Close(code);
         }
-        if (code == 3) {
-            result = 3;
+        if (code == ExitCode::Refused) {
+            result = ExitCode::Refused;
             char hex[16];
             std::snprintf(hex, sizeof hex, "0x%08x", abortCode);
             line["abort"] = hex;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/ExitCode.h"
+
 namespace tarvo {
 
 namespace {
@@ -17,11 +19,11 @@ int ScanCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
                      const std::string& programFolder) {
     if (!args.empty()) {
         std::cerr << "usage: tarvoctl --can [--bitrate RATE] [--timeout MS] scan\n";
-        return 1;
+        return ExitCode::BadInput;
     }
     if (!options.can) {
         std::cerr << "tarvoctl: scan looks for drives on a CAN bus: add --can\n";
-        return 1;
+        return ExitCode::BadInput;
     }
     ConnectionOptions scan = options;
     if (!scan.timeoutGiven) {
@@ -29,7 +31,7 @@ int ScanCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     }
     DriveConnection drive(scan, programFolder);
     int code = drive.Open();
-    if (code != 0) {
+    if (code != ExitCode::Done) {
         return drive.Close(code);
     }
     drive.SetProbing(true);
@@ -38,17 +40,17 @@ int ScanCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
         drive.SetNode(node);
         DriveConnection::Reply reply;
         code = drive.Exchange(SdoCommand::Read, kDeviceType, 0, reply);
-        if (code == 2) {
+        if (code == ExitCode::NoAnswer) {
             continue;  // nobody at this node
         }
         ++found;
         std::string name;
         uint32_t abortCode = 0;
-        if (drive.Upload(kDeviceName, name, abortCode) != 0) {
+        if (drive.Upload(kDeviceName, name, abortCode) != ExitCode::Done) {
             name.clear();
         }
         char line[64];
-        if (code == 0) {
+        if (code == ExitCode::Done) {
             std::snprintf(line, sizeof line, "node %3u  device type 0x%08X  ", node, reply.value);
         } else {
             std::snprintf(line, sizeof line, "node %3u  device type refused   ", node);
@@ -58,9 +60,9 @@ int ScanCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     std::cout.flush();
     if (found == 0) {
         std::cerr << "tarvoctl: no drive answered on the bus\n";
-        return drive.Close(2);
+        return drive.Close(ExitCode::NoAnswer);
     }
-    return drive.Close(0);
+    return drive.Close(ExitCode::Done);
 }
 
 }  // namespace tarvo

@@ -10,19 +10,25 @@
 #include <thread>
 
 #include "cli/ArgumentText.h"
-#include "platform/AtomicFile.h"
 #include "cli/ConsoleMessageBox.h"
-#include "oscilloscope/DriverOscilloModel.h"
-#include "dictionary/FormulaEvaluator.h"
 #include "comm/LinkRequest.h"
 #include "comm/LinkSwitches.h"
+#include "dictionary/FormulaEvaluator.h"
 #include "dictionary/ObjectDictionary.h"
+#include "dictionary/UnitTable.h"
+#include "oscilloscope/CurvePlot.h"
+#include "oscilloscope/ScopeCapture.h"
+#include "oscilloscope/ScopeChannelSettings.h"
 #include "oscilloscope/ScopeExport.h"
+#include "oscilloscope/ScopeFormat.h"
+#include "oscilloscope/ScopeItemLists.h"
 #include "oscilloscope/ScopeLink.h"
 #include "oscilloscope/ScopeRecordFile.h"
+#include "oscilloscope/ScopeTriggerSettings.h"
 #include "oscilloscope/ScopeUnits.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageTarget.h"
 #include "platform/Timer.h"
-#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 
@@ -40,9 +46,9 @@ struct ScopeArguments {
     std::optional<uint32_t> trigger;   // 0: manual
     std::optional<std::string> level;
     std::optional<int> edge;
-    std::optional<std::string> period;
-    std::optional<std::string> pretrigger;
-    std::optional<std::string> total;
+    std::optional<uint32_t> period;
+    std::optional<uint32_t> pretrigger;
+    std::optional<uint32_t> total;
     std::string recordFile;
     std::string csvFile;
     uint32_t waitSeconds = 60;
@@ -93,7 +99,7 @@ bool Parse(const std::vector<std::string>& args, ScopeArguments& out) {
             }
             (option == "--period"       ? out.period
              : option == "--pretrigger" ? out.pretrigger
-                                        : out.total) = value;
+                                        : out.total) = number;
         } else if (option == "--record") {
             out.recordFile = value;
         } else if (option == "--csv") {
@@ -127,11 +133,125 @@ public:
     DriveSegment segment;
 };
 
+// The capture with the channel and trigger settings it reports to, as the oscilloscope's
+// view keeps them, so that the record file holds what the view would write after the same
+// capture.
+class CommandCapture : public MessageTarget {
+public:
+    CommandCapture(const ObjectDictionary& dictionary, ScopeUnits& units, ScopeLink& link,
+                   LinkSwitches& switches, MessageBox& box, Timer& poll, Timer& restart)
+        : lists(dictionary),
+          capture({link, switches, box, poll, restart, this},
+                  {[this](ScopeCapture::Sub sub, uint32_t value) { Reported(sub, value); },
+                   [this](ScopeCapture::Sub sub) { Refused(sub); }, nullptr,
+                   [this] { return channels.Layout(); }, nullptr,
+                   [this] {
+                       capture.Samples().Plot(plot);
+                       plot.Zoom(-1);
+                       plot.Recompute();
+                   },
+                   [this](bool fresh, bool) {
+                       if (fresh) {
+                           plot.ResetView();
+                       }
+                       channels.PrepareCurves();
+                   },
+                   nullptr, nullptr, nullptr}),
+          channels(channelForms, {lists, plot, units, this,
+                                  [this](CaptureObject::Sub slot, uint32_t code) {
+                                      capture.WriteSlot(slot, code);
+                                  },
+                                  [] {}}),
+          trigger(triggerForm, {lists, units, this}) {}
+
+    intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        capture.Deliver(message, wParam, lParam);
+        return 0;
+    }
+
+    // Samples `key` on `channel`; false when it is no 16- or 32-bit entry of the dictionary.
+    bool Sample(int channel, uint32_t key) {
+        if (!channels.Pick(channel, key)) {
+            return false;
+        }
+        Switch(channel, true);
+        return true;
+    }
+    void Switch(int channel, bool on) {
+        if (channels.Click(channel, on)) {
+            capture.ReadBackAfterReply(ScopeCapture::ReadBack::kSlotsAndTotal);
+        }
+    }
+    // The trigger object, or 0 for the manual trigger; an object that cannot trigger is left.
+    void Trigger(uint32_t key) {
+        int position = key == 0 ? 0 : trigger.Pick(key);
+        if (position < 0) {
+            return;
+        }
+        const ScopeItem* item = lists.TriggerAt(position);
+        // A newly chosen trigger object's level is read again in its unit.
+        levelAfterTrigger_ = item != nullptr;
+        capture.WriteTrigger(item != nullptr ? item->code : 0);
+    }
+    void Level(const std::string& text) {
+        if (auto raw = trigger.LevelRaw(text)) {
+            capture.WriteLevel(*raw);
+        }
+    }
+
+    ScopeRecord Record() const {
+        const ScopeCapture::Settings& drive = capture.Reported();
+        ScopeRecord record;
+        record.time = drive.samplePeriod;
+        record.offset = drive.pretrigger;
+        record.number = drive.total;
+        trigger.ToRecord(record);
+        channels.ToRecord(record.channels);
+        record.samples = capture.Samples().Records();
+        return record;
+    }
+
+    ScopeItemLists lists;
+    CurvePlot plot;
+    ScopeCapture capture;
+    ScopeChannelSettings::Forms channelForms;
+    ScopeChannelSettings channels;
+    ScopeTriggerSettings::TriggerForm triggerForm;
+    ScopeTriggerSettings trigger;
+    std::string periodText = "0 us";
+
+private:
+    void Reported(ScopeCapture::Sub sub, uint32_t value) {
+        using Sub = ScopeCapture::Sub;
+        if (sub >= Sub::Slot1 && sub <= Sub::Slot6) {
+            channels.SlotReported(static_cast<int>(sub), value);
+        } else if (sub == Sub::SamplePeriod) {
+            periodText = ScopePeriodText(static_cast<int32_t>(value), periodText);
+        } else if (sub == Sub::TriggerSource) {
+            trigger.SourceReported(value);
+            if (levelAfterTrigger_) {
+                levelAfterTrigger_ = false;
+                capture.ReadLevel();
+            }
+        } else if (sub == Sub::TriggerLevel) {
+            trigger.LevelReported(value);
+        }
+    }
+    void Refused(ScopeCapture::Sub sub) {
+        if (sub >= ScopeCapture::Sub::Slot1 && sub <= ScopeCapture::Sub::Slot6) {
+            channels.SlotRefused(static_cast<int>(sub));
+        } else if (sub == ScopeCapture::Sub::TriggerSource) {
+            trigger.SourceRefused();
+        }
+    }
+
+    bool levelAfterTrigger_ = false;
+};
+
 // Serves every queued request and the poll timer until nothing is left: 0, or the exit
 // code of a failed exchange (2) or of a capture that did not end in time (2).
-int Serve(DriveConnection& drive, QueuedScopeLink& link, DriverOscilloModel& model,
-          ManualTimer& poll, std::chrono::steady_clock::time_point deadline,
-          std::map<uint32_t, uint32_t>& refusals) {
+int Serve(DriveConnection& drive, QueuedScopeLink& link, MessageTarget& target, ManualTimer& poll,
+          std::chrono::steady_clock::time_point deadline, std::map<uint32_t, uint32_t>& refusals) {
     for (;;) {
         if (!link.queue.empty()) {
             LinkRequest request = link.queue.front();
@@ -140,27 +260,34 @@ int Serve(DriveConnection& drive, QueuedScopeLink& link, DriverOscilloModel& mod
             int code = drive.Exchange(request.command, request.address, request.data, reply);
             if (code == 3) {
                 refusals[request.address] = reply.abortCode;
-                model.onMessage(WM_LINK_ABORT, reply.abortCode, request.address);
+                target.onMessage(WM_LINK_ABORT, reply.abortCode, request.address);
             } else if (code != 0) {
                 return code;
             } else if (reply.message == WM_LINK_SEGMENT) {
                 link.segment = reply.segment;
-                model.onMessage(WM_LINK_SEGMENT, reply.value, request.address);
+                target.onMessage(WM_LINK_SEGMENT, reply.value, request.address);
             } else {
-                model.onMessage(WM_LINK_VALUE, reply.value, request.address);
+                target.onMessage(WM_LINK_VALUE, reply.value, request.address);
             }
             continue;
         }
         if (!poll.IsActive()) {
-            return 0;
+            return ExitCode::Done;
         }
         if (std::chrono::steady_clock::now() + poll.Interval() > deadline) {
             std::cerr << "tarvoctl: the drive did not complete the capture in time\n";
-            return 2;
+            return ExitCode::NoAnswer;
         }
         std::this_thread::sleep_for(poll.Interval());
         poll.Fire();
     }
+}
+
+int ReportRefusals(const std::map<uint32_t, uint32_t>& refusals) {
+    for (auto [address, abortCode] : refusals) {
+        std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, abortCode) << '\n';
+    }
+    return ExitCode::Refused;
 }
 
 }  // namespace
@@ -169,12 +296,12 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
                       const std::string& programFolder) {
     ScopeArguments wanted;
     if (!Parse(args, wanted)) {
-        return 1;
+        return ExitCode::BadInput;
     }
     ConsoleMessageBox box;
     ObjectDictionary dictionary;
     if (!dictionary.LoadFile(programFolder + "/data/tarvo.dat", 2, &box)) {
-        return 1;
+        return ExitCode::BadInput;
     }
     QueuedScopeLink link;
     std::atomic<MessageTarget*> mainWindow{nullptr};
@@ -184,14 +311,16 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     LinkSwitches switches;
     ManualTimer poll;
     ManualTimer restart;
-    DriverOscilloModel model({dictionary, units, link, switches, box, poll, restart});
+    CommandCapture scope(dictionary, units, link, switches, box, poll, restart);
+    ScopeCapture& capture = scope.capture;
     std::map<uint32_t, uint32_t> refusals;
 
     DriveConnection drive(options, programFolder);
     int code = drive.Open();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(wanted.waitSeconds);
-    auto serve = [&] { return Serve(drive, link, model, poll, deadline, refusals); };
-    model.Create(programFolder + "/sys/Oscilloscope.ini");
+    auto serve = [&] { return Serve(drive, link, scope, poll, deadline, refusals); };
+    scope.lists.Load(programFolder + "/sys/Oscilloscope.ini");
+    capture.ReadSettings();
     if (code == 0) {
         code = serve();
     }
@@ -199,97 +328,78 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     for (int channel = 1; channel <= 4 && code == 0; ++channel) {
         auto it = wanted.channels.find(channel);
         if (it != wanted.channels.end()) {
-            model.BeginPick(channel);
-            model.onMessage(WM_OBJECT_PICKED, 0, static_cast<intptr_t>(it->second));
-            link.queue.clear();  // the pick's own apply follows the box; apply it checked
-            const ScopeItem* picked = model.lists().ChannelAt(
-                channel, model.form().channels[static_cast<size_t>(channel - 1)].item);
-            if (picked == nullptr || ScopeItemCode::Address(picked->code) != it->second) {
+            if (!scope.Sample(channel, it->second)) {
                 char key[16];
                 std::snprintf(key, sizeof key, "%04X:%02X", it->second >> 8, it->second & 0xFF);
                 std::cerr << "tarvoctl: " << key
                           << " cannot be sampled: it is not a 16- or 32-bit entry of the "
                              "dictionary\n";
-                return drive.Close(1);
+                return drive.Close(ExitCode::BadInput);
             }
-            model.ClickChannel(channel, true);
-        } else if (model.form().channels[static_cast<size_t>(channel - 1)].checked) {
-            model.ClickChannel(channel, false);
+        } else if (scope.channels.At(channel).checked) {
+            scope.Switch(channel, false);
         }
         code = serve();
     }
     if (code == 0 && wanted.trigger) {
-        if (*wanted.trigger == 0) {
-            model.SelectTrigger(0);
-        } else {
-            model.BeginPick(0);
-            model.onMessage(WM_OBJECT_PICKED, 0, static_cast<intptr_t>(*wanted.trigger));
-        }
+        scope.Trigger(*wanted.trigger);
         code = serve();
     }
     if (code == 0 && wanted.level) {
-        model.EnterTriggerLevel(*wanted.level);
+        scope.Level(*wanted.level);
         code = serve();
     }
-    if (code == 0 && wanted.edge && model.form().edge != *wanted.edge) {
-        model.ToggleEdge();
+    if (code == 0 && wanted.edge && capture.Reported().edge != *wanted.edge) {
+        capture.WriteEdge(*wanted.edge);
         code = serve();
     }
     if (code == 0 && wanted.period) {
-        model.EnterPeriod(*wanted.period);
+        capture.WritePeriod(*wanted.period);
         code = serve();
     }
     if (code == 0 && wanted.pretrigger) {
-        model.EnterPretrigger(*wanted.pretrigger);
+        capture.WritePretrigger(*wanted.pretrigger);
         code = serve();
     }
     if (code == 0 && wanted.total) {
-        model.EnterTotal(*wanted.total);
+        capture.WriteTotal(*wanted.total);
         code = serve();
     }
     if (code == 0 && !refusals.empty()) {
-        for (auto [address, abortCode] : refusals) {
-            std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, abortCode) << '\n';
-        }
-        return drive.Close(3);
+        return drive.Close(ReportRefusals(refusals));
     }
     if (code == 0) {
-        model.StartOrCancel();
+        capture.Start();
         code = serve();
     }
     if (code == 0 && !refusals.empty()) {
-        for (auto [address, abortCode] : refusals) {
-            std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, abortCode) << '\n';
-        }
-        code = 3;
+        code = ReportRefusals(refusals);
     }
     if (code != 0) {
         return drive.Close(code);
     }
     // Complete means: every sample of the record the drive announced, decoded.
-    const CurvePlot& plot = model.plot();
-    size_t expected = static_cast<size_t>(std::max(model.form().total, 0));
-    size_t bytes = expected * model.Layout().BytesPerRecord();
-    if (expected == 0 || static_cast<size_t>(plot.RecordCount()) != expected ||
-        model.run().UploadedBytes() != bytes) {
-        std::cerr << "tarvoctl: the record is incomplete: " << model.run().UploadedBytes() << " of "
-                  << bytes << " bytes, " << plot.RecordCount() << " of " << expected
-                  << " samples\n";
-        return drive.Close(2);
+    size_t expected = static_cast<size_t>(std::max(capture.Reported().total, 0));
+    size_t bytes = capture.ExpectedBytes();
+    size_t uploaded = capture.run().UploadedBytes();
+    if (expected == 0 || capture.DecodedRecords() != expected || uploaded != bytes) {
+        std::cerr << "tarvoctl: the record is incomplete: " << uploaded << " of " << bytes
+                  << " bytes, " << capture.DecodedRecords() << " of " << expected << " samples\n";
+        return drive.Close(ExitCode::NoAnswer);
     }
     if (!wanted.recordFile.empty()) {
-        std::string error = ScopeRecordFile::Write(wanted.recordFile, model.MakeRecord());
+        std::string error = ScopeRecordFile::Write(wanted.recordFile, scope.Record());
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
-            return drive.Close(1);
+            return drive.Close(ExitCode::BadInput);
         }
     }
     if (!wanted.csvFile.empty()) {
-        std::string error =
-            AtomicFile::Write(wanted.csvFile, ScopeExport::SampleTable(plot.Records()));
+        std::string error = AtomicFile::Write(
+            wanted.csvFile, ScopeExport::SampleTable(capture.Samples().Records()));
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
-            return drive.Close(1);
+            return drive.Close(ExitCode::BadInput);
         }
     }
     std::cout << "captured " << expected << " samples (" << bytes << " bytes) of channel";
@@ -298,8 +408,8 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         std::cout << separator << channel;
         separator = ", ";
     }
-    std::cout << ", " << model.form().periodText << " apart\n";
-    return drive.Close(0);
+    std::cout << ", " << scope.periodText << " apart\n";
+    return drive.Close(ExitCode::Done);
 }
 
 }  // namespace tarvo

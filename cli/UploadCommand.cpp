@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/ArgumentText.h"
+#include "cli/ExitCode.h"
 
 namespace tarvo {
 
@@ -11,21 +12,22 @@ int UploadCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
                        const std::string& programFolder) {
     if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
         std::cerr << "usage: tarvoctl CONNECTION upload INDEX:SUB\n" << kConnectionUsage;
-        return 1;
+        return ExitCode::BadInput;
     }
     uint32_t address = 0;
     if (!ArgumentText::ParseAddress(args[0], address)) {
         std::cerr << "tarvoctl: \"" << args[0]
                   << "\" is not an entry; write INDEX:SUB in hexadecimal, e.g. 1008:0\n";
-        return 1;
+        return ExitCode::BadInput;
     }
     DriveConnection drive(options, programFolder);
     int code = drive.Open();
     std::string text;
     uint32_t abortCode = 0;
-    if (code == 0 && (code = drive.Upload(address, text, abortCode)) == 0) {
+    if (code == ExitCode::Done &&
+        (code = drive.Upload(address, text, abortCode)) == ExitCode::Done) {
         std::printf("%s\n", text.c_str());
-    } else if (code == 3) {
+    } else if (code == ExitCode::Refused) {
         std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(address, abortCode) << '\n';
     }
     return drive.Close(code);

@@ -6,6 +6,7 @@
 #include "cli/ArgumentText.h"
 #include "cli/EntryLookup.h"
 #include "cli/EntryValue.h"
+#include "cli/ExitCode.h"
 
 namespace tarvo {
 
@@ -18,7 +19,7 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         if (args[i] == "--width") {
             if (i + 1 >= args.size() || !ArgumentText::ParseUnsigned(args[i + 1], width)) {
                 std::cerr << "tarvoctl: --width takes 8, 16 or 32\n";
-                return 1;
+                return ExitCode::BadInput;
             }
             ++i;
         } else if (args[i] == "--unit" && i + 1 < args.size()) {
@@ -26,7 +27,7 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         } else if (args[i].rfind("--", 0) == 0 && args[i].size() > 2 &&
                    !std::isdigit(static_cast<unsigned char>(args[i][2]))) {
             std::cerr << "tarvoctl: write does not take " << args[i] << '\n';
-            return 1;
+            return ExitCode::BadInput;
         } else {
             words.push_back(args[i]);
         }
@@ -35,11 +36,11 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         std::cerr
             << "usage: tarvoctl CONNECTION write ENTRY VALUE [--width 8|16|32] [--unit NAME]\n"
             << kConnectionUsage;
-        return 1;
+        return ExitCode::BadInput;
     }
     DictionaryEntry entry;
     if (!EntryLookup(programFolder).Find(words[0], entry)) {
-        return 1;
+        return ExitCode::BadInput;
     }
     if (width == 0) {
         width = static_cast<uint32_t>(EntryValue::Width(entry));
@@ -47,12 +48,12 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     if (width != 8 && width != 16 && width != 32) {
         std::cerr << "tarvoctl: write needs --width 8, 16 or 32 for " << words[0]
                   << (entry.dataType.empty() ? "" : " (" + entry.dataType + ")") << '\n';
-        return 1;
+        return ExitCode::BadInput;
     }
     DriveConnection drive(options, programFolder);
     auto readReference = [&drive](uint32_t key) -> std::optional<int32_t> {
         DriveConnection::Reply reply;
-        if (drive.Exchange(SdoCommand::Read, key, 0, reply) != 0) {
+        if (drive.Exchange(SdoCommand::Read, key, 0, reply) != ExitCode::Done) {
             return std::nullopt;
         }
         return static_cast<int32_t>(reply.value);
@@ -64,18 +65,20 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     // the drive, so it is converted once the drive is open.
     if (unit.empty() && !values.Parse(entry, words[1], unit, width, value, error)) {
         std::cerr << "tarvoctl: " << error << '\n';
-        return 1;
+        return ExitCode::BadInput;
     }
     const SdoCommand command = WriteCommandOfWidth(static_cast<int>(width / 8));
     int code = drive.Open();
-    if (code == 0 && !unit.empty() && !values.Parse(entry, words[1], unit, width, value, error)) {
+    if (code == ExitCode::Done && !unit.empty() &&
+        !values.Parse(entry, words[1], unit, width, value, error)) {
         std::cerr << "tarvoctl: " << error << '\n';
-        code = 1;
+        code = ExitCode::BadInput;
     }
     DriveConnection::Reply reply;
-    if (code == 0 && (code = drive.Exchange(command, entry.key, value, reply)) == 0) {
+    if (code == ExitCode::Done &&
+        (code = drive.Exchange(command, entry.key, value, reply)) == ExitCode::Done) {
         std::printf("%u\n", reply.value);
-    } else if (code == 3) {
+    } else if (code == ExitCode::Refused) {
         std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(entry.key, reply.abortCode)
                   << '\n';
     }

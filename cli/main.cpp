@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/DictCommand.h"
 #include "cli/DiffCommand.h"
 #include "cli/DriveConnection.h"
+#include "cli/ExitCode.h"
 #include "cli/ExportCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/PortsCommand.h"
@@ -15,9 +17,9 @@
 #include "cli/ReadCommand.h"
 #include "cli/ScanCommand.h"
 #include "cli/ScopeCommand.h"
-#include "app/SharedState.h"
 #include "cli/UploadCommand.h"
 #include "cli/WriteCommand.h"
+#include "platform/WorkingFolder.h"
 
 namespace {
 
@@ -87,16 +89,30 @@ constexpr const char* kUsageTail =
     "  --timeout MS          reply timeout (default 500)\n"
     "  --trace FILE          write every exchange to FILE (-: standard output)\n"
     "  --folder DIR          the program folder (default: the current directory when it\n"
-    "                        holds data/tarvo.dat, else the folder of tarvoctl)\n"
-    "Exit codes: 0 done, 1 bad input or no port, 2 no usable answer from the drive,\n"
-    "3 the drive refused (its abort code and meaning on standard error).\n";
+    "                        holds data/tarvo.dat, else the folder of tarvoctl)\n";
+
+// The exit codes' sentence, wrapped to the width of the usage text.
+std::string ExitCodeText() {
+    constexpr size_t kWidth = 79;
+    std::istringstream words("Exit codes: " + tarvo::ExitCode::List() +
+                             " (its abort code and meaning on standard error).");
+    std::string text, line, word;
+    while (words >> word) {
+        if (!line.empty() && line.size() + 1 + word.size() > kWidth) {
+            text += line + '\n';
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    return text + line + '\n';
+}
 
 void PrintUsage(std::ostream& out) {
     out << kUsageHead;
     for (const CommandEntry& command : kCommands) {
         out << command.usage;
     }
-    out << kUsageTail;
+    out << kUsageTail << ExitCodeText();
 }
 
 // Takes "--folder DIR" from anywhere on the line; false when it has no value.
@@ -121,33 +137,33 @@ int main(int argc, char** argv) {
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
             PrintUsage(std::cout);
-            return 0;
+            return tarvo::ExitCode::Done;
         }
         if (arg == "--version") {
             std::cout << "tarvoctl " TARVO_VERSION "\n";
-            return 0;
+            return tarvo::ExitCode::Done;
         }
     }
     std::string chosen;
     if (!TakeFolder(args, chosen)) {
-        return 1;
+        return tarvo::ExitCode::BadInput;
     }
     if (!chosen.empty() && ::chdir(chosen.c_str()) != 0) {
         std::cerr << "tarvoctl: cannot change into " << chosen << '\n';
-        return 1;
+        return tarvo::ExitCode::BadInput;
     }
-    std::string current = tarvo::SharedState::CurrentFolder();
+    std::string current = tarvo::WorkingFolder::Current();
     std::string folder =
         chosen.empty() ? tarvo::ProgramFolder::Find(current, tarvo::ProgramFolder::OwnExecutable())
                        : current;
     tarvo::ConnectionOptions options;
     if (!tarvo::ConnectionOptions::Take(args, options)) {
-        return 1;
+        return tarvo::ExitCode::BadInput;
     }
     for (auto word = args.begin(); word != args.end(); ++word) {
         if (*word == "help") {
             PrintUsage(std::cout);
-            return 0;
+            return tarvo::ExitCode::Done;
         }
         for (const CommandEntry& command : kCommands) {
             if (*word == command.word) {
@@ -163,5 +179,5 @@ int main(int argc, char** argv) {
     } else {
         std::cerr << "tarvoctl: no command given; see tarvoctl --help\n";
     }
-    return 1;
+    return tarvo::ExitCode::BadInput;
 }

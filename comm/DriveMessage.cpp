@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "protocol/ReplyMatcher.h"
+#include "protocol/Rs232Frame.h"
 
 namespace tarvo {
 
@@ -41,27 +42,9 @@ void DriveMessage::Notify(const DriveExchange& exchange) const {
     }
 }
 
-uint8_t DriveMessage::Checksum(const uint8_t* bytes, size_t count) {
-    uint8_t sum = 0;
-    for (size_t i = 0; i < count; ++i) {
-        sum = static_cast<uint8_t>(sum + bytes[i]);
-    }
-    return static_cast<uint8_t>(-sum);
-}
-
-std::array<uint8_t, 10> DriveMessage::BuildFrame(uint32_t nodeId, SdoCommand command,
-                                                 uint32_t address, uint32_t data) {
-    std::array<uint8_t, 10> frame{};
-    frame[0] = static_cast<uint8_t>(nodeId);
-    frame[1] = ToByte(command);
-    frame[2] = static_cast<uint8_t>(address >> 8);
-    frame[3] = static_cast<uint8_t>(address >> 16);
-    frame[4] = static_cast<uint8_t>(address);
-    for (int i = 0; i < 4; ++i) {
-        frame[5 + i] = static_cast<uint8_t>(data >> (8 * i));
-    }
-    frame[9] = Checksum(frame.data(), 9);
-    return frame;
+Rs232Frame::Bytes DriveMessage::BuildFrame(uint32_t nodeId, SdoCommand command, uint32_t address,
+                                           uint32_t data) {
+    return Rs232Frame::Encode(static_cast<uint8_t>(nodeId), ToByte(command), address, data);
 }
 
 CanMessage DriveMessage::BuildCanMessage(uint32_t nodeId, SdoCommand command, uint32_t address,
@@ -70,13 +53,7 @@ CanMessage DriveMessage::BuildCanMessage(uint32_t nodeId, SdoCommand command, ui
     message.id = kCanRequestBase + nodeId;
     message.type = 0;
     message.length = 8;
-    message.data[0] = ToByte(command);
-    message.data[1] = static_cast<uint8_t>(address >> 8);
-    message.data[2] = static_cast<uint8_t>(address >> 16);
-    message.data[3] = static_cast<uint8_t>(address);
-    for (int i = 0; i < 4; ++i) {
-        message.data[4 + i] = static_cast<uint8_t>(data >> (8 * i));
-    }
+    Rs232Frame::Put(message.data, ToByte(command), address, data);
     return message;
 }
 
@@ -234,9 +211,7 @@ void DriveMessage::ServeExpedited(uint32_t address) {
         std::memcpy(canReply_.data, segment, sizeof segment);
     } else {
         serialRequest_ = BuildFrame(exchangeNode_, SdoCommand::SegmentToggleClear, address, 0);
-        serialReply_[0] = static_cast<uint8_t>(exchangeNode_);
-        std::memcpy(serialReply_.data() + 1, segment, sizeof segment);
-        serialReply_[9] = Checksum(serialReply_.data(), 9);
+        serialReply_ = Rs232Frame::Encode(static_cast<uint8_t>(exchangeNode_), segment);
     }
     replyTaken_ = true;
 }
@@ -343,16 +318,22 @@ ExchangeResult DriveMessage::ExchangeCan(uint32_t address, SdoCommand command, u
     }
 }
 
+const uint8_t* DriveMessage::ReplyProtocol() const {
+    return exchangeMode_ == CommLibrary::kCan ? canReply_.data
+                                              : serialReply_.data() + Rs232Frame::kProtocolOffset;
+}
+
 uint8_t DriveMessage::ReplyCommand() const {
-    return exchangeMode_ == CommLibrary::kCan ? canReply_.data[0] : serialReply_[1];
+    return ReplyProtocol()[0];
 }
 
 uint8_t DriveMessage::RequestCommand() const {
-    return exchangeMode_ == CommLibrary::kCan ? canRequest_.data[0] : serialRequest_[1];
+    return exchangeMode_ == CommLibrary::kCan ? canRequest_.data[0]
+                                              : serialRequest_[Rs232Frame::kProtocolOffset];
 }
 
 const uint8_t* DriveMessage::ReplyData() const {
-    return exchangeMode_ == CommLibrary::kCan ? canReply_.data + 4 : serialReply_.data() + 5;
+    return ReplyProtocol() + 4;
 }
 
 int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
@@ -414,7 +395,7 @@ int DriveMessage::Decode(ReplyKind& kind, uint32_t& value) {
 }
 
 const uint8_t* DriveMessage::SegmentBytes() const {
-    return exchangeMode_ == CommLibrary::kCan ? canReply_.data + 1 : serialReply_.data() + 2;
+    return ReplyProtocol() + 1;
 }
 
 DriveSegment DriveMessage::GetSegment() const {

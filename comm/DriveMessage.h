@@ -9,9 +9,10 @@
 #include <mutex>
 #include <string>
 
-#include "protocol/CanObjectAbi.h"
 #include "comm/CommLibrary.h"
+#include "protocol/CanObjectAbi.h"
 #include "protocol/DriveProtocol.h"
+#include "protocol/Rs232Frame.h"
 #include "protocol/SegmentedUpload.h"
 
 namespace tarvo {
@@ -75,9 +76,8 @@ public:
     int32_t mode() const { return mode_.load(); }
     CommLibrary& library() { return library_; }
 
-    static uint8_t Checksum(const uint8_t* bytes, size_t count);
-    static std::array<uint8_t, 10> BuildFrame(uint32_t nodeId, SdoCommand command, uint32_t address,
-                                              uint32_t data);
+    static Rs232Frame::Bytes BuildFrame(uint32_t nodeId, SdoCommand command, uint32_t address,
+                                        uint32_t data);
     static CanMessage BuildCanMessage(uint32_t nodeId, SdoCommand command, uint32_t address,
                                       uint32_t data);
 
@@ -105,7 +105,9 @@ private:
     bool RestartUpload(uint32_t address);
     void ServeExpedited(uint32_t address);
     const uint8_t* SegmentBytes() const;
-    // The reply's command byte and its four data bytes, whichever the interface.
+    // The reply's eight protocol bytes, its command byte and its four data bytes, whichever
+    // the interface.
+    const uint8_t* ReplyProtocol() const;
     uint8_t ReplyCommand() const;
     uint8_t RequestCommand() const;
     const uint8_t* ReplyData() const;
@@ -119,8 +121,8 @@ private:
     CommLibrary library_;
     CanMessage canRequest_{};
     CanMessage canReply_{};
-    std::array<uint8_t, 10> serialRequest_{};
-    std::array<uint8_t, 10> serialReply_{};
+    Rs232Frame::Bytes serialRequest_{};
+    Rs232Frame::Bytes serialReply_{};
     std::atomic<uint32_t> nodeId_{0};
     SegmentedUpload upload_;
     ExpeditedValue expedited_;

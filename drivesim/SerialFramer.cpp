@@ -4,20 +4,10 @@
 
 namespace tarvo::sim {
 
-uint8_t SerialFramer::Checksum(const uint8_t* nineBytes) {
-    uint8_t sum = 0;
-    for (int i = 0; i < 9; ++i) {
-        sum = static_cast<uint8_t>(sum + nineBytes[i]);
-    }
-    return static_cast<uint8_t>(-sum);
-}
-
 SerialFramer::Frame SerialFramer::Encode(uint8_t node, const SdoReply& reply) {
-    Frame frame{};
-    frame[0] = node;
-    reply.ToBytes(&frame[1]);
-    frame[9] = Checksum(frame.data());
-    return frame;
+    uint8_t protocol[Rs232Frame::kProtocolLength];
+    reply.ToBytes(protocol);
+    return Rs232Frame::Encode(node, protocol);
 }
 
 void SerialFramer::Feed(const uint8_t* data, size_t size, uint64_t nowUs,
@@ -32,21 +22,21 @@ void SerialFramer::Feed(const uint8_t* data, size_t size, uint64_t nowUs,
     lastByteUs_ = nowUs;
     buffer_.insert(buffer_.end(), data, data + size);
     size_t start = 0;
-    while (buffer_.size() - start >= 10) {
+    while (buffer_.size() - start >= Rs232Frame::kLength) {
         const uint8_t* candidate = buffer_.data() + start;
-        if (Checksum(candidate) != candidate[9]) {
+        if (!Rs232Frame::ChecksumFits(candidate)) {
             ++start;
             ++badBytes_;
             continue;
         }
-        if (candidate[0] == node_) {
+        if (candidate[Rs232Frame::kNodeOffset] == node_) {
             Frame frame;
-            std::copy_n(candidate, 10, frame.begin());
+            std::copy_n(candidate, frame.size(), frame.begin());
             frames.push_back(frame);
         } else {
             ++foreignFrames_;
         }
-        start += 10;
+        start += Rs232Frame::kLength;
     }
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(start));
 }

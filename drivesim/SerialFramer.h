@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drivesim/SdoMessage.h"
+#include "protocol/Rs232Frame.h"
 
 namespace tarvo::sim {
 
@@ -14,7 +15,7 @@ namespace tarvo::sim {
 // sliding one byte on; a pause in the middle of a frame discards the bytes before it.
 class SerialFramer {
 public:
-    using Frame = std::array<uint8_t, 10>;
+    using Frame = Rs232Frame::Bytes;
 
     explicit SerialFramer(uint8_t node, uint64_t gapResetUs = 50000)
         : node_(node), gapResetUs_(gapResetUs) {}
@@ -22,9 +23,11 @@ public:
     // Appends received bytes; complete frames addressed to this node go to `frames`.
     void Feed(const uint8_t* data, size_t size, uint64_t nowUs, std::vector<Frame>& frames);
 
-    static uint8_t Checksum(const uint8_t* nineBytes);
+    static uint8_t Checksum(const uint8_t* nineBytes) { return Rs232Frame::Checksum(nineBytes); }
     static Frame Encode(uint8_t node, const SdoReply& reply);
-    static SdoRequest Decode(const Frame& frame) { return SdoRequest::FromBytes(&frame[1]); }
+    static SdoRequest Decode(const Frame& frame) {
+        return SdoRequest::FromBytes(&frame[Rs232Frame::kProtocolOffset]);
+    }
 
     uint64_t BadFrames() const { return badBytes_; }
     uint64_t ForeignFrames() const { return foreignFrames_; }

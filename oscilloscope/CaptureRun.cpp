@@ -3,25 +3,24 @@
 #include <chrono>
 
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
 #include "oscilloscope/ScopeLink.h"
 #include "oscilloscope/ScopeMessages.h"
+#include "platform/MessageBox.h"
 #include "platform/Timer.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
 namespace {
 
-constexpr uint32_t kCaptureControl = 0x230007;
-constexpr uint32_t kSampleData = 0x230010;
+constexpr uint32_t kCaptureControl = CaptureObject::Address(CaptureObject::Sub::CaptureControl);
+constexpr uint32_t kSampleData = CaptureObject::Address(CaptureObject::Sub::SampleData);
 constexpr std::chrono::milliseconds kSecond{1000};
 
 }  // namespace
 
 CaptureRun::CaptureRun(const Services& services, Hooks hooks)
-    : services_(services), hooks_(std::move(hooks)) {
-    buffer_.assign(kBufferBytes, 0);
-}
+    : services_(services), hooks_(std::move(hooks)) {}
 
 void CaptureRun::Request(SdoCommand command, uint32_t address, uint32_t data) {
     services_.link.Request(services_.owner, command, address, data);
@@ -40,10 +39,10 @@ void CaptureRun::Start() {
 }
 
 void CaptureRun::SendStart() {
-    count_ = 0;
+    upload_.Start(kBufferBytes);
     expected_ = hooks_.expectedBytes ? hooks_.expectedBytes() : 0;
     state_ = State::kStarting;
-    Request(SdoCommand::Write8, kCaptureControl, 1);
+    Request(SdoCommand::Write8, kCaptureControl, CaptureObject::kStartCapture);
     hooks_.changed();
 }
 
@@ -85,7 +84,7 @@ void CaptureRun::Reread() {
     rereadEnabled_ = false;
     startEnabled_ = false;
     hooks_.prepare(false, true);
-    count_ = 0;
+    upload_.Start(kBufferBytes);
     expected_ = hooks_.expectedBytes ? hooks_.expectedBytes() : 0;
     state_ = State::kReading;
     services_.switches.deferredRelease = 0;
@@ -101,18 +100,17 @@ void CaptureRun::OnValue(uint32_t address, uint32_t value) {
         return;
     }
     if (address == kSampleData && busy_ && state_ == State::kReading) {
-        count_ = 0;
-        toggle_ = SdoCommand::SegmentToggleClear;
+        upload_.Start(kBufferBytes);
         status_.clear();
         readCounter_ = 0;
-        Request(SdoCommand::SegmentToggleClear, kSampleData, 0);
+        Request(upload_.NextCommand(), kSampleData, 0);
         hooks_.changed();
     }
 }
 
 void CaptureRun::Poll() {
     services_.pollTimer.Stop();
-    if (captureState_ == 0) {
+    if (captureState_ == CaptureObject::kRecordComplete) {
         stillWaiting_ = false;
     } else if (captureState_ <= 3) {
         stillWaiting_ = true;
@@ -146,15 +144,13 @@ void CaptureRun::OnSegment() {
         return;
     }
     DriveSegment segment = services_.link.Segment();
-    size_t bytes = segment.count <= 7 ? segment.count : 7;
-    if (count_ + bytes > buffer_.size()) {
+    SegmentedUploadClient::Step step =
+        upload_.Take(segment.count, segment.bytes.data(), segment.last);
+    if (step == SegmentedUploadClient::Step::Overrun) {
         services_.messageBox.Show(ScopeMessages::kRecordTooLong);
         Refuse();
         return;
     }
-    std::copy(segment.bytes.begin(), segment.bytes.begin() + static_cast<long>(bytes),
-              buffer_.begin() + static_cast<long>(count_));
-    count_ += bytes;
     if (readCounter_ == 0 || readCounter_ == 30 || readCounter_ == 60 || readCounter_ == 120) {
         int dots = readCounter_ == 120 ? 5 : readCounter_ / 30 + 1;
         status_ = "reading data " + std::string(static_cast<size_t>(dots), '.');
@@ -163,11 +159,8 @@ void CaptureRun::OnSegment() {
         }
     }
     readCounter_ = (readCounter_ + 1) % 150;
-    // The upload ends with the segment that says so, whatever its length.
-    if (bytes == 7 && !segment.last) {
-        toggle_ = toggle_ == SdoCommand::SegmentToggleClear ? SdoCommand::SegmentToggleSet
-                                                            : SdoCommand::SegmentToggleClear;
-        Request(toggle_, kSampleData, 0);
+    if (step == SegmentedUploadClient::Step::NextSegment) {
+        Request(upload_.NextCommand(), kSampleData, 0);
         hooks_.changed();
         return;
     }
@@ -176,8 +169,7 @@ void CaptureRun::OnSegment() {
 
 void CaptureRun::FinishUpload() {
     services_.switches.cyclicReadEnabled = 1;
-    hooks_.decode(
-        std::vector<uint8_t>(buffer_.begin(), buffer_.begin() + static_cast<long>(count_)));
+    hooks_.decode(upload_.bytes());
     services_.switches.deferredRelease = 1;
     if (!cancelled_ && showsCancel_ && hooks_.continuous && hooks_.continuous()) {
         state_ = State::kPause;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "protocol/DriveProtocol.h"
+#include "protocol/SegmentedUploadClient.h"
 
 namespace tarvo {
 
@@ -70,7 +71,7 @@ public:
     bool StartEnabled() const { return startEnabled_; }
     bool RereadEnabled() const { return rereadEnabled_; }
     const std::string& Status() const { return status_; }
-    size_t UploadedBytes() const { return count_; }
+    size_t UploadedBytes() const { return upload_.bytes().size(); }
     size_t ExpectedBytes() const { return expected_; }
 
 private:
@@ -95,10 +96,8 @@ private:
     int waitCounter_ = 0;
     int readCounter_ = 0;
     std::string status_ = "finish";
-    std::vector<uint8_t> buffer_;
-    size_t count_ = 0;
+    SegmentedUploadClient upload_;
     size_t expected_ = 0;
-    SdoCommand toggle_ = SdoCommand::SegmentToggleClear;
 };
 
 }  // namespace tarvo

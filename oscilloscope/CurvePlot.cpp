@@ -340,20 +340,4 @@ std::vector<std::string> CurvePlot::TimeLabels() const {
     return labels;
 }
 
-std::vector<PlotRecord> CurvePlot::Records() const {
-    size_t longest = 0;
-    for (const Channel& channel : channels_) {
-        longest = std::max(longest, channel.points.size());
-    }
-    std::vector<PlotRecord> records(longest);
-    for (int channel = 0; channel < kChannels; ++channel) {
-        const auto& points = channels_[channel].points;
-        for (size_t i = 0; i < points.size(); ++i) {
-            records[i].mask |= 1u << channel;
-            records[i].values[channel] = points[i].value;
-        }
-    }
-    return records;
-}
-
 }  // namespace tarvo

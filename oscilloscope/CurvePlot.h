@@ -121,8 +121,6 @@ public:
     // channel has points.
     std::vector<std::string> TimeLabels() const;
 
-    std::vector<PlotRecord> Records() const;
-
 private:
     static int Clamp(int channel) { return ValidChannel(channel) ? channel - 1 : 0; }
     int FirstChannelWithPoints() const;

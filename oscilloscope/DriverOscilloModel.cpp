@@ -1,12 +1,13 @@
 #include "oscilloscope/DriverOscilloModel.h"
 
-#include "dictionary/LeadingNumber.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
+#include "dictionary/LeadingNumber.h"
 #include "oscilloscope/ScopeFormat.h"
 #include "oscilloscope/ScopeLink.h"
 #include "oscilloscope/ScopeMessages.h"
 #include "oscilloscope/ScopeUnits.h"
+#include "platform/MessageBox.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
@@ -19,60 +20,49 @@ uint32_t SlotCode(const ScopeRecord::Channel& channel) {
     return ScopeItemCode::ForSlot(code) != 0 ? code : 0;
 }
 
-constexpr uint32_t kCapture = 0x2300;
-constexpr uint8_t kReadSequence[14] = {0,    0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D,
-                                       0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x0A};
-constexpr int kLastStep = 13;
-
-constexpr uint32_t Address(uint8_t subIndex) {
-    return kCapture << 8 | subIndex;
-}
-
-std::string PeriodText(int32_t period, const std::string& unchanged) {
-    if (period < 0) {
-        return unchanged;
-    }
-    if (period < 16) {
-        return ScopePrintf("%0.1fus", period * 62.5);
-    }
-    if (period < 16000) {
-        return ScopePrintf("%0.2fms", period * 62.5 * 0.001);
-    }
-    return ScopePrintf("%0.2fs", period * 62.5 * 1e-6);
-}
+using Sub = CaptureObject::Sub;
 
 }  // namespace
 
 DriverOscilloModel::DriverOscilloModel(const Services& services)
     : services_(services),
       lists_(services.dictionary),
-      run_({services.link, services.switches, services.messageBox, services.pollTimer,
-            services.restartTimer, this},
-           {[this](bool fresh, bool reread) {
-                if (fresh) {
-                    plot_.ResetView();
-                }
-                if (reread) {
-                    plot_.Zoom(-1);
-                    plot_.Clear();
-                }
-                channels_.PrepareCurves();
-                PlotChanged();
-            },
-            [this](const std::vector<uint8_t>& bytes) { Decoded(bytes); }, [this] { Changed(); },
-            [this] { channels_.TidyOffsets(); }, [this] { return form_.continuous; },
-            [this] {
-                return static_cast<size_t>(std::max(form_.total, 0)) * Layout().BytesPerRecord();
-            }}),
+      capture_({services.link, services.switches, services.messageBox, services.pollTimer,
+                services.restartTimer, this},
+               {[this](Sub sub, uint32_t value) { Reported(sub, value); },
+                [this](Sub sub) { Refused(sub); },
+                [this](uint32_t address) {
+                    if (triggerLevelPending_) {
+                        capture_.ReadLevel();
+                        return;
+                    }
+                    channels_.ObjectRead(address);
+                },
+                [this] { return Layout(); }, [this] { return form_.total; }, [this] { Decoded(); },
+                [this](bool fresh, bool reread) {
+                    if (fresh) {
+                        plot_.ResetView();
+                    }
+                    if (reread) {
+                        plot_.Zoom(-1);
+                        plot_.Clear();
+                        samples_.Clear();
+                    }
+                    channels_.PrepareCurves();
+                    PlotChanged();
+                },
+                [this] { Changed(); }, [this] { channels_.TidyOffsets(); },
+                [this] { return form_.continuous; }}),
       channels_(form_.channels,
                 {lists_, plot_, services.units, this,
-                 [this](uint8_t slot, uint32_t code) { Request(SdoCommand::Write32, slot, code); },
-                 [this] { PlotChanged(); }}) {}
+                 [this](CaptureObject::Sub slot, uint32_t code) { capture_.WriteSlot(slot, code); },
+                 [this] { PlotChanged(); }}),
+      trigger_(form_.trigger, {lists_, services.units, this}) {}
 
 void DriverOscilloModel::Create(const std::string& iniPath) {
     lists_.Load(iniPath);
     services_.switches.priorityWindow = this;
-    StartReadSequence(1);
+    capture_.ReadSettings();
     Changed();
 }
 
@@ -88,39 +78,16 @@ void DriverOscilloModel::PlotChanged() {
     }
 }
 
-void DriverOscilloModel::Request(SdoCommand command, uint8_t subIndex, uint32_t data) {
-    services_.link.Request(this, command, Address(subIndex), data);
-}
-
-void DriverOscilloModel::StartReadSequence(int step) {
-    readStep_ = step;
-    QueueNextRead();
-}
-
-void DriverOscilloModel::QueueNextRead() {
-    if (readStep_ >= 1 && readStep_ <= kLastStep) {
-        uint8_t subIndex = kReadSequence[readStep_];
-        ++readStep_;
-        Request(SdoCommand::Read, subIndex, 0);
-    } else {
-        readStep_ = 0;
-    }
-}
-
 intptr_t DriverOscilloModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     auto address = static_cast<uint32_t>(lParam);
     switch (message) {
         case WM_LINK_VALUE:
-            HandleValue(static_cast<uint32_t>(wParam), address);
-            QueueNextRead();
+        case WM_LINK_ABORT:
+            capture_.Deliver(message, wParam, lParam);
             Changed();
             return 0;
         case WM_LINK_SEGMENT:
-            run_.OnSegment();
-            return 0;
-        case WM_LINK_ABORT:
-            HandleAbort(address);
-            Changed();
+            capture_.Deliver(message, wParam, lParam);
             return 0;
         case WM_OBJECT_PICKED:
             Picked(address);
@@ -128,23 +95,24 @@ intptr_t DriverOscilloModel::onMessage(uint32_t message, uintptr_t wParam, intpt
             return 0;
         case WM_LINK_STATE: {
             bool open = services_.switches.connectionState.load() == ConnectionState::Open;
-            if (wParam == 0) {
+            auto state = static_cast<WindowState>(wParam);
+            if (state == WindowState::Shown) {
                 active_ = true;
-                StartReadSequence(1);
-            } else if (wParam == 1) {
+                capture_.ReadSettings();
+            } else if (state == WindowState::Hidden) {
                 active_ = false;
-                run_.ForceIdle();
-            } else if (wParam == 2) {
-                if (!open && run_.Busy()) {
+                capture_.ForceIdle();
+            } else if (state == WindowState::ConnectionChanged) {
+                if (!open && run().Busy()) {
                     // A capture cannot go on without a connection; other views must not
                     // stay held back behind its upload.
-                    run_.ForceIdle();
+                    capture_.ForceIdle();
                 }
                 if (active_ && open) {
-                    StartReadSequence(1);
+                    capture_.ReadSettings();
                 }
-            } else if (wParam == 4 && open) {
-                StartReadSequence(1);
+            } else if (state == WindowState::ProjectOpened && open) {
+                capture_.ReadSettings();
             }
             Changed();
             return 0;
@@ -154,149 +122,69 @@ intptr_t DriverOscilloModel::onMessage(uint32_t message, uintptr_t wParam, intpt
     }
 }
 
-void DriverOscilloModel::HandleValue(uint32_t v, uint32_t address) {
-    if ((address >> 8) != kCapture) {
-        if (triggerLevelPending_) {
-            Request(SdoCommand::Read, 0x0D, 0);
-            return;
-        }
-        channels_.ObjectRead(address);
-        return;
-    }
-    auto subIndex = static_cast<uint8_t>(address & 0xFF);
-    switch (subIndex) {
-        case 0x01:
-        case 0x02:
-        case 0x03:
-        case 0x04:
-        case 0x05:
-        case 0x06:
-            channels_.SlotReported(subIndex, v);
+void DriverOscilloModel::Reported(Sub sub, uint32_t v) {
+    switch (sub) {
+        case Sub::Slot1:
+        case Sub::Slot2:
+        case Sub::Slot3:
+        case Sub::Slot4:
+        case Sub::Slot5:
+        case Sub::Slot6:
+            channels_.SlotReported(static_cast<int>(sub), v);
             break;
-        case 0x07:
-        case 0x10:
-            run_.OnValue(address, v);
-            break;
-        case 0x08:
+        case Sub::SamplePeriod:
             form_.samplePeriod = static_cast<int32_t>(v);
-            form_.periodText = PeriodText(form_.samplePeriod, form_.periodText);
+            form_.periodText = ScopePeriodText(form_.samplePeriod, form_.periodText);
             plot_.SetSamplePeriod(form_.samplePeriod);
             PlotChanged();
             break;
-        case 0x09:
-            form_.pretrigger = static_cast<int16_t>(v & 0xFFFF);
+        case Sub::PretriggerSamples:
+            form_.pretrigger = capture_.Reported().pretrigger;
             break;
-        case 0x0A:
-            form_.total = static_cast<int32_t>(v);
+        case Sub::TotalSamples:
+            form_.total = capture_.Reported().total;
             break;
-        case 0x0B:
-            form_.edge = static_cast<int>(v & 0xFF);
+        case Sub::TriggerEdge:
+            form_.edge = capture_.Reported().edge;
             break;
-        case 0x0C:
-            TriggerFromDrive(v);
+        case Sub::TriggerSource:
+            trigger_.SourceReported(v);
             if (triggerChangedByUser_) {
                 triggerChangedByUser_ = false;
-                Request(SdoCommand::Read, 0x0D, 0);
+                capture_.ReadLevel();
             }
             break;
-        case 0x0D:
-            triggerLevelPending_ = false;
-            form_.triggerLevel = TriggerLevelText(v);
+        case Sub::TriggerLevel:
+            triggerLevelPending_ = !trigger_.LevelReported(v);
             break;
         default:
             break;
     }
 }
 
-void DriverOscilloModel::HandleAbort(uint32_t address) {
-    auto subIndex = static_cast<uint8_t>(address & 0xFF);
-    if ((address >> 8) != kCapture) {
-        return;
+void DriverOscilloModel::Refused(Sub sub) {
+    if (sub >= Sub::Slot1 && sub <= Sub::Slot6) {
+        channels_.SlotRefused(static_cast<int>(sub));
+    } else if (sub == Sub::TriggerSource) {
+        trigger_.SourceRefused();
     }
-    if (subIndex >= 0x01 && subIndex <= 0x06) {
-        channels_.SlotRefused(subIndex);
-    } else if (subIndex == 0x07 || subIndex == 0x10) {
-        run_.OnAbort(address);
-    } else if (subIndex == 0x0A) {
-        Request(SdoCommand::Read, 0x0A, 0);
-    } else if (subIndex == 0x0C) {
-        form_.triggerPosition = 0;
-        form_.triggerLevelEnabled = false;
-    }
-}
-
-void DriverOscilloModel::TriggerFromDrive(uint32_t v) {
-    if (v == 0) {
-        form_.triggerPosition = 0;
-        form_.triggerLevelEnabled = false;
-        return;
-    }
-    form_.triggerLevelEnabled = true;
-    form_.triggerAddress = ScopeItemCode::Address(v);
-    int position = -1;
-    for (int p = 1; p < lists_.TriggerBoxSize(); ++p) {
-        if (ScopeItemCode::ForSlot(lists_.TriggerAt(p)->code) == ScopeItemCode::ForSlot(v)) {
-            position = p;
-            break;
-        }
-    }
-    if (position < 0) {
-        auto item = lists_.MakeTriggerItem(form_.triggerAddress);
-        lists_.InsertTrigger(item ? *item : lists_.MakeReportedItem(v));
-        position = 1;
-    }
-    form_.triggerPosition = position;
-    form_.triggerUnits = services_.units.Choices(form_.triggerAddress);
-    form_.triggerUnit = static_cast<int>(form_.triggerUnits.size()) - 1;
-}
-
-std::string DriverOscilloModel::TriggerLevelText(uint32_t raw) {
-    if (form_.triggerUnits.empty()) {
-        form_.triggerUnits.push_back("DEC");
-        form_.triggerUnit = 0;
-    }
-    if (form_.triggerUnit < 0 || form_.triggerUnit >= static_cast<int>(form_.triggerUnits.size())) {
-        form_.triggerUnit = static_cast<int>(form_.triggerUnits.size()) - 1;
-        for (size_t i = 0; i < form_.triggerUnits.size(); ++i) {
-            if (form_.triggerUnits[i] == "DEC") {
-                form_.triggerUnit = static_cast<int>(i);
-            }
-        }
-    }
-    const std::string& label = form_.triggerUnits[static_cast<size_t>(form_.triggerUnit)];
-    auto text = services_.units.RawToText(this, form_.triggerAddress, label, raw);
-    if (!text) {
-        triggerLevelPending_ = true;
-        return form_.triggerLevel;
-    }
-    return *text;
 }
 
 void DriverOscilloModel::EnterPeriod(const std::string& text) {
-    Request(SdoCommand::Write16, 0x08, static_cast<uint32_t>(ReadLeadingInteger(text)));
+    capture_.WritePeriod(static_cast<uint32_t>(ReadLeadingInteger(text)));
 }
 
 void DriverOscilloModel::EnterPretrigger(const std::string& text) {
-    Request(SdoCommand::Write16, 0x09, static_cast<uint32_t>(ReadLeadingInteger(text)));
+    capture_.WritePretrigger(static_cast<uint32_t>(ReadLeadingInteger(text)));
 }
 
 void DriverOscilloModel::EnterTotal(const std::string& text) {
-    Request(SdoCommand::Write16, 0x0A, static_cast<uint32_t>(ReadLeadingInteger(text)));
-    // The drive may adjust the count to its memory: read it back after the write.
-    readStep_ = kLastStep;
+    capture_.WriteTotal(static_cast<uint32_t>(ReadLeadingInteger(text)));
 }
 
 void DriverOscilloModel::EnterTriggerLevel(const std::string& text) {
-    if (form_.triggerPosition == 0) {
-        return;
-    }
-    std::string label =
-        form_.triggerUnit >= 0 && form_.triggerUnit < static_cast<int>(form_.triggerUnits.size())
-            ? form_.triggerUnits[static_cast<size_t>(form_.triggerUnit)]
-            : std::string();
-    auto raw = services_.units.TextToRaw(this, form_.triggerAddress, label, text);
-    if (raw) {
-        Request(SdoCommand::Write32, 0x0D, *raw);
+    if (auto raw = trigger_.LevelRaw(text)) {
+        capture_.WriteLevel(*raw);
     }
 }
 
@@ -311,21 +199,20 @@ void DriverOscilloModel::SelectTriggerPosition(int position) {
         return;
     }
     triggerChangedByUser_ = item != nullptr;
-    Request(SdoCommand::Write32, 0x0C, item != nullptr ? item->code : 0);
+    capture_.WriteTrigger(item != nullptr ? item->code : 0);
 }
 
 void DriverOscilloModel::SelectTriggerUnit(int position) {
-    if (position < 0 || position >= static_cast<int>(form_.triggerUnits.size())) {
+    if (!trigger_.SelectUnit(position)) {
         return;
     }
-    form_.triggerUnit = position;
     triggerLevelPending_ = true;
-    Request(SdoCommand::Read, 0x0D, 0);
+    capture_.ReadLevel();
     Changed();
 }
 
 void DriverOscilloModel::ToggleEdge() {
-    Request(SdoCommand::Write8, 0x0B, form_.edge == 0 ? 1 : 0);
+    capture_.WriteEdge(form_.edge == 0 ? 1 : 0);
 }
 
 void DriverOscilloModel::SelectChannelItem(int channel, int position) {
@@ -339,7 +226,8 @@ void DriverOscilloModel::ClickChannel(int channel, bool checked) {
         return;
     }
     if (channels_.Click(channel, checked)) {
-        readStep_ = 7;
+        // The drive answers for the slots and the total it now fits: read them back.
+        capture_.ReadBackAfterReply(ScopeCapture::ReadBack::kSlotsAndTotal);
         PlotChanged();
     }
     Changed();
@@ -359,17 +247,10 @@ void DriverOscilloModel::BeginPick(int channel) {
 void DriverOscilloModel::Picked(uint32_t key) {
     int target = pickTarget_;
     if (target == 1) {
-        int position = lists_.FindTriggerAddress(key);
-        if (position < 0) {
-            auto item = lists_.MakeTriggerItem(key);
-            if (!item) {
-                return;
-            }
-            lists_.InsertTrigger(std::move(*item));
-            position = 1;
+        int position = trigger_.Pick(key);
+        if (position >= 0) {
+            SelectTriggerPosition(position);
         }
-        form_.triggerPosition = position;
-        SelectTriggerPosition(position);
     } else if (target >= 2) {
         int channel = target - 1;
         if (channels_.Pick(channel, key)) {
@@ -413,19 +294,20 @@ void DriverOscilloModel::EnterScale(int channel, const std::string& text) {
 }
 
 void DriverOscilloModel::StartOrCancel() {
-    if (run_.ShowsCancel()) {
-        run_.Cancel();
+    if (run().ShowsCancel()) {
+        capture_.Cancel();
     } else {
-        run_.Start();
+        capture_.Start();
     }
 }
 
 void DriverOscilloModel::Reread() {
-    run_.Reread();
+    capture_.Reread();
 }
 
-void DriverOscilloModel::Decoded(const std::vector<uint8_t>& bytes) {
-    RecordDecoder::Decode(bytes.data(), bytes.size(), Layout(), plot_);
+void DriverOscilloModel::Decoded() {
+    samples_ = capture_.Samples();
+    samples_.Plot(plot_);
     plot_.Zoom(-1);
     plot_.Recompute();
     RefreshFields();
@@ -463,54 +345,33 @@ ScopeRecord DriverOscilloModel::MakeRecord() const {
     record.time = form_.samplePeriod;
     record.offset = form_.pretrigger;
     record.number = form_.total;
-    record.triggerItem = form_.triggerPosition;
-    record.triggerItemValue = static_cast<int32_t>(form_.triggerAddress);
-    record.triggerCollectValue = form_.triggerLevel;
-    record.triggerCollectUnit = form_.triggerUnit;
+    trigger_.ToRecord(record);
     record.continuous = form_.continuous ? 1 : 0;
     channels_.ToRecord(record.channels);
-    record.samples = plot_.Records();
+    record.samples = samples_.Records();
     return record;
 }
 
 void DriverOscilloModel::ApplyRecord(const ScopeRecord& record) {
     form_.samplePeriod = record.time;
-    form_.periodText = PeriodText(record.time, form_.periodText);
+    form_.periodText = ScopePeriodText(record.time, form_.periodText);
     plot_.SetSamplePeriod(record.time);
     form_.pretrigger = record.offset;
     form_.total = record.number;
-    if (record.triggerItem == 0) {
-        form_.triggerPosition = 0;
-        form_.triggerLevelEnabled = false;
-    } else {
-        auto address = static_cast<uint32_t>(record.triggerItemValue);
-        int position = lists_.FindTriggerAddress(address);
-        if (position < 0) {
-            auto item = lists_.MakeTriggerItem(address);
-            lists_.InsertTrigger(item ? *item : lists_.MakeReportedItem(address << 8 | 32));
-            position = 1;
-        }
-        form_.triggerPosition = position;
-        form_.triggerAddress = address;
-        form_.triggerLevelEnabled = true;
-        form_.triggerUnits = services_.units.Choices(address);
-        form_.triggerLevel = record.triggerCollectValue;
-        form_.triggerUnit =
-            record.triggerCollectUnit >= 0 &&
-                    record.triggerCollectUnit < static_cast<int>(form_.triggerUnits.size())
-                ? record.triggerCollectUnit
-                : static_cast<int>(form_.triggerUnits.size()) - 1;
-    }
+    trigger_.FromRecord(record);
     form_.continuous = record.continuous != 0;
     plot_.Clear();
     plot_.ResetView();
+    samples_.Clear();
     for (const PlotRecord& sample : record.samples) {
         for (int channel = 1; channel <= kChannels; ++channel) {
             // A channel without an item is shown unchecked, as a drive slot of 0 is: a curve
             // of its own would be exported with it and lost at the next import.
             if ((sample.mask & (1u << (channel - 1))) != 0 &&
                 SlotCode(record.channels[static_cast<size_t>(channel - 1)]) != 0) {
-                plot_.AddPoint(channel, sample.values[static_cast<size_t>(channel - 1)], 1);
+                double value = sample.values[static_cast<size_t>(channel - 1)];
+                plot_.AddPoint(channel, value, 1);
+                samples_.Add(channel, value);
             }
         }
     }

@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "oscilloscope/CaptureRun.h"
 #include "oscilloscope/CurvePlot.h"
-#include "protocol/DriveProtocol.h"
-#include "platform/MessageTarget.h"
 #include "oscilloscope/RecordDecoder.h"
+#include "oscilloscope/ScopeCapture.h"
 #include "oscilloscope/ScopeChannelSettings.h"
 #include "oscilloscope/ScopeItemLists.h"
 #include "oscilloscope/ScopeRecordFile.h"
+#include "oscilloscope/ScopeSamples.h"
+#include "oscilloscope/ScopeTriggerSettings.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo {
 
@@ -24,9 +25,9 @@ class ScopeUnits;
 class Timer;
 struct LinkSwitches;
 
-// The oscilloscope without its widgets: the capture settings as the drive holds them (read
-// in a fixed sequence, written field by field), the channel and trigger choices, a capture
-// run with its upload, the plot's samples and settings, and the record file's content.
+// The oscilloscope's form without its widgets: the capture settings as the form shows them
+// (the drive's, through the capture API, written field by field), the channel and trigger
+// choices, the plot's samples and settings, and the record file's content.
 // The view shows `form()` and the plot and forwards every user action here.
 class DriverOscilloModel : public MessageTarget {
 public:
@@ -50,12 +51,7 @@ public:
         std::string periodText = "0 us";
         int32_t pretrigger = 0;
         int32_t total = 0;
-        int triggerPosition = 0;
-        uint32_t triggerAddress = 0;
-        bool triggerLevelEnabled = false;
-        std::string triggerLevel;
-        std::vector<std::string> triggerUnits;
-        int triggerUnit = -1;
+        ScopeTriggerSettings::TriggerForm trigger;
         int edge = 0;
         bool continuous = false;
         std::array<ChannelForm, kChannels> channels;
@@ -78,7 +74,10 @@ public:
     const ScopeItemLists& lists() const { return lists_; }
     CurvePlot& plot() { return plot_; }
     const CurvePlot& plot() const { return plot_; }
-    const CaptureRun& run() const { return run_; }
+    const CaptureRun& run() const { return capture_.run(); }
+    const ScopeCapture& capture() const { return capture_; }
+    // The samples shown: the last decoded record or the imported one.
+    const ScopeSamples& Samples() const { return samples_; }
     bool Active() const { return active_; }
     const std::array<uint32_t, 6>& Slots() const { return channels_.Slots(); }
     // 0 no pick asked, 1 the trigger box, 2..5 channel 1..4.
@@ -119,27 +118,23 @@ public:
     RecordLayout Layout() const { return channels_.Layout(); }
 
 private:
-    void StartReadSequence(int step);
-    void QueueNextRead();
-    void HandleValue(uint32_t value, uint32_t address);
-    void HandleAbort(uint32_t address);
+    void Reported(ScopeCapture::Sub sub, uint32_t value);
+    void Refused(ScopeCapture::Sub sub);
     void Picked(uint32_t key);
-    void TriggerFromDrive(uint32_t value);
     void SelectTriggerPosition(int position);
-    std::string TriggerLevelText(uint32_t raw);
     void RefreshFields();
-    void Decoded(const std::vector<uint8_t>& bytes);
-    void Request(SdoCommand command, uint8_t subIndex, uint32_t data);
+    void Decoded();
     void Changed();
     void PlotChanged();
 
     Services services_;
     ScopeItemLists lists_;
     CurvePlot plot_;
-    CaptureRun run_;
+    ScopeCapture capture_;
     Form form_;
     ScopeChannelSettings channels_;
-    int readStep_ = 0;  // next step of the read sequence; 0 none
+    ScopeTriggerSettings trigger_;
+    ScopeSamples samples_;
     bool active_ = false;
     bool triggerChangedByUser_ = false;
     bool triggerLevelPending_ = false;

@@ -1,7 +1,5 @@
 #include "oscilloscope/RecordDecoder.h"
 
-#include "oscilloscope/CurvePlot.h"
-
 namespace tarvo {
 
 namespace {
@@ -26,8 +24,8 @@ size_t RecordLayout::BytesPerRecord() const {
 }
 
 size_t RecordDecoder::Decode(const uint8_t* bytes, size_t count, const RecordLayout& layout,
-                             CurvePlot& plot) {
-    plot.Clear();
+                             ScopeSamples& samples) {
+    samples.Clear();
     size_t perRecord = layout.BytesPerRecord();
     if (perRecord == 0) {
         return 0;
@@ -54,7 +52,7 @@ size_t RecordDecoder::Decode(const uint8_t* bytes, size_t count, const RecordLay
             } else {
                 value = isSigned ? double(static_cast<int32_t>(raw)) : double(raw);
             }
-            plot.AddPoint(channel, value, 1);
+            samples.Add(channel, value);
         }
     }
     return records;

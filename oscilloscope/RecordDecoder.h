@@ -3,10 +3,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "oscilloscope/ScopeSamples.h"
 
 namespace tarvo {
-
-class CurvePlot;
 
 // How the drive laid out one sample instant: the slots it reported as non-zero, in the
 // fixed order Slot1, Slot2, Slot5, Slot3, Slot4, Slot6, little-endian.
@@ -19,13 +20,13 @@ struct RecordLayout {
     size_t BytesPerRecord() const;
 };
 
-// Turns an uploaded record into the points of the plot's curves.
+// Turns an uploaded record into the samples of the four channels.
 class RecordDecoder {
 public:
-    // Clears the plot's points and appends every complete record; returns the number of
-    // records. Bytes of an incomplete last record are left out.
+    // Replaces `samples` by every complete record; returns the number of records. Bytes of
+    // an incomplete last record are left out.
     static size_t Decode(const uint8_t* bytes, size_t count, const RecordLayout& layout,
-                         CurvePlot& plot);
+                         ScopeSamples& samples);
 };
 
 }  // namespace tarvo

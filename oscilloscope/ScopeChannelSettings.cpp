@@ -2,9 +2,10 @@
 
 #include <cmath>
 
-#include "oscilloscope/CurvePlot.h"
 #include "dictionary/LeadingNumber.h"
+#include "oscilloscope/CurvePlot.h"
 #include "oscilloscope/ScaleText.h"
+#include "oscilloscope/ScopeCapture.h"
 #include "oscilloscope/ScopeFormat.h"
 #include "oscilloscope/ScopeItemLists.h"
 #include "oscilloscope/ScopeUnits.h"
@@ -124,8 +125,6 @@ bool ScopeChannelSettings::Click(int channel, bool checked) {
         return false;
     }
     form.checked = checked;
-    auto ownSlot = static_cast<uint8_t>(channel);
-    uint8_t pairSlot = channel <= 2 ? 0x05 : 0x06;
     CurvePlot::Channel& curve = services_.plot.At(channel);
     if (!checked) {
         curve.visible = false;
@@ -135,10 +134,11 @@ bool ScopeChannelSettings::Click(int channel, bool checked) {
         bool ownsPair = pairLast_[pair] == channel ||
                         (pairLast_[pair] == 0 && ScopeItemCode::Width(item->code) >= 32);
         bool clearPair = slots_[static_cast<size_t>(channel - 1)] == 0 && ownsPair;
-        services_.writeSlot(clearPair ? pairSlot : ownSlot, 0);
+        services_.writeSlot(
+            clearPair ? ScopeCapture::PairSlot(channel) : CaptureObject::SlotSub(channel), 0);
     } else {
         uint32_t code = ScopeItemCode::ForSlot(item->code);
-        services_.writeSlot(ScopeItemCode::Width(code) < 32 ? ownSlot : pairSlot, code);
+        services_.writeSlot(ScopeCapture::SlotFor(channel, code), code);
         curve.visible = true;
         if (ScopeItemCode::Width(code) >= 32) {
             pairLast_[channel <= 2 ? 0 : 1] = channel;  // it owns the pair's 32-bit slot

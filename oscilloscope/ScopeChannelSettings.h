@@ -8,6 +8,7 @@
 
 #include "oscilloscope/RecordDecoder.h"
 #include "oscilloscope/ScopeRecordFile.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
@@ -49,8 +50,8 @@ public:
         CurvePlot& plot;
         ScopeUnits& units;
         MessageTarget* owner;  // the window whose reads a unit conversion may need
-        // Writes a channel's object code (0: none) into sampling slot 1..6 of the drive.
-        std::function<void(uint8_t slot, uint32_t code)> writeSlot;
+        // Writes a channel's object code (0: none) into a sampling slot of the drive.
+        std::function<void(CaptureObject::Sub slot, uint32_t code)> writeSlot;
         std::function<void()> plotChanged;
     };
 

@@ -240,8 +240,8 @@ void ParameterPanel::OnLinkValue(uint32_t raw, uint32_t key) {
         // The read announced a text; its bytes follow in segments.
         uploadKey_ = key;
         uploadText_.clear();
-        uploadToggle_ = SdoCommand::SegmentToggleClear;
-        services_.link.Request(this, uploadToggle_, key, 0);
+        upload_.Start();
+        services_.link.Request(this, upload_.NextCommand(), key, 0);
         return;
     }
     // A value that cannot be converted leaves the row's text as it was; the pass goes on
@@ -281,17 +281,13 @@ void ParameterPanel::OnLinkSegment(uint32_t key) {
     }
     DriveSegment segment = services_.link.GetSegment();
     size_t count = std::min<size_t>(segment.count, segment.bytes.size());
-    std::string bytes;
+    // A zero byte ends the segment's part of the text.
     for (size_t i = 0; i < count && segment.bytes[i] != 0; ++i) {
-        bytes.push_back(static_cast<char>(segment.bytes[i]));
+        uploadText_.push_back(static_cast<char>(segment.bytes[i]));
     }
-    uploadText_ += bytes;
-    // A full segment is followed by another unless the drive marked it as the last one.
-    if (count == segment.bytes.size() && !segment.last) {
-        uploadToggle_ = uploadToggle_ == SdoCommand::SegmentToggleClear
-                            ? SdoCommand::SegmentToggleSet
-                            : SdoCommand::SegmentToggleClear;
-        services_.link.Request(this, uploadToggle_, key, 0);
+    if (upload_.Take(segment.count, segment.bytes.data(), segment.last) ==
+        SegmentedUploadClient::Step::NextSegment) {
+        services_.link.Request(this, upload_.NextCommand(), key, 0);
         return;
     }
     uploadKey_ = 0;

@@ -9,6 +9,7 @@
 #include "panels/ParameterList.h"
 #include "platform/MessageTarget.h"
 #include "protocol/DriveProtocol.h"
+#include "protocol/SegmentedUploadClient.h"
 
 namespace tarvo {
 
@@ -85,10 +86,10 @@ private:
     int passCursor_ = 0;
     uint32_t passKey_ = 0;  // key of the pass's read in flight
     bool active_ = false;
-    // Segmented upload of a text entry: its key, the text so far and the next toggle.
+    // Segmented upload of a text entry: its key, the text so far and the segments' exchange.
     uint32_t uploadKey_ = 0;
     std::string uploadText_;
-    SdoCommand uploadToggle_ = SdoCommand::SegmentToggleClear;
+    SegmentedUploadClient upload_;
 };
 
 }  // namespace tarvo

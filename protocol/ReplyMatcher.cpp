@@ -1,5 +1,7 @@
 #include "protocol/ReplyMatcher.h"
 
+#include "protocol/Rs232Frame.h"
+
 namespace tarvo {
 
 namespace {
@@ -50,17 +52,11 @@ bool ReplyMatcher::Matches(const uint8_t* request, const uint8_t* reply) {
     return reply[1] == request[1] && reply[2] == request[2] && reply[3] == request[3];
 }
 
-bool ReplyMatcher::ChecksumFits(const uint8_t* frame) {
-    uint8_t sum = 0;
-    for (size_t i = 0; i < kFrameLength; ++i) {
-        sum = static_cast<uint8_t>(sum + frame[i]);
-    }
-    return sum == 0;
-}
-
 bool ReplyMatcher::MatchesFrame(const uint8_t* requestFrame, const uint8_t* replyFrame) {
-    return replyFrame[0] == requestFrame[0] && ChecksumFits(replyFrame) &&
-           Matches(requestFrame + 1, replyFrame + 1);
+    constexpr size_t kNode = Rs232Frame::kNodeOffset;
+    constexpr size_t kProtocol = Rs232Frame::kProtocolOffset;
+    return replyFrame[kNode] == requestFrame[kNode] && Rs232Frame::ChecksumFits(replyFrame) &&
+           Matches(requestFrame + kProtocol, replyFrame + kProtocol);
 }
 
 }  // namespace tarvo

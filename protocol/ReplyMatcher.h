@@ -13,8 +13,6 @@ namespace tarvo {
 // part of the program: the serial and CAN libraries apply the same rules where they receive.
 class ReplyMatcher {
 public:
-    static constexpr size_t kFrameLength = 10;
-
     // The reply command can answer the request command: a value (or the announcement of a
     // segmented transfer) for a read, an acknowledgement for a write, a segment with the
     // request's toggle for a segment request. An abort can answer every request.
@@ -25,9 +23,6 @@ public:
     // A whole 10-byte RS232 reply frame: the checksum adds up, the node byte is the request's
     // and the protocol bytes match.
     static bool MatchesFrame(const uint8_t* requestFrame, const uint8_t* replyFrame);
-
-    // All ten bytes of a frame add up to 0 modulo 256.
-    static bool ChecksumFits(const uint8_t* frame);
 };
 
 }  // namespace tarvo

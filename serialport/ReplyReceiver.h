@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "protocol/Rs232Frame.h"
+
 namespace tarvo::serial {
 
 // The bytes a serial port took in since the last request and where the drive's reply
@@ -10,7 +12,7 @@ namespace tarvo::serial {
 // Without one the first 10 bytes are taken as they are. Knows nothing of the port itself.
 class ReplyReceiver {
 public:
-    static constexpr uint32_t kReplyLength = 10;
+    static constexpr uint32_t kReplyLength = tarvo::Rs232Frame::kLength;
     static constexpr uint32_t kBufferSize = 32;
 
     // A new exchange: forgets what came in; a request of 10 bytes is matched (a copy kept).

@@ -15,16 +15,16 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include "platform/AtomicFile.h"
 #include "comm/ControlLink.h"
-#include "oscilloscope/views/CurvePlotPainter.h"
-#include "oscilloscope/views/CurvePlotView.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
-#include "resources/ResourceSet.h"
 #include "oscilloscope/ScopeExport.h"
 #include "oscilloscope/ScopeMessages.h"
 #include "oscilloscope/ScopeRecordFile.h"
+#include "oscilloscope/views/CurvePlotPainter.h"
+#include "oscilloscope/views/CurvePlotView.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
+#include "resources/ResourceSet.h"
 
 namespace tarvo {
 
@@ -301,14 +301,14 @@ void DriverOscilloView::Refresh() {
     SetText(Control<QLineEdit>(kPretrigger), std::to_string(form.pretrigger));
     SetText(Control<QLineEdit>(kTotal), std::to_string(form.total));
     SetItems(Control<QComboBox>(kTriggerBox), model_.lists().TriggerNames("manual trigger"),
-             form.triggerPosition);
-    SetText(Control<QLineEdit>(kTriggerLevel), form.triggerLevel);
+             form.trigger.position);
+    SetText(Control<QLineEdit>(kTriggerLevel), form.trigger.level);
     if (auto* edit = Control<QLineEdit>(kTriggerLevel)) {
-        edit->setEnabled(form.triggerLevelEnabled);
+        edit->setEnabled(form.trigger.levelEnabled);
     }
-    SetItems(Control<QComboBox>(kTriggerUnit), form.triggerUnits, form.triggerUnit);
+    SetItems(Control<QComboBox>(kTriggerUnit), form.trigger.units, form.trigger.unit);
     if (auto* box = Control<QComboBox>(kTriggerUnit)) {
-        box->setEnabled(form.triggerLevelEnabled);
+        box->setEnabled(form.trigger.levelEnabled);
     }
     if (auto* edge = Control<QPushButton>(kEdge)) {
         edge->setIcon(setup_.resources.Icon(form.edge == 0 ? 213 : 212));
@@ -375,7 +375,7 @@ bool DriverOscilloView::ExportTo(const QString& path) {
     QString extension = QFileInfo(path).suffix().toLower();
     std::string content;
     if (extension == "csv") {
-        content = ScopeExport::SampleTable(model_.plot().Records());
+        content = ScopeExport::SampleTable(model_.Samples().Records());
     } else if (extension == "txt") {
         content = ScopeRecordFile::Encode(model_.MakeRecord());
     } else if (extension == "bmp" || extension == "png") {

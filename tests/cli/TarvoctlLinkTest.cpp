@@ -149,6 +149,10 @@ TEST_F(TarvoctlLinkTest, BadInputIsRefusedClearly) {
     EXPECT_EQ(Run("write 6040:0 300 --width 8").exitCode, 1);
     EXPECT_EQ(Run("write 6040:0 -129 --width 8").exitCode, 1);
     EXPECT_EQ(Run("write 2FFF:7F 5").exitCode, 1);  // no --width, and no entry to take it from
+    // diff's usage error and unreadable file are bad input, as in every other command.
+    EXPECT_EQ(Run("diff").exitCode, 1);
+    EXPECT_EQ(Run("diff a.cdi b.cdi").exitCode, 1);
+    EXPECT_EQ(Run("diff no-such-file.cdi").exitCode, 1);
     RunResult result = Run("--baud x read 6041:0");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("--baud"), std::string::npos);

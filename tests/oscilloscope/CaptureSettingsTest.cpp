@@ -56,10 +56,10 @@ TEST(CaptureSettings, ReadSequenceRunsThirteenStepsAndFillsTheForm) {
     EXPECT_EQ(form.pretrigger, -2);
     EXPECT_EQ(form.total, 500);
     EXPECT_EQ(form.edge, 1);
-    EXPECT_EQ(form.triggerPosition, 1);  // the velocity item, newest
-    EXPECT_TRUE(form.triggerLevelEnabled);
-    EXPECT_EQ(form.triggerUnits, (std::vector<std::string>{"rpm", "DEC"}));
-    EXPECT_EQ(form.triggerLevel, "1024");  // the last unit, DEC, is selected
+    EXPECT_EQ(form.trigger.position, 1);  // the velocity item, newest
+    EXPECT_TRUE(form.trigger.levelEnabled);
+    EXPECT_EQ(form.trigger.units, (std::vector<std::string>{"rpm", "DEC"}));
+    EXPECT_EQ(form.trigger.level, "1024");  // the last unit, DEC, is selected
     // Slot 1 holds a 16-bit object; Slot5 goes to channel 2 because channel 1 has its own.
     EXPECT_TRUE(form.channels[0].checked);
     EXPECT_EQ(rig.model.lists().ChannelAt(1, form.channels[0].item)->name, "Torque actual value");
@@ -126,7 +126,7 @@ TEST(CaptureSettings, TriggerLevelAndRefusals) {
     rig.model.onMessage(WM_LINK_VALUE, 0x606C0020, Sub(0x0C));
     rig.model.SelectTriggerUnit(0);
     rig.model.onMessage(WM_LINK_VALUE, 1024, rig.link.Take().address);
-    EXPECT_EQ(rig.model.form().triggerLevel, "120.000000");
+    EXPECT_EQ(rig.model.form().trigger.level, "120.000000");
     rig.model.EnterTriggerLevel("60");
     LinkRequest level = rig.link.Take();
     EXPECT_EQ(level.command, SdoCommand::Write32);
@@ -135,8 +135,8 @@ TEST(CaptureSettings, TriggerLevelAndRefusals) {
     rig.model.onMessage(WM_LINK_ABORT, 0x06090030, Sub(0x05));
     EXPECT_EQ(rig.model.Slots()[4], 0u);
     rig.model.onMessage(WM_LINK_ABORT, 0x06090030, Sub(0x0C));
-    EXPECT_EQ(rig.model.form().triggerPosition, 0);
-    EXPECT_FALSE(rig.model.form().triggerLevelEnabled);
+    EXPECT_EQ(rig.model.form().trigger.position, 0);
+    EXPECT_FALSE(rig.model.form().trigger.levelEnabled);
     std::string period = rig.model.form().periodText;
     rig.model.onMessage(WM_LINK_ABORT, 0x06090030, Sub(0x08));
     EXPECT_EQ(rig.model.form().periodText, period);
@@ -152,7 +152,7 @@ TEST(CaptureSettings, PickedObjectsJoinTheirBox) {
     AnswerSettings(rig, {});
     rig.model.BeginPick(0);
     rig.model.onMessage(WM_OBJECT_PICKED, 0, 0x20100B);
-    EXPECT_EQ(rig.model.form().triggerPosition, 1);
+    EXPECT_EQ(rig.model.form().trigger.position, 1);
     EXPECT_EQ(rig.model.lists().TriggerAt(1)->name, "Bus voltage");
     EXPECT_EQ(rig.link.Take().data, 0x20100B20u);
 

@@ -2,8 +2,8 @@
 
 #include "oscilloscope/ScopeExport.h"
 #include "oscilloscope/ScopeRecordFile.h"
-#include "tests/oscilloscope/ScopeRig.h"
 #include "oscilloscope/Utf16Text.h"
+#include "tests/oscilloscope/ScopeRig.h"
 
 namespace tarvo::test {
 namespace {
@@ -121,7 +121,7 @@ TEST(ScopeFiles, ExportAndImportThroughTheModel) {
     // Import restores curves and settings without asking the drive anything.
     EXPECT_TRUE(rig.link.requests.empty());
     EXPECT_EQ(rig.model.form().periodText, "1.00ms");
-    EXPECT_EQ(rig.model.form().triggerPosition, 1);
+    EXPECT_EQ(rig.model.form().trigger.position, 1);
     EXPECT_TRUE(rig.model.form().channels[0].checked);
     EXPECT_EQ(rig.model.form().channels[0].scaleText, "2e2");
     EXPECT_EQ(rig.model.form().channels[2].offsetText, "0.250");
