@@ -4,6 +4,7 @@
 #include "comm/LinkSwitches.h"
 #include "platform/MessageBox.h"
 #include "platform/Timer.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
@@ -53,16 +54,21 @@ void InitSaveModel::Press(Command command) {
     }
     switch (command) {
         case kSaveControl:
-            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 1);
+            context_.link.Request(Window(), SdoCommand::Write8,
+                                  DriveObject::kStoreControlParameters, DriveObject::kStoreCommand);
             break;
         case kSaveMotor:
-            context_.link.Request(Window(), SdoCommand::Write8, kMotorStore, 1);
+            context_.link.Request(Window(), SdoCommand::Write8, DriveObject::kStoreMotorParameters,
+                                  DriveObject::kStoreCommand);
             break;
         case kInitializeControl:
-            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 10);
+            context_.link.Request(Window(), SdoCommand::Write8,
+                                  DriveObject::kStoreControlParameters,
+                                  DriveObject::kRestoreCommand);
             break;
         case kReboot:
-            context_.link.Request(Window(), SdoCommand::Write16, kRebootObject, 0xAA55);
+            context_.link.Request(Window(), SdoCommand::Write16, DriveObject::kReboot,
+                                  DriveObject::kRebootValue);
             break;
     }
 }
@@ -76,13 +82,14 @@ intptr_t InitSaveModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t l
 
 void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
     bool acknowledged = false;
-    if (address == kControlStore) {
-        if (value == 10) {
-            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 0);
+    if (address == DriveObject::kStoreControlParameters) {
+        if (value == DriveObject::kRestoreCommand) {
+            context_.link.Request(Window(), SdoCommand::Write8,
+                                  DriveObject::kStoreControlParameters, 0);
             acknowledged = true;
         }
-        controlIdle_ = (value == 0 || value == 10);
-    } else if (address == kMotorStore) {
+        controlIdle_ = (value == 0 || value == DriveObject::kRestoreCommand);
+    } else if (address == DriveObject::kStoreMotorParameters) {
         motorIdle_ = (value == 0);
     } else {
         return;  // the reboot's reply and anything else start no polling
@@ -107,10 +114,10 @@ void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
 
 void InitSaveModel::SendNextPoll() {
     if (pollPhase_ == 1) {
-        context_.link.Request(Window(), SdoCommand::Read, kControlStore, 0);
+        context_.link.Request(Window(), SdoCommand::Read, DriveObject::kStoreControlParameters, 0);
         pollPhase_ = 2;
     } else {
-        context_.link.Request(Window(), SdoCommand::Read, kMotorStore, 0);
+        context_.link.Request(Window(), SdoCommand::Read, DriveObject::kStoreMotorParameters, 0);
         pollPhase_ = 1;
     }
     pollDue_ = false;

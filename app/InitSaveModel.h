@@ -20,10 +20,6 @@ class InitSaveModel : public MessageTarget {
 public:
     enum Command { kSaveControl, kSaveMotor, kInitializeControl, kReboot };
 
-    static constexpr uint32_t kControlStore = 0x2FF001;
-    static constexpr uint32_t kMotorStore = 0x2FF003;
-    static constexpr uint32_t kRebootObject = 0x2FFF00;
-
     struct Context {
         LinkRequester& link;
         LinkSwitches& switches;

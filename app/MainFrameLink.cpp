@@ -3,15 +3,16 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/AppSettings.h"
 #include "comm/CanBitRates.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
 #include "dictionary/FormulaEvaluator.h"
+#include "platform/AppSettings.h"
 #include "platform/LenientNumber.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
 #include "platform/Timer.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
@@ -23,7 +24,8 @@ MainFrameLink::MainFrameLink(const Context& context, ViewHooks hooks)
     : context_(context), hooks_(std::move(hooks)) {}
 
 void MainFrameLink::Start() {
-    context_.link.RegisterMonitor(context_.mainFrame, kStatusWord, MonitorClass::ReadOnly);
+    context_.link.RegisterMonitor(context_.mainFrame, DriveObject::kStatusWord,
+                                  MonitorClass::ReadOnly);
     if (hooks_.showStatus) {
         hooks_.showStatus(ConnectionTexts::kStatusClosed);
     }
@@ -39,7 +41,7 @@ void MainFrameLink::SelectStateImage(int image) {
 
 void MainFrameLink::OnLinkValue(uint32_t value, uint32_t address) {
     context_.session.connectInProgress = 0;
-    if (address != kStatusWord) {
+    if (address != DriveObject::kStatusWord) {
         // A value the formula evaluator asked for.
         context_.formulas.AcceptReferenceValue(address, static_cast<int32_t>(value));
         return;
@@ -80,14 +82,14 @@ void MainFrameLink::OnConnectionEvent(uintptr_t wParam) {
         HandleClosed();
     }
     if (hooks_.notifySettingsForms) {
-        hooks_.notifySettingsForms(6);
+        hooks_.notifySettingsForms(WindowState::ConnectionIconChanged);
     }
     if (context_.session.connectInProgress != 0) {
         context_.messageBox.Show(ConnectionTexts::kNoDriver);
         context_.session.connectInProgress = 0;
     }
     if (wParam == 1 && hooks_.broadcast) {
-        hooks_.broadcast(2);
+        hooks_.broadcast(WindowState::ConnectionChanged);
     }
 }
 

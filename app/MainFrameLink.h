@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/MessageTarget.h"
+
 namespace tarvo {
 
 class AppSettings;
@@ -20,7 +22,6 @@ struct LinkSwitches;
 // the state icon. The main window shows what the hooks tell it.
 class MainFrameLink {
 public:
-    static constexpr uint32_t kStatusWord = 0x604100;
     enum StateImage { kImageNoConnection = 205, kImageFault = 210, kImageNoFault = 211 };
 
     struct Context {
@@ -37,8 +38,8 @@ public:
     struct ViewHooks {
         std::function<void(int image)> selectStateImage;
         std::function<void(const std::string& text)> showStatus;
-        std::function<void(int code)> broadcast;            // WM_LINK_STATE to every view
-        std::function<void(int code)> notifySettingsForms;  // WM_LINK_STATE to the forms
+        std::function<void(WindowState state)> broadcast;            // WM_LINK_STATE to every view
+        std::function<void(WindowState state)> notifySettingsForms;  // WM_LINK_STATE to the forms
         std::function<bool()> rs232FormExists;
         std::function<bool()> canFormExists;
     };

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/ProjectContent.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
-#include "app/ProjectContent.h"
 
 namespace tarvo {
 
@@ -75,7 +75,7 @@ bool ProjectDocument::Save(const std::string& chosenPath) {
     ProjectContent content;
     sections_.SetSaveSink(&content);
     if (hooks_.broadcast) {
-        hooks_.broadcast(3);
+        hooks_.broadcast(WindowState::SaveProject);
     }
     sections_.SetSaveSink(nullptr);
     std::string error = hooks_.writeFile(path, content.Text());
@@ -106,7 +106,7 @@ bool ProjectDocument::Open(const std::string& path) {
     }
     // Views that existed before read their rows anew; new ones read them when created.
     if (hooks_.broadcast) {
-        hooks_.broadcast(4);
+        hooks_.broadcast(WindowState::ProjectOpened);
     }
     return true;
 }

@@ -6,21 +6,22 @@
 #include <string_view>
 
 #include "dictionary/ProjectSections.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo {
 
 class MessageBox;
 
 // The project file (.ksp): "Save" gathers the sections every view writes on WM_LINK_STATE
-// code 3 and writes the file once, through a temporary file renamed into place, so a
+// SaveProject and writes the file once, through a temporary file renamed into place, so a
 // failed save keeps the previous project; "Open" closes all views, shows every view the
-// project lists as open at its stored place and tells the views (code 4) to read their
+// project lists as open at its stored place and tells the views (ProjectOpened) to read their
 // sections. User-interface thread only.
 class ProjectDocument {
 public:
     struct Hooks {
-        // Sends WM_LINK_STATE with the code to every existing view.
-        std::function<void(int code)> broadcast;
+        // Sends WM_LINK_STATE with the state to every existing view.
+        std::function<void(WindowState state)> broadcast;
         // Closes (hides) every view's frame.
         std::function<void()> closeAll;
         // Shows or creates the view stored under a panel number at the stored place.

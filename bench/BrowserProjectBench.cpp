@@ -8,16 +8,16 @@
 #include <random>
 #include <vector>
 
-#include "platform/AtomicFile.h"
-#include "tests/support/DataFileBuilder.h"
-#include "platform/MessageBox.h"
-#include "dictionary/ObjectDictionary.h"
-#include "panels/ParameterList.h"
-#include "dictionary/PlacedWindow.h"
 #include "app/ProjectDocument.h"
+#include "dictionary/ObjectDictionary.h"
+#include "dictionary/PlacedWindow.h"
 #include "dictionary/SdoListModel.h"
-#include "tests/support/TempFolder.h"
 #include "dictionary/UnitTable.h"
+#include "panels/ParameterList.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/support/TempFolder.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -122,14 +122,14 @@ int main(int argc, char** argv) {
         frames.emplace_back(150 + panel * 10, 200 + panel * 10);
     }
     tarvo::ProjectDocument::Hooks hooks;
-    hooks.broadcast = [&](int code) {
+    hooks.broadcast = [&](tarvo::WindowState state) {
         int i = 0;
         for (auto& [number, list] : lists) {
-            if (code == 3) {
+            if (state == tarvo::WindowState::SaveProject) {
                 sections.SaveListRows(list, number);
                 sections.SaveWindowPlace(number, frames[static_cast<size_t>(i++)], 1, mainWindow,
                                          20);
-            } else if (code == 4) {
+            } else if (state == tarvo::WindowState::ProjectOpened) {
                 sections.LoadListRows(list, number, nullptr);
             }
         }
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     double oneWrite = Time([&] { tarvo::AtomicFile::Write(folder.File("same.ksp"), content); });
     double open = Time([&] { document.Open(path); });
     sections.SetSavePath(folder.File("per-key.ksp"));
-    double perKey = Time([&] { hooks.broadcast(3); });
+    double perKey = Time([&] { hooks.broadcast(tarvo::WindowState::SaveProject); });
     std::printf(
         "project, 18 panels x 60 rows (%zu bytes): save %.2f ms (one write of the "
         "same bytes %.2f ms; the per-key section writes %.0f ms), open %.2f ms "

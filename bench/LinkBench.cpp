@@ -12,9 +12,10 @@
 #include "comm/ControlLink.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
-#include "tests/serialport/PtyPeer.h"
 #include "platform/QueuedMessageSender.h"
+#include "protocol/DriveObjects.h"
 #include "protocol/ReplyMatcher.h"
+#include "tests/serialport/PtyPeer.h"
 
 using Clock = std::chrono::steady_clock;
 using tarvo::test::Bytes;
@@ -32,7 +33,8 @@ public:
     intptr_t onMessage(uint32_t message, uintptr_t, intptr_t) override {
         if (message == tarvo::WM_LINK_VALUE) {
             ++values;
-            link_.Request(this, tarvo::SdoCommand::Read, 0x606400, 0);
+            link_.Request(this, tarvo::SdoCommand::Read, tarvo::DriveObject::kPositionActualValue,
+                          0);
         }
         return 0;
     }
@@ -87,7 +89,8 @@ Figures Measure(tarvo::test::PtyPeer& peer, std::chrono::microseconds lineTime,
         if (lineTime.count() > 0) {
             WaitUntil(Clock::now() + lineTime);
         }
-        return std::vector<Bytes>{tarvo::test::ReplyTo(request, 0x43, 1)};
+        return std::vector<Bytes>{
+            tarvo::test::ReplyTo(request, tarvo::ToByte(tarvo::SdoReplyCommand::Value32), 1)};
     });
 
     tarvo::LinkSwitches switches;
@@ -114,7 +117,7 @@ Figures Measure(tarvo::test::PtyPeer& peer, std::chrono::microseconds lineTime,
     switches.connectionState = tarvo::ConnectionState::Open;
 
     // A short warm-up, then the measured run.
-    link.Request(&reader, tarvo::SdoCommand::Read, 0x606400, 0);
+    link.Request(&reader, tarvo::SdoCommand::Read, tarvo::DriveObject::kPositionActualValue, 0);
     auto warm = Clock::now() + std::chrono::milliseconds(200);
     while (Clock::now() < warm) {
         sender.Drain(std::chrono::milliseconds(5));
@@ -141,9 +144,12 @@ Figures Measure(tarvo::test::PtyPeer& peer, std::chrono::microseconds lineTime,
 // The matching that every exchange adds: a reply checked against its request, and a reply
 // found behind three stray bytes. Nanoseconds per reply.
 std::pair<double, double> MatchingNanos() {
-    const Bytes request = tarvo::test::DriveFrame(1, 0x40, 0x6064, 0, 0);
+    const Bytes request =
+        tarvo::test::DriveFrame(1, tarvo::ToByte(tarvo::SdoCommand::Read),
+                                tarvo::IndexOf(tarvo::DriveObject::kPositionActualValue), 0, 0);
     Bytes line = {0xA5, 0x5A, 0xC3};
-    Bytes reply = tarvo::test::ReplyTo(request, 0x43, 12345);
+    Bytes reply =
+        tarvo::test::ReplyTo(request, tarvo::ToByte(tarvo::SdoReplyCommand::Value32), 12345);
     line.insert(line.end(), reply.begin(), reply.end());
     constexpr long kRounds = 2000000;
     long found = 0;

@@ -24,18 +24,19 @@
 #include "comm/CommLibrary.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
-#include "oscilloscope/CurvePlot.h"
-#include "oscilloscope/views/CurvePlotPainter.h"
-#include "oscilloscope/views/CurvePlotView.h"
-#include "oscilloscope/DriverOscilloModel.h"
 #include "dictionary/FormulaEvaluator.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
-#include "platform/QueuedMessageSender.h"
+#include "dictionary/UnitTable.h"
+#include "oscilloscope/CurvePlot.h"
+#include "oscilloscope/DriverOscilloModel.h"
 #include "oscilloscope/ScopeLink.h"
 #include "oscilloscope/ScopeUnits.h"
+#include "oscilloscope/views/CurvePlotPainter.h"
+#include "oscilloscope/views/CurvePlotView.h"
+#include "platform/MessageBox.h"
+#include "platform/QueuedMessageSender.h"
 #include "platform/Timer.h"
-#include "dictionary/UnitTable.h"
+#include "protocol/DriveObjects.h"
 
 extern char** environ;
 
@@ -146,7 +147,8 @@ int UploadBench(const std::string& folder) {
         model.Create(TARVO_STAGE_FOLDER "/sys/Oscilloscope.ini");
         Settle(link, sender, model, poll);
         // Four 16-bit channels: 8 bytes a sample, the drive's whole sample memory.
-        const uint32_t keys[4] = {0x604100, 0x607700, 0x607800, 0x20100B};
+        const uint32_t keys[4] = {tarvo::DriveObject::kStatusWord, 0x607700, 0x607800,
+                                  tarvo::ObjectAddressOf(tarvo::DriveObject::kIoIndex, 0x0B)};
         for (int channel = 1; channel <= 4; ++channel) {
             model.BeginPick(channel);
             model.onMessage(tarvo::WM_OBJECT_PICKED, 0, keys[channel - 1]);

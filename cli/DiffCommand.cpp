@@ -48,13 +48,14 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     }
     int differing = 0;
     for (const Model::Row& row : model.Rows()) {
-        if (row.result == "True") {
+        if (row.result == RowResult::kTrue) {
             continue;
         }
         ++differing;
-        std::string drive = row.result == "Skipped" ? "(not compared: no valid value of its size)"
-                            : row.result == "Fail"  ? "abort " + row.readValue
-                                                    : row.readValue;
+        std::string drive = row.result == RowResult::kSkipped
+                                ? "(not compared: no valid value of its size)"
+                            : row.result == RowResult::kFail ? "abort " + row.readValue
+                                                             : row.readValue;
         std::printf("%s  %s  file %s  drive %s\n", TransferReport::KeyText(row.word.Key()).c_str(),
                     row.name.c_str(), row.loadValue.c_str(), drive.c_str());
     }

@@ -62,7 +62,7 @@ int ExportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
         const ExportDrvDataModel::Row& row = model.Rows()[i];
         if (row.Failed()) {
             std::printf("row %zu  %s  %s  %s: %s\n", i + 1, row.wordText.c_str(), row.name.c_str(),
-                        row.value.c_str(), row.result.c_str());
+                        row.value.c_str(), RowResultText(row.result));
         }
     }
     std::printf("%s\n", model.StatusText(ExportDrvDataModel::kReadStatus).c_str());

@@ -10,6 +10,7 @@
 #include "cli/TransferReport.h"
 #include "comm/LinkSwitches.h"
 #include "platform/MessageBox.h"
+#include "protocol/DriveObjects.h"
 #include "transfer/ImportDrvDataModel.h"
 
 namespace tarvo {
@@ -17,7 +18,10 @@ namespace tarvo {
 namespace {
 
 using Model = ImportDrvDataModel;
-constexpr uint32_t kRebootValue = 0xAA55;
+using DriveObject::kReboot;
+using DriveObject::kRebootValue;
+using DriveObject::kStoreControlParameters;
+using DriveObject::kStoreMotorParameters;
 // A store keeps its object busy (non-zero) until the values are in the non-volatile memory.
 constexpr auto kStoreLimit = std::chrono::seconds(10);
 
@@ -27,9 +31,10 @@ bool WaitStoreIdle(TransferLink& transfer) {
     while (std::chrono::steady_clock::now() < deadline) {
         uint32_t control = 1;
         uint32_t motor = 1;
-        if (transfer.Exchange(SdoCommand::Read, Model::kControlStore, 0, control) !=
+        if (transfer.Exchange(SdoCommand::Read, kStoreControlParameters, 0, control) !=
                 ExitCode::Done ||
-            transfer.Exchange(SdoCommand::Read, Model::kMotorStore, 0, motor) != ExitCode::Done) {
+            transfer.Exchange(SdoCommand::Read, kStoreMotorParameters, 0, motor) !=
+                ExitCode::Done) {
             return false;
         }
         if (control == 0 && motor == 0) {
@@ -62,8 +67,7 @@ int Reboot(TransferLink& transfer) {
     // As the view does: no repetition once the drive may already be restarting.
     transfer.Switches().transmitRetry = 0;
     uint32_t value = 0;
-    if (int code =
-            transfer.Exchange(SdoCommand::Write16, Model::kRebootObject, kRebootValue, value)) {
+    if (int code = transfer.Exchange(SdoCommand::Write16, kReboot, kRebootValue, value)) {
         return code;
     }
     if (value != kRebootValue) {
@@ -113,10 +117,11 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     const auto& rows = model.Rows();
     for (size_t i = 0; i < rows.size(); ++i) {
         const Model::Row& row = rows[i];
-        if (row.result != "True" && !row.result.empty()) {
+        if (row.result != RowResult::kTrue && row.result != RowResult::kNone) {
             std::printf("row %zu  %s  %s: file %s, drive %s: %s\n", i + 1, row.wordText.c_str(),
                         row.name.c_str(), row.loadValue.c_str(),
-                        row.readValue.empty() ? "-" : row.readValue.c_str(), row.result.c_str());
+                        row.readValue.empty() ? "-" : row.readValue.c_str(),
+                        RowResultText(row.result));
         }
     }
     std::printf("%s\n", model.StatusText(Model::kWriteStatus).c_str());

@@ -8,6 +8,7 @@
 #include "dictionary/ValueMessages.h"
 #include "platform/LenientNumber.h"
 #include "platform/MessageBox.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
@@ -266,7 +267,8 @@ void FormulaEvaluator::ResumePending() {
 }
 
 bool FormulaEvaluator::AcceptReferenceValue(uint32_t key, int32_t value) {
-    if (key == kStatusWordKey || HasConstant(key)) {
+    // Replies of the status word are polled all the time and never become constants.
+    if (key == DriveObject::kStatusWord || HasConstant(key)) {
         return false;
     }
     AddConstant(key, value);

@@ -44,9 +44,6 @@ struct FormulaIntegerResult {
 // conversion that had to wait for such a value. User-interface thread only.
 class FormulaEvaluator {
 public:
-    // Replies of the status word are polled all the time and never become constants.
-    static constexpr uint32_t kStatusWordKey = 0x604100;
-
     // A conversion that waits for a referenced value: a re-read or a write.
     struct PendingAction {
         uint32_t key = 0;

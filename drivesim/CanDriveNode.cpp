@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "protocol/DriveObjects.h"
+#include "protocol/DriveProtocol.h"
+
 namespace tarvo::sim {
 
 namespace {
@@ -12,10 +15,6 @@ canbus::Frame MakeFrame(uint32_t id, std::initializer_list<uint8_t> bytes) {
     frame.length = static_cast<uint8_t>(bytes.size());
     std::copy(bytes.begin(), bytes.end(), frame.data);
     return frame;
-}
-
-bool IsDownload(uint8_t command) {
-    return command == 0x23 || command == 0x27 || command == 0x2B || command == 0x2F;
 }
 
 }  // namespace
@@ -46,7 +45,8 @@ void CanDriveNode::OnFrame(const canbus::Frame& frame, uint64_t nowUs) {
     }
     uint64_t due = nowUs + decision.delayUs;
     if (decision.stray) {
-        uint16_t status = static_cast<uint16_t>(ObjectTable::Value(drive_.Model().Find(0x604100)));
+        uint16_t status = static_cast<uint16_t>(
+            ObjectTable::Value(drive_.Model().Find(DriveObject::kStatusWord)));
         uint8_t other = static_cast<uint8_t>(node_ % 127 + 1);
         Queue(due, MakeFrame(0x700u + node_, {0x7F}));
         Queue(due, MakeFrame(0x180u + node_,
@@ -61,10 +61,10 @@ void CanDriveNode::OnFrame(const canbus::Frame& frame, uint64_t nowUs) {
             .ToBytes(foreign.data);
         Queue(due, foreign);
     }
-    // A write is acknowledged as CANopen acknowledges a download (0x60), still carrying
-    // the value the drive now holds in its data bytes.
-    if (IsDownload(frame.data[0]) && reply.command != 0x80) {
-        reply.command = 0x60;
+    // A write is acknowledged as CANopen acknowledges a download, still carrying the value
+    // the drive now holds in its data bytes.
+    if (IsWriteCommand(frame.data[0]) && reply.command != ToByte(SdoReplyCommand::Abort)) {
+        reply.command = ToByte(SdoReplyCommand::DownloadAck);
     }
     canbus::Frame answer;
     answer.id = kCanReplyBase + node_;
@@ -78,7 +78,7 @@ void CanDriveNode::TakeDue(uint64_t nowUs, std::vector<canbus::Frame>& out) {
     DriveModel& model = drive_.Model();
     model.AdvanceTo(nowUs);
     bool silent = model.Silent();
-    int64_t period = ObjectTable::Value(model.Find(0x101700));
+    int64_t period = ObjectTable::Value(model.Find(DriveObject::kHeartbeatTime));
     heartbeatPeriodUs_ = silent || period <= 0 ? 0 : static_cast<uint64_t>(period) * 1000;
     if (wasSilent_ && !silent) {
         Queue(nowUs, MakeFrame(0x700u + node_, {0x00}));  // boot-up

@@ -1,12 +1,15 @@
 #include "drivesim/CaptureRecorder.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "protocol/DriveProtocol.h"
 
 namespace tarvo::sim {
 
 namespace {
+
+using Sub = CaptureObject::Sub;
 
 constexpr uint64_t kStartPending = ~0ull;
 constexpr uint64_t kPreparingTicks = 160;          // 10 ms to put the record together
@@ -15,8 +18,8 @@ constexpr int kSlotOrder[6] = {0, 1, 4, 2, 3, 5};  // slot 1, 2, 5, 3, 4, 6
 }  // namespace
 
 CaptureRecorder::CaptureRecorder(ObjectTable& table) : table_(table) {
-    for (uint32_t sub = 1; sub <= 0x10; ++sub) {
-        sub_[sub] = table.Find(0x230000 | sub);
+    for (uint8_t sub = 1; sub < std::size(sub_); ++sub) {
+        sub_[sub] = table.Find(ObjectAddressOf(CaptureObject::kIndex, sub));
     }
 }
 
@@ -29,7 +32,7 @@ void CaptureRecorder::Reset() {
 }
 
 uint32_t CaptureRecorder::SlotCode(int slot) const {
-    return static_cast<uint32_t>(ObjectTable::Value(Sub(static_cast<uint8_t>(slot + 1))));
+    return static_cast<uint32_t>(ObjectTable::Value(Object(CaptureObject::SlotSub(slot + 1))));
 }
 
 size_t CaptureRecorder::BytesPerSample(const uint32_t slots[6]) {
@@ -43,7 +46,7 @@ size_t CaptureRecorder::BytesPerSample(const uint32_t slots[6]) {
 }
 
 size_t CaptureRecorder::MemorySize() const {
-    int64_t size = ObjectTable::Value(Sub(0x0F), 8000);
+    int64_t size = ObjectTable::Value(Object(Sub::MemorySize), 8000);
     return static_cast<size_t>(std::clamp<int64_t>(size, 16, 8192));
 }
 
@@ -65,51 +68,54 @@ void CaptureRecorder::LimitSamples() {
     size_t bytes = BytesPerSample(slots);
     if (bytes != 0) {
         int64_t most = static_cast<int64_t>(MemorySize() / bytes);
-        if (ObjectTable::Value(Sub(0x0A)) > most) {
-            ObjectTable::Put(Sub(0x0A), most);
+        if (ObjectTable::Value(Object(Sub::TotalSamples)) > most) {
+            ObjectTable::Put(Object(Sub::TotalSamples), most);
         }
     }
-    if (ObjectTable::Value(Sub(0x09)) > ObjectTable::Value(Sub(0x0A))) {
-        ObjectTable::Put(Sub(0x09), ObjectTable::Value(Sub(0x0A)));
+    if (ObjectTable::Value(Object(Sub::PretriggerSamples)) >
+        ObjectTable::Value(Object(Sub::TotalSamples))) {
+        ObjectTable::Put(Object(Sub::PretriggerSamples),
+                         ObjectTable::Value(Object(Sub::TotalSamples)));
     }
 }
 
 uint32_t CaptureRecorder::Write(uint8_t subIndex, uint32_t raw, uint32_t& held) {
-    SimObject* object = subIndex <= 0x10 ? Sub(subIndex) : nullptr;
+    SimObject* object = subIndex < std::size(sub_) ? sub_[subIndex] : nullptr;
     if (object == nullptr) {
         return AbortCode::kNoSuchObject;
     }
-    switch (subIndex) {
-        case 0x01:
-        case 0x02:
-        case 0x03:
-        case 0x04:
-        case 0x05:
-        case 0x06:
+    switch (static_cast<Sub>(subIndex)) {
+        case Sub::Slot1:
+        case Sub::Slot2:
+        case Sub::Slot3:
+        case Sub::Slot4:
+        case Sub::Slot5:
+        case Sub::Slot6:
             // A slot takes the code of an existing number object of its own width.
-            if (!ValidCode(raw, subIndex <= 4 ? 16 : 32)) {
+            if (!ValidCode(raw, static_cast<Sub>(subIndex) <= Sub::Slot4 ? 16 : 32)) {
                 return AbortCode::kValueOutOfRange;
             }
             object->raw = raw;
             LimitSamples();
             break;
-        case 0x07:
-            if (raw == 1) {
+        case Sub::CaptureControl:
+            if (raw == CaptureObject::kStartCapture) {
                 LimitSamples();
                 for (int slot = 0; slot < 6; ++slot) {
                     slots_[slot] = SlotCode(slot);
                 }
-                period_ =
-                    static_cast<uint32_t>(std::max<int64_t>(1, ObjectTable::Value(Sub(0x08))));
-                total_ = static_cast<uint32_t>(std::max<int64_t>(1, ObjectTable::Value(Sub(0x0A))));
-                pretrigger_ = static_cast<uint32_t>(
-                    std::clamp<int64_t>(ObjectTable::Value(Sub(0x09)), 0, total_));
+                period_ = static_cast<uint32_t>(
+                    std::max<int64_t>(1, ObjectTable::Value(Object(Sub::SamplePeriod))));
+                total_ = static_cast<uint32_t>(
+                    std::max<int64_t>(1, ObjectTable::Value(Object(Sub::TotalSamples))));
+                pretrigger_ = static_cast<uint32_t>(std::clamp<int64_t>(
+                    ObjectTable::Value(Object(Sub::PretriggerSamples)), 0, total_));
                 record_.clear();
                 before_.clear();
                 recorded_ = 0;
                 havePrevious_ = false;
                 startTick_ = kStartPending;
-                state_ = ObjectTable::Value(Sub(0x0C)) == 0 ? 2 : 1;
+                state_ = ObjectTable::Value(Object(Sub::TriggerSource)) == 0 ? 2 : 1;
             } else if (raw == 0) {
                 state_ = 0;
                 record_.clear();
@@ -119,7 +125,7 @@ uint32_t CaptureRecorder::Write(uint8_t subIndex, uint32_t raw, uint32_t& held) 
             }
             Publish();
             break;
-        case 0x0C:
+        case Sub::TriggerSource:
             if (!ValidCode(raw, 0)) {
                 return AbortCode::kValueOutOfRange;
             }
@@ -136,7 +142,7 @@ uint32_t CaptureRecorder::Write(uint8_t subIndex, uint32_t raw, uint32_t& held) 
 
 int64_t CaptureRecorder::TriggerValue() const {
     const SimObject* source =
-        table_.Find(static_cast<uint32_t>(ObjectTable::Value(Sub(0x0C))) >> 8);
+        table_.Find(static_cast<uint32_t>(ObjectTable::Value(Object(Sub::TriggerSource))) >> 8);
     return source != nullptr ? source->Number() : 0;
 }
 
@@ -175,13 +181,14 @@ void CaptureRecorder::Step(uint64_t tick) {
     AppendSample(sample);
     if (state_ == 1) {
         const SimObject* source =
-            table_.Find(static_cast<uint32_t>(ObjectTable::Value(Sub(0x0C))) >> 8);
-        uint32_t levelRaw = Sub(0x0D) != nullptr ? Sub(0x0D)->raw : 0;
+            table_.Find(static_cast<uint32_t>(ObjectTable::Value(Object(Sub::TriggerSource))) >> 8);
+        uint32_t levelRaw =
+            Object(Sub::TriggerLevel) != nullptr ? Object(Sub::TriggerLevel)->raw : 0;
         int64_t level = source != nullptr && source->kind == ValueKind::Unsigned
                             ? static_cast<int64_t>(levelRaw)
                             : static_cast<int64_t>(static_cast<int32_t>(levelRaw));
         int64_t value = TriggerValue();
-        bool rising = ObjectTable::Value(Sub(0x0B)) == 0;
+        bool rising = ObjectTable::Value(Object(Sub::TriggerEdge)) == 0;
         bool fired = havePrevious_ && before_.size() >= pretrigger_ &&
                      (rising ? previousTrigger_ < level && value >= level
                              : previousTrigger_ >= level && value < level);
@@ -221,8 +228,8 @@ uint32_t CaptureRecorder::Record(std::string& bytes) const {
 }
 
 void CaptureRecorder::Publish() {
-    ObjectTable::Put(Sub(0x07), state_);
-    ObjectTable::Put(Sub(0x0E), recorded_);
+    ObjectTable::Put(Object(Sub::CaptureControl), state_);
+    ObjectTable::Put(Object(Sub::RecordedSamples), recorded_);
 }
 
 }  // namespace tarvo::sim

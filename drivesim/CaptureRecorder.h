@@ -5,6 +5,7 @@
 #include <string>
 
 #include "drivesim/ObjectTable.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo::sim {
 
@@ -32,7 +33,7 @@ public:
     size_t MemorySize() const;
 
 private:
-    SimObject* Sub(uint8_t subIndex) const { return sub_[subIndex]; }
+    SimObject* Object(CaptureObject::Sub sub) const { return sub_[static_cast<uint8_t>(sub)]; }
     uint32_t SlotCode(int slot) const;
     bool ValidCode(uint32_t code, int requiredBits) const;
     void LimitSamples();
@@ -41,7 +42,8 @@ private:
     void Publish();
 
     ObjectTable& table_;
-    SimObject* sub_[0x11] = {};
+    // By subindex, up to the sample data.
+    SimObject* sub_[static_cast<uint8_t>(CaptureObject::Sub::SampleData) + 1] = {};
 
     uint8_t state_ = 0;
     uint32_t slots_[6] = {};  // the slots of the running capture

@@ -3,24 +3,15 @@
 #include <algorithm>
 #include <sstream>
 
+#include "protocol/DriveObjects.h"
 #include "protocol/DriveProtocol.h"
 
 namespace tarvo::sim {
 
 namespace {
 
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
-    return index << 8 | subIndex;
-}
-
-constexpr uint32_t kControlword = Key(0x6040, 0);
-constexpr uint32_t kStoreControl = Key(0x2FF0, 1);
-constexpr uint32_t kStoreMotor = Key(0x2FF0, 3);
-constexpr uint32_t kReboot = Key(0x2FFF, 0);
-constexpr uint32_t kRebootValue = 0xAA55;
-constexpr uint32_t kClearHistory = Key(0x2090, 9);
-constexpr uint32_t kTuning = Key(0x2013, 4);
-constexpr uint32_t kSampleData = Key(0x2300, 0x10);
+constexpr uint32_t kClearHistory = ObjectAddressOf(0x2090, 9);
+constexpr uint32_t kTuning = ObjectAddressOf(0x2013, 4);
 constexpr uint32_t kTuningUs = 500000;
 constexpr uint64_t kCatchUpUs = 5000000;  // longer pauses are skipped, not simulated
 constexpr double kTickSeconds = 62.5e-6;
@@ -52,12 +43,12 @@ bool DriveModel::Start(std::string& error) {
     capture_ = std::make_unique<CaptureRecorder>(table_);
     io_ = std::make_unique<IoPorts>(table_);
     errors_ = std::make_unique<ErrorControl>(table_);
-    controlword_ = table_.Find(kControlword);
-    statusword_ = table_.Find(Key(0x6041, 0));
-    storeControl_ = table_.Find(kStoreControl);
-    storeMotor_ = table_.Find(kStoreMotor);
-    enableAtPowerOn_ = table_.Find(Key(0x2001, 8));
-    operatingHours_ = table_.Find(Key(0x20A0, 9));
+    controlword_ = table_.Find(DriveObject::kControlWord);
+    statusword_ = table_.Find(DriveObject::kStatusWord);
+    storeControl_ = table_.Find(DriveObject::kStoreControlParameters);
+    storeMotor_ = table_.Find(DriveObject::kStoreMotorParameters);
+    enableAtPowerOn_ = table_.Find(ObjectAddressOf(0x2001, 8));
+    operatingHours_ = table_.Find(ObjectAddressOf(0x20A0, 9));
     tuning_ = table_.Find(kTuning);
     PowerOn();
     return true;
@@ -127,11 +118,11 @@ void DriveModel::Tick() {
     }
     if (tuningDoneUs_ != 0 && nowUs_ >= tuningDoneUs_) {
         // The gains follow the winding's inductance and resistance.
-        int64_t inductance = ObjectTable::Value(table_.Find(Key(0x2000, 7)), 2800);
-        int64_t resistance = ObjectTable::Value(table_.Find(Key(0x2000, 6)), 1100);
-        ObjectTable::Put(table_.Find(Key(0x2013, 1)),
+        int64_t inductance = ObjectTable::Value(table_.Find(ObjectAddressOf(0x2000, 7)), 2800);
+        int64_t resistance = ObjectTable::Value(table_.Find(ObjectAddressOf(0x2000, 6)), 1100);
+        ObjectTable::Put(table_.Find(ObjectAddressOf(0x2013, 1)),
                          std::min<int64_t>(30000, inductance * 43 / 100));
-        ObjectTable::Put(table_.Find(Key(0x2013, 2)),
+        ObjectTable::Put(table_.Find(ObjectAddressOf(0x2013, 2)),
                          std::min<int64_t>(30000, resistance * 136 / 1000));
         ObjectTable::Put(tuning_, 0);
         tuningDoneUs_ = 0;
@@ -251,7 +242,7 @@ uint32_t DriveModel::ReadBlock(uint32_t key, std::string& bytes) const {
         return AbortCode::kNoSuchObject;
     }
     bytes.clear();
-    if (key == kSampleData) {
+    if (key == CaptureObject::Address(CaptureObject::Sub::SampleData)) {
         return capture_->Record(bytes);
     }
     if (object->kind == ValueKind::Text) {
@@ -261,23 +252,23 @@ uint32_t DriveModel::ReadBlock(uint32_t key, std::string& bytes) const {
 }
 
 uint32_t DriveModel::WriteStore(SimObject& object, uint32_t raw) {
-    bool motor = object.key == kStoreMotor;
+    bool motor = object.key == DriveObject::kStoreMotorParameters;
     uint64_t& doneUs = motor ? storeMotorDoneUs_ : storeControlDoneUs_;
-    if (raw == 1) {
+    if (raw == DriveObject::kStoreCommand) {
         memory_.Store(table_, motor);
-        object.raw = 1;
+        object.raw = DriveObject::kStoreCommand;
         doneUs = nowUs_ + settings_.storeBusyMs * 1000ull;
         Log(motor ? "storing the motor parameters" : "storing the control parameters");
-    } else if (raw == 10 && !motor) {
+    } else if (raw == DriveObject::kRestoreCommand && !motor) {
         table_.RestoreDefaults([](const SimObject& entry) {
             return entry.stored && !NonVolatileMemory::IsMotorParameter(entry);
         });
-        object.raw = 10;
+        object.raw = DriveObject::kRestoreCommand;
         doneUs = nowUs_ + settings_.storeBusyMs * 1000ull;
         Log("control parameters back to their defaults");
     } else if (raw == 0) {
         // Acknowledges a finished initialisation; a store in progress goes on.
-        if (object.raw == 10) {
+        if (object.raw == DriveObject::kRestoreCommand) {
             object.raw = 0;
             doneUs = 0;
         }
@@ -297,11 +288,11 @@ uint32_t DriveModel::Write(uint32_t key, int widthBytes, uint32_t data, uint32_t
     if (abort != AbortCode::kNone) {
         return abort;
     }
-    if ((key >> 8) == 0x2300) {
-        return capture_->Write(static_cast<uint8_t>(key & 0xFF), raw, held);
+    if (IndexOf(key) == CaptureObject::kIndex) {
+        return capture_->Write(SubIndexOf(key), raw, held);
     }
     switch (key) {
-        case kControlword:
+        case DriveObject::kControlWord:
             if (stateMachine_.FaultResetRequested(static_cast<uint16_t>(raw))) {
                 errors_->FaultReset();
             }
@@ -310,15 +301,15 @@ uint32_t DriveModel::Write(uint32_t key, int widthBytes, uint32_t data, uint32_t
             ObjectTable::Put(statusword_, stateMachine_.StatusBits(errors_->Any()) |
                                               (ObjectTable::Value(statusword_) & 0xFC00));
             break;
-        case kStoreControl:
-        case kStoreMotor:
+        case DriveObject::kStoreControlParameters:
+        case DriveObject::kStoreMotorParameters:
             abort = WriteStore(*object, raw);
             if (abort != AbortCode::kNone) {
                 return abort;
             }
             break;
-        case kReboot:
-            if (raw != kRebootValue) {
+        case DriveObject::kReboot:
+            if (raw != DriveObject::kRebootValue) {
                 return AbortCode::kValueOutOfRange;
             }
             // The drive answers, then restarts and is silent until it is up again.
@@ -344,7 +335,7 @@ uint32_t DriveModel::Write(uint32_t key, int widthBytes, uint32_t data, uint32_t
             break;
         default:
             object->raw = raw;
-            if ((key >> 8) == 0x2600) {
+            if (IndexOf(key) == DriveObject::kErrorControlIndex) {
                 errors_->Refresh();
             }
             break;

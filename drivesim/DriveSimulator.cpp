@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dictionary/DictionarySource.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo::sim {
 
@@ -163,19 +164,21 @@ void DriveSimulator::Command(const std::string& line) {
     } else if (word == "status") {
         model_->AdvanceTo(NowUs());
         char text[96];
-        std::snprintf(text, sizeof text,
-                      "statusword %04X, errors %04X%04X, position %lld, velocity %lld",
-                      static_cast<unsigned>(ObjectTable::Value(model_->Find(0x604100))),
-                      static_cast<unsigned>(ObjectTable::Value(model_->Find(0x260200))),
-                      static_cast<unsigned>(ObjectTable::Value(model_->Find(0x260100))),
-                      static_cast<long long>(ObjectTable::Value(model_->Find(0x606400))),
-                      static_cast<long long>(ObjectTable::Value(model_->Find(0x606C00))));
+        std::snprintf(
+            text, sizeof text, "statusword %04X, errors %04X%04X, position %lld, velocity %lld",
+            static_cast<unsigned>(ObjectTable::Value(model_->Find(DriveObject::kStatusWord))),
+            static_cast<unsigned>(ObjectTable::Value(model_->Find(DriveObject::kErrorStateHigh))),
+            static_cast<unsigned>(ObjectTable::Value(model_->Find(DriveObject::kErrorStateLow))),
+            static_cast<long long>(
+                ObjectTable::Value(model_->Find(DriveObject::kPositionActualValue))),
+            static_cast<long long>(
+                ObjectTable::Value(model_->Find(DriveObject::kVelocityActualValue))));
         out_ << text << std::endl;
     } else if (word == "record") {
         // The capture's record as it would be uploaded, for checking what a client decoded.
         model_->AdvanceTo(NowUs());
         std::string bytes;
-        if (model_->ReadBlock(0x230010, bytes) != 0) {
+        if (model_->ReadBlock(CaptureObject::Address(CaptureObject::Sub::SampleData), bytes) != 0) {
             out_ << "record busy" << std::endl;
             return;
         }

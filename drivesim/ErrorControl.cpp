@@ -1,24 +1,18 @@
 #include "drivesim/ErrorControl.h"
 
+#include "protocol/DriveObjects.h"
+
 namespace tarvo::sim {
 
-namespace {
-
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
-    return index << 8 | subIndex;
-}
-
-}  // namespace
-
 ErrorControl::ErrorControl(ObjectTable& table) {
-    controlLow_ = table.Find(Key(0x2600, 1));
-    controlHigh_ = table.Find(Key(0x2600, 2));
-    stateLow_ = table.Find(Key(0x2601, 0));
-    stateHigh_ = table.Find(Key(0x2602, 0));
-    errorCode_ = table.Find(Key(0x603F, 0));
-    errorRegister_ = table.Find(Key(0x1001, 0));
+    controlLow_ = table.Find(DriveObject::kErrorControlLow);
+    controlHigh_ = table.Find(DriveObject::kErrorControlHigh);
+    stateLow_ = table.Find(DriveObject::kErrorStateLow);
+    stateHigh_ = table.Find(DriveObject::kErrorStateHigh);
+    errorCode_ = table.Find(ObjectAddressOf(0x603F, 0));
+    errorRegister_ = table.Find(ObjectAddressOf(0x1001, 0));
     for (uint32_t i = 0; i < 8; ++i) {
-        history_[i] = table.Find(Key(0x2090, i + 1));
+        history_[i] = table.Find(ObjectAddressOf(0x2090, i + 1));
     }
 }
 

@@ -1,14 +1,11 @@
 #include "drivesim/IoPorts.h"
 
 #include <cmath>
+#include "protocol/DriveObjects.h"
 
 namespace tarvo::sim {
 
 namespace {
-
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
-    return index << 8 | subIndex;
-}
 
 uint32_t Bits(const SimObject* object) {
     return static_cast<uint32_t>(ObjectTable::Value(object));
@@ -18,9 +15,9 @@ uint32_t Bits(const SimObject* object) {
 
 IoPorts::IoPorts(ObjectTable& table) {
     for (uint32_t sub = 1; sub < 0x19; ++sub) {
-        io_[sub] = table.Find(Key(0x2010, sub));
+        io_[sub] = table.Find(ObjectAddressOf(DriveObject::kIoIndex, sub));
     }
-    digitalInputs_ = table.Find(Key(0x60FD, 0));
+    digitalInputs_ = table.Find(DriveObject::kDigitalInputs);
 }
 
 void IoPorts::Reset(bool changingInputs) {

@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include "protocol/DriveObjects.h"
 
 namespace tarvo::sim {
 
 namespace {
-
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
-    return index << 8 | subIndex;
-}
 
 constexpr double kPi = 3.14159265358979323846;
 // Velocity loop gain unit: amperes per revolution per second for each unit of 2012h:01h.
@@ -31,48 +28,48 @@ double Positive(const SimObject* object, double fallback) {
 
 MotorModel::MotorModel(ObjectTable& table, uint32_t seed)
     : table_(table), seed_(seed == 0 ? 0x2545F491u : seed), random_(seed_) {
-    ratedCurrent_ = table.Find(Key(0x2000, 0x03));
-    peakCurrent_ = table.Find(Key(0x2000, 0x04));
-    countsPerRevolution_ = table.Find(Key(0x2000, 0x05));
-    resistance_ = table.Find(Key(0x2000, 0x06));
-    inductance_ = table.Find(Key(0x2000, 0x07));
-    torqueConstant_ = table.Find(Key(0x2000, 0x08));
-    rotorInertia_ = table.Find(Key(0x2000, 0x09));
-    maxSpeed_ = table.Find(Key(0x2000, 0x0A));
-    polePairs_ = table.Find(Key(0x2000, 0x02));
-    inertiaRatio_ = table.Find(Key(0x2012, 0x06));
-    positionGain_ = table.Find(Key(0x2011, 0x01));
-    velocityFeedForward_ = table.Find(Key(0x2011, 0x03));
-    velocityGain_ = table.Find(Key(0x2012, 0x01));
-    velocityIntegralGain_ = table.Find(Key(0x2012, 0x02));
-    velocityFilter_ = table.Find(Key(0x2012, 0x03));
-    currentGain_ = table.Find(Key(0x2013, 0x01));
-    currentIntegralGain_ = table.Find(Key(0x2013, 0x02));
-    maxCurrent_ = table.Find(Key(0x6073, 0));
-    maxTorque_ = table.Find(Key(0x6072, 0));
-    followingWindow_ = table.Find(Key(0x6065, 0));
-    followingTimeout_ = table.Find(Key(0x6066, 0));
-    overVoltageLevel_ = table.Find(Key(0x2001, 0x04));
-    lowVoltageLevel_ = table.Find(Key(0x2001, 0x05));
+    ratedCurrent_ = table.Find(ObjectAddressOf(0x2000, 0x03));
+    peakCurrent_ = table.Find(ObjectAddressOf(0x2000, 0x04));
+    countsPerRevolution_ = table.Find(ObjectAddressOf(0x2000, 0x05));
+    resistance_ = table.Find(ObjectAddressOf(0x2000, 0x06));
+    inductance_ = table.Find(ObjectAddressOf(0x2000, 0x07));
+    torqueConstant_ = table.Find(ObjectAddressOf(0x2000, 0x08));
+    rotorInertia_ = table.Find(ObjectAddressOf(0x2000, 0x09));
+    maxSpeed_ = table.Find(ObjectAddressOf(0x2000, 0x0A));
+    polePairs_ = table.Find(ObjectAddressOf(0x2000, 0x02));
+    inertiaRatio_ = table.Find(ObjectAddressOf(0x2012, 0x06));
+    positionGain_ = table.Find(ObjectAddressOf(0x2011, 0x01));
+    velocityFeedForward_ = table.Find(ObjectAddressOf(0x2011, 0x03));
+    velocityGain_ = table.Find(ObjectAddressOf(0x2012, 0x01));
+    velocityIntegralGain_ = table.Find(ObjectAddressOf(0x2012, 0x02));
+    velocityFilter_ = table.Find(ObjectAddressOf(0x2012, 0x03));
+    currentGain_ = table.Find(ObjectAddressOf(0x2013, 0x01));
+    currentIntegralGain_ = table.Find(ObjectAddressOf(0x2013, 0x02));
+    maxCurrent_ = table.Find(ObjectAddressOf(0x6073, 0));
+    maxTorque_ = table.Find(ObjectAddressOf(0x6072, 0));
+    followingWindow_ = table.Find(ObjectAddressOf(0x6065, 0));
+    followingTimeout_ = table.Find(ObjectAddressOf(0x6066, 0));
+    overVoltageLevel_ = table.Find(ObjectAddressOf(0x2001, 0x04));
+    lowVoltageLevel_ = table.Find(ObjectAddressOf(0x2001, 0x05));
 
-    positionDemand_ = table.Find(Key(0x6062, 0));
-    positionInternal_ = table.Find(Key(0x6063, 0));
-    positionActual_ = table.Find(Key(0x6064, 0));
-    velocityDemand_ = table.Find(Key(0x606B, 0));
-    velocityActual_ = table.Find(Key(0x606C, 0));
-    followingErrorActual_ = table.Find(Key(0x60F4, 0));
-    torqueDemand_ = table.Find(Key(0x6074, 0));
-    torqueActual_ = table.Find(Key(0x6077, 0));
-    currentActual_ = table.Find(Key(0x6078, 0));
-    phaseA_ = table.Find(Key(0x2013, 0x05));
-    phaseB_ = table.Find(Key(0x2013, 0x06));
-    quadratureActual_ = table.Find(Key(0x2013, 0x07));
-    quadratureDemand_ = table.Find(Key(0x2013, 0x08));
-    directActual_ = table.Find(Key(0x2013, 0x09));
-    motorLoad_ = table.Find(Key(0x2013, 0x0A));
-    dcLink_ = table.Find(Key(0x6079, 0));
-    busVoltage_ = table.Find(Key(0x2001, 0x0A));
-    temperature_ = table.Find(Key(0x2001, 0x0B));
+    positionDemand_ = table.Find(ObjectAddressOf(0x6062, 0));
+    positionInternal_ = table.Find(ObjectAddressOf(0x6063, 0));
+    positionActual_ = table.Find(DriveObject::kPositionActualValue);
+    velocityDemand_ = table.Find(ObjectAddressOf(0x606B, 0));
+    velocityActual_ = table.Find(DriveObject::kVelocityActualValue);
+    followingErrorActual_ = table.Find(ObjectAddressOf(0x60F4, 0));
+    torqueDemand_ = table.Find(ObjectAddressOf(0x6074, 0));
+    torqueActual_ = table.Find(ObjectAddressOf(0x6077, 0));
+    currentActual_ = table.Find(ObjectAddressOf(0x6078, 0));
+    phaseA_ = table.Find(ObjectAddressOf(0x2013, 0x05));
+    phaseB_ = table.Find(ObjectAddressOf(0x2013, 0x06));
+    quadratureActual_ = table.Find(ObjectAddressOf(0x2013, 0x07));
+    quadratureDemand_ = table.Find(ObjectAddressOf(0x2013, 0x08));
+    directActual_ = table.Find(ObjectAddressOf(0x2013, 0x09));
+    motorLoad_ = table.Find(ObjectAddressOf(0x2013, 0x0A));
+    dcLink_ = table.Find(ObjectAddressOf(0x6079, 0));
+    busVoltage_ = table.Find(ObjectAddressOf(0x2001, 0x0A));
+    temperature_ = table.Find(ObjectAddressOf(0x2001, 0x0B));
     Reset();
 }
 

@@ -1,5 +1,7 @@
 #include "drivesim/StateMachine402.h"
 
+#include "protocol/DriveObjects.h"
+
 namespace tarvo::sim {
 
 namespace {
@@ -7,7 +9,7 @@ namespace {
 enum class Command { None, Shutdown, SwitchOn, EnableOperation, DisableVoltage, QuickStop };
 
 Command Decode(uint16_t word) {
-    if ((word & 0x80) != 0) {
+    if ((word & DriveObject::kFaultResetBit) != 0) {
         return Command::None;  // fault reset, handled on its rising edge
     }
     if ((word & 0x02) == 0) {
@@ -33,7 +35,8 @@ void StateMachine402::Reset(bool enableAtPowerOn) {
 }
 
 bool StateMachine402::FaultResetRequested(uint16_t controlword) const {
-    return (controlword & 0x80) != 0 && (controlword_ & 0x80) == 0;
+    return (controlword & DriveObject::kFaultResetBit) != 0 &&
+           (controlword_ & DriveObject::kFaultResetBit) == 0;
 }
 
 void StateMachine402::ApplyControlword(uint16_t controlword, bool errorPresent) {

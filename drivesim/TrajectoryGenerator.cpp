@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include "protocol/DriveObjects.h"
 
 namespace tarvo::sim {
 
 namespace {
-
-constexpr uint32_t Key(uint32_t index, uint32_t subIndex) {
-    return index << 8 | subIndex;
-}
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -20,40 +17,40 @@ double Sign(double value) {
 }  // namespace
 
 TrajectoryGenerator::TrajectoryGenerator(ObjectTable& table) : table_(table) {
-    modeOfOperation_ = table.Find(Key(0x6060, 0));
-    modeDisplay_ = table.Find(Key(0x6061, 0));
-    positionWindow_ = table.Find(Key(0x6067, 0));
-    targetPosition_ = table.Find(Key(0x607A, 0));
-    profileVelocity_ = table.Find(Key(0x6081, 0));
-    profileAcceleration_ = table.Find(Key(0x6083, 0));
-    profileDeceleration_ = table.Find(Key(0x6084, 0));
-    quickStopDeceleration_ = table.Find(Key(0x6085, 0));
-    targetVelocity_ = table.Find(Key(0x60FF, 0));
-    targetTorque_ = table.Find(Key(0x6071, 0));
-    torqueSlope_ = table.Find(Key(0x6087, 0));
-    maxMotorSpeed_ = table.Find(Key(0x2000, 0x0A));
-    homeOffset_ = table.Find(Key(0x607C, 0));
-    homingSpeed_ = table.Find(Key(0x6099, 1));
-    homingAcceleration_ = table.Find(Key(0x609A, 0));
-    homingState_ = table.Find(Key(0x2060, 4));
+    modeOfOperation_ = table.Find(DriveObject::kModesOfOperation);
+    modeDisplay_ = table.Find(DriveObject::kModesOfOperationDisplay);
+    positionWindow_ = table.Find(ObjectAddressOf(0x6067, 0));
+    targetPosition_ = table.Find(DriveObject::kTargetPosition);
+    profileVelocity_ = table.Find(ObjectAddressOf(0x6081, 0));
+    profileAcceleration_ = table.Find(ObjectAddressOf(0x6083, 0));
+    profileDeceleration_ = table.Find(ObjectAddressOf(0x6084, 0));
+    quickStopDeceleration_ = table.Find(ObjectAddressOf(0x6085, 0));
+    targetVelocity_ = table.Find(DriveObject::kTargetVelocity);
+    targetTorque_ = table.Find(ObjectAddressOf(0x6071, 0));
+    torqueSlope_ = table.Find(ObjectAddressOf(0x6087, 0));
+    maxMotorSpeed_ = table.Find(ObjectAddressOf(0x2000, 0x0A));
+    homeOffset_ = table.Find(ObjectAddressOf(0x607C, 0));
+    homingSpeed_ = table.Find(ObjectAddressOf(0x6099, 1));
+    homingAcceleration_ = table.Find(ObjectAddressOf(0x609A, 0));
+    homingState_ = table.Find(ObjectAddressOf(0x2060, 4));
     for (uint32_t i = 0; i < 8; ++i) {
-        velocitySteps_[i] = table.Find(Key(0x2040, i + 1));
+        velocitySteps_[i] = table.Find(ObjectAddressOf(0x2040, i + 1));
     }
-    multiAcceleration_ = table.Find(Key(0x2040, 0x09));
-    multiDeceleration_ = table.Find(Key(0x2040, 0x0A));
-    activeVelocityStep_ = table.Find(Key(0x2040, 0x0B));
-    reverseEnable_ = table.Find(Key(0x2070, 1));
-    reverseDistance_ = table.Find(Key(0x2070, 2));
-    reverseVelocity_ = table.Find(Key(0x2070, 3));
-    reverseAcceleration_ = table.Find(Key(0x2070, 4));
-    reverseDwell_ = table.Find(Key(0x2070, 5));
-    reverseCycles_ = table.Find(Key(0x2070, 6));
-    reverseDone_ = table.Find(Key(0x2070, 7));
-    swingEnable_ = table.Find(Key(0x2080, 1));
-    swingAmplitude_ = table.Find(Key(0x2080, 2));
-    swingFrequency_ = table.Find(Key(0x2080, 3));
-    swingCount_ = table.Find(Key(0x2080, 5));
-    swingState_ = table.Find(Key(0x2080, 7));
+    multiAcceleration_ = table.Find(ObjectAddressOf(0x2040, 0x09));
+    multiDeceleration_ = table.Find(ObjectAddressOf(0x2040, 0x0A));
+    activeVelocityStep_ = table.Find(ObjectAddressOf(0x2040, 0x0B));
+    reverseEnable_ = table.Find(ObjectAddressOf(0x2070, 1));
+    reverseDistance_ = table.Find(ObjectAddressOf(0x2070, 2));
+    reverseVelocity_ = table.Find(ObjectAddressOf(0x2070, 3));
+    reverseAcceleration_ = table.Find(ObjectAddressOf(0x2070, 4));
+    reverseDwell_ = table.Find(ObjectAddressOf(0x2070, 5));
+    reverseCycles_ = table.Find(ObjectAddressOf(0x2070, 6));
+    reverseDone_ = table.Find(ObjectAddressOf(0x2070, 7));
+    swingEnable_ = table.Find(ObjectAddressOf(0x2080, 1));
+    swingAmplitude_ = table.Find(ObjectAddressOf(0x2080, 2));
+    swingFrequency_ = table.Find(ObjectAddressOf(0x2080, 3));
+    swingCount_ = table.Find(ObjectAddressOf(0x2080, 5));
+    swingState_ = table.Find(ObjectAddressOf(0x2080, 7));
 }
 
 void TrajectoryGenerator::Reset() {

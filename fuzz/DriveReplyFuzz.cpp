@@ -19,6 +19,7 @@
 #include "comm/DriveMessage.h"
 #include "fuzz/DriveWire.h"
 #include "platform/MessageBox.h"
+#include "protocol/DriveObjects.h"
 
 namespace {
 
@@ -121,7 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     transmitRetry = wire.Byte() % 8 != 0 ? 1 : 0;
 
-    constexpr uint32_t kAddresses[4] = {0x100800, 0x606C00, 0x201001, 0x607A00};
+    constexpr uint32_t kAddresses[4] = {0x100800, tarvo::DriveObject::kVelocityActualValue,
+                                        tarvo::ObjectAddressOf(tarvo::DriveObject::kIoIndex, 1),
+                                        tarvo::DriveObject::kTargetPosition};
     std::map<uint32_t, UploadState> uploads;
     for (int step = 0; step < 64 && !wire.Empty(); ++step) {
         uint8_t op = wire.Byte();

@@ -7,9 +7,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "fuzz/CountingLink.h"
 #include "dictionary/FormulaEvaluator.h"
+#include "fuzz/CountingLink.h"
 #include "platform/MessageBox.h"
+#include "protocol/DriveObjects.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     double value = 0.0;
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::atomic<tarvo::MessageTarget*> mainWindow{nullptr};
     tarvo::RecordingMessageBox box;
     tarvo::FormulaEvaluator evaluator(link, mainWindow, &box);
-    evaluator.AddConstant(0x201001, 7);
+    evaluator.AddConstant(tarvo::ObjectAddressOf(tarvo::DriveObject::kIoIndex, 1), 7);
     evaluator.AddConstant(0x200005, 0);
 
     tarvo::FormulaResult real = evaluator.EvaluateReal(nullptr, formula, value);
@@ -36,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     if (real.status == tarvo::FormulaStatus::kAwaitingReference) {
-        evaluator.SetPending(0x607A00, tarvo::SdoCommand::Write32, value, std::string(formula));
+        evaluator.SetPending(tarvo::DriveObject::kTargetPosition, tarvo::SdoCommand::Write32, value,
+                             std::string(formula));
         // Feed constants until the formula no longer waits: each reply adds one.
         for (int i = 0; i < 64 && evaluator.Pending(); ++i) {
             evaluator.AcceptReferenceValue(0x100000 + static_cast<uint32_t>(i), i);

@@ -9,14 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "transfer/ExportDrvDataModel.h"
-#include "fuzz/FuzzDictionary.h"
-#include "transfer/ImportDrvDataModel.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
-#include "transfer/ObjectListFile.h"
-#include "platform/Timer.h"
+#include "fuzz/FuzzDictionary.h"
 #include "fuzz/TransferDrive.h"
+#include "platform/MessageBox.h"
+#include "platform/Timer.h"
+#include "transfer/ExportDrvDataModel.h"
+#include "transfer/ImportDrvDataModel.h"
+#include "transfer/ObjectListFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     importer.LoadText(exporter.FileText());
     size_t next = 0;
     for (const tarvo::ExportDrvDataModel::Row& row : exporter.Rows()) {
-        if (row.result != "True" && row.result != "Fail") {
+        if (row.result != tarvo::RowResult::kTrue && row.result != tarvo::RowResult::kFail) {
             std::abort();  // every row was read
         }
         if (row.Failed()) {

@@ -9,14 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/FuzzDictionary.h"
-#include "transfer/ImportDrvDataModel.h"
-#include "platform/LenientNumber.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
-#include "transfer/ParameterFile.h"
-#include "platform/Timer.h"
+#include "fuzz/FuzzDictionary.h"
 #include "fuzz/TransferDrive.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
+#include "platform/Timer.h"
+#include "transfer/ImportDrvDataModel.h"
+#include "transfer/ParameterFile.h"
 #include "transfer/TransferValue.h"
 
 namespace {
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // and of the entry).
     model.hooks.rowChanged = [&](int index) {
         const ImportDrvDataModel::Row& row = rows[static_cast<size_t>(index)];
-        if (row.result != "True") {
+        if (row.result != tarvo::RowResult::kTrue) {
             return;
         }
         std::optional<uint32_t> wanted =

@@ -103,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     };
-    hooks.broadcast = [&](int code) {
-        if (code != 4) {
+    hooks.broadcast = [&](tarvo::WindowState state) {
+        if (state != tarvo::WindowState::ProjectOpened) {
             std::abort();
         }
         for (size_t i = 0; i < numbers.size(); ++i) {

@@ -213,7 +213,7 @@ intptr_t ParameterPanel::onMessage(uint32_t message, uintptr_t wParam, intptr_t 
             OnLinkSegment(key);
             break;
         case WM_LINK_STATE:
-            OnLinkState(wParam);
+            OnLinkState(static_cast<WindowState>(wParam));
             break;
         case WM_OBJECT_PICKED:
             OnObjectPicked(key);
@@ -295,23 +295,23 @@ void ParameterPanel::OnLinkSegment(uint32_t key) {
     ContinuePass(key);
 }
 
-void ParameterPanel::OnLinkState(uintptr_t code) {
+void ParameterPanel::OnLinkState(WindowState state) {
     const PanelTraits& traits = description_.traits;
-    switch (code) {
-        case 0:
+    switch (state) {
+        case WindowState::Shown:
             if (Connected()) {
                 StartPass();
             }
             services_.link.EnableMonitor(this);
             active_ = true;
             break;
-        case 1:
+        case WindowState::Hidden:
             passCursor_ = 0;
             passKey_ = 0;
             active_ = false;
             services_.link.DisableMonitor(this);
             break;
-        case 2:
+        case WindowState::ConnectionChanged:
             if (!traits.followsConnection || !active_) {
                 break;
             }
@@ -322,7 +322,7 @@ void ParameterPanel::OnLinkState(uintptr_t code) {
                 passKey_ = 0;
             }
             break;
-        case 3:
+        case WindowState::SaveProject:
             if (traits.projectRows) {
                 services_.project.SaveListRows(list_, description_.panelNumber);
             }
@@ -330,7 +330,7 @@ void ParameterPanel::OnLinkState(uintptr_t code) {
                 placeSaver_(description_.panelNumber, active_ ? 1 : 0);
             }
             break;
-        case 4:
+        case WindowState::ProjectOpened:
             if (traits.projectRows) {
                 services_.project.LoadListRows(list_, description_.panelNumber, this);
             }

@@ -72,7 +72,7 @@ private:
     void OnLinkValue(uint32_t raw, uint32_t key);
     void OnLinkAbort(uint32_t key);
     void OnLinkSegment(uint32_t key);
-    void OnLinkState(uintptr_t code);
+    void OnLinkState(WindowState state);
     void OnObjectPicked(uint32_t key);
     void OnRowEdited(int row, int column);
     void ShowText(uint32_t key, const std::string& text);

@@ -53,14 +53,14 @@ intptr_t TagFormModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t) {
     if (message != WM_LINK_STATE) {
         return 0;
     }
-    switch (wParam) {
-        case 0:
+    switch (static_cast<WindowState>(wParam)) {
+        case WindowState::Shown:
             active_ = true;
             break;
-        case 1:
+        case WindowState::Hidden:
             active_ = false;
             break;
-        case 3:
+        case WindowState::SaveProject:
             if (placeSaver_) {
                 placeSaver_(PanelNumber(), active_ ? 1 : 0);
             }

@@ -44,7 +44,8 @@ public:
     bool PageCreated(int page) const;
     int ShownPage() const { return shownPage_; }
 
-    // WM_LINK_STATE: 0 active, 1 inactive, 3 window place into the project.
+    // WM_LINK_STATE: Shown makes the form active, Hidden inactive; SaveProject stores its
+    // window place into the project.
     intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     bool IsActive() const { return active_; }
     void SetPlaceSaver(PlaceSaver saver) { placeSaver_ = std::move(saver); }

@@ -26,8 +26,14 @@ constexpr uint32_t kControlWord = ObjectAddressOf(0x6040, 0);
 constexpr uint32_t kStatusWord = ObjectAddressOf(0x6041, 0);
 constexpr uint32_t kModesOfOperation = ObjectAddressOf(0x6060, 0);
 constexpr uint32_t kModesOfOperationDisplay = ObjectAddressOf(0x6061, 0);
+constexpr uint32_t kPositionActualValue = ObjectAddressOf(0x6064, 0);
+constexpr uint32_t kVelocityActualValue = ObjectAddressOf(0x606C, 0);
 constexpr uint32_t kTargetPosition = ObjectAddressOf(0x607A, 0);
+constexpr uint32_t kDigitalInputs = ObjectAddressOf(0x60FD, 0);
 constexpr uint32_t kTargetVelocity = ObjectAddressOf(0x60FF, 0);
+
+// The period of the drive's CAN heartbeat in milliseconds; 0 sends none.
+constexpr uint32_t kHeartbeatTime = ObjectAddressOf(0x1017, 0);
 
 // Control word bit 7: a rising edge resets a fault.
 constexpr uint16_t kFaultResetBit = 0x0080;
@@ -46,6 +52,14 @@ constexpr uint32_t kRebootValue = 0xAA55;
 
 // The digital inputs and outputs.
 constexpr uint16_t kIoIndex = 0x2010;
+
+// The drive's 32 error bits: their control words and their state words, one of each for the
+// low and the high 16 bits.
+constexpr uint16_t kErrorControlIndex = 0x2600;
+constexpr uint32_t kErrorControlLow = ObjectAddressOf(kErrorControlIndex, 0x01);
+constexpr uint32_t kErrorControlHigh = ObjectAddressOf(kErrorControlIndex, 0x02);
+constexpr uint32_t kErrorStateLow = ObjectAddressOf(0x2601, 0);
+constexpr uint32_t kErrorStateHigh = ObjectAddressOf(0x2602, 0);
 }  // namespace DriveObject
 
 // The capture object of the drive's oscilloscope and its subindices.
@@ -66,6 +80,8 @@ enum class Sub : uint8_t {
     TriggerEdge = 0x0B,
     TriggerSource = 0x0C,
     TriggerLevel = 0x0D,
+    RecordedSamples = 0x0E,  // how many samples the running capture holds so far
+    MemorySize = 0x0F,       // the drive's sample memory in bytes
     SampleData = 0x10,
 };
 

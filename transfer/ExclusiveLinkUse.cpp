@@ -4,13 +4,14 @@
 
 namespace tarvo {
 
-bool ExclusiveLinkUse::OnViewState(LinkSwitches& switches, uintptr_t state, MessageTarget* window) {
+bool ExclusiveLinkUse::OnViewState(LinkSwitches& switches, WindowState state,
+                                   MessageTarget* window) {
     // The window is set before the mode goes on and cleared after it goes off: the link
     // never sees the mode on without this window.
-    if (state == 0) {
+    if (state == WindowState::Shown) {
         switches.exclusiveWindow = window;
         switches.exclusiveMode = 1;
-    } else if (state == 1) {
+    } else if (state == WindowState::Hidden) {
         switches.exclusiveMode = 0;
         switches.exclusiveWindow = nullptr;
         switches.cyclicReadEnabled = 1;

@@ -2,9 +2,10 @@
 
 #include <cstdint>
 
+#include "platform/MessageTarget.h"
+
 namespace tarvo {
 
-class MessageTarget;
 struct LinkSwitches;
 
 // How the export and the import hold the control link: while their view is in front only
@@ -12,9 +13,9 @@ struct LinkSwitches;
 // closes or another window takes it.
 class ExclusiveLinkUse {
 public:
-    // WM_LINK_STATE of the view: 0 it came to the front and holds the link, 1 it left and
-    // lets it go (cyclic reads resume). True when it let the link go.
-    static bool OnViewState(LinkSwitches& switches, uintptr_t state, MessageTarget* window);
+    // WM_LINK_STATE of the view: Shown, it came to the front and holds the link; Hidden, it
+    // left and lets it go (cyclic reads resume). True when it let the link go.
+    static bool OnViewState(LinkSwitches& switches, WindowState state, MessageTarget* window);
     // The replies a run waits for can no longer come.
     static bool Lost(const LinkSwitches& switches, const MessageTarget* window);
 };

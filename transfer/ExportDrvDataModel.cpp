@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <functional>
 
-#include "platform/AtomicFile.h"
-#include "transfer/ExclusiveLinkUse.h"
 #include "comm/LinkRequester.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
 #include "platform/Timer.h"
+#include "transfer/ExclusiveLinkUse.h"
 #include "transfer/TransferTexts.h"
 #include "transfer/TransferValue.h"
 
@@ -96,7 +96,7 @@ void ExportDrvDataModel::Read() {
     stopped_ = false;
     for (Row& row : rows_) {
         row.value.clear();
-        row.result.clear();
+        row.result = RowResult::kNone;
     }
     if (hooks.rowsReset) {
         hooks.rowsReset();
@@ -117,7 +117,8 @@ void ExportDrvDataModel::RequestCurrent() {
 
 intptr_t ExportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_STATE) {
-        ExclusiveLinkUse::OnViewState(context_.switches, wParam, Window());
+        ExclusiveLinkUse::OnViewState(context_.switches, static_cast<WindowState>(wParam),
+                                      Window());
         return 0;
     }
     if ((message != WM_LINK_VALUE && message != WM_LINK_ABORT) || !reading_ ||
@@ -132,18 +133,18 @@ intptr_t ExportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intpt
     auto value = static_cast<uint32_t>(wParam);
     if (message == WM_LINK_ABORT) {
         row.value = TransferValue::AbortText(value);
-        row.result = T::kFail;
+        row.result = RowResult::kFail;
     } else {
         auto entry = context_.dictionary.FindEntry(row.word.Key());
         std::optional<std::string> text =
             TransferValue::Format(entry ? &*entry : nullptr, row.word, value);
         if (text) {
             row.value = *text;
-            row.result = T::kTrue;
+            row.result = RowResult::kTrue;
         } else {
             // A value of no known width cannot be written back: the row fails, raw shown.
             row.value = TransferValue::AbortText(value);
-            row.result = T::kFail;
+            row.result = RowResult::kFail;
         }
     }
     Advance();
@@ -201,7 +202,7 @@ std::string ExportDrvDataModel::FileText() const {
     std::vector<ParameterFile::Line> lines;
     lines.reserve(rows_.size());
     for (const Row& row : rows_) {
-        lines.push_back({row.wordText, row.value, row.result});
+        lines.push_back({row.wordText, row.value, RowResultText(row.result)});
     }
     return ParameterFile::Format(lines);
 }

@@ -9,6 +9,7 @@
 #include "transfer/ObjectListFile.h"
 #include "transfer/ObjectWord.h"
 #include "transfer/ParameterFile.h"
+#include "transfer/RowResult.h"
 
 namespace tarvo {
 
@@ -44,9 +45,9 @@ public:
         std::string name;      // "? ? ? ?" outside the dictionary
         bool known = false;
         std::string value;
-        std::string result;  // "True", "Fail" or empty
-        int line = 0;        // line of the object list
-        bool Failed() const { return ParameterFile::HasLetterAfterFirst(result, 'i'); }
+        RowResult result = RowResult::kNone;  // kTrue, kFail or kNone
+        int line = 0;                         // line of the object list
+        bool Failed() const { return IsRowError(result); }
     };
 
     struct Hooks {

@@ -5,24 +5,24 @@
 #include <cstdio>
 #include <functional>
 
-#include "platform/AtomicFile.h"
-#include "transfer/ExclusiveLinkUse.h"
-#include "platform/LenientNumber.h"
 #include "comm/LinkRequester.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
+#include "dictionary/ValueText.h"
+#include "platform/AtomicFile.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
 #include "platform/Timer.h"
+#include "protocol/DriveObjects.h"
+#include "transfer/ExclusiveLinkUse.h"
 #include "transfer/TransferTexts.h"
 #include "transfer/TransferValue.h"
-#include "dictionary/ValueText.h"
 
 namespace tarvo {
 
 namespace T = TransferTexts;
 
 namespace {
-constexpr uint32_t kRebootValue = 0xAA55;
 constexpr std::chrono::milliseconds kWatchPeriod{1000};
 constexpr std::chrono::milliseconds kFirstStoreWait{100};
 constexpr std::chrono::milliseconds kSecondStoreWait{400};
@@ -137,7 +137,7 @@ void ImportDrvDataModel::Start(RunKind kind) {
     for (Row& row : rows_) {
         uint32_t raw = 0;
         row.readValue.clear();
-        row.result = Writable(row, raw) ? "" : T::kSkipped;
+        row.result = Writable(row, raw) ? RowResult::kNone : RowResult::kSkipped;
     }
     if (hooks.rowsReset) {
         hooks.rowsReset();
@@ -152,14 +152,14 @@ void ImportDrvDataModel::BeginPhase(int phase) {
     step_ = 0;
     for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
         Row& row = rows_[i];
-        if (row.result == T::kSkipped) {
+        if (row.result == RowResult::kSkipped) {
             continue;
         }
         if (kind_ == RunKind::kWrite) {
             steps_.push_back({i, Action::kWrite});
             steps_.push_back({i, Action::kRead});
         } else if (phase == 2) {
-            if (row.result != T::kTrue) {
+            if (row.result != RowResult::kTrue) {
                 steps_.push_back({i, Action::kWrite});
             }
         } else {
@@ -169,7 +169,7 @@ void ImportDrvDataModel::BeginPhase(int phase) {
     if (phase == 3) {
         for (const Step& step : steps_) {
             rows_[step.row].readValue.clear();
-            rows_[step.row].result.clear();
+            rows_[step.row].result = RowResult::kNone;
         }
         if (hooks.rowsReset) {
             hooks.rowsReset();
@@ -207,7 +207,8 @@ void ImportDrvDataModel::SendStep() {
 
 intptr_t ImportDrvDataModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_STATE) {
-        if (ExclusiveLinkUse::OnViewState(context_.switches, wParam, Window()) &&
+        if (ExclusiveLinkUse::OnViewState(context_.switches, static_cast<WindowState>(wParam),
+                                          Window()) &&
             context_.mainFrame != nullptr) {
             context_.mainFrame->onMessage(WM_BROADCAST_STATE, 0, 0);
         }
@@ -254,7 +255,7 @@ void ImportDrvDataModel::HandleReply(uint32_t message, uint32_t value, uint32_t 
             char text[16];
             std::snprintf(text, sizeof text, "0x%x", address);
             row.readValue = text;
-            row.result = T::kFail;
+            row.result = RowResult::kFail;
             if (kind_ == RunKind::kWrite) {
                 ++step_;  // nothing to read back
             }
@@ -266,7 +267,7 @@ void ImportDrvDataModel::HandleReply(uint32_t message, uint32_t value, uint32_t 
     } else {
         if (message == WM_LINK_ABORT) {
             row.readValue = TransferValue::AbortText(value);
-            row.result = T::kFail;
+            row.result = RowResult::kFail;
         } else {
             Verify(row, value);
         }
@@ -285,7 +286,7 @@ void ImportDrvDataModel::Verify(Row& row, uint32_t value) {
     std::optional<std::string> text = TransferValue::Format(entry, row.word, value);
     row.readValue = text ? *text : TransferValue::AbortText(value);
     bool same = text && TransferValue::Matches(entry, row.word, row.loadValue, *text);
-    row.result = same ? T::kTrue : T::kAlarm;
+    row.result = same ? RowResult::kTrue : RowResult::kAlarm;
 }
 
 void ImportDrvDataModel::FinishRun() {
@@ -348,15 +349,17 @@ void ImportDrvDataModel::SaveParameters() {
 }
 
 void ImportDrvDataModel::PerformStoreStep(uint32_t step) {
-    if (step == 1 || step == kMotorStore) {
+    if (step == 1 || step == DriveObject::kStoreMotorParameters) {
         context_.storeTimer.Start(kFirstStoreWait, false, [this] {
-            storeObject_ = kMotorStore;
-            context_.link.Request(Window(), SdoCommand::Write8, kMotorStore, 1);
+            storeObject_ = DriveObject::kStoreMotorParameters;
+            context_.link.Request(Window(), SdoCommand::Write8, DriveObject::kStoreMotorParameters,
+                                  DriveObject::kStoreCommand);
         });
-    } else if (step == 2 || step == kControlStore) {
+    } else if (step == 2 || step == DriveObject::kStoreControlParameters) {
         context_.storeTimer.Start(kSecondStoreWait, false, [this] {
-            storeObject_ = kControlStore;
-            context_.link.Request(Window(), SdoCommand::Write8, kControlStore, 1);
+            storeObject_ = DriveObject::kStoreControlParameters;
+            context_.link.Request(Window(), SdoCommand::Write8,
+                                  DriveObject::kStoreControlParameters, DriveObject::kStoreCommand);
         });
     } else {
         context_.storeTimer.Start(kLastStoreWait, false, [this] {
@@ -379,12 +382,13 @@ void ImportDrvDataModel::Reboot() {
         return;  // it would take the place of the request in flight
     }
     context_.switches.transmitRetry = 0;
-    context_.link.Request(Window(), SdoCommand::Write16, kRebootObject, kRebootValue);
+    context_.link.Request(Window(), SdoCommand::Write16, DriveObject::kReboot,
+                          DriveObject::kRebootValue);
 }
 
 int ImportDrvDataModel::RowsDone() const {
-    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(),
-                                          [](const Row& row) { return !row.result.empty(); }));
+    return static_cast<int>(std::count_if(
+        rows_.begin(), rows_.end(), [](const Row& row) { return row.result != RowResult::kNone; }));
 }
 
 int ImportDrvDataModel::AlarmCount() const {

@@ -8,6 +8,7 @@
 #include "platform/MessageTarget.h"
 #include "transfer/ObjectWord.h"
 #include "transfer/ParameterFile.h"
+#include "transfer/RowResult.h"
 
 namespace tarvo {
 
@@ -34,10 +35,6 @@ public:
     };
     enum class RunKind { kWrite, kWriteChanged, kCompare };
 
-    static constexpr uint32_t kMotorStore = 0x2FF003;
-    static constexpr uint32_t kControlStore = 0x2FF001;
-    static constexpr uint32_t kRebootObject = 0x2FFF00;
-
     struct Context {
         LinkRequester& link;
         LinkSwitches& switches;
@@ -56,10 +53,10 @@ public:
         bool known = false;
         std::string loadValue;
         std::string readValue;
-        std::string result;  // "True", "Alarm", "Fail", "Skipped" or empty
-        int line = 0;        // line of the file
-        bool Failed() const { return ParameterFile::HasLetterAfterFirst(result, 'i'); }
-        bool Alarmed() const { return ParameterFile::HasLetterAfterFirst(result, 'm'); }
+        RowResult result = RowResult::kNone;
+        int line = 0;  // line of the file
+        bool Failed() const { return IsRowError(result); }
+        bool Alarmed() const { return result == RowResult::kAlarm; }
     };
 
     struct Hooks {

@@ -2,6 +2,16 @@
 
 namespace tarvo {
 
+namespace {
+
+// A line the export marked "Fail" is known by an 'i' after its first character, wherever it
+// stands in the line.
+bool FailedAtExport(std::string_view line) {
+    return line.size() > 1 && line.find('i', 1) != std::string_view::npos;
+}
+
+}  // namespace
+
 std::string ParameterFile::Format(const std::vector<Line>& lines) {
     std::string text;
     text.reserve(lines.size() * 24);
@@ -36,7 +46,7 @@ ParameterFile::LoadResult ParameterFile::Parse(std::string_view text) {
             result.skipped.push_back({lineNumber, Skip::kTooLong});
             continue;
         }
-        if (HasLetterAfterFirst(line, 'i')) {
+        if (FailedAtExport(line)) {
             result.skipped.push_back({lineNumber, Skip::kFailedAtExport});
             continue;
         }
@@ -65,10 +75,6 @@ std::string ParameterFile::SavePath(const std::string& chosen, std::string_view 
         path.erase(dot);
     }
     return path + (reportedExtension == "cdi" ? ".cdi" : ".txt");
-}
-
-bool ParameterFile::HasLetterAfterFirst(std::string_view text, char letter) {
-    return text.size() > 1 && text.find(letter, 1) != std::string_view::npos;
 }
 
 }  // namespace tarvo

@@ -42,10 +42,6 @@ public:
     // The name the file is saved under: the chosen path without the extension of its file
     // name, then ".cdi" when the dialog reports the extension "cdi", else ".txt".
     static std::string SavePath(const std::string& chosen, std::string_view reportedExtension);
-
-    // True when a row result (or file line) counts by its letter after the first character:
-    // 'i' for "Fail", 'm' for "Alarm".
-    static bool HasLetterAfterFirst(std::string_view text, char letter);
 };
 
 }  // namespace tarvo

@@ -7,12 +7,7 @@ inline constexpr const char* kNotYetProcessed = "not yet processed...";
 inline constexpr const char* kPortNotOpen = "Comm port isn't Open!";
 inline constexpr const char* kFileOpenFailure = "File open failure! \n";
 inline constexpr const char* kUnknownName = "? ? ? ?";
-inline constexpr const char* kTrue = "True";
-inline constexpr const char* kFail = "Fail";
-inline constexpr const char* kAlarm = "Alarm";
-// A row that the import could not write: no value, a value that is no number or does not
-// fit, or a size that is not 08h, 10h or 20h. It counts as an error.
-inline constexpr const char* kSkipped = "Skipped";
+// The rows' results have their texts in RowResult.
 
 inline constexpr const char* kOpeningList = "Open export object list...";
 inline constexpr const char* kListProcessed = "Export object list processed.";

@@ -26,7 +26,7 @@ void ChildFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     hide();
     if (policy_ == ClosePolicy::kHideAndTell && viewTarget_ != nullptr) {
-        viewTarget_->onMessage(WM_LINK_STATE, 1, 0);
+        viewTarget_->onMessage(WM_LINK_STATE, ToWParam(WindowState::Hidden), 0);
     }
 }
 

@@ -8,7 +8,7 @@ namespace tarvo {
 
 // The frame of one view inside the main window: fixed size, caption with system menu and
 // minimize box. Closing hides it (the view lives on) after telling the view with
-// WM_LINK_STATE code 1; the interface form's frame is really closed.
+// WM_LINK_STATE Hidden; the interface form's frame is really closed.
 class ChildFrame : public QMdiSubWindow {
     Q_OBJECT
 public:

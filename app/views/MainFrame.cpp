@@ -96,10 +96,8 @@ MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* 
     hooks.showStatus = [this](const std::string& text) {
         statusPane_->setText(QString::fromStdString(text));
     };
-    hooks.broadcast = [this](int code) { views_->Broadcast(static_cast<uintptr_t>(code)); };
-    hooks.notifySettingsForms = [this](int code) {
-        ShowSettingsForms(static_cast<uintptr_t>(code));
-    };
+    hooks.broadcast = [this](WindowState state) { views_->Broadcast(state); };
+    hooks.notifySettingsForms = [this](WindowState state) { ShowSettingsForms(state); };
     hooks.rs232FormExists = [this] { return views_->Exists(ViewKind::kCommRs232); };
     hooks.canFormExists = [this] { return views_->Exists(ViewKind::kCommCan); };
     link_ = std::make_unique<MainFrameLink>(context, std::move(hooks));
@@ -198,10 +196,10 @@ void MainFrame::SelectStateImage(int image) {
     }
 }
 
-void MainFrame::ShowSettingsForms(uintptr_t code) {
+void MainFrame::ShowSettingsForms(WindowState state) {
     for (ViewKind kind : {ViewKind::kCommRs232, ViewKind::kCommCan}) {
         if (ChildFrame* frame = views_->Frame(kind)) {
-            frame->ViewTarget()->onMessage(WM_LINK_STATE, code, 0);
+            frame->ViewTarget()->onMessage(WM_LINK_STATE, ToWParam(state), 0);
         }
     }
 }
@@ -393,7 +391,7 @@ intptr_t MainFrame::onMessage(uint32_t message, uintptr_t wParam, intptr_t lPara
             link_->OnConnectionEvent(wParam);
             break;
         case WM_BROADCAST_STATE:
-            views_->Broadcast(2);
+            views_->Broadcast(WindowState::ConnectionChanged);
             break;
         case WM_CONNECTION_OPENED:
             link_->OnConnectionOpened();

@@ -5,11 +5,11 @@
 #include <QToolBar>
 #include <memory>
 
-#include "platform/AppSettings.h"
 #include "app/MainFrameLink.h"
+#include "app/views/ViewRegistry.h"
+#include "platform/AppSettings.h"
 #include "platform/MessageTarget.h"
 #include "platform/qt/QtTimer.h"
-#include "app/views/ViewRegistry.h"
 
 namespace tarvo {
 
@@ -54,7 +54,7 @@ private:
     void BuildStatusBar();
     void SelectStateImage(int image);
     void ShowProperties();
-    void ShowSettingsForms(uintptr_t code);
+    void ShowSettingsForms(WindowState state);
     ViewRegistry::CreatedView CreateView(const ViewInfo& info);
     FramePlace PlaceOf(const ViewInfo& info) const;
     QString TitleOf(const ViewInfo& info) const;

@@ -3,8 +3,8 @@
 #include <QFileDialog>
 #include <QStyle>
 
-#include "app/views/MainFrame.h"
 #include "app/SharedState.h"
+#include "app/views/MainFrame.h"
 
 namespace tarvo {
 
@@ -18,7 +18,7 @@ ProjectCommands::ProjectCommands(MainFrame& frame, SharedState& state)
     : frame_(frame),
       state_(state),
       document_(state.project, state.messageBox(),
-                {[this](int code) { frame_.Views().Broadcast(static_cast<uintptr_t>(code)); },
+                {[this](WindowState state) { frame_.Views().Broadcast(state); },
                  [this] { frame_.Views().CloseAll(); },
                  [this](int number, const WindowPlace& place) { RestoreView(number, place); },
                  [this] { return CaptionHeight(frame_); },

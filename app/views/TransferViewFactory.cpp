@@ -1,11 +1,11 @@
 #include "app/views/TransferViewFactory.h"
 
+#include "app/SharedState.h"
+#include "app/views/MainFrame.h"
+#include "app/views/ViewServices.h"
+#include "platform/MessageTarget.h"
 #include "transfer/views/ExportDrvDataView.h"
 #include "transfer/views/ImportDrvDataView.h"
-#include "app/views/MainFrame.h"
-#include "platform/MessageTarget.h"
-#include "app/SharedState.h"
-#include "app/views/ViewServices.h"
 
 namespace tarvo {
 
@@ -28,7 +28,7 @@ ViewRegistry::CreatedView TransferViewFactory::Create(const ViewInfo& info,
     }
     // A transfer talks to the drive alone from its first showing on, not only from the
     // second: the frame only tells views that are brought back.
-    created.target->onMessage(WM_LINK_STATE, 0, 0);
+    created.target->onMessage(WM_LINK_STATE, ToWParam(WindowState::Shown), 0);
     return created;
 }
 

@@ -44,7 +44,7 @@ ChildFrame* ViewRegistry::ShowOrCreate(const ViewInfo& info) {
         frame->showNormal();
         area_.setActiveSubWindow(frame);
         if (!IsConnectionForm(info.kind) && frame->ViewTarget() != nullptr) {
-            frame->ViewTarget()->onMessage(WM_LINK_STATE, 0, 0);
+            frame->ViewTarget()->onMessage(WM_LINK_STATE, ToWParam(WindowState::Shown), 0);
         }
         return frame;
     }
@@ -79,10 +79,10 @@ ChildFrame* ViewRegistry::ShowOrCreate(const ViewInfo& info) {
     return frame;
 }
 
-void ViewRegistry::Broadcast(uintptr_t code) {
+void ViewRegistry::Broadcast(WindowState state) {
     for (const auto& [slot, frame] : frames_) {
         if (frame && frame->ViewTarget() != nullptr) {
-            frame->ViewTarget()->onMessage(WM_LINK_STATE, code, 0);
+            frame->ViewTarget()->onMessage(WM_LINK_STATE, ToWParam(state), 0);
         }
     }
 }

@@ -7,6 +7,7 @@
 
 #include "app/ViewCatalog.h"
 #include "app/views/ChildFrame.h"
+#include "platform/MessageTarget.h"
 
 class QMdiArea;
 
@@ -28,7 +29,7 @@ public:
     ViewRegistry(QMdiArea& area, Factory factory, PlaceRule place, TitleRule title);
 
     // Shows the view's frame, creating it the first time. Returns the frame, or null when
-    // the view cannot be made. A view brought back gets WM_LINK_STATE code 0 (the forms of
+    // the view cannot be made. A view brought back gets WM_LINK_STATE Shown (the forms of
     // the connection get none).
     ChildFrame* ShowOrCreate(const ViewInfo& info);
     // The frame of the first existing view of a kind (list panels: any of them).
@@ -37,8 +38,8 @@ public:
     // The frame of that very view, or null when it was not made yet.
     ChildFrame* Frame(const ViewInfo& info) const;
 
-    // Sends WM_LINK_STATE with `code` to the view of every existing frame.
-    void Broadcast(uintptr_t code);
+    // Sends WM_LINK_STATE with `state` to the view of every existing frame.
+    void Broadcast(WindowState state);
     // Closes (hides) every existing view's frame.
     void CloseAll();
 

@@ -70,7 +70,9 @@ void CommCanView::ShowModel() {
 }
 
 intptr_t CommCanView::onMessage(uint32_t message, uintptr_t wParam, intptr_t) {
-    if (message == WM_LINK_STATE && (wParam == 6 || wParam == 7)) {
+    auto state = static_cast<WindowState>(wParam);
+    if (message == WM_LINK_STATE && (state == WindowState::ConnectionIconChanged ||
+                                     state == WindowState::ConnectionIconRefresh)) {
         ShowModel();
     }
     return 0;

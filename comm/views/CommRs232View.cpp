@@ -78,7 +78,9 @@ void CommRs232View::ShowModel() {
 }
 
 intptr_t CommRs232View::onMessage(uint32_t message, uintptr_t wParam, intptr_t) {
-    if (message == WM_LINK_STATE && (wParam == 6 || wParam == 7)) {
+    auto state = static_cast<WindowState>(wParam);
+    if (message == WM_LINK_STATE && (state == WindowState::ConnectionIconChanged ||
+                                     state == WindowState::ConnectionIconRefresh)) {
         model_.Redraw();
         ShowModel();
     }

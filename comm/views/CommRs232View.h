@@ -3,8 +3,8 @@
 #include <QWidget>
 
 #include "comm/forms/CommRs232Model.h"
-#include "resources/FormBuilder.h"
 #include "platform/MessageTarget.h"
+#include "resources/FormBuilder.h"
 
 namespace tarvo {
 
@@ -17,7 +17,8 @@ public:
     CommRs232View(const ConnectionContext& context, const ResourceSet& resources,
                   CommRs232Model::PortLister listPorts, QWidget* parent = nullptr);
 
-    // WM_LINK_STATE 6 and 7: redraw the status icon (and the port list while closed).
+    // WM_LINK_STATE ConnectionIconChanged and ConnectionIconRefresh: redraw the status icon
+    // (and the port list while closed).
     intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     QSize FormSize() const { return form_.size; }
     CommRs232Model& Model() { return model_; }

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include "resources/ResourceSet.h"
 #include "dictionary/views/SdoListTable.h"
+#include "resources/ResourceSet.h"
 
 namespace tarvo {
 
@@ -134,7 +134,8 @@ void SdoListView::CloseFrame() {
 }
 
 intptr_t SdoListView::onMessage(uint32_t message, uintptr_t wParam, intptr_t) {
-    if (message == WM_LINK_STATE && wParam == 1 && context_.takePickTarget) {
+    if (message == WM_LINK_STATE && static_cast<WindowState>(wParam) == WindowState::Hidden &&
+        context_.takePickTarget) {
         context_.takePickTarget();
     }
     return 0;

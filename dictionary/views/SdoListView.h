@@ -3,9 +3,9 @@
 #include <QWidget>
 #include <functional>
 
-#include "resources/FormBuilder.h"
-#include "platform/MessageTarget.h"
 #include "dictionary/SdoListModel.h"
+#include "platform/MessageTarget.h"
+#include "resources/FormBuilder.h"
 
 class QComboBox;
 class QLineEdit;
@@ -36,7 +36,7 @@ public:
 
     explicit SdoListView(Context context, QWidget* parent = nullptr);
 
-    // WM_LINK_STATE 1 (the frame was closed): a pending pick request lapses.
+    // WM_LINK_STATE Hidden (the frame was closed): a pending pick request lapses.
     intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
 
     SdoListModel& Model() { return model_; }

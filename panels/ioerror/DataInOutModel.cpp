@@ -1,17 +1,16 @@
 #include "panels/ioerror/DataInOutModel.h"
 
-#include "platform/MessageTarget.h"
 #include "dictionary/ObjectDictionary.h"
 #include "dictionary/UnitTable.h"
+#include "platform/MessageTarget.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
 namespace {
 
-constexpr uint32_t kIoObject = 0x201000;
-
 constexpr uint32_t Sub(uint32_t subIndex) {
-    return kIoObject | subIndex;
+    return ObjectAddressOf(DriveObject::kIoIndex, static_cast<uint8_t>(subIndex));
 }
 
 constexpr uint32_t kInputReal = Sub(0x0B);
@@ -176,26 +175,26 @@ void DataInOutModel::OnLinkAbort(uint32_t key) {
     readStep_ = 0;
 }
 
-void DataInOutModel::OnLinkState(uintptr_t code) {
-    switch (code) {
-        case 0:
+void DataInOutModel::OnLinkState(WindowState state) {
+    switch (state) {
+        case WindowState::Shown:
             if (setup_.link.Connected()) {
                 StartReadSequence();
             }
             setup_.link.enableMonitor(setup_.window);
             active_ = true;
             break;
-        case 1:
+        case WindowState::Hidden:
             readStep_ = 0;
             active_ = false;
             setup_.link.disableMonitor(setup_.window);
             break;
-        case 2:
+        case WindowState::ConnectionChanged:
             if (active_ && setup_.link.Connected()) {
                 StartReadSequence();
             }
             break;
-        case 4:
+        case WindowState::ProjectOpened:
             if (setup_.link.Connected()) {
                 StartReadSequence();
             }

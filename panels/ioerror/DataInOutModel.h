@@ -8,6 +8,7 @@
 
 #include "panels/ioerror/IoFunctionNames.h"
 #include "panels/ioerror/IoPanelLink.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo {
 
@@ -48,8 +49,8 @@ public:
     // A refused write is read back so that the drive's value shows again; a refused read
     // ends the read sequence.
     void OnLinkAbort(uint32_t key);
-    // WM_LINK_STATE 0, 1, 2 and 4 (3, the window place, is the view's).
-    void OnLinkState(uintptr_t code);
+    // WM_LINK_STATE but SaveProject (the window place is the view's).
+    void OnLinkState(WindowState state);
     // Flips bit `port` (0-based within the group) and writes the group's whole set.
     void ToggleBit(Group group, int port);
     // WM_FUNCTION_CHOSEN: the chooser's new function bits for the port of `key`.

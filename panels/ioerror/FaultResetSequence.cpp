@@ -1,17 +1,22 @@
 #include "panels/ioerror/FaultResetSequence.h"
 
+#include "protocol/DriveObjects.h"
+
 namespace tarvo {
 
-namespace {}  // namespace
+namespace {
+using DriveObject::kControlWord;
+using DriveObject::kFaultResetBit;
+}  // namespace
 
 void FaultResetSequence::Start() {
     step_ = Step::kReading;
-    requester_.Request(this, SdoCommand::Read, kControlword, 0);
+    requester_.Request(this, SdoCommand::Read, kControlWord, 0);
 }
 
 void FaultResetSequence::Write(Step next, uint32_t word) {
     step_ = next;
-    requester_.Request(this, SdoCommand::Write16, kControlword, word);
+    requester_.Request(this, SdoCommand::Write16, kControlWord, word);
 }
 
 void FaultResetSequence::Finish(Outcome outcome) {
@@ -22,7 +27,7 @@ void FaultResetSequence::Finish(Outcome outcome) {
 }
 
 intptr_t FaultResetSequence::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    if (static_cast<uint32_t>(lParam) != kControlword || step_ == Step::kIdle) {
+    if (static_cast<uint32_t>(lParam) != kControlWord || step_ == Step::kIdle) {
         return 0;
     }
     if (message == WM_LINK_ABORT) {

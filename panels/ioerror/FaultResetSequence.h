@@ -13,9 +13,6 @@ namespace tarvo {
 // previous word again without bit 7. Receives its own replies.
 class FaultResetSequence : public MessageTarget {
 public:
-    static constexpr uint32_t kControlword = 0x604000;
-    static constexpr uint32_t kFaultResetBit = 0x80;
-
     enum class Outcome { kDone, kRefused };
 
     explicit FaultResetSequence(LinkRequester& requester) : requester_(requester) {}

@@ -3,10 +3,16 @@
 #include <cstdio>
 
 #include "platform/ProfileFile.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
 namespace {
+
+using DriveObject::kErrorControlHigh;
+using DriveObject::kErrorControlLow;
+using DriveObject::kErrorStateHigh;
+using DriveObject::kErrorStateLow;
 
 // A name is read into a buffer of 32 characters: at most 31 are shown.
 constexpr size_t kNameBuffer = 32;
@@ -14,7 +20,7 @@ constexpr size_t kNameBuffer = 32;
 }  // namespace
 
 void RealtimeErrorModel::Create() {
-    for (uint32_t key : {kStateLow, kStateHigh, kControlLow, kControlHigh}) {
+    for (uint32_t key : {kErrorStateLow, kErrorStateHigh, kErrorControlLow, kErrorControlHigh}) {
         setup_.link.registerMonitor(setup_.window, key, MonitorClass::ReadOnly);
     }
     LoadNames();
@@ -32,7 +38,8 @@ void RealtimeErrorModel::LoadNames() {
 }
 
 void RealtimeErrorModel::TakeReadStep() {
-    static constexpr uint32_t kOrder[] = {kControlLow, kControlHigh, kStateLow, kStateHigh};
+    static constexpr uint32_t kOrder[] = {kErrorControlLow, kErrorControlHigh, kErrorStateLow,
+                                          kErrorStateHigh};
     if (readStep_ < 1 || readStep_ > 4) {
         readStep_ = 0;
         return;
@@ -43,8 +50,8 @@ void RealtimeErrorModel::TakeReadStep() {
 }
 
 void RealtimeErrorModel::OnLinkValue(uint32_t raw, uint32_t key) {
-    if (key == kControlLow || key == kControlHigh) {
-        int index = key == kControlLow ? 0 : 1;
+    if (key == kErrorControlLow || key == kErrorControlHigh) {
+        int index = key == kErrorControlLow ? 0 : 1;
         ControlGroup& group = groups_[index];
         group.word = raw & 0xFFFF;
         group.known = true;
@@ -55,9 +62,9 @@ void RealtimeErrorModel::OnLinkValue(uint32_t raw, uint32_t key) {
                 setup_.link.requester.Request(setup_.window, SdoCommand::Write16, key, wanted);
             }
         }
-    } else if (key == kStateLow) {
+    } else if (key == kErrorStateLow) {
         stateBits_ = (stateBits_ & 0xFFFF0000u) | (raw & 0xFFFF);
-    } else if (key == kStateHigh) {
+    } else if (key == kErrorStateHigh) {
         stateBits_ = (stateBits_ & 0xFFFFu) | (raw & 0xFFFF) << 16;
     }
     if (readStep_ != 0) {

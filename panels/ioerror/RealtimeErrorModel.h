@@ -5,6 +5,7 @@
 #include <string>
 
 #include "panels/ioerror/IoPanelLink.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
@@ -16,10 +17,6 @@ class MessageTarget;
 class RealtimeErrorModel {
 public:
     static constexpr int kBits = 32;
-    static constexpr uint32_t kControlLow = 0x260001;
-    static constexpr uint32_t kControlHigh = 0x260002;
-    static constexpr uint32_t kStateLow = 0x260100;
-    static constexpr uint32_t kStateHigh = 0x260200;
 
     struct Setup {
         IoPanelLink link;
@@ -54,7 +51,9 @@ private:
 
     void LoadNames();
     void TakeReadStep();
-    static uint32_t GroupKey(int group) { return group == 0 ? kControlLow : kControlHigh; }
+    static uint32_t GroupKey(int group) {
+        return group == 0 ? DriveObject::kErrorControlLow : DriveObject::kErrorControlHigh;
+    }
 
     Setup setup_;
     std::array<std::string, kBits> names_;

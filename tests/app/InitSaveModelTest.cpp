@@ -32,8 +32,9 @@ public:
     std::vector<SentRequest> sent;
 };
 
-constexpr uint32_t kControl = InitSaveModel::kControlStore;
-constexpr uint32_t kMotor = InitSaveModel::kMotorStore;
+// The drive's store objects as the drive documents them (2FF0h subindices 01h and 03h).
+constexpr uint32_t kControl = 0x2FF001;
+constexpr uint32_t kMotor = 0x2FF003;
 
 class InitSaveModelTest : public ::testing::Test {
 protected:
@@ -104,7 +105,7 @@ TEST_F(InitSaveModelTest, EachButtonWritesItsObject) {
 TEST_F(InitSaveModelTest, RebootReplyStartsNoPolling) {
     model->Press(InitSaveModel::kReboot);
     link.sent.clear();
-    Reply(0xAA55, InitSaveModel::kRebootObject);
+    Reply(0xAA55, 0x2FFF00);
     model->onMessage(WM_LINK_ABORT, 0x06090011, kControl);
     EXPECT_TRUE(link.sent.empty());
     EXPECT_FALSE(timer.IsActive());

@@ -4,11 +4,11 @@
 
 #include <chrono>
 
+#include "dictionary/FormulaEvaluator.h"
+#include "platform/Timer.h"
 #include "tests/comm/ConnectionRig.h"
 #include "tests/comm/FakeCanLibrary.h"
-#include "dictionary/FormulaEvaluator.h"
 #include "tests/serialport/PtyPeer.h"
-#include "platform/Timer.h"
 
 namespace tarvo {
 namespace {
@@ -27,8 +27,12 @@ protected:
             MainFrameLink::ViewHooks hooks;
             hooks.selectStateImage = [this](int image) { images.push_back(image); };
             hooks.showStatus = [this](const std::string& text) { statusPane = text; };
-            hooks.broadcast = [this](int code) { broadcasts.push_back(code); };
-            hooks.notifySettingsForms = [this](int code) { formCodes.push_back(code); };
+            hooks.broadcast = [this](WindowState state) {
+                broadcasts.push_back(static_cast<int>(state));
+            };
+            hooks.notifySettingsForms = [this](WindowState state) {
+                formCodes.push_back(static_cast<int>(state));
+            };
             hooks.rs232FormExists = [this] { return rs232FormExists; };
             hooks.canFormExists = [this] { return canFormExists; };
             link = std::make_unique<MainFrameLink>(context, std::move(hooks));
@@ -49,7 +53,7 @@ protected:
     bool canFormExists = false;
 };
 
-constexpr uint32_t kStatusWord = MainFrameLink::kStatusWord;
+constexpr uint32_t kStatusWord = 0x604100;
 constexpr uint32_t kFaultBit = 0x0008;
 
 TEST_F(MainFrameLinkTest, StartShowsClosedAndRepeatsEvery1200ms) {

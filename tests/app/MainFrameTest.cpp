@@ -242,7 +242,7 @@ void MainFrameTest::showOrCreateMakesAViewOnceAndBringsItBack() {
     QCOMPARE(made[0]->codes, std::vector<int>{0});
     QCOMPARE(area.activeSubWindow(), frame);
 
-    views.Broadcast(2);
+    views.Broadcast(WindowState::ConnectionChanged);
     QCOMPARE(made[0]->codes, (std::vector<int>{0, 2}));
     QCOMPARE(made[1]->codes, std::vector<int>{2});
 }

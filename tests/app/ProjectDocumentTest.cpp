@@ -4,15 +4,15 @@
 
 #include <map>
 
-#include "platform/AtomicFile.h"
-#include "tests/support/DataFileBuilder.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
-#include "panels/ParameterList.h"
 #include "dictionary/PlacedWindow.h"
-#include "platform/ProfileFile.h"
-#include "tests/support/TempFolder.h"
 #include "dictionary/UnitTable.h"
+#include "panels/ParameterList.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {
@@ -58,7 +58,8 @@ protected:
 
     ProjectDocument::Hooks Hooks() {
         ProjectDocument::Hooks hooks;
-        hooks.broadcast = [this](int code) {
+        hooks.broadcast = [this](WindowState state) {
+            int code = static_cast<int>(state);
             codes.push_back(code);
             for (auto& [number, panel] : panels) {
                 if (code == 3) {

@@ -44,6 +44,8 @@ TEST(CanDriveNode, WritesAreAcknowledgedAsDownloadsCarryingTheHeldValue) {
     EXPECT_EQ(Ask(node, drive, {0x40, 0x81, 0x60, 0x00, 0, 0, 0, 0}).data[0], 0x43);
     EXPECT_EQ(Ask(node, drive, {0x23, 0x81, 0x60, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}).data[0], 0x80);
     EXPECT_EQ(Ask(node, drive, {0x23, 0x99, 0x60, 0x00, 1, 0, 0, 0}).data[0], 0x80);
+    // A command byte the drive does not know stays refused, even one with a write's top bits.
+    EXPECT_EQ(Ask(node, drive, {0x21, 0x81, 0x60, 0x00, 1, 0, 0, 0}).data[0], 0x80);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include "panels/ioerror/DataInOutModel.h"
 #include "panels/ioerror/FunctionListModel.h"
-#include "tests/panels/IoPanelTestLink.h"
 #include "platform/MessageBox.h"
+#include "tests/panels/IoPanelTestLink.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
@@ -150,7 +150,7 @@ TEST_F(DataInOutModelTest, CreationRegistersTheStatesAndReadsTwentyObjectsInOrde
     EXPECT_EQ(model_.FunctionText(0), "NULL");
 
     // A refused read ends a new sequence; nothing more is asked.
-    model_.OnLinkState(4);
+    model_.OnLinkState(WindowState::ProjectOpened);
     ASSERT_EQ(link_.Take().size(), 1u);
     model_.OnLinkAbort(0x20100B);
     EXPECT_EQ(model_.ReadStep(), 0);
@@ -203,21 +203,21 @@ TEST_F(DataInOutModelTest, TogglesWriteTheWholeSetAndRefusedWritesAreReadBack) {
 TEST_F(DataInOutModelTest, LinkStateCodesRunTheSequenceAndTheMonitors) {
     model_.Create();
     AnswerSequence(0);
-    model_.OnLinkState(1);
+    model_.OnLinkState(WindowState::Hidden);
     EXPECT_EQ(link_.disables, 1);
     EXPECT_FALSE(model_.Active());
-    model_.OnLinkState(2);
+    model_.OnLinkState(WindowState::ConnectionChanged);
     EXPECT_TRUE(link_.requests.empty()) << "hidden: no restart";
-    model_.OnLinkState(0);
+    model_.OnLinkState(WindowState::Shown);
     EXPECT_EQ(link_.enables, 1);
     EXPECT_EQ(link_.Take().size(), 1u);
     AnswerSequence(0);
     link_.connectionState = ConnectionState::Closed;
-    model_.OnLinkState(2);
-    model_.OnLinkState(4);
+    model_.OnLinkState(WindowState::ConnectionChanged);
+    model_.OnLinkState(WindowState::ProjectOpened);
     EXPECT_TRUE(link_.requests.empty()) << "closed connection: nothing asked";
     link_.connectionState = ConnectionState::Open;
-    model_.OnLinkState(2);
+    model_.OnLinkState(WindowState::ConnectionChanged);
     EXPECT_EQ(link_.Take(), (std::vector<IoRequest>{{kRead, 0x20100B, 0}}));
 }
 

@@ -97,7 +97,7 @@ TEST_F(ExportDrvDataModelTest, LinkStateAndALostConnection) {
     EXPECT_TRUE(model.Stopped());
     EXPECT_EQ(model.StatusText(ExportDrvDataModel::kReadStatus),
               "Stopped: no answer from the driver at row 2 of 2");
-    EXPECT_EQ(model.Rows()[1].result, "");
+    EXPECT_STREQ(RowResultText(model.Rows()[1].result), "");
     model.onMessage(WM_LINK_STATE, 1, 0);
     EXPECT_EQ(rig.switches.exclusiveMode, 0);
     EXPECT_EQ(rig.switches.exclusiveWindow, nullptr);

@@ -55,7 +55,7 @@ TEST_F(ImportDrvDataModelTest, WritesThenReadsBackEachRow) {
     model.Write();
     EXPECT_EQ(rig.switches.cyclicReadEnabled, 0);
     EXPECT_EQ(rig.switches.transmitRetry, 1);
-    EXPECT_EQ(model.Rows()[3].result, "Skipped");  // not a number: never written
+    EXPECT_STREQ(RowResultText(model.Rows()[3].result), "Skipped");  // not a number: never written
     // -2 goes out as a 16-bit write and is verified against the drive's 0xFFFE.
     EXPECT_EQ(rig.link.requests.back(),
               (SentRequest{&model, SdoCommand::Write16, 0x201101, 0xFFFFFFFE}));
@@ -63,16 +63,16 @@ TEST_F(ImportDrvDataModelTest, WritesThenReadsBackEachRow) {
     EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Read, 0x201101, 0}));
     Answer(0xFFFE);
     EXPECT_EQ(model.Rows()[0].readValue, "-2");
-    EXPECT_EQ(model.Rows()[0].result, "True");
+    EXPECT_STREQ(RowResultText(model.Rows()[0].result), "True");
     EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Write8, 0x300001, 0xFF}));
     Answer(0xFF);
     Answer(0xFF);
     EXPECT_EQ(model.Rows()[1].readValue, "0xff");
-    EXPECT_EQ(model.Rows()[1].result, "True");
+    EXPECT_STREQ(RowResultText(model.Rows()[1].result), "True");
     // The write's reply claims 1, but the drive holds 0: the read-back decides.
     Answer(1);
     Answer(0);
-    EXPECT_EQ(model.Rows()[2].result, "Alarm");
+    EXPECT_STREQ(RowResultText(model.Rows()[2].result), "Alarm");
     EXPECT_FALSE(model.Running());
     EXPECT_EQ(rig.link.requests.size(), 6u);
     EXPECT_EQ(model.StatusText(Model::kWriteStatus), "Finish: Total:4  Alarm:1  Error:1");
@@ -95,7 +95,7 @@ TEST_F(ImportDrvDataModelTest, AbortedWriteFailsAndTheSequenceGoesOn) {
     model.Write();
     Answer(0x06010002, true);
     EXPECT_EQ(model.Rows()[0].readValue, "0x604000");
-    EXPECT_EQ(model.Rows()[0].result, "Fail");
+    EXPECT_STREQ(RowResultText(model.Rows()[0].result), "Fail");
     EXPECT_EQ(rig.link.requests.back().address, 0x608100u);
     Answer(5);
     Answer(5);
@@ -112,8 +112,8 @@ TEST_F(ImportDrvDataModelTest, ChangedOnlyWritesTheDifferencesAndVerifiesEveryRo
     EXPECT_EQ(rig.link.requests[3], (SentRequest{&model, SdoCommand::Write32, 0x608100, 5}));
     EXPECT_EQ(model.WritesSent(), 1);
     // The drive still holds 9 in the final pass (the served map was not changed): Alarm.
-    EXPECT_EQ(model.Rows()[1].result, "Alarm");
-    EXPECT_EQ(model.Rows()[2].result, "True");
+    EXPECT_STREQ(RowResultText(model.Rows()[1].result), "Alarm");
+    EXPECT_STREQ(RowResultText(model.Rows()[2].result), "True");
 
     rig.link.requests.clear();
     model.Start(Model::RunKind::kCompare);
@@ -180,7 +180,7 @@ TEST_F(ImportDrvDataModelTest, ADriveThatStopsAnsweringLeavesRowsUnverified) {
     // The write of row 1 went out, its read-back never came back.
     model.Stop();
     EXPECT_TRUE(model.Stopped());
-    EXPECT_EQ(model.Rows()[0].result, "");
+    EXPECT_STREQ(RowResultText(model.Rows()[0].result), "");
     EXPECT_EQ(model.StatusText(Model::kWriteStatus),
               "Stopped: no answer from the driver at row 1 of 2");
     EXPECT_TRUE(rig.box.texts.empty());

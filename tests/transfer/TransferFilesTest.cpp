@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/TempFolder.h"
 #include "transfer/ObjectListFile.h"
 #include "transfer/ParameterFile.h"
-#include "tests/support/TempFolder.h"
+#include "transfer/RowResult.h"
 #include "transfer/TransferValue.h"
 
 namespace tarvo {
@@ -105,6 +106,28 @@ TEST(ParameterFileTest, FormatAndLoad) {
     EXPECT_EQ(loaded.skipped[1].reason, S::kFailedAtExport);
     EXPECT_EQ(loaded.skipped[2].reason, S::kNoComma);
     EXPECT_EQ(loaded.skipped[3].reason, S::kTooLong);
+}
+
+// The texts stand in the list, the files and tarvoctl's report byte for byte; the import
+// knows a row that failed at export by its text alone.
+TEST(RowResultTest, TextsCountsAndTheImportsSkipRule) {
+    struct Case {
+        RowResult result;
+        const char* text;
+        bool error;
+        bool skippedAtImport;
+    };
+    const Case cases[] = {
+        {RowResult::kNone, "", false, false},         {RowResult::kTrue, "True", false, false},
+        {RowResult::kAlarm, "Alarm", false, false},   {RowResult::kFail, "Fail", true, true},
+        {RowResult::kSkipped, "Skipped", true, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(RowResultText(c.result), c.text);
+        EXPECT_EQ(IsRowError(c.result), c.error) << c.text;
+        std::string file = ParameterFile::Format({{"60400010", "15", RowResultText(c.result)}});
+        EXPECT_EQ(ParameterFile::Parse(file).rows.empty(), c.skippedAtImport) << c.text;
+    }
 }
 
 TEST(ParameterFileTest, SavePathRules) {

@@ -54,9 +54,9 @@ void ExportDrvDataView::ShowRow(int row) {
     const ExportDrvDataModel::Row& r = model_.Rows()[row];
     list_->SetRow(row,
                   {QString::number(row + 1), QString::fromStdString(r.wordText),
-                   QString::fromStdString(r.value), QString::fromStdString(r.result),
+                   QString::fromStdString(r.value), QString::fromUtf8(RowResultText(r.result)),
                    QString::fromStdString(r.name)},
-                  r.result.find('F') != std::string::npos ? TransferList::kFailColour : QColor());
+                  r.Failed() ? TransferList::kFailColour : QColor());
 }
 
 void ExportDrvDataView::ShowState() {

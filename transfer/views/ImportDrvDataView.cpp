@@ -58,7 +58,7 @@ void ImportDrvDataView::ShowRow(int row) {
     list_->SetRow(row,
                   {QString::number(row + 1), QString::fromStdString(r.wordText),
                    QString::fromStdString(r.loadValue), QString::fromStdString(r.readValue),
-                   QString::fromStdString(r.result), QString::fromStdString(r.name)},
+                   QString::fromUtf8(RowResultText(r.result)), QString::fromStdString(r.name)},
                   colour);
 }
 

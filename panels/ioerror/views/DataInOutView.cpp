@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "panels/ioerror/views/FunctionListDialog.h"
-#include "panels/ioerror/views/HintPopup.h"
 #include "dictionary/PlacedWindow.h"
 #include "dictionary/ProjectSections.h"
+#include "panels/ioerror/views/FunctionListDialog.h"
+#include "panels/ioerror/views/HintPopup.h"
 #include "resources/ResourceSet.h"
 
 namespace tarvo {
@@ -220,12 +220,13 @@ intptr_t DataInOutView::onMessage(uint32_t message, uintptr_t wParam, intptr_t l
         case WM_LINK_ABORT:
             model_.OnLinkAbort(static_cast<uint32_t>(lParam));
             break;
-        case WM_LINK_STATE:
-            if (wParam == 3) {
+        case WM_LINK_STATE: {
+            auto state = static_cast<WindowState>(wParam);
+            if (state == WindowState::SaveProject) {
                 SaveWindowPlace();
             } else {
-                model_.OnLinkState(wParam);
-                if (wParam == 2) {
+                model_.OnLinkState(state);
+                if (state == WindowState::ConnectionChanged) {
                     for (FunctionListDialog* chooser : choosers_) {
                         if (chooser->isVisible()) {
                             chooser->ShowTicks();
@@ -234,6 +235,7 @@ intptr_t DataInOutView::onMessage(uint32_t message, uintptr_t wParam, intptr_t l
                 }
             }
             break;
+        }
         case WM_FUNCTION_CHOSEN:
             model_.ChooseFunctions(static_cast<uint32_t>(lParam), static_cast<uint32_t>(wParam));
             break;
