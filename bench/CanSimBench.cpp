@@ -10,9 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/CanObjectAbi.h"
-#include "protocol/DriveProtocol.h"
 #include "drivesim/DriveSimulator.h"
+#include "protocol/CanObjectAbi.h"
+#include "protocol/DriveObjects.h"
+#include "protocol/DriveProtocol.h"
+#include "protocol/Rs232Frame.h"
 #include "tests/support/TempFolder.h"
 
 int main(int argc, char** argv) {
@@ -58,8 +60,8 @@ int main(int argc, char** argv) {
     CanMessage request{};
     request.id = 0x601;
     request.length = 8;
-    const uint8_t read[8] = {tarvo::ToByte(tarvo::SdoCommand::Read), 0x41, 0x60, 0x00, 0, 0, 0, 0};
-    std::copy(read, read + 8, request.data);
+    tarvo::Rs232Frame::Put(request.data, tarvo::ToByte(tarvo::SdoCommand::Read),
+                           tarvo::DriveObject::kStatusWord, 0);
     std::vector<double> latencies;
     latencies.reserve(200000);
     size_t failures = 0;
