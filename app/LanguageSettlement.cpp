@@ -1,9 +1,9 @@
 #include "app/LanguageSettlement.h"
 
-#include "platform/AppSettings.h"
-#include "platform/MessageBox.h"
 #include "app/SharedState.h"
 #include "app/StartupMessages.h"
+#include "platform/AppSettings.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 

@@ -8,8 +8,8 @@
 
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
-#include "dictionary/FormulaEvaluator.h"
 #include "comm/LinkSwitches.h"
+#include "dictionary/FormulaEvaluator.h"
 #include "dictionary/ObjectDictionary.h"
 #include "dictionary/ProjectSections.h"
 #include "dictionary/UnitTable.h"

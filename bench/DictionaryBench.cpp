@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "tests/support/DataFileBuilder.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
+#include "platform/MessageBox.h"
+#include "tests/support/DataFileBuilder.h"
 #include "tests/support/TempFolder.h"
 
 using Clock = std::chrono::steady_clock;

@@ -20,17 +20,17 @@
 #include <vector>
 
 #include "comm/ControlLink.h"
-#include "panels/ControlPanelLink.h"
 #include "dictionary/FormulaEvaluator.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
-#include "panels/PanelFamily.h"
-#include "panels/ParameterPanel.h"
-#include "platform/ProfileFile.h"
 #include "dictionary/ProjectSections.h"
-#include "platform/QueuedMessageSender.h"
 #include "dictionary/UnitTable.h"
 #include "dictionary/ValueText.h"
+#include "panels/ControlPanelLink.h"
+#include "panels/PanelFamily.h"
+#include "panels/ParameterPanel.h"
+#include "platform/MessageBox.h"
+#include "platform/ProfileFile.h"
+#include "platform/QueuedMessageSender.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/TransferLink.h"
+#include "platform/MessageBox.h"
 #include "transfer/ExportDrvDataModel.h"
 #include "transfer/ImportDrvDataModel.h"
-#include "platform/MessageBox.h"
 #include "transfer/ObjectListFile.h"
-#include "cli/TransferLink.h"
 #include "transfer/TransferValue.h"
 
 extern char** environ;

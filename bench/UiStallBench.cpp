@@ -33,15 +33,15 @@
 #include <sstream>
 #include <string>
 
-#include "platform/AppSettings.h"
-#include "comm/CanBitRates.h"
-#include "comm/ControlLink.h"
 #include "app/LanguageSettlement.h"
+#include "app/SharedState.h"
 #include "app/views/MainFrame.h"
 #include "app/views/QtMessageBox.h"
 #include "app/views/QtMessageSender.h"
+#include "comm/CanBitRates.h"
+#include "comm/ControlLink.h"
+#include "platform/AppSettings.h"
 #include "resources/ResourceSet.h"
-#include "app/SharedState.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include "can/PcanBasicBackend.h"
 #include "can/PcanBitRate.h"
-#include "protocol/ReplyMatcher.h"
 #include "can/SimBusBackend.h"
 #include "can/SocketCanBackend.h"
 #include "can/SocketWait.h"
+#include "protocol/ReplyMatcher.h"
 
 namespace tarvo::canbus {
 

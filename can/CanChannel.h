@@ -6,9 +6,9 @@
 #include <string>
 
 #include "can/CanBackend.h"
-#include "protocol/CanObjectAbi.h"
 #include "can/CanSettings.h"
 #include "can/CanTrace.h"
+#include "protocol/CanObjectAbi.h"
 
 namespace tarvo::canbus {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/LibraryFile.h"
 #include "comm/LinkTexts.h"
+#include "platform/LibraryFile.h"
 #include "platform/MessageBox.h"
 
 namespace tarvo {

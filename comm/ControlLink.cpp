@@ -4,10 +4,10 @@
 #include <system_error>
 
 #include "comm/LinkTexts.h"
+#include "comm/SystemSleeper.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageSender.h"
 #include "platform/MessageTarget.h"
-#include "comm/SystemSleeper.h"
 
 namespace tarvo {
 

@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "platform/AtomicFile.h"
 #include "dictionary/DataFileRecord.h"
+#include "platform/AtomicFile.h"
 #include "platform/TextCodec.h"
 
 namespace tarvo {

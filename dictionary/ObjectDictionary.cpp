@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <memory>
 
-#include "platform/CodePageDecoder.h"
 #include "dictionary/DataFileRecord.h"
+#include "platform/CodePageDecoder.h"
 #include "platform/LenientNumber.h"
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"

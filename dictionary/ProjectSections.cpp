@@ -7,9 +7,9 @@
 #include "dictionary/ObjectDictionary.h"
 #include "dictionary/ParameterRows.h"
 #include "dictionary/PlacedWindow.h"
-#include "platform/ProfileFile.h"
 #include "dictionary/SectionSink.h"
 #include "dictionary/UnitTable.h"
+#include "platform/ProfileFile.h"
 
 namespace tarvo {
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "protocol/DriveProtocol.h"
 #include "platform/ProfileFile.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 

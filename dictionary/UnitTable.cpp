@@ -2,9 +2,9 @@
 
 #include <new>
 
+#include "dictionary/ValueMessages.h"
 #include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
-#include "dictionary/ValueMessages.h"
 
 namespace tarvo {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "protocol/DriveProtocol.h"
 #include "platform/LenientNumber.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo::sim {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "drivesim/CanDriveNode.h"
 #include "can/SimBusWire.h"
+#include "drivesim/CanDriveNode.h"
 
 namespace tarvo::sim {
 

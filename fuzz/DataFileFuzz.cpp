@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "dictionary/DataFileRecord.h"
+#include "dictionary/ObjectDictionary.h"
 #include "fuzz/MemoryFile.h"
 #include "platform/MessageBox.h"
-#include "dictionary/ObjectDictionary.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tarvo::fuzz::MemoryFile file(std::string_view(reinterpret_cast<const char*>(data), size));

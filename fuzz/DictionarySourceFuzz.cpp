@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "dictionary/DictionarySource.h"
+#include "dictionary/ObjectDictionary.h"
 #include "fuzz/MemoryFile.h"
 #include "platform/MessageBox.h"
-#include "dictionary/ObjectDictionary.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

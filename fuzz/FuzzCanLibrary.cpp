@@ -7,8 +7,8 @@
 #include <string>
 
 #include "can/CanChannel.h"
-#include "protocol/CanObjectAbi.h"
 #include "fuzz/DriveWire.h"
+#include "protocol/CanObjectAbi.h"
 
 namespace {
 

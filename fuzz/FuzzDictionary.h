@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "dictionary/DictionarySource.h"
+#include "dictionary/ObjectDictionary.h"
 #include "fuzz/FuzzFolder.h"
 #include "platform/MessageBox.h"
-#include "dictionary/ObjectDictionary.h"
 
 namespace tarvo::fuzz {
 

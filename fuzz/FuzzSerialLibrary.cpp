@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz/DriveWire.h"
-#include "serialport/ReplyReceiver.h"
 #include "protocol/SerialPortAbi.h"
+#include "serialport/ReplyReceiver.h"
 
 namespace {
 

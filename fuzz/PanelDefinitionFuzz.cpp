@@ -13,23 +13,23 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/CountingLink.h"
 #include "dictionary/FormulaEvaluator.h"
+#include "dictionary/LeadingNumber.h"
+#include "dictionary/ProjectSections.h"
+#include "dictionary/UnitTable.h"
+#include "dictionary/ValueText.h"
+#include "fuzz/CountingLink.h"
 #include "fuzz/FuzzDictionary.h"
 #include "fuzz/FuzzFolder.h"
-#include "panels/ioerror/IoFunctionNames.h"
-#include "dictionary/LeadingNumber.h"
-#include "platform/LenientNumber.h"
-#include "platform/MessageBox.h"
+#include "oscilloscope/ScopeItemLists.h"
 #include "panels/PanelFamily.h"
 #include "panels/PanelLink.h"
 #include "panels/ParameterPanel.h"
-#include "dictionary/ProjectSections.h"
+#include "panels/ioerror/IoFunctionNames.h"
 #include "panels/ioerror/RealtimeErrorModel.h"
-#include "oscilloscope/ScopeItemLists.h"
+#include "platform/LenientNumber.h"
+#include "platform/MessageBox.h"
 #include "platform/TextCodec.h"
-#include "dictionary/UnitTable.h"
-#include "dictionary/ValueText.h"
 
 namespace {
 

@@ -9,18 +9,18 @@
 #include <string>
 #include <string_view>
 
-#include "oscilloscope/DriverOscilloModel.h"
+#include "comm/LinkSwitches.h"
 #include "dictionary/FormulaEvaluator.h"
+#include "dictionary/UnitTable.h"
 #include "fuzz/FuzzDictionary.h"
 #include "fuzz/FuzzFolder.h"
-#include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
+#include "oscilloscope/DriverOscilloModel.h"
 #include "oscilloscope/ScopeLink.h"
 #include "oscilloscope/ScopeRecordFile.h"
 #include "oscilloscope/ScopeUnits.h"
-#include "platform/Timer.h"
-#include "dictionary/UnitTable.h"
 #include "oscilloscope/Utf16Text.h"
+#include "platform/MessageBox.h"
+#include "platform/Timer.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <map>
 
 #include "comm/LinkRequester.h"
-#include "platform/MessageTarget.h"
 #include "dictionary/ObjectDictionary.h"
 #include "dictionary/ValueText.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo::fuzz {
 

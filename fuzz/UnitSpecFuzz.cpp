@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/CountingLink.h"
 #include "dictionary/DataFileRecord.h"
 #include "dictionary/FormulaEvaluator.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
-#include "panels/ParameterList.h"
 #include "dictionary/UnitTable.h"
 #include "dictionary/ValueText.h"
+#include "fuzz/CountingLink.h"
+#include "panels/ParameterList.h"
+#include "platform/MessageBox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);

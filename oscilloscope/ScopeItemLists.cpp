@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "platform/LenientNumber.h"
 #include "dictionary/ObjectDictionary.h"
-#include "platform/ProfileFile.h"
 #include "dictionary/ValueText.h"
+#include "platform/LenientNumber.h"
+#include "platform/ProfileFile.h"
 
 namespace tarvo {
 

@@ -1,9 +1,9 @@
 #include "panels/EditListModel.h"
 
+#include "dictionary/UnitTable.h"
+#include "panels/ParameterList.h"
 #include "platform/LenientNumber.h"
 #include "platform/MessageTarget.h"
-#include "panels/ParameterList.h"
-#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 

@@ -24,11 +24,11 @@ enum : uint32_t {
 
 // What WM_LINK_STATE tells a view (its first parameter).
 enum class WindowState : uintptr_t {
-    Shown = 0,             // the user brought the view to front from its menu
-    Hidden = 1,            // its frame was closed; the view lives on, hidden
-    ConnectionChanged = 2, // the connection was opened or closed
-    SaveProject = 3,       // the project is being saved: store the place (and rows)
-    ProjectOpened = 4,     // a project was opened: take its rows and read again
+    Shown = 0,              // the user brought the view to front from its menu
+    Hidden = 1,             // its frame was closed; the view lives on, hidden
+    ConnectionChanged = 2,  // the connection was opened or closed
+    SaveProject = 3,        // the project is being saved: store the place (and rows)
+    ProjectOpened = 4,      // a project was opened: take its rows and read again
     // The settings forms redraw their connection icon: 6 after the connection was confirmed or
     // closed, 7 on any other change of the link.
     ConnectionIconChanged = 6,

@@ -7,9 +7,9 @@
 #include <string>
 #include <thread>
 
+#include "protocol/SerialPortAbi.h"
 #include "serialport/LineControl.h"
 #include "serialport/ReplyReceiver.h"
-#include "protocol/SerialPortAbi.h"
 
 namespace tarvo::serial {
 

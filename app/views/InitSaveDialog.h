@@ -2,10 +2,10 @@
 
 #include <QDialog>
 
-#include "resources/FormBuilder.h"
 #include "app/InitSaveModel.h"
 #include "platform/MessageTarget.h"
 #include "platform/qt/QtTimer.h"
+#include "resources/FormBuilder.h"
 
 namespace tarvo {
 

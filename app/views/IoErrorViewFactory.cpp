@@ -1,11 +1,11 @@
 #include "app/views/IoErrorViewFactory.h"
 
-#include "panels/ioerror/views/DataInOutView.h"
+#include "app/SharedState.h"
 #include "app/views/MainFrame.h"
+#include "app/views/ViewServices.h"
+#include "panels/ioerror/views/DataInOutView.h"
 #include "panels/ioerror/views/RealtimeErrorView.h"
 #include "resources/ResourceSet.h"
-#include "app/SharedState.h"
-#include "app/views/ViewServices.h"
 
 namespace tarvo {
 

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include "resources/FormBuilder.h"
 #include "app/LanguageSettlement.h"
+#include "resources/FormBuilder.h"
 
 namespace tarvo {
 

@@ -1,8 +1,8 @@
 #include "app/views/ScopeViewFactory.h"
 
-#include "oscilloscope/views/DriverOscilloView.h"
 #include "app/SharedState.h"
 #include "app/views/ViewServices.h"
+#include "oscilloscope/views/DriverOscilloView.h"
 
 namespace tarvo {
 

@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/LanguageSettlement.h"
+#include "app/SharedState.h"
 #include "app/views/DemoSession.h"
 #include "app/views/LanguageDialog.h"
-#include "app/LanguageSettlement.h"
 #include "app/views/MainFrame.h"
 #include "app/views/QtMessageBox.h"
 #include "app/views/QtMessageSender.h"
-#include "resources/ResourceSet.h"
-#include "app/SharedState.h"
 #include "platform/SystemLocale.h"
+#include "resources/ResourceSet.h"
 
 namespace {
 

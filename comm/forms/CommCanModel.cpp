@@ -1,11 +1,11 @@
 #include "comm/forms/CommCanModel.h"
 
-#include "platform/AppSettings.h"
 #include "comm/CanBitRates.h"
 #include "comm/CommLibrary.h"
-#include "comm/forms/ConnectionCommands.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
+#include "comm/forms/ConnectionCommands.h"
+#include "platform/AppSettings.h"
 #include "platform/LenientNumber.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"

@@ -1,9 +1,9 @@
 #include "comm/forms/CommModeModel.h"
 
-#include "platform/AppSettings.h"
-#include "comm/forms/ConnectionCommands.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
+#include "comm/forms/ConnectionCommands.h"
+#include "platform/AppSettings.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
 

@@ -3,8 +3,8 @@
 #include <QWidget>
 
 #include "comm/forms/CommCanModel.h"
-#include "resources/FormBuilder.h"
 #include "platform/MessageTarget.h"
+#include "resources/FormBuilder.h"
 
 namespace tarvo {
 

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "oscilloscope/DriverOscilloModel.h"
-#include "resources/FormBuilder.h"
-#include "platform/qt/QtTimer.h"
 #include "oscilloscope/ScopeLink.h"
 #include "oscilloscope/ScopeUnits.h"
+#include "platform/qt/QtTimer.h"
+#include "resources/FormBuilder.h"
 
 class QCheckBox;
 class QComboBox;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "protocol/DriveProtocol.h"
 #include "comm/LinkRequester.h"
+#include "protocol/DriveProtocol.h"
 
 namespace tarvo {
 

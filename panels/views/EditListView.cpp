@@ -5,9 +5,9 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 
-#include "panels/views/EditListDelegate.h"
 #include "panels/EditListModel.h"
 #include "panels/ParameterList.h"
+#include "panels/views/EditListDelegate.h"
 #include "panels/views/ParameterTableModel.h"
 
 namespace tarvo {

@@ -3,9 +3,9 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
-#include "panels/views/EditListView.h"
 #include "panels/PanelLink.h"
 #include "panels/ParameterColumns.h"
+#include "panels/views/EditListView.h"
 #include "panels/views/ParameterTableModel.h"
 #include "resources/ResourceSet.h"
 

@@ -3,8 +3,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "resources/FormBuilder.h"
 #include "panels/TagFormModel.h"
+#include "resources/FormBuilder.h"
 
 class QTabWidget;
 

@@ -1,12 +1,12 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "platform/AppSettings.h"
-#include "comm/views/CommRs232View.h"
 #include "app/views/InitSaveDialog.h"
-#include "tests/serialport/PtyPeer.h"
+#include "comm/views/CommRs232View.h"
+#include "platform/AppSettings.h"
 #include "tests/app/ShellRig.h"
 #include "tests/app/SimulatedDrive.h"
+#include "tests/serialport/PtyPeer.h"
 
 namespace tarvo::test {
 

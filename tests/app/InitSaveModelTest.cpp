@@ -7,9 +7,9 @@
 
 #include "comm/LinkRequester.h"
 #include "comm/LinkSwitches.h"
-#include "tests/comm/LinkTestSupport.h"
 #include "platform/MessageBox.h"
 #include "platform/Timer.h"
+#include "tests/comm/LinkTestSupport.h"
 
 namespace tarvo {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "platform/AppSettings.h"
 #include "app/LanguageSettlement.h"
-#include "platform/MessageBox.h"
 #include "app/SharedState.h"
+#include "platform/AppSettings.h"
+#include "platform/MessageBox.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo {

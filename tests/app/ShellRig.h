@@ -5,12 +5,12 @@
 #include <memory>
 
 #include "app/LanguageSettlement.h"
+#include "app/SharedState.h"
 #include "app/views/MainFrame.h"
-#include "tests/app/ProgramFolder.h"
 #include "app/views/QtMessageBox.h"
 #include "app/views/QtMessageSender.h"
 #include "resources/ResourceSet.h"
-#include "app/SharedState.h"
+#include "tests/app/ProgramFolder.h"
 
 namespace tarvo::test {
 

@@ -4,14 +4,14 @@
 #include <cstdlib>
 #include <optional>
 
-#include "platform/AppSettings.h"
-#include "app/views/LanguageDialog.h"
 #include "app/LanguageSettlement.h"
-#include "tests/app/ProgramFolder.h"
-#include "app/views/QtMessageBox.h"
-#include "resources/ResourceSet.h"
 #include "app/SharedState.h"
+#include "app/views/LanguageDialog.h"
+#include "app/views/QtMessageBox.h"
+#include "platform/AppSettings.h"
 #include "platform/SystemLocale.h"
+#include "resources/ResourceSet.h"
+#include "tests/app/ProgramFolder.h"
 
 namespace tarvo::test {
 

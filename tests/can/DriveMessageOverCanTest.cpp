@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "comm/CommLibrary.h"
-#include "dictionary/DictionarySource.h"
 #include "comm/DriveMessage.h"
+#include "dictionary/DictionarySource.h"
 #include "platform/MessageBox.h"
 #include "tests/drivesim/SimulatorRun.h"
 #include "tests/support/TempFolder.h"

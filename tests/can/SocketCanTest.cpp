@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "can/CanLinkInfo.h"
-#include "tests/can/LoadedCanLibrary.h"
 #include "can/SocketCanBackend.h"
+#include "tests/can/LoadedCanLibrary.h"
 
 namespace tarvo::canbus::test {
 namespace {

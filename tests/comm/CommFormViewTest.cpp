@@ -12,9 +12,9 @@
 
 #include "comm/views/CommCanView.h"
 #include "comm/views/CommRs232View.h"
-#include "tests/comm/ConnectionRig.h"
 #include "resources/ResourceCatalog.h"
 #include "resources/ResourceSet.h"
+#include "tests/comm/ConnectionRig.h"
 
 namespace tarvo::test {
 

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstring>
 
-#include "tests/comm/CommTestSupport.h"
 #include "comm/DriveMessage.h"
 #include "platform/MessageBox.h"
+#include "tests/comm/CommTestSupport.h"
 #include "tests/serialport/PtyPeer.h"
 
 #ifndef FAKE_CAN_LIBRARY

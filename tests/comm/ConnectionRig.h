@@ -3,15 +3,15 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/AppSettings.h"
-#include "tests/comm/CommTestSupport.h"
 #include "comm/ConnectionContext.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
 #include "comm/LinkSwitches.h"
-#include "tests/comm/LinkTestSupport.h"
+#include "platform/AppSettings.h"
 #include "platform/MessageBox.h"
 #include "platform/QueuedMessageSender.h"
+#include "tests/comm/CommTestSupport.h"
+#include "tests/comm/LinkTestSupport.h"
 
 namespace tarvo::test {
 

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/MessageBox.h"
+#include "platform/QueuedMessageSender.h"
 #include "tests/comm/CommTestSupport.h"
 #include "tests/comm/LinkTestSupport.h"
-#include "platform/MessageBox.h"
 #include "tests/serialport/PtyPeer.h"
-#include "platform/QueuedMessageSender.h"
 
 namespace tarvo::test {
 namespace {

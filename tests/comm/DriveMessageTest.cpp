@@ -7,8 +7,8 @@
 #include <mutex>
 #include <set>
 
-#include "tests/comm/CommTestSupport.h"
 #include "platform/MessageBox.h"
+#include "tests/comm/CommTestSupport.h"
 #include "tests/serialport/PtyPeer.h"
 
 namespace tarvo::test {

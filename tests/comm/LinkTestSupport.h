@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageTarget.h"
 #include "comm/Sleeper.h"
+#include "platform/MessageTarget.h"
 
 namespace tarvo::test {
 

@@ -13,15 +13,15 @@
 #include <functional>
 #include <random>
 
+#include "dictionary/ObjectDictionary.h"
+#include "dictionary/ProjectSections.h"
+#include "dictionary/UnitTable.h"
+#include "oscilloscope/ScopeRecordFile.h"
+#include "panels/ParameterList.h"
 #include "platform/AppSettings.h"
 #include "platform/AtomicFile.h"
-#include "dictionary/ObjectDictionary.h"
-#include "transfer/ParameterFile.h"
-#include "panels/ParameterList.h"
-#include "dictionary/ProjectSections.h"
-#include "oscilloscope/ScopeRecordFile.h"
 #include "tests/support/TempFolder.h"
-#include "dictionary/UnitTable.h"
+#include "transfer/ParameterFile.h"
 
 namespace tarvo {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "dictionary/DictionarySource.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
+#include "platform/MessageBox.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo {

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cmath>
 
-#include "tests/dictionary/FakeLinkRequester.h"
 #include "platform/MessageBox.h"
+#include "tests/dictionary/FakeLinkRequester.h"
 
 namespace tarvo {
 namespace {

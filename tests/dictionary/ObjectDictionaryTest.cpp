@@ -6,9 +6,9 @@
 #include <memory>
 #include <thread>
 
-#include "tests/support/DataFileBuilder.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
+#include "platform/MessageBox.h"
+#include "tests/support/DataFileBuilder.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo {

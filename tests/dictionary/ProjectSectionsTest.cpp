@@ -4,14 +4,14 @@
 
 #include <tuple>
 
-#include "tests/support/DataFileBuilder.h"
-#include "tests/dictionary/FakeLinkRequester.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
-#include "panels/ParameterList.h"
 #include "dictionary/PlacedWindow.h"
-#include "tests/support/TempFolder.h"
 #include "dictionary/UnitTable.h"
+#include "panels/ParameterList.h"
+#include "platform/MessageBox.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo {
 namespace {

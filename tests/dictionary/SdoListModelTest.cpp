@@ -8,10 +8,10 @@
 #include <set>
 #include <tuple>
 
-#include "tests/support/DataFileBuilder.h"
+#include "dictionary/ObjectDictionary.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
-#include "dictionary/ObjectDictionary.h"
+#include "tests/support/DataFileBuilder.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo {

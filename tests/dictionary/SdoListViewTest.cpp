@@ -9,10 +9,10 @@
 #include <QTableView>
 #include <QtTest>
 
-#include "tests/support/DataFileBuilder.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
+#include "platform/MessageBox.h"
 #include "resources/ResourceSet.h"
+#include "tests/support/DataFileBuilder.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo {

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "protocol/DriveProtocol.h"
-#include "tests/support/TempFolder.h"
 #include "tests/drivesim/TestDrive.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::sim::test {
 namespace {

@@ -4,12 +4,12 @@
 #include <QSlider>
 #include <QtTest>
 
-#include "platform/AppSettings.h"
+#include "oscilloscope/ScopeRecordFile.h"
 #include "oscilloscope/views/CurvePlotView.h"
 #include "oscilloscope/views/DriverOscilloView.h"
-#include "tests/oscilloscope/ScopeDrive.h"
-#include "oscilloscope/ScopeRecordFile.h"
+#include "platform/AppSettings.h"
 #include "tests/app/ShellRig.h"
+#include "tests/oscilloscope/ScopeDrive.h"
 
 namespace tarvo::test {
 

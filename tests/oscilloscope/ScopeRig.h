@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/DataFileBuilder.h"
-#include "oscilloscope/DriverOscilloModel.h"
-#include "dictionary/FormulaEvaluator.h"
 #include "comm/LinkRequest.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
+#include "dictionary/FormulaEvaluator.h"
 #include "dictionary/ObjectDictionary.h"
+#include "dictionary/UnitTable.h"
+#include "oscilloscope/DriverOscilloModel.h"
 #include "oscilloscope/ScopeLink.h"
 #include "oscilloscope/ScopeUnits.h"
-#include "tests/support/TempFolder.h"
+#include "platform/MessageBox.h"
 #include "platform/Timer.h"
-#include "dictionary/UnitTable.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/dictionary/FakeLinkRequester.h"
-#include "platform/MessageBox.h"
-#include "panels/ParameterList.h"
 #include "dictionary/UnitTable.h"
+#include "panels/ParameterList.h"
+#include "platform/MessageBox.h"
+#include "tests/dictionary/FakeLinkRequester.h"
 
 namespace tarvo {
 namespace {

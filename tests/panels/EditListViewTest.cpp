@@ -4,12 +4,12 @@
 #include <QScrollBar>
 #include <QtTest>
 
-#include "panels/views/EditListView.h"
 #include "panels/PanelFamily.h"
-#include "tests/panels/PanelRig.h"
+#include "panels/views/EditListView.h"
 #include "panels/views/ParameterPanelView.h"
 #include "panels/views/ParameterTableModel.h"
 #include "resources/ResourceSet.h"
+#include "tests/panels/PanelRig.h"
 
 namespace tarvo::test {
 

@@ -2,8 +2,8 @@
 
 #include "panels/ioerror/FaultResetSequence.h"
 #include "panels/ioerror/HintPlacement.h"
-#include "tests/panels/IoPanelTestLink.h"
 #include "panels/ioerror/RealtimeErrorModel.h"
+#include "tests/panels/IoPanelTestLink.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo::test {

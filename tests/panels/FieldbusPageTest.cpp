@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "panels/PanelFamily.h"
-#include "tests/panels/PanelRig.h"
 #include "panels/ParameterPanel.h"
-#include "platform/ProfileFile.h"
 #include "panels/TagFormModel.h"
+#include "platform/ProfileFile.h"
+#include "tests/panels/PanelRig.h"
 
 namespace tarvo {
 namespace {

@@ -1,9 +1,9 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "platform/AppSettings.h"
 #include "panels/ioerror/views/DataInOutView.h"
 #include "panels/ioerror/views/RealtimeErrorView.h"
+#include "platform/AppSettings.h"
 #include "tests/app/ShellRig.h"
 #include "tests/app/SimulatedDrive.h"
 

@@ -8,10 +8,10 @@
 #include "panels/ioerror/views/DataInOutView.h"
 #include "panels/ioerror/views/FunctionListDialog.h"
 #include "panels/ioerror/views/HintPopup.h"
-#include "tests/panels/IoPanelTestLink.h"
-#include "platform/MessageBox.h"
 #include "panels/ioerror/views/RealtimeErrorView.h"
+#include "platform/MessageBox.h"
 #include "resources/ResourceSet.h"
+#include "tests/panels/IoPanelTestLink.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo::test {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "panels/ioerror/IoPanelLink.h"
 #include "comm/LinkRequester.h"
+#include "panels/ioerror/IoPanelLink.h"
 #include "platform/MessageTarget.h"
 
 namespace tarvo::test {

@@ -4,17 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/DataFileBuilder.h"
-#include "tests/dictionary/FakeLinkRequester.h"
 #include "dictionary/FormulaEvaluator.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
-#include "panels/PanelLink.h"
-#include "panels/PanelServices.h"
 #include "dictionary/ProjectSections.h"
-#include "tests/support/TempFolder.h"
 #include "dictionary/UnitTable.h"
 #include "dictionary/ValueText.h"
+#include "panels/PanelLink.h"
+#include "panels/PanelServices.h"
+#include "platform/MessageBox.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 

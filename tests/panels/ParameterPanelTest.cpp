@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "panels/PanelFamily.h"
-#include "tests/panels/PanelRig.h"
 #include "platform/ProfileFile.h"
+#include "tests/panels/PanelRig.h"
 
 namespace tarvo {
 namespace {

@@ -9,8 +9,8 @@
 #include <set>
 
 #include "platform/AtomicFile.h"
-#include "tests/platform/FileFaults.h"
 #include "platform/ProfileFile.h"
+#include "tests/platform/FileFaults.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo {

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "protocol/SerialPortAbi.h"
 #include "serialport/LineControl.h"
 #include "tests/serialport/PtyPeer.h"
-#include "protocol/SerialPortAbi.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo::test {

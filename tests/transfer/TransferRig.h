@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "tests/support/DataFileBuilder.h"
-#include "tests/dictionary/FakeLinkRequester.h"
 #include "comm/LinkSwitches.h"
-#include "platform/MessageBox.h"
 #include "dictionary/ObjectDictionary.h"
-#include "tests/support/TempFolder.h"
+#include "platform/MessageBox.h"
 #include "platform/Timer.h"
+#include "tests/dictionary/FakeLinkRequester.h"
+#include "tests/support/DataFileBuilder.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarvo::test {
 

@@ -2,10 +2,10 @@
 #include <QtTest>
 
 #include "platform/AppSettings.h"
-#include "transfer/views/ExportDrvDataView.h"
-#include "transfer/views/ImportDrvDataView.h"
 #include "tests/app/ShellRig.h"
 #include "tests/app/SimulatedDrive.h"
+#include "transfer/views/ExportDrvDataView.h"
+#include "transfer/views/ImportDrvDataView.h"
 
 namespace tarvo::test {
 

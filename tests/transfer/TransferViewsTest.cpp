@@ -4,10 +4,10 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "transfer/views/ExportDrvDataView.h"
-#include "transfer/views/ImportDrvDataView.h"
 #include "resources/ResourceSet.h"
 #include "tests/transfer/TransferRig.h"
+#include "transfer/views/ExportDrvDataView.h"
+#include "transfer/views/ImportDrvDataView.h"
 
 namespace tarvo {
 

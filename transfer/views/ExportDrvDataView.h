@@ -3,10 +3,10 @@
 #include <QWidget>
 #include <memory>
 
-#include "transfer/ExportDrvDataModel.h"
-#include "resources/FormBuilder.h"
 #include "platform/MessageTarget.h"
 #include "platform/qt/QtTimer.h"
+#include "resources/FormBuilder.h"
+#include "transfer/ExportDrvDataModel.h"
 #include "transfer/views/TransferList.h"
 #include "transfer/views/TransferViewContext.h"
 

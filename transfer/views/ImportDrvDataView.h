@@ -3,10 +3,10 @@
 #include <QWidget>
 #include <memory>
 
-#include "resources/FormBuilder.h"
-#include "transfer/ImportDrvDataModel.h"
 #include "platform/MessageTarget.h"
 #include "platform/qt/QtTimer.h"
+#include "resources/FormBuilder.h"
+#include "transfer/ImportDrvDataModel.h"
 #include "transfer/views/TransferList.h"
 #include "transfer/views/TransferViewContext.h"
 

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "panels/ioerror/DataInOutModel.h"
-#include "resources/FormBuilder.h"
 #include "platform/MessageTarget.h"
+#include "resources/FormBuilder.h"
 
 namespace tarvo {
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "resources/FormBuilder.h"
 #include "panels/ioerror/FunctionListModel.h"
+#include "resources/FormBuilder.h"
 
 class QTreeWidget;
 

@@ -5,9 +5,9 @@
 
 #include "panels/ioerror/FaultResetOffer.h"
 #include "panels/ioerror/FaultResetSequence.h"
-#include "resources/FormBuilder.h"
-#include "platform/MessageTarget.h"
 #include "panels/ioerror/RealtimeErrorModel.h"
+#include "platform/MessageTarget.h"
+#include "resources/FormBuilder.h"
 
 namespace tarvo {
 
