@@ -58,6 +58,9 @@ TEST(ReplyMatcher, SegmentsNeedTheRequestsToggle) {
     EXPECT_TRUE(Answers(kSegment1, {0x01, 0x80, 0x08, 0x10, 0x00, 0x00, 0x00, 0x03, 0x05, 0x5F}));
     EXPECT_FALSE(Answers(kSegment0, {0x01, 0x41, 0x08, 0x10, 0x00, 0x0B, 0x00, 0x00, 0x00, 0x9B}));
     EXPECT_FALSE(Answers(kSegment0, kSegment0));
+    // A download-segment reply and a write's echo carry the same toggle but are no segment.
+    EXPECT_FALSE(Answers(kSegment0, {0x01, 0x20, 0x08, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC7}));
+    EXPECT_FALSE(Answers(kSegment0, {0x01, 0x2B, 0x41, 0x60, 0x00, 0x37, 0x02, 0x00, 0x00, 0xFA}));
 }
 
 TEST(ReplyMatcher, PlausibleCommandsByRequest) {
@@ -77,6 +80,11 @@ TEST(ReplyMatcher, PlausibleCommandsByRequest) {
     EXPECT_FALSE(ReplyMatcher::Plausible(0x60, 0x1B));
     EXPECT_TRUE(ReplyMatcher::Plausible(0x70, 0x11));
     EXPECT_FALSE(ReplyMatcher::Plausible(0x70, 0x20));
+    // Every 0x20-0x3F command whose toggle fits: download-segment replies, write commands.
+    for (uint8_t reply : {0x20, 0x21, 0x23, 0x2B, 0x2F}) {
+        EXPECT_FALSE(ReplyMatcher::Plausible(0x60, reply)) << int(reply);
+        EXPECT_FALSE(ReplyMatcher::Plausible(0x70, reply | 0x10)) << int(reply | 0x10);
+    }
 }
 
 }  // namespace
