@@ -21,8 +21,11 @@ protected:
     }
     void Answer(uint32_t value, bool abort = false) {
         ASSERT_FALSE(rig.link.requests.empty());
-        model.onMessage(abort ? WM_LINK_ABORT : WM_LINK_VALUE, value,
-                        rig.link.requests.back().address);
+        AnswerFor(rig.link.requests.back().address, value, abort);
+    }
+    // A reply about `address`, which may be another entry than the one asked for.
+    void AnswerFor(uint32_t address, uint32_t value, bool abort = false) {
+        model.onMessage(abort ? WM_LINK_ABORT : WM_LINK_VALUE, value, address);
     }
     // Answers each write with its own value and each read from `drive` by address.
     void Serve(const std::map<uint32_t, uint32_t>& drive) {
@@ -102,6 +105,22 @@ TEST_F(ImportDrvDataModelTest, AbortedWriteFailsAndTheSequenceGoesOn) {
     EXPECT_EQ(model.StatusText(Model::kWriteStatus), "Finish: Total:2  Alarm:0  Error:1");
 }
 
+TEST_F(ImportDrvDataModelTest, RepliesAboutAnotherEntryAreNotTaken) {
+    Load("60400010,1,True\r\n60810020,5,True\r\n");
+    model.Write();
+    // A late reply about the next row, and the reboot's, while the first row's write is out.
+    AnswerFor(0x608100, 5);
+    AnswerFor(0x2FFF00, 0x06020000, true);
+    EXPECT_EQ(rig.link.requests.size(), 1u);
+    Answer(1);
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Read, 0x604000, 0}));
+    AnswerFor(0x608100, 1);
+    EXPECT_STREQ(RowResultText(model.Rows()[0].result), "");
+    Answer(1);
+    EXPECT_STREQ(RowResultText(model.Rows()[0].result), "True");
+    EXPECT_EQ(rig.link.requests.back().address, 0x608100u);
+}
+
 TEST_F(ImportDrvDataModelTest, ChangedOnlyWritesTheDifferencesAndVerifiesEveryRow) {
     Load("60400010,1,True\r\n60810020,5,True\r\n607A0020,-7,True\r\n");
     model.Start(Model::RunKind::kWriteChanged);
@@ -154,6 +173,48 @@ TEST_F(ImportDrvDataModelTest, StoreStepsWaitAndCheckTheDrivesAnswers) {
     EXPECT_TRUE(model.StoreFailed());
     EXPECT_EQ(model.StatusText(Model::kStoreStatus),
               "Failed: the driver did not save the parameters.");
+}
+
+TEST_F(ImportDrvDataModelTest, EachStoreStepsRefusalAloneFailsTheStore) {
+    // The drive's answer to each store step: a value (1 is success) or an abort code.
+    struct Answer {
+        uint32_t value;
+        bool abort;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Answer> answers;
+        size_t requests;
+        bool failed;
+    };
+    const Answer ok{1, false};
+    const Case cases[] = {
+        {"both steps done", {ok, ok}, 2, false},
+        {"first step aborted", {{0x08000020, true}}, 1, true},
+        {"second step aborted", {ok, {0x08000020, true}}, 2, true},
+        {"first step refused", {{0, false}, ok}, 2, true},
+        {"second step refused", {ok, {0, false}}, 2, true},
+    };
+    for (const Case& c : cases) {
+        rig.link.requests.clear();
+        model.SaveParameters();
+        for (const Answer& answer : c.answers) {
+            rig.storeTimer.Fire();
+            ASSERT_FALSE(rig.link.requests.empty()) << c.what;
+            // A reply about another entry changes nothing.
+            AnswerFor(0x2FFF00, 1);
+            AnswerFor(0x2FFF00, 0x08000020, true);
+            this->Answer(answer.value, answer.abort);
+        }
+        EXPECT_EQ(rig.storeTimer.Interval().count(), 800) << c.what;
+        rig.storeTimer.Fire();
+        EXPECT_FALSE(model.Storing()) << c.what;
+        EXPECT_EQ(rig.link.requests.size(), c.requests) << c.what;
+        EXPECT_EQ(model.StoreFailed(), c.failed) << c.what;
+        EXPECT_EQ(model.StatusText(Model::kStoreStatus),
+                  c.failed ? "Failed: the driver did not save the parameters." : "Finished.")
+            << c.what;
+    }
 }
 
 TEST_F(ImportDrvDataModelTest, RebootClosedPortAndLinkState) {
