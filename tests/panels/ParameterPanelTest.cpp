@@ -133,6 +133,44 @@ TEST_F(ParameterPanelTest, PassSurvivesDeletedRowsAndValuesItCannotShow) {
     EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kPosition));
 }
 
+TEST_F(ParameterPanelTest, DeletingARowAroundTheReadInFlightSkipsNoRowAndRereadsNone) {
+    using P = PanelRig;
+    struct Case {
+        int answered;  // pass replies before the delete
+        int deleted;
+        std::vector<uint32_t> reads;  // the pass's reads after its first one
+    };
+    const Case cases[] = {
+        {0, 0, {P::kPosition, P::kStatus, P::kVelocity}},  // the row being read
+        {0, 1, {P::kStatus, P::kVelocity}},                // the row after it
+        {0, 3, {P::kPosition, P::kStatus}},
+        {1, 0, {P::kPosition, P::kStatus, P::kVelocity}},  // a row already read
+        {1, 1, {P::kPosition, P::kStatus, P::kVelocity}},
+        {1, 2, {P::kPosition, P::kVelocity}},
+    };
+    for (const Case& c : cases) {
+        rig.Definition("BasicOperate", "num=4\r\n1=606000\r\n2=606400\r\n3=604100\r\n4=608100\r\n");
+        Make(kBasic);
+        // The pass's first read was sent before the log was cleared.
+        auto answerInFlight = [&] {
+            Value(rig.link.requests.empty() ? P::kMode : rig.link.requests.back().address, 1);
+        };
+        for (int i = 0; i < c.answered; ++i) {
+            answerInFlight();
+        }
+        panel->List().SetSelected(c.deleted, true);
+        panel->RunCommand(ParameterPanel::kDelete);
+        for (int i = 0; panel->PassCursor() != 0 && i < 8; ++i) {
+            answerInFlight();
+        }
+        std::vector<SentRequest> expected;
+        for (uint32_t key : c.reads) {
+            expected.push_back(Read(key));
+        }
+        EXPECT_EQ(rig.link.requests, expected) << c.answered << " " << c.deleted;
+    }
+}
+
 TEST_F(ParameterPanelTest, EditedValuesAndUnitsReachTheDrive) {
     rig.Definition("BasicOperate", "num=2\r\n1=608100\r\n2=606000\r\n");
     Make(kBasic);
