@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <random>
@@ -115,37 +116,52 @@ TEST_F(SdoListModelTest, ChineseNamesSortByCodePointAfterLatin) {
 TEST_F(SdoListModelTest, OrderEqualsTheSelectionSortForDistinctKeys) {
     std::mt19937 random(7);
     std::vector<std::array<std::string, 4>> entries;
-    const std::string letters = "aAbBzZ_09 \xE4\xBD\x8D";
+    // Characters as the data file holds English names (Windows-1252) and as they are shown.
+    const std::pair<const char*, const char*> letters[] = {{"a", "a"},
+                                                           {"A", "A"},
+                                                           {"b", "b"},
+                                                           {"B", "B"},
+                                                           {"z", "z"},
+                                                           {"Z", "Z"},
+                                                           {"_", "_"},
+                                                           {"0", "0"},
+                                                           {"9", "9"},
+                                                           {" ", " "},
+                                                           {"\xE4", "\xC3\xA4"},
+                                                           {"\xC4", "\xC3\x84"},
+                                                           {"\x80", "\xE2\x82\xAC"}};
     std::set<std::string> used;
+    std::vector<std::string> names;
     while (entries.size() < 300) {
-        std::string name;
+        std::string name, shown;
         for (int n = 1 + random() % 6; n > 0; --n) {
-            name += letters[random() % letters.size()];
+            const auto& letter = letters[random() % std::size(letters)];
+            name += letter.first;
+            shown += letter.second;
         }
         char index[8];
         std::snprintf(index, sizeof index, "%04X", static_cast<unsigned>(random() % 0x10000));
         if (used.insert(name).second && used.insert(index).second) {
             entries.push_back({index, "00", name, ""});
+            names.push_back(shown);
         }
     }
     Load(entries);
-    std::vector<std::string> nameKeys, indexKeys;
-    for (int i = 0; i < model.RowCount(); ++i) {
-        nameKeys.push_back(SdoListModel::SortKey(model.RowAt(i), SdoListModel::kSortByName));
-        indexKeys.push_back(SdoListModel::SortKey(model.RowAt(i), SdoListModel::kSortByIndex));
+    // The expected orders come from the generated entries alone: names as they are shown,
+    // keys as the numbers of the indexes (four upper-case hex digits, subindex 00).
+    std::vector<uint32_t> keys;
+    for (const auto& e : entries) {
+        keys.push_back(static_cast<uint32_t>(std::stoul(e[0], nullptr, 16)) << 8);
     }
+    std::sort(keys.begin(), keys.end());
     model.SetSortChoice(SdoListModel::kSortByName);
-    std::vector<std::string> sorted;
-    for (int i = 0; i < model.RowCount(); ++i) {
-        sorted.push_back(SdoListModel::SortKey(model.RowAt(i), SdoListModel::kSortByName));
-    }
-    EXPECT_EQ(sorted, SelectionSorted(nameKeys));
+    EXPECT_EQ(Names(), SelectionSorted(names));
     model.SetSortChoice(SdoListModel::kSortByIndex);
-    sorted.clear();
+    std::vector<uint32_t> sorted;
     for (int i = 0; i < model.RowCount(); ++i) {
-        sorted.push_back(SdoListModel::SortKey(model.RowAt(i), SdoListModel::kSortByIndex));
+        sorted.push_back(model.RowAt(i).key);
     }
-    EXPECT_EQ(sorted, SelectionSorted(indexKeys));
+    EXPECT_EQ(sorted, keys);
 }
 
 TEST_F(SdoListModelTest, FindNextWrapsOnceAndReportsNotFound) {

@@ -3,6 +3,7 @@
 #include "oscilloscope/ScopeExport.h"
 #include "oscilloscope/ScopeRecordFile.h"
 #include "oscilloscope/Utf16Text.h"
+#include "platform/AtomicFile.h"
 #include "tests/oscilloscope/ScopeRig.h"
 
 namespace tarvo::test {
@@ -134,7 +135,22 @@ TEST(ScopeFiles, ExportAndImportThroughTheModel) {
     EXPECT_EQ(ScopeRecordFile::Write(path, again), "");
     ScopeRecord read;
     ASSERT_EQ(ScopeRecordFile::Read(path, read), ScopeRecordFile::ReadResult::kOk);
-    EXPECT_EQ(ScopeRecordFile::Encode(read).size() > 0, true);
+    // The form's settings as the file holds them; the unit of channel 1 is one its item
+    // does not have, so the form shows the first.
+    const std::string settings =
+        "[oscilloscope]\ntime=16\noffset=10\nnumber=3\ntrigger item=1\n"
+        "trigger item value=6319104\ntrigger collect value=120.000000\n"
+        "trigger collect unit=0\ncontinue=0\n"
+        "ch1 check=1\nch1 item=1618411536\nch1 scale=200.000000\nch1 offset=-500.000000\n"
+        "ch1 unit coef=1.000000\nch1 unit=0\nch1 auto=1\nch2 check=0\n"
+        "ch3 check=1\nch3 item=1617166368\nch3 scale=0.050000\nch3 offset=0.250000\n"
+        "ch3 unit coef=0.117188\nch3 unit=0\nch3 auto=0\nch4 check=0\n"
+        "ch1-1=12\nch3-1=-40\nch1-2=13\nch3-2=-41\nch1-3=14\nch3-3=-42\n";
+    std::string written;
+    ASSERT_TRUE(AtomicFile::Read(path, written));
+    EXPECT_EQ(Utf16Text::ToUtf8(written), settings + "ch1-4=15\nch3-4=-43\n");
+    // Read back, the record holds the "number" of samples only.
+    EXPECT_EQ(Utf16Text::ToUtf8(ScopeRecordFile::Encode(read)), settings);
     EXPECT_EQ(read.samples.size(), 3u);
     EXPECT_EQ(read.channels[0].autoScale, 1);
     EXPECT_FALSE(read.channels[1].checked);
