@@ -39,6 +39,16 @@ void CloseFd(int& fd) {
     }
 }
 
+// The exclusive mode belongs to the terminal, not to the descriptor: left set, it outlives
+// the close wherever the terminal stays (a pseudo-terminal whose other end is open) and
+// refuses every later open of a user without privileges.
+void ClosePort(int& fd) {
+    if (fd >= 0) {
+        (void)::ioctl(fd, TIOCNXCL);
+        CloseFd(fd);
+    }
+}
+
 }  // namespace
 
 SerialPortObject::~SerialPortObject() {
@@ -68,21 +78,28 @@ uint32_t SerialPortObject::Open(const SerialConfig* config) {
     if (fd < 0) {
         return static_cast<uint32_t>(errno);
     }
+    bool exclusive = false;
     auto fail = [&](int error) {
-        ::close(fd);
+        if (exclusive) {
+            ClosePort(fd);
+        } else {
+            CloseFd(fd);
+        }
         return static_cast<uint32_t>(error);
     };
     if (!::isatty(fd)) {
         return fail(ENOTTY);
     }
-    // The port is ours alone: TIOCEXCL refuses later opens, the lock refuses other users
-    // of this library even when they run with privileges.
-    if (::ioctl(fd, TIOCEXCL) != 0) {
-        return fail(errno);
-    }
+    // The port is ours alone: the lock refuses other users of this library even when they
+    // run with privileges, TIOCEXCL refuses later opens. The lock comes first, so that an
+    // open refused by it never clears the exclusive mode of the object holding the port.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         return fail(errno == EWOULDBLOCK ? EBUSY : errno);
     }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        return fail(errno);
+    }
+    exclusive = true;
     if (int error = LineControl::Apply(fd, settings_); error != 0) {
         return fail(error);
     }
@@ -297,7 +314,7 @@ void SerialPortObject::Close() {
 }
 
 void SerialPortObject::CloseHandles() {
-    CloseFd(port_);
+    ClosePort(port_);
     CloseFd(stopEvent_);
 }
 

@@ -1,5 +1,8 @@
 #include <errno.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -301,6 +304,43 @@ TEST_F(SerialPortTest, PortIsTakenExclusively) {
     port_->ops->Close(port_);
     EXPECT_EQ(second->ops->Open(second, &config), 0u);
     second->ops->Release(second);
+}
+
+// The exclusive mode ends with the close, also after an open that failed half way: a user
+// without privileges, whom that mode refuses, opens the port again and again. Root ignores
+// the mode, so the cycle runs in a child that has dropped to user nobody.
+TEST_F(SerialPortTest, AnUnprivilegedUserOpensThePortAgainAfterClosingIt) {
+    const std::string path = "/dev/" + peer_.PortName();
+    const bool root = ::getuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    }
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0 ||
+                     ::setuid(0) == 0)) {
+            ::_exit(9);
+        }
+        SerialConfig config = ConfigFor(peer_.PortName());
+        SerialConfig badRate = ConfigFor(peer_.PortName(), 0);
+        // Exit codes: 10 + the round whose open was refused, 20 + the round whose open
+        // with a bad rate failed for another reason than the rate.
+        for (int round = 0; round < 3; ++round) {
+            if (port_->ops->Open(port_, &badRate) != static_cast<uint32_t>(EINVAL)) {
+                ::_exit(20 + round);
+            }
+            if (port_->ops->Open(port_, &config) != 0) {
+                ::_exit(10 + round);
+            }
+            port_->ops->Close(port_);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(SerialPortNames, OnlyPlainTerminalDeviceNamesOpen) {
