@@ -171,7 +171,9 @@ uint32_t CanChannel::Transmit(const CanMessage* message) {
     if (!expectReply_) {
         return 0;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
+    auto deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::milliseconds(tarvo::ReplyMatcher::ReplyWaitMs(frame.data, timeoutMs_));
     for (;;) {
         int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         deadline - std::chrono::steady_clock::now())

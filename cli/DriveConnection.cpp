@@ -215,7 +215,9 @@ int DriveConnection::Exchange(SdoCommand command, uint32_t address, uint32_t dat
     l.sender.Drain();
     if (l.failures.answered || (!l.window.answered && l.link.IsBusy())) {
         if (!probing_) {
-            std::cerr << "tarvoctl: the drive does not answer\n";
+            const std::string reason = l.link.FailureReason();
+            std::cerr << "tarvoctl: " << (reason.empty() ? "the drive does not answer" : reason)
+                      << '\n';
         }
         return ExitCode::NoAnswer;
     }

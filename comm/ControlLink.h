@@ -68,6 +68,8 @@ public:
     // The segment of the last reply; meant for the handler of WM_LINK_SEGMENT.
     DriveSegment GetSegment();
     void SetExchangeObserver(DriveMessage::ExchangeObserver observer);
+    // What went wrong in the last failed exchange beyond a missing reply; may be empty.
+    std::string FailureReason() const { return message_.FailureReason(); }
 
     // True while a request is pending, queued or being served.
     bool IsBusy();

@@ -1,5 +1,6 @@
 #include "comm/DriveMessage.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "protocol/ReplyMatcher.h"
@@ -57,7 +58,16 @@ CanMessage DriveMessage::BuildCanMessage(uint32_t nodeId, SdoCommand command, ui
     return message;
 }
 
+std::string DriveMessage::FailureReason() const {
+    std::lock_guard lock(reasonMutex_);
+    return failureReason_;
+}
+
 ExchangeResult DriveMessage::Send(uint32_t address, SdoCommand command, uint32_t data) {
+    {
+        std::lock_guard lock(reasonMutex_);
+        failureReason_.clear();
+    }
     port_ = library_.Acquire();
     exchangeMode_ = port_.mode();
     exchangeNode_ = nodeId_.load();
@@ -176,6 +186,15 @@ ExchangeResult DriveMessage::FetchSegment(uint32_t address, uint32_t data) {
                 return ExchangeResult::Answered;  // the drive's refusal is passed on
             }
             replyTaken_ = false;
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "the upload of %04X:%02X was given up: the drive's segment replies came "
+                          "late or not at all, also after the upload was started over %d times",
+                          address >> 8, address & 0xFF, kUploadRestarts);
+            {
+                std::lock_guard lock(reasonMutex_);
+                failureReason_ = text;
+            }
             return result != ExchangeResult::Answered ? result : ExchangeResult::TransmitFailed;
         }
     }

@@ -73,6 +73,10 @@ public:
     // (none when no reply answered it); from the next Send on.
     void SetExchangeObserver(ExchangeObserver observer);
 
+    // What went wrong in the last Send beyond a missing reply (an upload given up after its
+    // restarts), as a sentence for the user; empty when there is nothing more to say.
+    std::string FailureReason() const;
+
     int32_t mode() const { return mode_.load(); }
     CommLibrary& library() { return library_; }
 
@@ -129,6 +133,8 @@ private:
     const std::atomic<int32_t>& transmitRetry_;
     mutable std::mutex observerMutex_;
     std::shared_ptr<const ExchangeObserver> observer_;
+    mutable std::mutex reasonMutex_;
+    std::string failureReason_;
     // What the running Send works with, taken when it starts; the buffers above belong to
     // the interface of the last Send.
     CommLibrary::Port port_;

@@ -42,6 +42,11 @@ bool ReplyMatcher::Plausible(uint8_t requestCommand, uint8_t replyCommand) {
     return replyCommand != requestCommand;
 }
 
+uint32_t ReplyMatcher::ReplyWaitMs(const uint8_t* request, uint32_t timeoutMs) {
+    // A timeout of 0 asks for no wait at all.
+    return timeoutMs != 0 && IsSegmentCommand(request[0]) ? timeoutMs + kSegmentGraceMs : timeoutMs;
+}
+
 bool ReplyMatcher::Matches(const uint8_t* request, const uint8_t* reply) {
     if (!Plausible(request[0], reply[0])) {
         return false;

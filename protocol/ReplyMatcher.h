@@ -13,6 +13,14 @@ namespace tarvo {
 // part of the program: the serial and CAN libraries apply the same rules where they receive.
 class ReplyMatcher {
 public:
+    // How long past the reply timeout a segment request still waits for its reply. A segment
+    // request cannot be sent again (the drive would take it for the next one), so a reply
+    // that comes late but answers it is worth the wait before the upload starts over.
+    static constexpr uint32_t kSegmentGraceMs = 1500;
+    // The wait for the reply to `request` (the eight protocol bytes) when `timeoutMs` is the
+    // reply timeout.
+    static uint32_t ReplyWaitMs(const uint8_t* request, uint32_t timeoutMs);
+
     // The reply command can answer the request command: a value (or the announcement of a
     // segmented transfer) for a read, an acknowledgement for a write, a segment with the
     // request's toggle for a segment request. An abort can answer every request.

@@ -13,6 +13,8 @@
 #include <climits>
 #include <cstring>
 
+#include "protocol/ReplyMatcher.h"
+#include "protocol/Rs232Frame.h"
 #include "serialport/PortPath.h"
 
 namespace tarvo::serial {
@@ -143,7 +145,13 @@ uint32_t SerialPortObject::WaitLoop() {
     if (port_ < 0) {
         return kSerialNotOpen;
     }
-    const int timeout = static_cast<int>(std::min<uint32_t>(replyTimeoutMs_, INT_MAX / 8));
+    // A segment request waits a grace period longer: it cannot be sent again.
+    const uint32_t replyWait =
+        transmitLength_ == kReplyLength
+            ? tarvo::ReplyMatcher::ReplyWaitMs(transmitBuffer_ + tarvo::Rs232Frame::kProtocolOffset,
+                                               replyTimeoutMs_)
+            : replyTimeoutMs_;
+    const int timeout = static_cast<int>(std::min<uint32_t>(replyWait, INT_MAX / 8));
     using Clock = std::chrono::steady_clock;
     Clock::time_point giveUp = Clock::time_point::max();
     for (;;) {

@@ -150,6 +150,32 @@ TEST(LibCanSimBus, RepliesAreMatchedToTheirRequestsWhateverElseIsOnTheBus) {
     EXPECT_GT(unanswered, 0);
 }
 
+// Every second answer comes after the reply timeout: the segments of an upload are still
+// taken, as a segment request waits a grace period longer; a read is not.
+TEST(LibCanSimBus, ALateSegmentIsTakenWithinTheGracePeriod) {
+    tarvo::test::TempFolder folder;
+    WriteIni(folder);
+    sim::DriveSimOptions options = BusOptions(folder);
+    options.faults.delayEvery = 2;
+    options.faults.delayUs = 300000;
+    sim::test::SimulatorRun run(options);
+    ASSERT_TRUE(run.started);
+    LoadedCanLibrary library(folder);
+    ASSERT_EQ(library.Open(1, k500K, 80), 0u) << library.LastError();
+    CanMessage reply;
+    ASSERT_EQ(library.Exchange(0x40, 0x100800, 0, reply), 0u);
+    std::string text;
+    for (uint8_t toggle = 0x60; text.size() < 16; toggle ^= 0x10) {
+        ASSERT_EQ(library.Exchange(toggle, 0x100800, 0, reply), 0u) << text;
+        text.append(reinterpret_cast<const char*>(reply.data + 1), 7 - ((reply.data[0] >> 1) & 7));
+        if ((reply.data[0] & 1) != 0) {
+            break;
+        }
+    }
+    EXPECT_EQ(text, "TSD2405-CAN");
+    EXPECT_EQ(library.Exchange(0x40, 0x604100, 0, reply), 3u);  // the fourth answer, late
+}
+
 TEST(LibCanSimBus, SilenceAndALostBusAreTransmitFailures) {
     tarvo::test::TempFolder folder;
     WriteIni(folder);

@@ -285,6 +285,11 @@ TEST_F(SerialUploadTest, ALostSegmentReplyRunsTheUploadAgain) {
     failure.clear();
     EXPECT_EQ(Upload(0x100800, failure), "TSD2405");
     EXPECT_EQ(failure, "result 2");
+    EXPECT_EQ(message_.FailureReason(),
+              "the upload of 1008:00 was given up: the drive's segment replies came late or not "
+              "at all, also after the upload was started over 2 times");
+    ASSERT_EQ(message_.Send(0x100800, SdoCommand::Read, 0), ExchangeResult::Answered);
+    EXPECT_EQ(message_.FailureReason(), "");
 
     // The entry changed between the first run and the new start: a failure as well.
     const int first = drive.exchanges;

@@ -295,6 +295,20 @@ TEST_F(SerialPortTest, EveryRateOfTheFormIsSet) {
     EXPECT_EQ(Open(200, 0), static_cast<uint32_t>(EINVAL));
 }
 
+// A segment request cannot be sent again, so its reply is awaited a grace period past the
+// reply timeout; a read's late reply is not (the read is sent again instead).
+TEST_F(SerialPortTest, ALateSegmentReplyIsTakenWithinTheGracePeriod) {
+    ASSERT_EQ(Open(100), 0u);
+    peer_.SetPieceGap(milliseconds(400));
+    peer_.Serve([](const Bytes& request) {
+        return std::vector<Bytes>{{}, ReplyTo(request, request[1] == 0x40 ? 0x4B : 0x0B, 0x31)};
+    });
+    const Bytes segment = DriveFrame(1, 0x60, 0x1008, 0, 0);
+    ASSERT_EQ(Transact(segment), 0u);
+    EXPECT_EQ(Fetch(), ReplyTo(segment, 0x0B, 0x31));
+    EXPECT_EQ(Transact(request_), 2u);
+}
+
 TEST_F(SerialPortTest, PortIsTakenExclusively) {
     ASSERT_EQ(Open(), 0u);
     SerialPort* second = nullptr;
