@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/InputFile.h"
 #include "platform/ProfileFile.h"
 #include "platform/TextCase.h"
 #include "platform/TextCodec.h"
@@ -58,6 +59,15 @@ bool ValidInterface(const std::string& name) {
            });
 }
 
+// A byte-order mark of UTF-16, or an ASCII character followed by a zero byte as UTF-16LE
+// without one stores it.
+bool LooksUtf16(const std::string& content) {
+    if (content.rfind("\xFF\xFE", 0) == 0 || content.rfind("\xFE\xFF", 0) == 0) {
+        return true;
+    }
+    return content.size() >= 2 && content[0] != '\0' && content[1] == '\0';
+}
+
 }  // namespace
 
 std::string CanSettings::BackendName(Backend backend) {
@@ -86,6 +96,16 @@ bool CanSettings::Load(const std::string& programFolder, CanSettings& settings,
     }
     if (!std::filesystem::is_regular_file(path, code)) {
         error = path + " is not a file";
+        return false;
+    }
+    // The profile reader takes what it cannot read as an empty file; say what is wrong instead.
+    std::string content;
+    if (std::string problem = InputFile::Read(path, content); !problem.empty()) {
+        error = problem;
+        return false;
+    }
+    if (LooksUtf16(content)) {
+        error = path + " is UTF-16 text; save it as UTF-8 (or plain ASCII)";
         return false;
     }
     ProfileFile file(path);

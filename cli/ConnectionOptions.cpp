@@ -88,8 +88,8 @@ bool ConnectionOptions::Take(std::vector<std::string>& args, ConnectionOptions& 
         std::cerr << "tarvoctl: --baud must not be 0\n";
         return false;
     }
-    if (options.node > 127) {
-        std::cerr << "tarvoctl: --node must be 0 to 127\n";
+    if (options.node < 1 || options.node > 127) {
+        std::cerr << "tarvoctl: --node must be 1 to 127\n";
         return false;
     }
     args = std::move(rest);

@@ -4,12 +4,12 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "cli/ConsoleMessageBox.h"
 #include "cli/DictFindCommand.h"
 #include "cli/ExitCode.h"
 #include "dictionary/DictionarySource.h"
 #include "dictionary/ObjectDictionary.h"
 #include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 
@@ -18,7 +18,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: tarvoctl dict build SOURCE OUT.dat\n"
     "       tarvoctl dict dump [--json] [--lang 1|2] [FILE]\n"
-    "       tarvoctl dict find TEXT [--json] [--lang 1|2] [FILE]\n";
+    "       tarvoctl dict find TEXT [--json] [--lang 1|2] [FILE]\n"
+    "       --lang 1 the Chinese names, 2 the English ones\n";
 
 std::string Hex(uint32_t value, int digits) {
     char text[16];
@@ -81,10 +82,10 @@ int DictCommand::Dump(const std::vector<std::string>& args, const std::string& p
             return ExitCode::BadInput;
         }
     }
-    ConsoleMessageBox box;
+    RecordingMessageBox quiet;  // its text is the problem told below
     ObjectDictionary dictionary;
-    if (!dictionary.LoadFile(file, language, &box) || box.count > 0) {
-        std::cerr << "tarvoctl: " << file << ": cannot be read\n";
+    if (!dictionary.LoadFile(file, language, &quiet)) {
+        std::cerr << "tarvoctl: no dictionary: " << dictionary.LoadProblem() << '\n';
         return ExitCode::BadInput;
     }
     for (int i = 0;; ++i) {

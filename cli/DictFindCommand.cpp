@@ -10,12 +10,15 @@
 #include "dictionary/SdoListModel.h"
 #include "dictionary/UnitTable.h"
 #include "platform/AppSettings.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 
 namespace {
 
-constexpr const char* kUsage = "usage: tarvoctl dict find TEXT [--json] [--lang 1|2] [FILE]\n";
+constexpr const char* kUsage =
+    "usage: tarvoctl dict find TEXT [--json] [--lang 1|2] [FILE]\n"
+    "       --lang 1 the Chinese names, 2 the English ones (default: the program's language)\n";
 
 std::string EntryText(const DictionaryEntry& entry) {
     char text[32];
@@ -58,12 +61,13 @@ int DictFindCommand::Run(const std::vector<std::string>& args, const std::string
         std::cerr << kUsage;
         return ExitCode::BadInput;
     }
-    ConsoleMessageBox box;
+    RecordingMessageBox quiet;  // its text is the problem told below
     ObjectDictionary dictionary;
-    if (!dictionary.LoadFile(file, language, &box) || box.count > 0) {
-        std::cerr << "tarvoctl: " << file << ": cannot be read\n";
+    if (!dictionary.LoadFile(file, language, &quiet)) {
+        std::cerr << "tarvoctl: no dictionary: " << dictionary.LoadProblem() << '\n';
         return ExitCode::BadInput;
     }
+    ConsoleMessageBox box;
     UnitTable units(&box);
     int found = 0;
     for (int i = 0;; ++i) {
@@ -94,7 +98,7 @@ int DictFindCommand::Run(const std::vector<std::string>& args, const std::string
         }
     }
     if (found == 0) {
-        std::cerr << "tarvoctl: " << SdoListModel::kNotFound << '\n';
+        std::cerr << "tarvoctl: no entry's name holds " << text << '\n';
         return ExitCode::BadInput;
     }
     return ExitCode::Done;

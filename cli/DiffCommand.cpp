@@ -3,13 +3,38 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/EntryValue.h"
 #include "cli/ExitCode.h"
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
 #include "platform/MessageBox.h"
 #include "transfer/ImportDrvDataModel.h"
+#include "transfer/TransferValue.h"
 
 namespace tarvo {
+
+namespace {
+
+// " (600.000 rpm)": a value of the file or the drive in the entry's first unit, beside its
+// raw number; empty when the entry has no unit beyond its number or the text is no number.
+std::string InFirstUnit(EntryValue& values, const ObjectDictionary& dictionary,
+                        const ImportDrvDataModel::Row& row, const std::string& text) {
+    std::optional<DictionaryEntry> entry = dictionary.FindEntry(row.word.Key());
+    if (!entry) {
+        return {};
+    }
+    std::string unit = EntryValue::DefaultUnit(*entry);
+    std::optional<uint32_t> raw = TransferValue::ParseLoadValue(text, row.word.SizeBits());
+    std::string shown;
+    std::string error;
+    if (unit.empty() || unit == "DEC" || unit == "HEX" || !raw ||
+        !values.Show(*entry, *raw, unit, shown, error)) {
+        return {};
+    }
+    return " (" + shown + " " + unit + ")";
+}
+
+}  // namespace
 
 int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
                      const std::string& programFolder) {
@@ -28,12 +53,14 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     Model model({transfer.Link(), transfer.Switches(), box, transfer.Dictionary(),
                  transfer.WaitTimer(), transfer.IdleTimer()});
     if (!model.LoadFile(path)) {
-        std::cerr << "tarvoctl: cannot read " << path << '\n';
+        std::cerr << "tarvoctl: " << model.LoadError() << '\n';
         return ExitCode::BadInput;
     }
-    TransferReport::SkippedLines(path, model.SkippedLines());
-    if (transfer.Open() != ExitCode::Done) {
-        return transfer.Close(ExitCode::NoAnswer);
+    if (!TransferReport::CheckParameterRows(path, model)) {
+        return ExitCode::BadInput;
+    }
+    if (int code = transfer.Open()) {
+        return transfer.Close(code);
     }
     model.Start(Model::RunKind::kCompare);
     bool answered =
@@ -47,17 +74,22 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
         return transfer.Close(ExitCode::NoAnswer);
     }
     int differing = 0;
+    // Units whose formula needs another entry's value are left out: no second exchange here.
+    EntryValue values(nullptr);
     for (const Model::Row& row : model.Rows()) {
         if (row.result == RowResult::kTrue) {
             continue;
         }
         ++differing;
-        std::string drive = row.result == RowResult::kSkipped
-                                ? "(not compared: no valid value of its size)"
-                            : row.result == RowResult::kFail ? "abort " + row.readValue
-                                                             : row.readValue;
+        std::string drive =
+            row.result == RowResult::kSkipped ? "(not compared: no valid value of its size)"
+            : row.result == RowResult::kFail
+                ? "abort " + row.readValue
+                : row.readValue + InFirstUnit(values, transfer.Dictionary(), row, row.readValue);
+        std::string file =
+            row.loadValue + InFirstUnit(values, transfer.Dictionary(), row, row.loadValue);
         std::printf("%s  %s  file %s  drive %s\n", TransferReport::KeyText(row.word.Key()).c_str(),
-                    row.name.c_str(), row.loadValue.c_str(), drive.c_str());
+                    row.name.c_str(), file.c_str(), drive.c_str());
     }
     // Rows that differ are reported with 1, as bad input is.
     return transfer.Close(differing > 0 ? ExitCode::BadInput : ExitCode::Done);

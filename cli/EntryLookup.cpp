@@ -6,21 +6,21 @@
 #include <vector>
 
 #include "cli/ArgumentText.h"
-#include "cli/ConsoleMessageBox.h"
+#include "platform/MessageBox.h"
 #include "platform/TextCase.h"
 
 namespace tarvo {
 
-namespace {}  // namespace
-
 EntryLookup::EntryLookup(const std::string& programFolder) {
-    ConsoleMessageBox quiet;
-    std::string file = programFolder + "/data/tarvo.dat";
-    std::FILE* probe = std::fopen(file.c_str(), "rb");
-    if (probe != nullptr) {
-        std::fclose(probe);
-        loaded_ = dictionary_.LoadFile(file, 2, &quiet) && quiet.count == 0;
+    RecordingMessageBox quiet;  // the reason is told by Usable()
+    loaded_ = dictionary_.LoadFile(programFolder + "/data/tarvo.dat", 2, &quiet);
+}
+
+bool EntryLookup::Usable() const {
+    if (!loaded_) {
+        std::cerr << "tarvoctl: no dictionary: " << dictionary_.LoadProblem() << '\n';
     }
+    return loaded_;
 }
 
 std::string EntryLookup::KeyText(uint32_t key) {

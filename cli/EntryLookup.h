@@ -13,8 +13,13 @@ namespace tarvo {
 // name ("Profile velocity", case-insensitive), in the English texts of data/tarvo.dat.
 class EntryLookup {
 public:
-    // Loads <programFolder>/data/tarvo.dat; without it, only keys can be used.
+    // Loads <programFolder>/data/tarvo.dat.
     explicit EntryLookup(const std::string& programFolder);
+
+    // False, with the reason on standard error, when the dictionary could not be loaded
+    // (missing, unreadable, not a regular file, far too large, or holding no entry): the
+    // commands then stop before anything is sent, as every value would be shown raw.
+    bool Usable() const;
 
     // The entry named by `text`; false with a message on standard error when the text is no
     // key and no single name (an ambiguous name lists its entries). A key that the

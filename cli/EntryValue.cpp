@@ -97,11 +97,24 @@ bool EntryValue::Show(const DictionaryEntry& entry, uint32_t raw, const std::str
 bool EntryValue::Parse(const DictionaryEntry& entry, const std::string& text,
                        const std::string& unit, int width, uint32_t& raw, std::string& error) {
     if (IsFixed(unit)) {
-        if (!ArgumentText::ParseValue(text, width, raw)) {
+        uint32_t bits = 0;
+        if (!ArgumentText::ParseValue(text, width, bits)) {
             error = "\"" + text + "\" is no whole number that fits in " + std::to_string(width) +
                     " bits";
             return false;
         }
+        // A decimal number must also be one of the entry's values (-5 is no UNSIGNED32);
+        // a hexadecimal one gives the bits themselves.
+        bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+        if (!hex && ValueText::TypeWidth(entry.dataType) == width) {
+            std::string problem =
+                ValueText::RangeProblem(entry.dataType, std::strtod(text.c_str(), nullptr));
+            if (!problem.empty()) {
+                error = EntryLookup::KeyText(entry.key) + ": " + problem;
+                return false;
+            }
+        }
+        raw = bits;
         return true;
     }
     char* end = nullptr;

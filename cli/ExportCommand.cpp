@@ -28,23 +28,30 @@ int ExportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     ExportDrvDataModel model(
         {transfer.Link(), transfer.Switches(), box, transfer.Dictionary(), transfer.IdleTimer()});
     std::vector<ObjectListFile::Item> items;
-    if (!ObjectListFile::Read(listPath, items)) {
-        std::cerr << "tarvoctl: cannot read " << listPath << '\n';
+    if (std::string error = ObjectListFile::Read(listPath, items); !error.empty()) {
+        std::cerr << "tarvoctl: " << error << '\n';
+        return ExitCode::BadInput;
+    }
+    if (items.empty()) {
+        std::cerr << "tarvoctl: " << listPath << " holds no object word; nothing to export\n";
         return ExitCode::BadInput;
     }
     model.LoadItems(items);
-    for (size_t i = 0; i < items.size(); ++i) {
-        const ExportDrvDataModel::Row& row = model.Rows()[i];
-        std::string where = listPath + " line " + std::to_string(items[i].line) + ": ";
-        if (items[i].fromLongLine) {
-            std::cerr << "tarvoctl: " << where << "longer than 23 characters, read in pieces\n";
-        } else if (items[i].skippedCharacters) {
-            std::cerr << "tarvoctl: " << where << "characters other than hexadecimal digits "
-                      << "were skipped\n";
-        }
-        if (!row.known) {
-            std::cerr << "tarvoctl: " << where << row.wordText
-                      << " is not in the dictionary; its value is saved in hexadecimal\n";
+    {
+        TransferReport::LineWarnings warnings(listPath);
+        for (size_t i = 0; i < items.size(); ++i) {
+            const ExportDrvDataModel::Row& row = model.Rows()[i];
+            if (items[i].fromLongLine) {
+                warnings.Add(items[i].line, "longer than 23 characters, read in pieces");
+            } else if (items[i].skippedCharacters) {
+                warnings.Add(items[i].line,
+                             "characters other than hexadecimal digits were skipped");
+            }
+            if (!row.known) {
+                warnings.Add(items[i].line, row.wordText +
+                                                " is not in the dictionary; its "
+                                                "value is saved in hexadecimal");
+            }
         }
     }
     if (int code = transfer.Open()) {
@@ -71,7 +78,7 @@ int ExportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
         return transfer.Close(ExitCode::NoAnswer);
     }
     if (!model.Save(outPath)) {
-        std::cerr << "tarvoctl: cannot write " << outPath << '\n';
+        std::cerr << "tarvoctl: " << model.SaveError() << '\n';
         return transfer.Close(ExitCode::BadInput);
     }
     return transfer.Close(model.FailureCount() > 0 ? ExitCode::Refused : ExitCode::Done);

@@ -12,6 +12,7 @@
 #include "platform/MessageBox.h"
 #include "protocol/DriveObjects.h"
 #include "transfer/ImportDrvDataModel.h"
+#include "transfer/TransferTexts.h"
 
 namespace tarvo {
 
@@ -83,11 +84,21 @@ int Reboot(TransferLink& transfer) {
 int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
                        const std::string& programFolder) {
     std::vector<std::string> words, flags;
-    if (!TransferLink::SplitArgs(args, {"--store", "--reboot", "--changed-only"}, words, flags) ||
+    if (!TransferLink::SplitArgs(args, {"--store", "--reboot", "--discard", "--changed-only"},
+                                 words, flags) ||
         words.size() != 1) {
         std::cerr << "usage: tarvoctl CONNECTION import FILE.cdi [--changed-only] [--store] "
-                     "[--reboot]\n"
+                     "[--reboot [--discard]]\n"
                   << kConnectionUsage;
+        return ExitCode::BadInput;
+    }
+    bool store = TransferLink::HasFlag(flags, "--store");
+    bool reboot = TransferLink::HasFlag(flags, "--reboot");
+    // The drive comes back from a reboot with its stored values only.
+    if (reboot && !store && !TransferLink::HasFlag(flags, "--discard")) {
+        std::cerr << "tarvoctl: --reboot without --store would lose the imported values, as the "
+                     "drive restarts with its stored ones; add --store to keep them, or "
+                     "--discard to reboot anyway\n";
         return ExitCode::BadInput;
     }
     const std::string& path = words[0];
@@ -99,10 +110,12 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     Model model({transfer.Link(), transfer.Switches(), box, transfer.Dictionary(),
                  transfer.WaitTimer(), transfer.IdleTimer()});
     if (!model.LoadFile(path)) {
-        std::cerr << "tarvoctl: cannot read " << path << '\n';
+        std::cerr << "tarvoctl: " << model.LoadError() << '\n';
         return ExitCode::BadInput;
     }
-    TransferReport::SkippedLines(path, model.SkippedLines());
+    if (!TransferReport::CheckParameterRows(path, model)) {
+        return ExitCode::BadInput;
+    }
     if (int code = transfer.Open()) {
         return transfer.Close(code);
     }
@@ -124,7 +137,12 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
                         RowResultText(row.result));
         }
     }
-    std::printf("%s\n", model.StatusText(Model::kWriteStatus).c_str());
+    std::string status = model.StatusText(Model::kWriteStatus);
+    // The view's hint names its button; here the rows printed above say what went wrong.
+    if (size_t hint = status.find(TransferTexts::kRewriteHint); hint != std::string::npos) {
+        status.erase(hint);
+    }
+    std::printf("%s\n", status.c_str());
     if (changedOnly) {
         std::printf("written: %d of %zu rows\n", model.WritesSent(), rows.size());
     }
@@ -134,8 +152,6 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
         return transfer.Close(ExitCode::NoAnswer);
     }
     int exitCode = model.AlarmCount() + model.ErrorCount() > 0 ? ExitCode::Refused : ExitCode::Done;
-    bool store = TransferLink::HasFlag(flags, "--store");
-    bool reboot = TransferLink::HasFlag(flags, "--reboot");
     if (exitCode != ExitCode::Done && (store || reboot)) {
         std::cerr << "tarvoctl: not every row was written and verified; the parameters are "
                      "neither saved nor the drive rebooted\n";

@@ -42,6 +42,11 @@ bool ParseArguments(const std::vector<std::string>& args, ReadOptions& options) 
                   << kConnectionUsage;
         return false;
     }
+    if (options.raw && !options.unit.empty()) {
+        std::cerr << "tarvoctl: read takes --raw (the drive's number) or --unit NAME (in that "
+                     "unit), not both\n";
+        return false;
+    }
     return true;
 }
 
@@ -70,6 +75,9 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
         return ExitCode::BadInput;
     }
     EntryLookup lookup(programFolder);
+    if (!lookup.Usable()) {
+        return ExitCode::BadInput;
+    }
     std::vector<DictionaryEntry> entries(read.entries.size());
     for (size_t i = 0; i < read.entries.size(); ++i) {
         if (!lookup.Find(read.entries[i], entries[i])) {

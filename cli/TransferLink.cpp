@@ -40,7 +40,7 @@ bool TransferLink::LoadDictionary() {
     std::string path = programFolder_ + "/data/tarvo.dat";
     RecordingMessageBox box;
     if (!dictionary_.LoadFile(path, 2, &box)) {
-        std::cerr << "tarvoctl: cannot load " << path << '\n';
+        std::cerr << "tarvoctl: no dictionary: " << dictionary_.LoadProblem() << '\n';
         return false;
     }
     return true;

@@ -3,23 +3,31 @@
 #include <cstdio>
 #include <iostream>
 
-#include "cli/ArgumentText.h"
+#include "cli/EntryLookup.h"
 #include "cli/ExitCode.h"
+#include "cli/ReadCommand.h"
+#include "dictionary/ValueText.h"
 
 namespace tarvo {
 
 int UploadCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
                        const std::string& programFolder) {
     if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
-        std::cerr << "usage: tarvoctl CONNECTION upload INDEX:SUB\n" << kConnectionUsage;
+        std::cerr << "usage: tarvoctl CONNECTION upload ENTRY\n" << kConnectionUsage;
         return ExitCode::BadInput;
     }
-    uint32_t address = 0;
-    if (!ArgumentText::ParseAddress(args[0], address)) {
-        std::cerr << "tarvoctl: \"" << args[0]
-                  << "\" is not an entry; write INDEX:SUB in hexadecimal, e.g. 1008:0\n";
-        return ExitCode::BadInput;
+    DictionaryEntry entry;
+    {
+        EntryLookup lookup(programFolder);
+        if (!lookup.Usable() || !lookup.Find(args[0], entry)) {
+            return ExitCode::BadInput;
+        }
     }
+    // A number's bytes are no text: the entry is read and shown as `read` shows it.
+    if (ValueText::TypeWidth(entry.dataType) != 0) {
+        return ReadCommand::Run({EntryLookup::KeyText(entry.key)}, options, programFolder);
+    }
+    uint32_t address = entry.key;
     DriveConnection drive(options, programFolder);
     int code = drive.Open();
     std::string text;

@@ -7,7 +7,8 @@
 
 namespace tarvo {
 
-// `tarvoctl ... upload INDEX:SUB`: prints the text of a segmented upload.
+// `tarvoctl ... upload ENTRY`: prints the text of a segmented upload; an entry the dictionary
+// gives a number type is read and printed as `read` prints it.
 class UploadCommand {
 public:
     // `args`: the operands after the command word. Returns the process exit code.

@@ -39,7 +39,8 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         return ExitCode::BadInput;
     }
     DictionaryEntry entry;
-    if (!EntryLookup(programFolder).Find(words[0], entry)) {
+    EntryLookup lookup(programFolder);
+    if (!lookup.Usable() || !lookup.Find(words[0], entry)) {
         return ExitCode::BadInput;
     }
     if (width == 0) {

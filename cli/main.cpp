@@ -50,12 +50,15 @@ constexpr CommandEntry kCommands[] = {
      "                        write the value (raw, or in a unit) and print what the\n"
      "                        drive then holds; the width comes from the dictionary\n"},
     {"upload", tarvo::UploadCommand::Run,
-     "  upload ENTRY          print a text entry (segmented upload)\n"},
+     "  upload ENTRY          print a text entry (segmented upload); a number entry is\n"
+     "                        printed as read prints it\n"},
     {"export", tarvo::ExportCommand::Run,
      "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"},
     {"import", tarvo::ImportCommand::Run,
-     "  import FILE.cdi [--changed-only] [--store] [--reboot]\n"
-     "                        write a parameter file into the drive and verify every row\n"},
+     "  import FILE.cdi [--changed-only] [--store] [--reboot [--discard]]\n"
+     "                        write a parameter file into the drive and verify every row;\n"
+     "                        --store keeps the values over a reboot, --reboot needs it\n"
+     "                        (or --discard, which lets the reboot drop them)\n"},
     {"diff", tarvo::DiffCommand::Run,
      "  diff FILE.cdi         list the rows whose drive value differs from the file\n"},
     {"scan", tarvo::ScanCommand::Run,
@@ -69,7 +72,8 @@ constexpr CommandEntry kCommands[] = {
     {"dict", RunDict,
      "  dict build SOURCE OUT.dat   build a dictionary data file from its JSON source\n"
      "  dict dump [--json] [--lang 1|2] [FILE]   list the dictionary's entries\n"
-     "  dict find TEXT [--json] [--lang 1|2]   list the entries whose name holds TEXT\n"},
+     "  dict find TEXT [--json] [--lang 1|2]   list the entries whose name holds TEXT\n"
+     "                        (--lang 1 the Chinese names, 2 the English ones)\n"},
 };
 
 constexpr const char* kUsageHead =

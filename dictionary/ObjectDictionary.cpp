@@ -1,14 +1,12 @@
 #include "dictionary/ObjectDictionary.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <memory>
+#include <algorithm>
+#include <cctype>
+#include <string_view>
 
 #include "dictionary/DataFileRecord.h"
 #include "platform/CodePageDecoder.h"
+#include "platform/InputFile.h"
 #include "platform/LenientNumber.h"
 #include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
@@ -19,7 +17,6 @@ namespace {
 
 constexpr const char* kThreadFailure = "Create Load SDO thread failure! \n";
 constexpr const char* kFileFailure = "Couldn't load DB file!! \n";
-constexpr size_t kRecordsPerRead = 232;  // about 1 MB per read
 
 void Tell(MessageBox* box, const char* text) {
     if (box != nullptr) {
@@ -27,23 +24,11 @@ void Tell(MessageBox* box, const char* text) {
     }
 }
 
-// Reads as many bytes as are there, up to `wanted`, retrying short reads.
-ssize_t ReadFully(int fd, char* buffer, size_t wanted) {
-    size_t got = 0;
-    while (got < wanted) {
-        ssize_t n = ::read(fd, buffer + got, wanted - got);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return got > 0 ? static_cast<ssize_t>(got) : -1;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
+// An index as the data file's builder writes it: hexadecimal digits only.
+bool IsHexIndex(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    });
 }
 
 }  // namespace
@@ -113,23 +98,16 @@ void ObjectDictionary::RunLoader(LoaderSettings settings) {
 }
 
 bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBox* messageBox) {
-    // Non-blocking, so that a FIFO in place of the file is refused instead of waited on.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        fd = -1;
-    }
-    if (fd < 0) {
-        Tell(messageBox, kFileFailure);
-        MarkLoaded();
+    std::string bytes;
+    std::string problem = InputFile::Read(path, bytes, kDataFileLimit);
+    if (!problem.empty()) {
+        Fail(messageBox, problem);
         return false;
     }
-    if (st.st_size > 0) {
-        // Room for every entry up front, so that appending never rehashes the index.
+    // Room for every entry up front, so that appending never rehashes the index.
+    {
         std::unique_lock lock(entriesMutex_);
-        size_t expected = static_cast<size_t>(st.st_size) / DataFileRecord::kSize + 1;
-        firstPosition_.reserve(firstPosition_.size() + std::min<size_t>(expected, 1u << 20));
+        firstPosition_.reserve(firstPosition_.size() + bytes.size() / DataFileRecord::kSize + 1);
     }
     const bool chinese = (language == 1);
     // Every text field is in the code page of the interface language, as the system's own
@@ -137,57 +115,55 @@ bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBo
     CodePageDecoder decoder(chinese ? "GBK" : "WINDOWS-1252");
     const auto nameField = chinese ? DataFileRecord::kNameChinese : DataFileRecord::kNameEnglish;
     const auto helpField = chinese ? DataFileRecord::kHelpChinese : DataFileRecord::kHelpEnglish;
-
-    const size_t bufferSize = DataFileRecord::kSize * kRecordsPerRead;
-    std::unique_ptr<char[]> buffer(new char[bufferSize]);  // not zeroed: every byte used is read
-    bool done = false;
-    while (!done) {
-        ssize_t got = ReadFully(fd, buffer.get(), bufferSize);
-        if (got < 0) {
-            Tell(messageBox, kFileFailure);  // opened but unreadable, e.g. a folder
+    int wellFormed = 0;
+    for (size_t offset = 0; offset < bytes.size(); offset += DataFileRecord::kSize) {
+        size_t present = std::min(DataFileRecord::kSize, bytes.size() - offset);
+        // A truncated last record keeps the fields that were read; one cut inside its index
+        // has no index to be found by and ends the dictionary.
+        if (present < DataFileRecord::kWidth[DataFileRecord::kIndex]) {
             break;
         }
-        if (got == 0) {
+        DataFileRecord record = DataFileRecord::Split(bytes.data() + offset, present);
+        DictionaryEntry entry;
+        entry.index = static_cast<int32_t>(ParseHexText(record.fields[DataFileRecord::kIndex]));
+        if (entry.index == 0) {
             break;
         }
-        size_t available = static_cast<size_t>(got);
-        for (size_t offset = 0; offset < available; offset += DataFileRecord::kSize) {
-            size_t present = std::min(DataFileRecord::kSize, available - offset);
-            // A truncated last record keeps the fields that were read; one cut inside its
-            // index has no index to be found by and ends the dictionary.
-            if (present < DataFileRecord::kWidth[DataFileRecord::kIndex]) {
-                done = true;
-                break;
-            }
-            DataFileRecord record = DataFileRecord::Split(buffer.get() + offset, present);
-            DictionaryEntry entry;
-            entry.index = static_cast<int32_t>(ParseHexText(record.fields[DataFileRecord::kIndex]));
-            if (entry.index == 0) {
-                done = true;
-                break;
-            }
-            entry.subIndex =
-                static_cast<uint8_t>(ParseHexText(record.fields[DataFileRecord::kSubIndex]));
-            entry.key = static_cast<uint32_t>(entry.index) * 256u + entry.subIndex;
-            entry.name = decoder.Decode(record.fields[nameField]);
-            entry.help = decoder.Decode(record.fields[helpField]);
-            entry.dataType = decoder.Decode(record.fields[DataFileRecord::kDataType]);
-            entry.attribute = decoder.Decode(record.fields[DataFileRecord::kAttribute]);
-            entry.unitSpec = decoder.Decode(record.fields[DataFileRecord::kUnitSpec]);
-            entry.modbusAddress = ParseHexText(record.fields[DataFileRecord::kModbusAddress]);
-            Append(std::move(entry));
-            if (present < DataFileRecord::kSize) {
-                done = true;  // the truncated last record
-                break;
-            }
-        }
-        if (available < bufferSize) {
-            break;
-        }
+        wellFormed += IsHexIndex(record.fields[DataFileRecord::kIndex]) ? 1 : 0;
+        entry.subIndex =
+            static_cast<uint8_t>(ParseHexText(record.fields[DataFileRecord::kSubIndex]));
+        entry.key = static_cast<uint32_t>(entry.index) * 256u + entry.subIndex;
+        entry.name = decoder.Decode(record.fields[nameField]);
+        entry.help = decoder.Decode(record.fields[helpField]);
+        entry.dataType = decoder.Decode(record.fields[DataFileRecord::kDataType]);
+        entry.attribute = decoder.Decode(record.fields[DataFileRecord::kAttribute]);
+        entry.unitSpec = decoder.Decode(record.fields[DataFileRecord::kUnitSpec]);
+        entry.modbusAddress = ParseHexText(record.fields[DataFileRecord::kModbusAddress]);
+        Append(std::move(entry));
     }
-    ::close(fd);
+    if (wellFormed == 0) {
+        // Empty, or bytes of something else: not one record begins with an index.
+        Fail(messageBox, path + " holds no dictionary entry");
+        return false;
+    }
     MarkLoaded();
     return true;
+}
+
+void ObjectDictionary::Fail(MessageBox* messageBox, const std::string& problem) {
+    {
+        std::lock_guard lock(stateMutex_);
+        loadProblem_ = problem;
+    }
+    if (messageBox != nullptr) {
+        messageBox->Show(kFileFailure + problem);
+    }
+    MarkLoaded();
+}
+
+std::string ObjectDictionary::LoadProblem() const {
+    std::lock_guard lock(stateMutex_);
+    return loadProblem_;
 }
 
 void ObjectDictionary::Append(DictionaryEntry&& entry) {

@@ -44,10 +44,16 @@ public:
     // Ends the loader thread (waiting for it); the entries loaded so far stay.
     void StopLoader();
 
+    // The largest data file taken: some 7,000 records, many times any drive family's.
+    static constexpr size_t kDataFileLimit = size_t{32} << 20;
+
     // Loads a data file on the calling thread, taking the Chinese columns for language 1
-    // and the English ones otherwise. Shows "Couldn't load DB file!! \n" when the file
-    // cannot be opened. Returns false in that case.
+    // and the English ones otherwise. When the file cannot be read (missing, not a regular
+    // file, far too large) or holds no entry (empty, or not a data file), shows "Couldn't
+    // load DB file!! \n" followed by the reason and returns false.
     bool LoadFile(const std::string& path, int language, MessageBox* messageBox);
+    // The reason of the last failed LoadFile; empty when none failed.
+    std::string LoadProblem() const;
 
     std::optional<DictionaryEntry> EntryAt(int position) const;
     std::optional<DictionaryEntry> FindEntry(uint32_t key) const;
@@ -64,6 +70,7 @@ private:
     bool Pause(std::chrono::milliseconds period);
     void Append(DictionaryEntry&& entry);
     void MarkLoaded();
+    void Fail(MessageBox* messageBox, const std::string& problem);
 
     mutable std::shared_mutex entriesMutex_;
     std::deque<DictionaryEntry> entries_;  // a deque: appending never moves an entry
@@ -74,6 +81,7 @@ private:
     mutable std::condition_variable stateChanged_;
     bool stopping_ = false;
     std::atomic<bool> loaded_{false};
+    std::string loadProblem_;  // guarded by stateMutex_
 };
 
 }  // namespace tarvo

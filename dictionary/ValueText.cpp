@@ -1,5 +1,6 @@
 #include "dictionary/ValueText.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "comm/LinkRequester.h"
@@ -47,6 +48,23 @@ int ValueText::TypeWidth(std::string_view dataType) {
 
 bool ValueText::IsUnsignedType(std::string_view dataType) {
     return UnitConverter::IsUnsignedType(dataType);
+}
+
+std::string ValueText::RangeProblem(std::string_view dataType, double value) {
+    int width = TypeWidth(dataType);
+    if (width == 0) {
+        return {};
+    }
+    bool isUnsigned = IsUnsignedType(dataType);
+    double low = isUnsigned ? 0 : -std::ldexp(1.0, width - 1);
+    double high = isUnsigned ? std::ldexp(1.0, width) - 1 : std::ldexp(1.0, width - 1) - 1;
+    if (value >= low && value <= high) {
+        return {};
+    }
+    char text[128];
+    std::snprintf(text, sizeof text, "%.15g is out of range for %.*s (%.0f to %.0f)", value,
+                  static_cast<int>(dataType.size()), dataType.data(), low, high);
+    return text;
 }
 
 std::optional<SdoCommand> ValueText::CommandForType(std::string_view dataType) {
@@ -171,12 +189,20 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
     }
     if (label.empty() || label == "DEC") {
         auto number = static_cast<double>(ReadLeadingInteger(text));
+        if (Refused(RangeProblem(dataType, number))) {
+            return;
+        }
         Queue(owner, command, key, static_cast<uint32_t>(TruncateToInt32(number)));
         return;
     }
     if (label == "HEX") {
-        if (width != 0) {
-            Queue(owner, command, key, ParseHexText(text));
+        uint32_t raw = ParseHexText(text);
+        if (width != 32 && raw >> width != 0) {
+            char shown[64];
+            std::snprintf(shown, sizeof shown, "0x%X does not fit in %d bits", raw, width);
+            Refused(shown);
+        } else if (width != 0) {
+            Queue(owner, command, key, raw);
         }
         return;
     }
@@ -185,11 +211,26 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
     for (const UnitValue& written :
          converter_.ToRaw(owner, key, label, number, UnitConverter::Writes::kEvery)) {
         if (written) {
+            // The unit's value, converted, must still be one of the entry's.
+            if (Refused(RangeProblem(dataType, std::trunc(written.value)))) {
+                return;
+            }
             Queue(owner, command, key, static_cast<uint32_t>(TruncateToInt32(written.value)));
         } else if (written.status == UnitValue::Status::kAwaitingReference) {
             services_.evaluator.SetPending(key, command, number, written.formula);
         }
     }
+}
+
+bool ValueText::Refused(const std::string& problem) const {
+    if (problem.empty()) {
+        return false;
+    }
+    if (services_.messageBox != nullptr) {
+        services_.messageBox->ShowWithIcon(problem + "; nothing was written.",
+                                           MessageBox::Icon::kWarning);
+    }
+    return true;
 }
 
 void ValueText::Queue(MessageTarget* owner, SdoCommand command, uint32_t key, uint32_t raw) {

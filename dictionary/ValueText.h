@@ -54,6 +54,9 @@ public:
     // The width in bits that the data type name carries (8, 16 or 32), or 0 for none.
     static int TypeWidth(std::string_view dataType);
     static bool IsUnsignedType(std::string_view dataType);
+    // Empty when the whole number lies in the range of the type (its width and sign); else
+    // "-5 is out of range for UNSIGNED32 (0 to 4294967295)". Empty for a type without width.
+    static std::string RangeProblem(std::string_view dataType, double value);
     // The write command of the type's width; none without a valid width.
     static std::optional<SdoCommand> CommandForType(std::string_view dataType);
     // The raw value of a reply widened by the type's width and sign.
@@ -86,6 +89,8 @@ public:
 
 private:
     void Queue(MessageTarget* owner, SdoCommand command, uint32_t key, uint32_t raw);
+    // Shows the problem, if there is one, and says whether there was.
+    bool Refused(const std::string& problem) const;
 
     Services services_;
     UnitConverter converter_;

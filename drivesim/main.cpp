@@ -40,6 +40,10 @@ std::string DefaultSource() {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "tarvo-drivesim " TARVO_VERSION "\n";
+        return 0;
+    }
     tarvo::sim::DriveSimOptions options;
     bool help = false;
     std::string error;

@@ -46,8 +46,8 @@ void ExportDrvDataModel::BeginOpen() {
 
 bool ExportDrvDataModel::LoadList(const std::string& path) {
     std::vector<ObjectListFile::Item> items;
-    if (!ObjectListFile::Read(path, items)) {
-        context_.messageBox.Show(T::kFileOpenFailure);
+    if (std::string error = ObjectListFile::Read(path, items); !error.empty()) {
+        context_.messageBox.Show(T::kFileOpenFailure + error);
         return false;
     }
     LoadItems(items);
@@ -211,10 +211,10 @@ bool ExportDrvDataModel::Save(const std::string& path) {
     saving_ = true;
     saveStatus_ = T::kStartSave;
     Changed();
-    std::string error = AtomicFile::Write(path, FileText());
+    saveError_ = AtomicFile::Write(path, FileText());
     saving_ = false;
-    if (!error.empty()) {
-        context_.messageBox.Show(T::kFileOpenFailure);
+    if (!saveError_.empty()) {
+        context_.messageBox.Show(T::kFileOpenFailure + saveError_);
         Changed();
         return false;
     }

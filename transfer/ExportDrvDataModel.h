@@ -76,6 +76,8 @@ public:
     // "Save" with the path the save rules gave; "File open failure! \n" when the file cannot
     // be written (nothing is left half-written).
     bool Save(const std::string& path);
+    // Why the last Save failed, naming the file and the system's reason; empty after a save.
+    const std::string& SaveError() const { return saveError_; }
     std::string FileText() const;
 
     intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
@@ -110,6 +112,7 @@ private:
     std::string listStatus_;
     std::string readStatus_;
     std::string saveStatus_;
+    std::string saveError_;
 };
 
 }  // namespace tarvo

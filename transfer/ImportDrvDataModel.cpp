@@ -9,7 +9,7 @@
 #include "comm/LinkSwitches.h"
 #include "dictionary/ObjectDictionary.h"
 #include "dictionary/ValueText.h"
-#include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/LenientNumber.h"
 #include "platform/MessageBox.h"
 #include "platform/Timer.h"
@@ -46,6 +46,12 @@ void ImportDrvDataModel::BeginOpen() {
     loadStatus_ = T::kOpeningImport;
     rows_.clear();
     skipped_.clear();
+    loadError_.clear();
+    // The results of the previous file say nothing about the next one.
+    writeStatus_ = T::kNotYetProcessed;
+    if (!storing_) {
+        storeStatus_ = T::kNotYetProcessed;
+    }
     if (hooks.rowsReset) {
         hooks.rowsReset();
     }
@@ -54,12 +60,50 @@ void ImportDrvDataModel::BeginOpen() {
 
 bool ImportDrvDataModel::LoadFile(const std::string& path) {
     std::string content;
-    if (!AtomicFile::Read(path, content)) {
-        context_.messageBox.Show(T::kFileOpenFailure);
+    loadError_ = InputFile::Read(path, content);
+    if (!loadError_.empty()) {
+        context_.messageBox.Show(T::kFileOpenFailure + loadError_);
         return false;
     }
     LoadText(content);
     return true;
+}
+
+std::string ImportDrvDataModel::UnreadableLines() const {
+    constexpr int kShown = 5;
+    int count = 0;
+    std::string numbers;
+    for (const ParameterFile::Skipped& skipped : skipped_) {
+        if (!ParameterFile::Unreadable(skipped.reason)) {
+            continue;
+        }
+        if (++count <= kShown) {
+            numbers += (count > 1 ? ", " : "") + std::to_string(skipped.line);
+        }
+    }
+    if (count == 0) {
+        return {};
+    }
+    return std::to_string(count) + (count == 1 ? " line" : " lines") +
+           " could not be read: " + numbers + (count > kShown ? " ..." : ".");
+}
+
+std::string ImportDrvDataModel::RowProblem(const Row& row) const {
+    if (!row.word.HasValidSize()) {
+        return "its size " + std::to_string(row.word.SizeBits()) + " is not 8, 16 or 32 bits";
+    }
+    DictionaryEntry storage;
+    const DictionaryEntry* entry = EntryOf(row, storage);
+    if (entry != nullptr && ValueText::TypeWidth(entry->dataType) == 0) {
+        return "the dictionary gives its entry no width to check the value with";
+    }
+    if (row.loadValue.empty()) {
+        return "it has no value";
+    }
+    if (!TransferValue::ParseLoadValue(row.loadValue, row.word.SizeBits())) {
+        return "its value \"" + row.loadValue + "\" is no number of its size";
+    }
+    return {};
 }
 
 void ImportDrvDataModel::LoadText(std::string_view text) {
@@ -88,6 +132,10 @@ void ImportDrvDataModel::LoadText(std::string_view text) {
 void ImportDrvDataModel::EndOpen() {
     opening_ = false;
     loadStatus_ = T::kImportLoaded;
+    std::string unreadable = UnreadableLines();
+    if (!unreadable.empty()) {
+        loadStatus_ += " " + unreadable;
+    }
     Changed();
 }
 
@@ -101,21 +149,10 @@ const DictionaryEntry* ImportDrvDataModel::EntryOf(const Row& row, DictionaryEnt
 }
 
 bool ImportDrvDataModel::Writable(const Row& row, uint32_t& raw) const {
-    if (!row.word.WriteCommand()) {
+    if (!RowProblem(row).empty()) {
         return false;
     }
-    DictionaryEntry storage;
-    const DictionaryEntry* entry = EntryOf(row, storage);
-    // The drive's answer could not be checked against the file.
-    if (entry != nullptr && ValueText::TypeWidth(entry->dataType) == 0) {
-        return false;
-    }
-    std::optional<uint32_t> value =
-        TransferValue::ParseLoadValue(row.loadValue, row.word.SizeBits());
-    if (!value) {
-        return false;
-    }
-    raw = *value;
+    raw = *TransferValue::ParseLoadValue(row.loadValue, row.word.SizeBits());
     return true;
 }
 
@@ -301,6 +338,9 @@ void ImportDrvDataModel::FinishRun() {
         warned_ = true;
     }
     writeStatus_ = text;
+    if (kind_ != RunKind::kCompare && trouble) {
+        writeStatus_ += T::kRewriteHint;
+    }
     context_.switches.cyclicReadEnabled = 1;
     Changed();
     if (hooks.finished) {

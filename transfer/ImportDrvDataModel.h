@@ -77,6 +77,13 @@ public:
     void EndOpen();
     // Lines the last load left out, with their reasons.
     const std::vector<ParameterFile::Skipped>& SkippedLines() const { return skipped_; }
+    // Why the last LoadFile read nothing: the reader's sentence; empty after a load.
+    const std::string& LoadError() const { return loadError_; }
+    // "2 lines could not be read: 3, 7." for the lines of the last load that were neither rows,
+    // blank nor marked failed at export (the first few numbers); empty when there are none.
+    std::string UnreadableLines() const;
+    // Why a row cannot be written as the file gives it; empty when it can.
+    std::string RowProblem(const Row& row) const;
 
     // "Write", or one of the other runs; "Comm port isn't Open!" while the link is closed.
     void Start(RunKind kind);
@@ -143,6 +150,7 @@ private:
     bool storeFailed_ = false;
     uint32_t storeStep_ = 0;
     uint32_t storeObject_ = 0;  // the store object written last, 0 while waiting
+    std::string loadError_;
     std::string loadStatus_;
     std::string writeStatus_;
     std::string storeStatus_;

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/LenientNumber.h"
 
 namespace tarvo {
@@ -43,13 +43,13 @@ std::vector<ObjectListFile::Item> ObjectListFile::Parse(std::string_view text) {
     return items;
 }
 
-bool ObjectListFile::Read(const std::string& path, std::vector<Item>& items) {
+std::string ObjectListFile::Read(const std::string& path, std::vector<Item>& items) {
     std::string content;
-    if (!AtomicFile::Read(path, content)) {
-        return false;
+    std::string error = InputFile::Read(path, content);
+    if (error.empty()) {
+        items = Parse(content);
     }
-    items = Parse(content);
-    return true;
+    return error;
 }
 
 }  // namespace tarvo

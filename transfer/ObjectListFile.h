@@ -22,8 +22,8 @@ public:
     };
 
     static std::vector<Item> Parse(std::string_view text);
-    // False when the file cannot be read.
-    static bool Read(const std::string& path, std::vector<Item>& items);
+    // Empty on success; else why the file cannot be read (items are left as they were).
+    static std::string Read(const std::string& path, std::vector<Item>& items);
 };
 
 }  // namespace tarvo

@@ -50,6 +50,10 @@ ParameterFile::LoadResult ParameterFile::Parse(std::string_view text) {
             result.skipped.push_back({lineNumber, Skip::kFailedAtExport});
             continue;
         }
+        if (line.find_first_not_of(" \t") == std::string_view::npos) {
+            result.skipped.push_back({lineNumber, Skip::kBlank});
+            continue;
+        }
         size_t comma = line.find(',');
         if (comma == std::string_view::npos || comma == 0) {
             result.skipped.push_back({lineNumber, Skip::kNoComma});

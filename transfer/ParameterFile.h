@@ -25,7 +25,8 @@ public:
         int line = 0;       // from 1
     };
 
-    enum class Skip { kFailedAtExport, kNoComma, kTooLong };
+    // kBlank: an empty line or one of blanks only, which holds nothing to read.
+    enum class Skip { kFailedAtExport, kNoComma, kTooLong, kBlank };
     struct Skipped {
         int line = 0;
         Skip reason = Skip::kNoComma;
@@ -37,6 +38,11 @@ public:
     };
 
     static std::string Format(const std::vector<Line>& lines);
+    // True for the reasons that mean a line could not be read (not a blank line, not a row
+    // the export marked failed).
+    static bool Unreadable(Skip reason) {
+        return reason == Skip::kNoComma || reason == Skip::kTooLong;
+    }
     static LoadResult Parse(std::string_view text);
 
     // The name the file is saved under: the chosen path without the extension of its file

@@ -20,7 +20,12 @@ inline constexpr const char* kOpeningImport = "Open import data file...";
 inline constexpr const char* kImportLoaded = "Import data finished.";
 inline constexpr const char* kStartWrite = "Start to write data...";
 inline constexpr const char* kImportFinish = "Finish: Total:%d  Alarm:%d  Error:%d";
-inline constexpr const char* kRewrite = "\n Please rewrite again!\n";
+// What to do after a write with refused or differing rows: on the finish line, and in full in
+// the message shown once per file.
+inline constexpr const char* kRewriteHint = " - check red and yellow rows, then Write again";
+inline constexpr const char* kRewrite =
+    "\nRows in red were refused by the driver; rows in yellow read back another value.\n"
+    "Correct the file or the driver's state (enabled, mode), then press Write again.\n";
 inline constexpr const char* kStoring = "Save data in the driver...";
 inline constexpr const char* kStoreFinished = "Finished.";
 // The drive refused a store step or answered with another value than the one written.

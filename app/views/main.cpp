@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/LanguageSettlement.h"
@@ -32,8 +33,11 @@ bool Parse(int argc, char** argv, CommandLine& line) {
             line.demo = true;
         } else if (std::strcmp(argv[i], "--can") == 0) {
             line.can = true;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tarvostep " TARVO_VERSION "\n");
+            std::exit(0);
         } else if (argv[i][0] == '-' && std::strncmp(argv[i], "-platform", 9) != 0) {
-            std::fprintf(stderr, "usage: tarvostep [--folder DIR] [--demo [--can]]\n");
+            std::fprintf(stderr, "usage: tarvostep [--folder DIR] [--demo [--can]] [--version]\n");
             return false;
         }
     }

@@ -65,6 +65,10 @@ TEST(CanSettings, BadContentsAreNamedInTheMessage) {
         {"backend=sim\n", "no [can] section"},
         {"[sys]\nbackend=sim\n", "no [can] section"},
         {std::string("\x00\x01\x02garbage\xFF", 12), "no [can] section"},
+        // Not read as an empty file: what is wrong is said.
+        {std::string("\xFF\xFE[\0c\0a\0n\0]\0", 12), "is UTF-16 text"},
+        {std::string("[\0c\0a\0n\0]\0", 10), "is UTF-16 text"},
+        {std::string(9u << 20, '#'), "far larger than such a file can be"},
         // Cut at the reader's 511 characters it would name another file.
         {"[can]\nbackend=sim\nsocket=/run/" + std::string(507, 'a') + "\n",
          "socket= is longer than 511 characters"},

@@ -46,8 +46,30 @@ TEST(EntryValueTest, ParsesValuesInWriteUnitsWithinTheType) {
     EXPECT_FALSE(values.Parse(kVelocity, "600 rpm", "rpm", 32, raw, error));
     EXPECT_FALSE(values.Parse(Entry(0x606C00, "INTEGER32", "[r rpm]N*60/512"), "1", "rpm", 32, raw,
                               error));  // a unit that is only shown
-    ASSERT_TRUE(values.Parse(kVelocity, "-1", "", 16, raw, error));
-    EXPECT_EQ(raw, 0xFFFFu);
+    // A number is checked against the entry's type; hexadecimal gives the bits themselves.
+    struct Case {
+        DictionaryEntry entry;
+        const char* text;
+        int width;
+        bool taken;
+        uint32_t raw;
+    } cases[] = {
+        {kVelocity, "-5", 32, false, 0},
+        {kVelocity, "4294967295", 32, true, 0xFFFFFFFF},
+        {kVelocity, "0xFFFFFFFB", 32, true, 0xFFFFFFFB},
+        {kVelocity, "-1", 16, true, 0xFFFF},  // another width than the type's: bits
+        {Entry(1, "UNSIGNED8", ""), "256", 8, false, 0},
+        {Entry(1, "INTEGER8", ""), "-128", 8, true, 0x80},
+        {Entry(1, "INTEGER16", ""), "-32769", 16, false, 0},
+        {Entry(1, "INTEGER8", ""), "128", 8, false, 0},
+        {Entry(1, "", ""), "-5", 32, true, 0xFFFFFFFB},  // no type: raw bits
+    };
+    for (const Case& c : cases) {
+        raw = 0;
+        EXPECT_EQ(values.Parse(c.entry, c.text, "", c.width, raw, error), c.taken) << c.text;
+        EXPECT_EQ(raw, c.raw) << c.text;
+    }
+    EXPECT_EQ(error, "0000:01: 128 is out of range for INTEGER8 (-128 to 127)");
 }
 
 // A formula naming another entry reads that entry once, before converting.

@@ -16,7 +16,10 @@ en "profile velocity" --json | grep -q '"entry":"6081:00","key":6324480,"name":"
     fail "json line"
 ctl 速度 --lang 1 | grep -q '速度' || fail "Chinese names"
 rc=0; ctl nothing-like-this 2>"$err" >/dev/null || rc=$?
-[ "$rc" = 1 ] && grep -q "Not Found!!" "$err" || fail "no match: $rc"
+[ "$rc" = 1 ] && [ "$(cat "$err")" = "tarvoctl: no entry's name holds nothing-like-this" ] ||
+    fail "no match: $rc $(cat "$err")"
+"$stage/tarvoctl" --help | grep -q -- "--lang 1 the Chinese names, 2 the English ones" ||
+    fail "--help does not explain --lang"
 rc=0; ctl 2>/dev/null || rc=$?
 [ "$rc" = 1 ] || fail "no text: $rc"
 rc=0; ctl x --lang 3 2>/dev/null || rc=$?

@@ -23,7 +23,11 @@ for ask in --help -h help; do
         grep -q -- "$word" <<<"$out" || fail "usage lacks $word"
     done
 done
-ctl --version | grep -Eq '^tarvoctl [0-9]' || fail "--version"
+# One version everywhere: that of the program's title.
+for tool in tarvoctl tarvo-drivesim tarvostep; do
+    [ -x "$stage/$tool" ] || continue
+    [ "$("$stage/$tool" --version)" = "$tool 1.6" ] || fail "$tool --version"
+done
 rc=0; ctl --folder "$program" frobnicate 2>"$folder/err" || rc=$?
 [ "$rc" = 1 ] && grep -q '"frobnicate"' "$folder/err" || fail "unknown command: $rc"
 
@@ -59,6 +63,15 @@ sim write "Profile velocity" 600 --unit rpm >/dev/null || fail "write in rpm"
 [ "$(sim read "PROFILE VELOCITY")" = "600.000 rpm" ] || fail "read by name in rpm"
 [ "$(sim read 6081:00 --unit DEC)" = 5120 ] || fail "--unit DEC"
 [ "$(sim read 1008:00)" = TSD2405-CAN ] || fail "a text entry is uploaded"
+# upload of a number entry prints what read prints, not its bytes as text.
+[ "$(sim upload 6041:00)" = "$(sim read 6041:00)" ] || fail "upload of a number entry"
+rc=0; sim read 6081:00 --raw --unit rpm 2>"$folder/err" || rc=$?
+[ "$rc" = 1 ] && grep -q "not both" "$folder/err" || fail "--raw with --unit: $rc"
+rc=0; sim write 6081:00 -5 2>"$folder/err" || rc=$?
+[ "$rc" = 1 ] && grep -q "6081:00: -5 is out of range for UNSIGNED32" "$folder/err" ||
+    fail "-5 to an UNSIGNED32 entry: $rc $(cat "$folder/err")"
+rc=0; ctl --node 0 --port ttySIM0 read 6041:00 2>"$folder/err" || rc=$?
+[ "$rc" = 1 ] && grep -q "1 to 127" "$folder/err" || fail "--node 0: $rc"
 rc=0; sim read "profile vel" 2>"$folder/err" >/dev/null || rc=$?
 [ "$rc" = 1 ] && grep -q "6081:00  Profile velocity" "$folder/err" || fail "names holding 'profile vel'"
 keys=$(ctl --folder "$program" dict dump | awk -F'\t' '$3 ~ /INTEGER|UNSIGNED/ {print $1}' | head -20)

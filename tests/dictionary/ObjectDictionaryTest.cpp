@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <future>
@@ -78,11 +79,41 @@ TEST_F(ObjectDictionaryTest, StopRules) {
         d.LoadFile(folder.File("data/tarvo.dat"), 2, &box);
         EXPECT_EQ(d.EntryCount(), 1) << "index text \"" << end << "\"";
     }
-    // A file of zero bytes is an empty dictionary without a message.
-    WriteData("");
-    EXPECT_TRUE(dictionary.LoadFile(folder.File("data/tarvo.dat"), 2, &box));
-    EXPECT_EQ(dictionary.EntryCount(), 0);
-    EXPECT_TRUE(box.texts.empty());
+}
+
+// A data file that gives no dictionary is reported with its reason, never taken silently as
+// an empty dictionary.
+TEST_F(ObjectDictionaryTest, FilesThatHoldNoEntryAreReported) {
+    const std::string path = folder.File("data/tarvo.dat");
+    std::string random(3 * 4514, '\0');
+    for (size_t i = 0; i < random.size(); ++i) {
+        random[i] = static_cast<char>((i * 7919 + 13) % 251 + 1);  // never a record's index
+    }
+    struct Case {
+        std::string bytes;
+        std::string reason;
+    } cases[] = {{"", path + " holds no dictionary entry"},
+                 {std::string(9000, '\0'), path + " holds no dictionary entry"},
+                 {random, path + " holds no dictionary entry"},
+                 {Record("zz", "00"), path + " holds no dictionary entry"}};
+    for (const Case& c : cases) {
+        WriteData(c.bytes);
+        ObjectDictionary d;
+        RecordingMessageBox messages;
+        EXPECT_FALSE(d.LoadFile(path, 2, &messages)) << c.bytes.size() << " bytes";
+        EXPECT_EQ(d.LoadProblem(), c.reason);
+        EXPECT_EQ(messages.texts,
+                  std::vector<std::string>{"Couldn't load DB file!! \n" + c.reason});
+        EXPECT_TRUE(d.IsLoaded());
+    }
+    // Far larger than any data file: refused at once with its size.
+    ASSERT_EQ(::truncate(path.c_str(), ObjectDictionary::kDataFileLimit + 1), 0);
+    ObjectDictionary huge;
+    EXPECT_FALSE(huge.LoadFile(path, 2, &box));
+    EXPECT_NE(
+        huge.LoadProblem().find(std::to_string(ObjectDictionary::kDataFileLimit + 1) + " bytes"),
+        std::string::npos);
+    EXPECT_EQ(huge.EntryCount(), 0);
 }
 
 TEST_F(ObjectDictionaryTest, LenientIndexTexts) {
@@ -206,7 +237,8 @@ TEST_F(ObjectDictionaryTest, InvalidGbkIsReplaced) {
 TEST_F(ObjectDictionaryTest, MissingOrUnreadableFile) {
     EXPECT_FALSE(dictionary.LoadFile(folder.File("data/none.dat"), 2, &box));
     ASSERT_EQ(box.texts.size(), 1u);
-    EXPECT_EQ(box.texts[0], "Couldn't load DB file!! \n");
+    EXPECT_EQ(box.texts[0], "Couldn't load DB file!! \ncannot read " +
+                                folder.File("data/none.dat") + ": No such file or directory");
     ObjectDictionary onFolder;
     EXPECT_FALSE(onFolder.LoadFile(folder.Path(), 2, &box));
     EXPECT_EQ(box.texts.size(), 2u);
@@ -216,6 +248,7 @@ TEST_F(ObjectDictionaryTest, MissingOrUnreadableFile) {
     ObjectDictionary onFifo;
     EXPECT_FALSE(onFifo.LoadFile(folder.File("fifo.dat"), 2, &box));
     EXPECT_EQ(box.texts.size(), 3u);
+    EXPECT_EQ(onFifo.LoadProblem(), folder.File("fifo.dat") + " is not a regular file");
 }
 
 class LoaderThreadTest : public ObjectDictionaryTest {

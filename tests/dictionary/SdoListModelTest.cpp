@@ -39,7 +39,9 @@ protected:
             t.nameZh = e[3].empty() ? e[2] : e[3];
             data += test::Record(t);
         }
-        ASSERT_TRUE(dictionary.LoadFile(folder.Write("tarvo.dat", data), language, &box));
+        // A data file without entries is reported as giving no dictionary.
+        ASSERT_EQ(dictionary.LoadFile(folder.Write("tarvo.dat", data), language, &box),
+                  !entries.empty());
         model.Fill();
     }
 

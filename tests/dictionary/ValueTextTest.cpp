@@ -151,6 +151,39 @@ TEST_F(ValueTextTest, WritesOfFixedFormats) {
                                        {&panel, SdoCommand::Write32, 8, 0x44434241}}));
     link.requests.clear();
 
+    // A value outside its entry's range is refused with a message, never sent cut or wrapped.
+    link.requests.clear();
+    std::string label;
+    units.RegisterUnits(kVelocity, "[rpm]N*512/60", label);
+    struct Refusal {
+        const char* type;
+        const char* value;
+        const char* unit;
+        const char* message;
+    } refusals[] = {
+        {"UNSIGNED32", "-5", "DEC", "-5 is out of range for UNSIGNED32 (0 to 4294967295)"},
+        {"UNSIGNED8", "256", "", "256 is out of range for UNSIGNED8 (0 to 255)"},
+        {"INTEGER8", "-129", "DEC", "-129 is out of range for INTEGER8 (-128 to 127)"},
+        {"INTEGER16", "32768", "DEC", "32768 is out of range for INTEGER16 (-32768 to 32767)"},
+        {"UNSIGNED32", "4294967296", "DEC", "4294967296 is out of range for UNSIGNED32"},
+        {"UNSIGNED8", "1ff", "HEX", "0x1FF does not fit in 8 bits"},
+        {"UNSIGNED32", "-1", "rpm", "-8 is out of range for UNSIGNED32"},
+    };
+    for (const Refusal& r : refusals) {
+        box.texts.clear();
+        Write(kVelocity, r.type, r.value, r.unit);
+        ASSERT_EQ(box.texts.size(), 1u) << r.value;
+        EXPECT_EQ(box.texts[0].rfind(r.message, 0), 0u) << box.texts[0];
+    }
+    EXPECT_TRUE(link.requests.empty());
+    // The ends of each range are values of it.
+    Write(1, "INTEGER8", "-128", "DEC");
+    Write(1, "UNSIGNED8", "255", "DEC");
+    Write(1, "UNSIGNED16", "ffff", "HEX");
+    Write(1, "UNSIGNED32", "0", "DEC");
+    EXPECT_EQ(link.requests.size(), 4u);
+    link.requests.clear();
+
     Write(9, "UNSIGNED16", "ABC", "ASCII");  // three characters for two bytes
     Write(10, "INTEGER24", "12", "HEX");     // no valid width
     Write(11, "INTEGER24", "12", "DEC");     // no write command for the type

@@ -440,5 +440,22 @@ TEST(ResourceCatalogTest, WrongTypesAndDeepMenusAreRefused) {
     EXPECT_TRUE(empty.InitialList(123, 1213).empty());
 }
 
+// The title and the About box show the project's version, the one the programs print.
+TEST(ResourceCatalogTest, TitleAndAboutShowTheProjectVersion) {
+    struct Case {
+        const char* language;
+        std::string title;
+        std::string about;
+    } cases[] = {{"en", std::string("TarvoStep V") + TARVO_VERSION,
+                  std::string("TarvoStep Version ") + TARVO_VERSION},
+                 {"zh", std::string("TarvoStep V") + TARVO_VERSION,
+                  std::string("TarvoStep ") + TARVO_VERSION + " 版"}};
+    for (const Case& c : cases) {
+        ResourceCatalog set = LoadSet(c.language);
+        EXPECT_EQ(set.String(102), c.title) << c.language;
+        EXPECT_EQ(set.ControlText(100, 1501), c.about) << c.language;
+    }
+}
+
 }  // namespace
 }  // namespace tarvo

@@ -78,9 +78,17 @@ TEST_F(ExportDrvDataModelTest, RefusesWithoutConnectionAndReportsUnreadableFiles
     EXPECT_TRUE(rig.link.requests.empty());
     // Saving into a folder that does not exist leaves nothing behind.
     EXPECT_FALSE(model.Save(rig.folder.File("no/such/folder/x.cdi")));
+    // The fixed text, then the reason.
     EXPECT_EQ(rig.box.texts,
-              (std::vector<std::string>{"File open failure! \n", "Comm port isn't Open!",
-                                        "File open failure! \n"}));
+              (std::vector<std::string>{
+                  "File open failure! \ncannot read " + rig.folder.File("missing.cdo") +
+                      ": No such file or directory",
+                  "Comm port isn't Open!",
+                  "File open failure! \ncannot create a temporary file for " +
+                      rig.folder.File("no/such/folder/x.cdi") + ": No such file or directory"}));
+    EXPECT_EQ(model.SaveError(), "cannot create a temporary file for " +
+                                     rig.folder.File("no/such/folder/x.cdi") +
+                                     ": No such file or directory");
 }
 
 TEST_F(ExportDrvDataModelTest, LinkStateAndALostConnection) {

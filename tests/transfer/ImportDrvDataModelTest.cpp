@@ -5,6 +5,7 @@
 #include <map>
 
 #include "tests/transfer/TransferRig.h"
+#include "transfer/TransferTexts.h"
 
 namespace tarvo {
 namespace {
@@ -78,10 +79,11 @@ TEST_F(ImportDrvDataModelTest, WritesThenReadsBackEachRow) {
     EXPECT_STREQ(RowResultText(model.Rows()[2].result), "Alarm");
     EXPECT_FALSE(model.Running());
     EXPECT_EQ(rig.link.requests.size(), 6u);
-    EXPECT_EQ(model.StatusText(Model::kWriteStatus), "Finish: Total:4  Alarm:1  Error:1");
-    EXPECT_EQ(
-        rig.box.texts,
-        (std::vector<std::string>{"Finish: Total:4  Alarm:1  Error:1\n Please rewrite again!\n"}));
+    EXPECT_EQ(model.StatusText(Model::kWriteStatus),
+              std::string("Finish: Total:4  Alarm:1  Error:1") + TransferTexts::kRewriteHint);
+    EXPECT_EQ(rig.box.texts, (std::vector<std::string>{std::string("Finish: Total:4  Alarm:1  "
+                                                                   "Error:1") +
+                                                       TransferTexts::kRewrite}));
     EXPECT_EQ(rig.switches.cyclicReadEnabled, 1);
     // The same outcome again: the warning is shown once per file.
     model.Write();
@@ -102,7 +104,8 @@ TEST_F(ImportDrvDataModelTest, AbortedWriteFailsAndTheSequenceGoesOn) {
     EXPECT_EQ(rig.link.requests.back().address, 0x608100u);
     Answer(5);
     Answer(5);
-    EXPECT_EQ(model.StatusText(Model::kWriteStatus), "Finish: Total:2  Alarm:0  Error:1");
+    EXPECT_EQ(model.StatusText(Model::kWriteStatus),
+              std::string("Finish: Total:2  Alarm:0  Error:1") + TransferTexts::kRewriteHint);
 }
 
 TEST_F(ImportDrvDataModelTest, RepliesAboutAnotherEntryAreNotTaken) {

@@ -75,8 +75,8 @@ TEST(ObjectListFileTest, LinesPiecesAndDamagedText) {
 
     test::TempFolder folder;
     std::vector<ObjectListFile::Item> read;
-    EXPECT_FALSE(ObjectListFile::Read(folder.File("missing.cdo"), read));
-    EXPECT_FALSE(ObjectListFile::Read(folder.Path(), read));
+    EXPECT_NE(ObjectListFile::Read(folder.File("missing.cdo"), read), "");
+    EXPECT_NE(ObjectListFile::Read(folder.Path(), read), "");
 }
 
 TEST(ParameterFileTest, FormatAndLoad) {
@@ -102,7 +102,7 @@ TEST(ParameterFileTest, FormatAndLoad) {
     EXPECT_EQ(loaded.rows[3].line, 8);      // no final newline
     using S = ParameterFile::Skip;
     ASSERT_EQ(loaded.skipped.size(), 4u);
-    EXPECT_EQ(loaded.skipped[0].reason, S::kNoComma);
+    EXPECT_EQ(loaded.skipped[0].reason, S::kBlank);  // nothing to read, not unreadable
     EXPECT_EQ(loaded.skipped[1].reason, S::kFailedAtExport);
     EXPECT_EQ(loaded.skipped[2].reason, S::kNoComma);
     EXPECT_EQ(loaded.skipped[3].reason, S::kTooLong);

@@ -76,6 +76,30 @@ private slots:
         QCOMPARE(tree->topLevelItem(1)->foreground(0).color(), TransferList::kFailColour);
         QCOMPARE(tree->topLevelItem(2)->text(4), QStringLiteral("True"));
         QCOMPARE(view.findChild<QProgressBar*>()->value(), 3);
+        const char* finish =
+            "Finish: Total:3  Alarm:1  Error:1 - check red and yellow rows, then "
+            "Write again";
+        QVERIFY(HasLabel(view, finish));
+
+        // Another file: the previous results go; its unreadable lines are counted and named.
+        file = rig.folder.Write("bad.cdi", "garbage\r\n60400010,1,True\r\n\r\n" +
+                                               std::string(300, 'x') +
+                                               "\r\n;;\r\n1\r\n2\r\n3\r\n4\r\n");
+        view.OpenFile();
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QVERIFY(!HasLabel(view, finish));
+        QVERIFY(
+            HasLabel(view, "Import data finished. 7 lines could not be read: 1, 4, 5, 6, 7 ..."));
+    }
+
+private:
+    static bool HasLabel(QWidget& view, const char* text) {
+        for (auto* label : view.findChildren<QLabel*>()) {
+            if (label->text() == QString::fromUtf8(text)) {
+                return true;
+            }
+        }
+        return false;
     }
 };
 

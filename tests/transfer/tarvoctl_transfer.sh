@@ -44,8 +44,12 @@ rc=$?
 set -e
 [ "$rc" = 1 ] || fail "diff exit code $rc"
 [ "$(wc -l <"$folder/diff")" = 2 ] || fail "diff lines: $(cat "$folder/diff")"
-grep -q "^6081:00  .*  file $old1  drive $((old1 + 7))$" "$folder/diff" || fail "diff 6081"
-grep -q "^2011:01  .*  file $old2  drive $((old2 + 1))$" "$folder/diff" || fail "diff 2011"
+# Beside the raw numbers, both values in the entry's first unit (rpm: raw * 60 / 512).
+rpm() { awk -v raw="$1" 'BEGIN { printf "%.3f rpm", raw * 60 / 512 }'; }
+grep -qF "  file $old1 ($(rpm $old1))  drive $((old1 + 7)) ($(rpm $((old1 + 7))))" \
+    "$folder/diff" || fail "diff 6081: $(cat "$folder/diff")"
+grep -q "^2011:01  .*  file $old2 ([0-9.]* 1/s)  drive $((old2 + 1)) ([0-9.]* 1/s)$" \
+    "$folder/diff" || fail "diff 2011"
 
 # Only the two differing rows are written; every row is verified afterwards.
 ctl import "$folder/a.cdi" --changed-only >"$folder/out"
@@ -64,15 +68,26 @@ for _ in $(seq 100); do ctl read 6041:00 >/dev/null 2>&1 && break; sleep 0.1; do
 ctl export "$list" "$folder/b.cdi" >/dev/null
 cmp "$folder/a.cdi" "$folder/b.cdi" || fail "export, import, export differ"
 
-# A value that is no number is never written; the import says so in its exit code.
+# A file with a value that is no number is bad input: nothing of it is written, exit code 1
+# with the line and the reason. So is --reboot without --store, which would lose the import.
+ctl write 6083:00 7 --width 32 >/dev/null
 sed 's/^60810020,[^,]*,/60810020,12x,/' "$folder/a.cdi" >"$folder/bad.cdi"
-set +e
-ctl import "$folder/bad.cdi" >"$folder/out"
-rc=$?
-set -e
-[ "$rc" = 3 ] || fail "bad value exit code $rc"
-grep -q "60810020  Profile velocity: file 12x, drive -: Skipped" "$folder/out" || fail "skipped row"
-[ "$(ctl read 6081:00 --raw)" = "$old1" ] || fail "the bad value reached the drive"
+line=$(grep -n '^60810020,' "$folder/bad.cdi" | cut -d: -f1)
+rc_n=0
+for run in "import $folder/a.cdi --reboot" "diff $folder/bad.cdi" "import $folder/bad.cdi"; do
+    set +e
+    ctl $run >"$folder/out" 2>"$folder/err.$rc_n"
+    rc=$?
+    set -e
+    [ "$rc" = 1 ] || fail "$run: exit code $rc"
+    rc_n=$((rc_n + 1))
+done
+grep -q -- "--reboot without --store" "$folder/err.0" || fail "reboot: $(cat "$folder/err.0")"
+for n in 1 2; do
+    grep -q "bad.cdi line $line: 60810020: its value \"12x\" is no number" "$folder/err.$n" ||
+        fail "bad value reason: $(cat "$folder/err.$n")"
+done
+[ "$(ctl read 6083:00 --raw)" = 7 ] || fail "a refused import wrote to the drive"
 
 # A drive that stops answering stops the import with exit code 2 and no false success.
 start_sim ttyTR1 --stop-after 41
