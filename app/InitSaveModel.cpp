@@ -52,6 +52,16 @@ void InitSaveModel::Press(Command command) {
         context_.messageBox.Show(kNotOpen);
         return;
     }
+    if (NeedsConfirmation(command) && confirm && !confirm(command)) {
+        return;
+    }
+    commandPending_ = true;
+    pending_ = command;
+    if (command == kSaveControl || command == kSaveMotor) {
+        // Idle flags of an earlier command say nothing of this store: both are read anew.
+        controlIdle_ = false;
+        motorIdle_ = false;
+    }
     switch (command) {
         case kSaveControl:
             context_.link.Request(Window(), SdoCommand::Write8,
@@ -76,8 +86,31 @@ void InitSaveModel::Press(Command command) {
 intptr_t InitSaveModel::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_VALUE) {
         HandleValue(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+    } else if (message == WM_LINK_ABORT) {
+        HandleAbort(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
     }
     return 0;
+}
+
+void InitSaveModel::Report(Command command, Outcome outcome, uint32_t abortCode) {
+    commandPending_ = false;
+    if (onOutcome) {
+        onOutcome(command, outcome, abortCode);
+    }
+}
+
+void InitSaveModel::HandleAbort(uint32_t code, uint32_t address) {
+    bool ours = pending_ == kReboot ? address == DriveObject::kReboot
+                                    : address == DriveObject::kStoreControlParameters ||
+                                          address == DriveObject::kStoreMotorParameters;
+    if (commandPending_ && ours) {
+        // A refused write or poll ends the command: nothing is stored, and polling on would
+        // only be refused again.
+        context_.pollTimer.Stop();
+        pollDue_ = false;
+        SetButtonsEnabled(true);
+        Report(pending_, Outcome::kRefused, code);
+    }
 }
 
 void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
@@ -97,6 +130,9 @@ void InitSaveModel::HandleValue(uint32_t value, uint32_t address) {
     if (controlIdle_ && motorIdle_) {
         pollDue_ = false;
         SetButtonsEnabled(true);
+        if (commandPending_ && (pending_ == kSaveControl || pending_ == kSaveMotor)) {
+            Report(pending_, Outcome::kSaved, 0);
+        }
         return;
     }
     SetButtonsEnabled(false);

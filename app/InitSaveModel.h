@@ -45,9 +45,23 @@ public:
     bool ButtonsEnabled() const { return buttonsEnabled_; }
     std::function<void(bool)> onButtonsEnabled;  // the view follows this
 
+    // Initializing the control parameters and rebooting cannot be undone: they are sent only
+    // when this answers yes (no question when unset).
+    static bool NeedsConfirmation(Command command) {
+        return command == kInitializeControl || command == kReboot;
+    }
+    std::function<bool(Command command)> confirm;
+
+    // How a command ended: a save once the drive acknowledged the write and both store
+    // objects read idle; any command the drive refused, with its abort code.
+    enum class Outcome { kSaved, kRefused };
+    std::function<void(Command command, Outcome outcome, uint32_t abortCode)> onOutcome;
+
 private:
     MessageTarget* Window() { return context_.window ? context_.window : this; }
     void HandleValue(uint32_t value, uint32_t address);
+    void HandleAbort(uint32_t code, uint32_t address);
+    void Report(Command command, Outcome outcome, uint32_t abortCode);
     void SendNextPoll();
     void StartPause();
     void SetButtonsEnabled(bool enabled);
@@ -59,6 +73,9 @@ private:
     bool buttonsEnabled_ = false;
     bool open_ = false;
     bool pollDue_ = false;
+    // The command whose outcome is still to be told, if any.
+    bool commandPending_ = false;
+    Command pending_ = kSaveControl;
 };
 
 }  // namespace tarvo

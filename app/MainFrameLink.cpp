@@ -73,6 +73,8 @@ void MainFrameLink::HandleClosed() {
 }
 
 void MainFrameLink::OnConnectionEvent(uintptr_t wParam) {
+    bool lost = wParam != 1 && live_;
+    live_ = wParam == 1;
     if (wParam == 1) {
         context_.switches.connectionState = ConnectionState::Open;
         if (hooks_.showStatus) {
@@ -90,6 +92,9 @@ void MainFrameLink::OnConnectionEvent(uintptr_t wParam) {
     }
     if (wParam == 1 && hooks_.broadcast) {
         hooks_.broadcast(WindowState::ConnectionChanged);
+    }
+    if (lost && hooks_.linkLost) {
+        hooks_.linkLost();
     }
 }
 

@@ -42,6 +42,8 @@ public:
         std::function<void(WindowState state)> notifySettingsForms;  // WM_LINK_STATE to the forms
         std::function<bool()> rs232FormExists;
         std::function<bool()> canFormExists;
+        // A confirmed connection failed or was closed: what was read is stale from now on.
+        std::function<void()> linkLost;
     };
 
     MainFrameLink(const Context& context, ViewHooks hooks);
@@ -74,6 +76,7 @@ private:
     int driveStatus_ = -1;  // -1 unknown since the connection opened, 0 no fault, 1 fault
     int stateImage_ = kImageNoConnection;
     bool blink_ = false;
+    bool live_ = false;  // confirmed and not closed since
 };
 
 }  // namespace tarvo

@@ -5,7 +5,9 @@
 
 #include "app/ProjectContent.h"
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/MessageBox.h"
+#include "platform/TextCase.h"
 
 namespace tarvo {
 
@@ -86,10 +88,47 @@ bool ProjectDocument::Save(const std::string& chosenPath) {
     return true;
 }
 
+std::string ProjectDocument::CheckContent(std::string_view bytes) {
+    if (bytes.find('\0') != std::string_view::npos) {
+        return "it holds binary data, not the text of a project.";
+    }
+    // A damaged project still opens what it can: only a file without any section of the
+    // project's own is refused.
+    bool content = false;
+    while (!bytes.empty()) {
+        size_t end = bytes.find('\n');
+        std::string_view line = Trim(bytes.substr(0, end), kBlanksAndLineEnds);
+        bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
+        if (line.substr(0, 3) == "\xEF\xBB\xBF") {
+            line = Trim(line.substr(3), kBlanksAndLineEnds);
+        }
+        if (line.empty() || line.front() == ';') {
+            continue;
+        }
+        content = true;
+        std::string_view prefix = ProjectSections::kSectionPrefix;
+        if (line.front() == '[') {
+            std::string_view name = Trim(line.substr(1));
+            if (name.size() >= prefix.size() &&
+                SameIgnoringCase(name.substr(0, prefix.size()), prefix)) {
+                return {};
+            }
+        }
+    }
+    return content ? "it has no [TarvoStep:...] section." : std::string();
+}
+
 bool ProjectDocument::Open(const std::string& path) {
     std::string bytes;
-    if (!AtomicFile::Read(path, bytes)) {
-        messageBox_.Show(std::string(kOpenFailed) + path);
+    std::string error = InputFile::Read(path, bytes);
+    if (error.empty()) {
+        std::string wrong = CheckContent(bytes);
+        if (!wrong.empty()) {
+            error = path + " is not a project file: " + wrong;
+        }
+    }
+    if (!error.empty()) {
+        messageBox_.Show(std::string(kOpenFailed) + error);
         return false;
     }
     sections_.SetOpenPath(path);
@@ -104,10 +143,8 @@ bool ProjectDocument::Open(const std::string& path) {
             hooks_.restoreView(number, place);
         }
     }
-    // Views that existed before read their rows anew; new ones read them when created.
-    if (hooks_.broadcast) {
-        hooks_.broadcast(WindowState::ProjectOpened);
-    }
+    // Views made by the restore read their rows as they are created; views that existed are
+    // only moved and shown, and keep their rows.
     return true;
 }
 

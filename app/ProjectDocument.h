@@ -14,9 +14,9 @@ class MessageBox;
 
 // The project file (.ksp): "Save" gathers the sections every view writes on WM_LINK_STATE
 // SaveProject and writes the file once, through a temporary file renamed into place, so a
-// failed save keeps the previous project; "Open" closes all views, shows every view the
-// project lists as open at its stored place and tells the views (ProjectOpened) to read their
-// sections. User-interface thread only.
+// failed save keeps the previous project; "Open" closes all views and shows every view the
+// project lists as open at its stored place: views made then read their sections as they are
+// created, views that existed keep their rows. User-interface thread only.
 class ProjectDocument {
 public:
     struct Hooks {
@@ -66,11 +66,15 @@ public:
     // kept inside the area so that a place off the screen still shows the frame.
     static Point RestoredPosition(const WindowPlace& place, const AreaGeometry& area);
 
+    // Empty when the bytes can be a project file (settings-file text whose sections are all
+    // the project's own, or nothing at all); else what is wrong with them.
+    static std::string CheckContent(std::string_view bytes);
+
     // Saves the project under the chosen name; false (after a message) when the file could
     // not be written, the previous file then being left as it was.
     bool Save(const std::string& chosenPath);
-    // Opens a project; false (after a message) when the file cannot be read, nothing then
-    // being changed.
+    // Opens a project; false (after a message naming the file and what is wrong) when it
+    // cannot be read or is not a project, nothing then being changed.
     bool Open(const std::string& path);
 
     // Set at each open; empty until the first.

@@ -10,7 +10,6 @@
 #include <iostream>
 #include <optional>
 
-#include "cli/AbortText.h"
 #include "cli/ConsoleMessageBox.h"
 #include "cli/ExitCode.h"
 #include "comm/ConnectionSession.h"
@@ -20,6 +19,7 @@
 #include "platform/MessageTarget.h"
 #include "platform/QueuedMessageSender.h"
 #include "platform/WorkingFolder.h"
+#include "protocol/AbortText.h"
 #include "protocol/Rs232Frame.h"
 #include "protocol/SegmentedUploadClient.h"
 

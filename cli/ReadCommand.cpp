@@ -5,11 +5,11 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "cli/AbortText.h"
 #include "cli/EntryLookup.h"
 #include "cli/EntryValue.h"
 #include "cli/ExitCode.h"
 #include "platform/MessageTarget.h"
+#include "protocol/AbortText.h"
 
 namespace tarvo {
 

@@ -63,6 +63,29 @@ bool ParameterList::SetText(int row, int column, std::string_view text) {
     return true;
 }
 
+void ParameterList::MarkAllStale(int64_t lostAt) {
+    staleSince_ = lostAt;
+    for (int row = 0; row < RowCount(); ++row) {
+        rows_[static_cast<size_t>(row)].stale = true;
+        if (observer_ != nullptr) {
+            observer_->CellChanged(row, kValueColumn);
+        }
+    }
+}
+
+void ParameterList::SetFresh(int row) {
+    if (Exists(row) && rows_[static_cast<size_t>(row)].stale) {
+        rows_[static_cast<size_t>(row)].stale = false;
+        if (observer_ != nullptr) {
+            observer_->CellChanged(row, kValueColumn);
+        }
+    }
+}
+
+bool ParameterList::IsStale(int row) const {
+    return Exists(row) && rows_[static_cast<size_t>(row)].stale;
+}
+
 bool ParameterList::IsSelected(int row) const {
     return Exists(row) && rows_[static_cast<size_t>(row)].selected;
 }

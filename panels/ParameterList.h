@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,13 @@ public:
     int SelectedCount() const;
     void ClearSelection();
 
+    // Values read over a connection that was lost since: every row is stale from `lostAt`
+    // (seconds since the epoch) until its value is read again.
+    void MarkAllStale(int64_t lostAt);
+    void SetFresh(int row);
+    bool IsStale(int row) const;
+    int64_t StaleSince() const { return staleSince_; }
+
     // The observer (nullptr for none) must outlive the list or be removed first.
     void SetObserver(ParameterListObserver* observer) { observer_ = observer; }
 
@@ -47,12 +55,14 @@ private:
         std::array<std::string, kColumnCount> texts;
         bool selected = false;
         bool focused = false;
+        bool stale = false;
     };
 
     bool Exists(int row) const { return row >= 0 && row < RowCount(); }
 
     std::vector<Row> rows_;
     ParameterListObserver* observer_ = nullptr;
+    int64_t staleSince_ = 0;
 };
 
 }  // namespace tarvo

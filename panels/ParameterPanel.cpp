@@ -213,6 +213,9 @@ intptr_t ParameterPanel::onMessage(uint32_t message, uintptr_t wParam, intptr_t 
             OnLinkSegment(key);
             break;
         case WM_LINK_STATE:
+            if (static_cast<WindowState>(wParam) == WindowState::LinkLost) {
+                list_.MarkAllStale(lParam);
+            }
             OnLinkState(static_cast<WindowState>(wParam));
             break;
         case WM_OBJECT_PICKED:
@@ -232,6 +235,7 @@ void ParameterPanel::ShowText(uint32_t key, const std::string& text) {
     if (row != -1 && list_.Text(row, ParameterRows::kValueColumn) != text) {
         list_.SetText(row, ParameterRows::kValueColumn, text);
     }
+    list_.SetFresh(row);  // the drive answered: the text is live again
 }
 
 void ParameterPanel::OnLinkValue(uint32_t raw, uint32_t key) {

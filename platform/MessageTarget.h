@@ -33,6 +33,9 @@ enum class WindowState : uintptr_t {
     // closed, 7 on any other change of the link.
     ConnectionIconChanged = 6,
     ConnectionIconRefresh = 7,
+    // The link failed or was closed: every value read from the drive is stale until read
+    // again. lParam holds the time of the loss (seconds since the epoch).
+    LinkLost = 8,
 };
 
 constexpr uintptr_t ToWParam(WindowState state) {

@@ -1,6 +1,7 @@
 #include "app/views/ChildFrame.h"
 
 #include <QCloseEvent>
+#include <QToolTip>
 
 namespace tarvo {
 
@@ -18,6 +19,7 @@ void ChildFrame::SetFixedFrameSize(const QSize& size) {
 }
 
 void ChildFrame::closeEvent(QCloseEvent* event) {
+    QToolTip::hideText();  // a tip of one of its controls must not stay behind
     if (policy_ == ClosePolicy::kDestroy) {
         emit destroyedByClose(this);
         QMdiSubWindow::closeEvent(event);

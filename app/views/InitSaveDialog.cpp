@@ -1,7 +1,10 @@
 #include "app/views/InitSaveDialog.h"
 
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 
+#include "protocol/AbortText.h"
 #include "resources/ResourceSet.h"
 
 namespace tarvo {
@@ -20,6 +23,25 @@ constexpr Button kButtons[] = {
     {1095, InitSaveModel::kReboot},
 };
 constexpr int kExit = 2;
+constexpr int kAskInitialize = 2902;
+constexpr int kAskReboot = 2903;
+constexpr int kSaved = 2904;
+constexpr int kRefused = 2905;
+constexpr int kOutcomeHeight = 44;
+
+// The text with each "%s" replaced by the next value.
+QString FillIn(QString text, const QStringList& values) {
+    qsizetype from = 0;
+    for (const QString& value : values) {
+        qsizetype at = text.indexOf(QStringLiteral("%s"), from);
+        if (at < 0) {
+            break;
+        }
+        text.replace(at, 2, value);
+        from = at + value.size();
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -42,6 +64,36 @@ InitSaveDialog::InitSaveDialog(const Services& services, const ResourceSet& reso
     if (auto* exit = form_.Control<QPushButton>(kExit)) {
         connect(exit, &QPushButton::clicked, this, &QDialog::accept);
     }
+    // No button acts on Enter: a key meant for another window must never store, reset or
+    // restart the drive.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    outcome_ = new QLabel(this);
+    outcome_->setObjectName(QStringLiteral("outcome"));
+    outcome_->setWordWrap(true);
+    outcome_->setGeometry(8, form_.size.height(), form_.size.width() - 16, kOutcomeHeight);
+    setFixedSize(form_.size + QSize(0, kOutcomeHeight));
+    confirm_ = [this](const QString& question) {
+        return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+    };
+    model_.confirm = [this, &resources](InitSaveModel::Command command) {
+        outcome_->clear();
+        return confirm_(
+            resources.String(command == InitSaveModel::kReboot ? kAskReboot : kAskInitialize));
+    };
+    model_.onOutcome = [this, &resources](InitSaveModel::Command, InitSaveModel::Outcome outcome,
+                                          uint32_t code) {
+        if (outcome == InitSaveModel::Outcome::kSaved) {
+            outcome_->setText(resources.String(kSaved));
+        } else {
+            QString hex = QString::number(code, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+            outcome_->setText(FillIn(
+                resources.String(kRefused),
+                {QStringLiteral("0x") + hex, QString::fromStdString(AbortText::Meaning(code))}));
+        }
+    };
     model_.onButtonsEnabled = [this](bool enabled) {
         for (const Button& b : kButtons) {
             if (auto* button = form_.Control<QPushButton>(b.id)) {
@@ -50,6 +102,10 @@ InitSaveDialog::InitSaveDialog(const Services& services, const ResourceSet& reso
         }
     };
     model_.Open();
+}
+
+QString InitSaveDialog::OutcomeText() const {
+    return outcome_->text();
 }
 
 InitSaveDialog::~InitSaveDialog() {

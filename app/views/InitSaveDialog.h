@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "app/InitSaveModel.h"
 #include "platform/MessageTarget.h"
 #include "platform/qt/QtTimer.h"
 #include "resources/FormBuilder.h"
+
+class QLabel;
 
 namespace tarvo {
 
@@ -29,6 +32,11 @@ public:
 
     intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     InitSaveModel& Model() { return model_; }
+    // Asks a yes/no question; the program shows a message box, tests answer at once.
+    using Confirm = std::function<bool(const QString& question)>;
+    void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+    // What the last command came to, as the dialog says it.
+    QString OutcomeText() const;
 
 protected:
     void done(int result) override;
@@ -37,6 +45,8 @@ private:
     QtTimer pollTimer_;
     InitSaveModel model_;
     FormBuilder::Form form_;
+    Confirm confirm_;
+    QLabel* outcome_ = nullptr;
 };
 
 }  // namespace tarvo

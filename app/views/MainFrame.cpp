@@ -2,11 +2,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
 #include <QStatusBar>
 #include <QThread>
+#include <QToolTip>
+#include <algorithm>
 
 #include "app/SharedState.h"
+#include "app/views/FrameArea.h"
 #include "app/views/InitSaveDialog.h"
 #include "app/views/IoErrorViewFactory.h"
 #include "app/views/LanguageDialog.h"
@@ -22,6 +29,7 @@
 #include "comm/views/CommModeView.h"
 #include "comm/views/CommRs232View.h"
 #include "panels/ioerror/FaultResetOffer.h"
+#include "panels/views/StaleMark.h"
 #include "platform/MessageBox.h"
 #include "resources/ResourceSet.h"
 
@@ -51,7 +59,12 @@ enum : int {
     kWriteButton = 1131,
     kOpenButton = 1125,
     kSaveButton = 1126,
+    kWindowCascade = 57650,
+    kWindowTile = 57651,
+    kWindowCloseAll = 57654,
 };
+
+constexpr int kAskNew = 2906;
 
 // Toolbar buttons that stand for a menu command.
 int MenuCommandOf(int toolbarCommand) {
@@ -84,6 +97,8 @@ MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* 
     setGeometry(100, 100, 1331, 844);
     area_ = new MdiBackground(resources_.Bitmap(201), this);
     setCentralWidget(area_);
+    // A tip belongs to the window under the pointer: switching windows takes it down.
+    connect(area_, &QMdiArea::subWindowActivated, this, [] { QToolTip::hideText(); });
     views_ = std::make_unique<ViewRegistry>(
         *area_, [this](const ViewInfo& info) { return CreateView(info); },
         [this](const ViewInfo& info) { return PlaceOf(info); },
@@ -96,13 +111,27 @@ MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* 
     hooks.showStatus = [this](const std::string& text) {
         statusPane_->setText(QString::fromStdString(text));
     };
-    hooks.broadcast = [this](WindowState state) { views_->Broadcast(state); };
+    hooks.broadcast = [this](WindowState state) {
+        if (state == WindowState::ConnectionChanged) {
+            staleNote_->hide();  // connected again: values turn live as they are read
+        }
+        views_->Broadcast(state);
+    };
+    hooks.linkLost = [this] {
+        qint64 now = QDateTime::currentSecsSinceEpoch();
+        staleNote_->setText(StaleMark::Note(resources_, now));
+        staleNote_->show();
+        views_->Broadcast(WindowState::LinkLost, static_cast<intptr_t>(now));
+    };
     hooks.notifySettingsForms = [this](WindowState state) { ShowSettingsForms(state); };
     hooks.rs232FormExists = [this] { return views_->Exists(ViewKind::kCommRs232); };
     hooks.canFormExists = [this] { return views_->Exists(ViewKind::kCommCan); };
     link_ = std::make_unique<MainFrameLink>(context, std::move(hooks));
     project_ = std::make_unique<ProjectCommands>(*this, state_);
 
+    confirm_ = [this](const QString& question) {
+        return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+    };
     BuildMenus();
     BuildToolbar();
     BuildStatusBar();
@@ -144,6 +173,11 @@ void MainFrame::BuildMenus() {
             }
         }
     }
+    if (QAction* cascade = actions_.value(kWindowCascade)) {
+        if (auto* window = qobject_cast<QMenu*>(cascade->parent())) {
+            connect(window, &QMenu::aboutToShow, this, [this, window] { ListOpenViews(window); });
+        }
+    }
     if (QAction* action = actions_.value(kToolbarToggle)) {
         action->setCheckable(true);
         action->setChecked(true);
@@ -151,6 +185,48 @@ void MainFrame::BuildMenus() {
     if (QAction* action = actions_.value(kStatusBarToggle)) {
         action->setCheckable(true);
         action->setChecked(true);
+    }
+}
+
+bool MainFrame::SomethingOpen() const {
+    if (state_.switches.connectionState == ConnectionState::Open) {
+        return true;
+    }
+    const QList<QMdiSubWindow*> frames = area_->subWindowList();
+    return std::any_of(frames.begin(), frames.end(),
+                       [](const QMdiSubWindow* frame) { return frame->isVisible(); });
+}
+
+void MainFrame::ListOpenViews(QMenu* menu) {
+    for (QAction* action : std::as_const(openViewActions_)) {
+        menu->removeAction(action);
+        action->deleteLater();
+    }
+    openViewActions_.clear();
+    int number = 0;
+    for (QMdiSubWindow* frame : area_->subWindowList(QMdiArea::CreationOrder)) {
+        if (!frame->isVisible()) {
+            continue;
+        }
+        if (number == 0) {
+            openViewActions_ << menu->addSeparator();
+        }
+        ++number;
+        QString caption = number < 10
+                              ? QStringLiteral("&%1 %2").arg(number).arg(frame->windowTitle())
+                              : frame->windowTitle();
+        QAction* action = menu->addAction(caption);
+        action->setCheckable(true);
+        action->setChecked(frame == area_->activeSubWindow());
+        QPointer<QMdiSubWindow> target = frame;
+        connect(action, &QAction::triggered, this, [this, target] {
+            if (target) {
+                target->showNormal();
+                FrameArea::KeepInside(*area_, target);
+                area_->setActiveSubWindow(target);
+            }
+        });
+        openViewActions_ << action;
     }
 }
 
@@ -166,15 +242,26 @@ void MainFrame::BuildToolbar() {
         QAction* action = toolbar_->addAction(resources_.Icon(button.icon), QString());
         int command = button.command;
         action->setData(command);
-        action->setToolTip(
-            QString::fromStdString(resources_.Catalog().MenuCaption(102, MenuCommandOf(command)))
-                .remove('&'));
+        // The command's string reads "status bar prompt\ntooltip", as for the menu commands.
+        QString prompt = resources_.String(command);
+        QString tip = prompt.section('\n', 1);
+        if (tip.isEmpty()) {
+            tip = QString::fromStdString(
+                      resources_.Catalog().MenuCaption(102, MenuCommandOf(command)))
+                      .remove('&');
+        }
+        action->setToolTip(tip);
+        action->setStatusTip(prompt.section('\n', 0, 0));
         connect(action, &QAction::triggered, this, [this, command] { Dispatch(command); });
         actions_.insert(command, action);
     }
 }
 
 void MainFrame::BuildStatusBar() {
+    staleNote_ = new QLabel(this);
+    staleNote_->setObjectName(QStringLiteral("staleNote"));
+    staleNote_->hide();
+    statusBar()->addPermanentWidget(staleNote_);
     statusPane_ = new QLabel(this);
     QString placeholder = resources_.String(59140);
     if (placeholder.isEmpty()) {
@@ -304,6 +391,10 @@ void MainFrame::ConnectCan(uint32_t bitRateCode, uint32_t nodeId) {
 void MainFrame::Dispatch(int command) {
     switch (command) {
         case kNew:
+            // "New" drops the connection and every view: ask first when there is any.
+            if (SomethingOpen() && !confirm_(resources_.String(kAskNew))) {
+                return;
+            }
             views_->CloseAll();
             ShowView(kInterfaceChange);
             return;
@@ -360,10 +451,15 @@ void MainFrame::Dispatch(int command) {
             }
             return;
         case kCascade:
-            area_->cascadeSubWindows();
+        case kWindowCascade:
+            FrameArea::Cascade(*area_);
             return;
         case kTile:
-            area_->tileSubWindows();
+        case kWindowTile:
+            FrameArea::Tile(*area_);
+            return;
+        case kWindowCloseAll:
+            views_->CloseAll();
             return;
         default:
             ShowView(static_cast<uint32_t>(MenuCommandOf(command)));

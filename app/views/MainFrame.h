@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QToolBar>
+#include <functional>
 #include <memory>
 
 #include "app/MainFrameLink.h"
@@ -39,6 +40,9 @@ public:
     QAction* CommandAction(int command) const;
     // Shows or creates the view of a command; false when no such view exists yet.
     bool ShowView(uint32_t command);
+    // Asks a yes/no question; the program shows a message box, tests answer at once.
+    using Confirm = std::function<bool(const QString& question)>;
+    void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
     // Connects with the given RS232 settings as the settings form would (used by the demo).
     void ConnectSerial(const std::string& port, uint32_t baud, uint32_t nodeId);
     // The same over CAN with a bit-rate code (used by the demo on the simulated bus).
@@ -50,7 +54,11 @@ protected:
 private:
     void BuildMenus();
     void AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items);
+    // The Window menu's list of the shown views, made afresh each time the menu opens.
+    void ListOpenViews(QMenu* menu);
     void BuildToolbar();
+    // A connection or a shown view that "New" would drop.
+    bool SomethingOpen() const;
     void BuildStatusBar();
     void SelectStateImage(int image);
     void ShowProperties();
@@ -64,12 +72,15 @@ private:
     MdiBackground* area_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QLabel* statusPane_ = nullptr;
+    QLabel* staleNote_ = nullptr;  // the time of the link's loss while values are stale
     QHash<int, QAction*> actions_;
+    QList<QAction*> openViewActions_;
     AppSettings settings_;
     QtTimer blinkTimer_;
     std::unique_ptr<ViewRegistry> views_;
     std::unique_ptr<MainFrameLink> link_;
     std::unique_ptr<ProjectCommands> project_;
+    Confirm confirm_;
     bool closing_ = false;
 };
 

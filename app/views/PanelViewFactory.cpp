@@ -7,6 +7,7 @@
 
 #include "app/SharedState.h"
 #include "app/views/MainFrame.h"
+#include "app/views/ProjectPlace.h"
 #include "app/views/ViewServices.h"
 #include "dictionary/PlacedWindow.h"
 #include "dictionary/views/SdoListView.h"
@@ -18,25 +19,6 @@
 namespace tarvo {
 
 namespace {
-
-// A widget's outer frame in screen pixels, for the project's window places.
-class WidgetPlace : public PlacedWindow {
-public:
-    explicit WidgetPlace(QWidget* widget) : widget_(widget) {}
-    WindowFrame Frame() const override {
-        QRect frame = widget_->frameGeometry();
-        QPoint topLeft = widget_->parentWidget() != nullptr
-                             ? widget_->parentWidget()->mapToGlobal(frame.topLeft())
-                             : frame.topLeft();
-        return {topLeft.x(), topLeft.y(), frame.width(), frame.height()};
-    }
-    void SetFrame(const WindowFrame& frame) override {
-        widget_->setGeometry(frame.left, frame.top, frame.width, frame.height);
-    }
-
-private:
-    QWidget* widget_;
-};
 
 // The object dictionary browser; a pick goes to the window that last asked for one.
 ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
@@ -71,15 +53,6 @@ ParameterPanelView* MakeListPanel(const PanelDescription& description, const Vie
     return new ParameterPanelView(description, std::move(setup), parent);
 }
 
-// Stores the place of a view's frame (its parent) into the project being saved.
-void SavePlace(QWidget* view, const ViewServices& services, int panelNumber, int flag) {
-    QWidget* frame = view->parentWidget() != nullptr ? view->parentWidget() : view;
-    WidgetPlace place(frame);
-    WidgetPlace main(&services.mainFrame);
-    int caption = services.mainFrame.style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    services.state.project.SaveWindowPlace(panelNumber, place, flag, main, caption);
-}
-
 // The RPDO and TPDO tab views: their pages are fieldbus pages made when first shown.
 ViewRegistry::CreatedView CreatePdoPages(const ViewInfo& info, const ViewServices& services) {
     auto direction = info.kind == ViewKind::kRpdoPages ? TagFormModel::Direction::kReceive
@@ -90,7 +63,7 @@ ViewRegistry::CreatedView CreatePdoPages(const ViewInfo& info, const ViewService
                             return MakeListPanel(page, services, parent);
                         });
     view->Model().SetPlaceSaver([view, services](int panelNumber, int flag) {
-        SavePlace(view, services, panelNumber, flag);
+        ProjectPlace::Save(view, services, panelNumber, flag);
     });
     return {view, &view->Model()};
 }
@@ -110,7 +83,7 @@ ViewRegistry::CreatedView PanelViewFactory::Create(const ViewInfo& info,
     }
     ParameterPanelView* view = MakeListPanel(*info.panel, services);
     view->Panel().SetPlaceSaver([view, services](int panelNumber, int flag) {
-        SavePlace(view, services, panelNumber, flag);
+        ProjectPlace::Save(view, services, panelNumber, flag);
     });
     return {view, &view->Panel()};
 }

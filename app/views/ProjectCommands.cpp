@@ -1,9 +1,11 @@
 #include "app/views/ProjectCommands.h"
 
 #include <QFileDialog>
+#include <QMdiArea>
 #include <QStyle>
 
 #include "app/SharedState.h"
+#include "app/views/FrameArea.h"
 #include "app/views/MainFrame.h"
 
 namespace tarvo {
@@ -64,6 +66,10 @@ void ProjectCommands::RestoreView(int panelNumber, const WindowPlace& place) {
         area->width(), area->height(), CaptionHeight(frame_)};
     ProjectDocument::Point at = ProjectDocument::RestoredPosition(place, geometry);
     child->move(at.x, at.y);
+    // A place saved on a larger screen or window is kept only where the frame still shows.
+    if (QMdiArea* mdi = child->mdiArea()) {
+        FrameArea::KeepInside(*mdi, child);
+    }
 }
 
 }  // namespace tarvo

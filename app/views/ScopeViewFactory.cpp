@@ -1,6 +1,7 @@
 #include "app/views/ScopeViewFactory.h"
 
 #include "app/SharedState.h"
+#include "app/views/ProjectPlace.h"
 #include "app/views/ViewServices.h"
 #include "oscilloscope/views/DriverOscilloView.h"
 
@@ -15,7 +16,9 @@ ViewRegistry::CreatedView ScopeViewFactory::Create(const ViewInfo& info,
     auto* view = new DriverOscilloView({services.resources, state.dictionary, state.units,
                                         state.formulas, state.link, state.switches,
                                         state.messageBox(), state.programFolder, state.userFolder});
-    return {view, view};
+    // The oscilloscope keeps no place of its own: the project stores it under its number.
+    auto* target = new ProjectPlace(view, view, services, info.panelNumber);
+    return {view, target};
 }
 
 }  // namespace tarvo

@@ -3,6 +3,8 @@
 #include <QMdiArea>
 #include <vector>
 
+#include "app/views/FrameArea.h"
+
 namespace tarvo {
 
 ViewRegistry::ViewRegistry(QMdiArea& area, Factory factory, PlaceRule place, TitleRule title)
@@ -42,6 +44,7 @@ ChildFrame* ViewRegistry::ShowOrCreate(const ViewInfo& info) {
     if (it != frames_.end() && it->second) {
         ChildFrame* frame = it->second;
         frame->showNormal();
+        FrameArea::KeepInside(area_, frame);
         area_.setActiveSubWindow(frame);
         if (!IsConnectionForm(info.kind) && frame->ViewTarget() != nullptr) {
             frame->ViewTarget()->onMessage(WM_LINK_STATE, ToWParam(WindowState::Shown), 0);
@@ -75,14 +78,15 @@ ChildFrame* ViewRegistry::ShowOrCreate(const ViewInfo& info) {
                          });
     }
     frame->show();
+    FrameArea::KeepInside(area_, frame);
     area_.setActiveSubWindow(frame);
     return frame;
 }
 
-void ViewRegistry::Broadcast(WindowState state) {
+void ViewRegistry::Broadcast(WindowState state, intptr_t lParam) {
     for (const auto& [slot, frame] : frames_) {
         if (frame && frame->ViewTarget() != nullptr) {
-            frame->ViewTarget()->onMessage(WM_LINK_STATE, ToWParam(state), 0);
+            frame->ViewTarget()->onMessage(WM_LINK_STATE, ToWParam(state), lParam);
         }
     }
 }

@@ -38,8 +38,8 @@ public:
     // The frame of that very view, or null when it was not made yet.
     ChildFrame* Frame(const ViewInfo& info) const;
 
-    // Sends WM_LINK_STATE with `state` to the view of every existing frame.
-    void Broadcast(WindowState state);
+    // Sends WM_LINK_STATE with `state` (and `lParam`) to the view of every existing frame.
+    void Broadcast(WindowState state, intptr_t lParam = 0);
     // Closes (hides) every existing view's frame.
     void CloseAll();
 

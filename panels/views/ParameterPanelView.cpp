@@ -7,6 +7,7 @@
 #include "panels/ParameterColumns.h"
 #include "panels/views/EditListView.h"
 #include "panels/views/ParameterTableModel.h"
+#include "panels/views/StaleMark.h"
 #include "resources/ResourceSet.h"
 
 namespace tarvo {
@@ -30,6 +31,7 @@ ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setu
     ParameterColumnLayout columns = ParameterColumns::Layout(
         description.traits, setup.pixelsPerInch, setup.columnLabels, setup.columnWidths);
     table_ = new ParameterTableModel(panel_->List(), columns, this);
+    table_->SetStaleNote([this](qint64 lostAt) { return StaleMark::Note(resources_, lostAt); });
     list_ = new EditListView(panel_->List(), *rules_, *table_, this);
     list_->setObjectName(QString::number(description.listControl));
     auto* layout = new QVBoxLayout(this);

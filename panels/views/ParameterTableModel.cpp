@@ -35,6 +35,15 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) {
         return {};
     }
+    const bool staleValue =
+        index.column() == ParameterRows::kValueColumn && list_.IsStale(index.row());
+    if (staleValue && role == Qt::ForegroundRole) {
+        return QColor(kStaleColour);
+    }
+    if (staleValue && role == Qt::ToolTipRole && staleNote_) {
+        QString text = QString::fromStdString(list_.Text(index.row(), index.column()));
+        return (text.isEmpty() ? text : text + '\n') + staleNote_(list_.StaleSince());
+    }
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QTimer>
+#include <functional>
 
 #include "panels/ParameterColumns.h"
 #include "panels/ParameterListObserver.h"
@@ -12,12 +13,13 @@ namespace tarvo {
 class ParameterList;
 
 // A panel's parameter list as a Qt table: the seven columns with their headers, read-only
-// rows (label with "*") in green. Value changes are shown at most every 40 ms, however fast
-// they arrive; rows inserted or deleted are shown at once.
+// rows (label with "*") in green, values read before the link was lost in grey. Value changes are
+// shown at most every 40 ms, however fast they arrive; rows inserted or deleted are shown at once.
 class ParameterTableModel : public QAbstractTableModel, private ParameterListObserver {
     Q_OBJECT
 public:
     static constexpr QRgb kReadOnlyColour = 0x228B22;
+    static constexpr QRgb kStaleColour = 0x9A9A9A;
 
     ParameterTableModel(ParameterList& list, const ParameterColumnLayout& columns,
                         QObject* parent = nullptr);
@@ -30,6 +32,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     const ParameterColumnLayout& Columns() const { return columns_; }
+    // The tooltip line of a stale value, from the time of the loss.
+    void SetStaleNote(std::function<QString(qint64 lostAt)> note) { staleNote_ = std::move(note); }
     // Shows the value changes that wait for the next redraw now.
     void FlushChanges();
 
@@ -52,6 +56,7 @@ private:
     QTimer redraw_;
     int firstChanged_ = -1;
     int lastChanged_ = -1;
+    std::function<QString(qint64 lostAt)> staleNote_;
 };
 
 }  // namespace tarvo

@@ -187,6 +187,63 @@ TEST_F(InitSaveModelTest, ClosingStopsThePolling) {
     EXPECT_EQ(switches.cyclicReadEnabled, 1);
 }
 
+TEST_F(InitSaveModelTest, InitializeAndRebootAreSentOnlyWhenConfirmed) {
+    std::vector<InitSaveModel::Command> asked;
+    bool answer = false;
+    model->confirm = [&](InitSaveModel::Command command) {
+        asked.push_back(command);
+        return answer;
+    };
+    model->Press(InitSaveModel::kInitializeControl);
+    model->Press(InitSaveModel::kReboot);
+    EXPECT_EQ(asked, (std::vector{InitSaveModel::kInitializeControl, InitSaveModel::kReboot}));
+    EXPECT_TRUE(link.sent.empty());
+    model->Press(InitSaveModel::kSaveControl);  // a save is not asked
+    EXPECT_EQ(asked.size(), 2u);
+    answer = true;
+    model->Press(InitSaveModel::kReboot);
+    EXPECT_EQ(link.sent.size(), 2u);
+    EXPECT_EQ(link.sent.back().address, 0x2FFF00u);
+}
+
+TEST_F(InitSaveModelTest, SaveTellsWhetherTheDriveStoredOrRefused) {
+    std::vector<std::pair<InitSaveModel::Outcome, uint32_t>> outcomes;
+    model->onOutcome = [&](InitSaveModel::Command, InitSaveModel::Outcome outcome, uint32_t code) {
+        outcomes.emplace_back(outcome, code);
+    };
+    // Both objects idle from before: the save still waits until both read idle again.
+    Reply(0, kControl);
+    timer.Fire();
+    Reply(0, kMotor);
+    ASSERT_TRUE(model->ButtonsEnabled());
+    model->Press(InitSaveModel::kSaveMotor);
+    Reply(0, kMotor);  // the write's acknowledgement
+    EXPECT_TRUE(outcomes.empty());
+    EXPECT_FALSE(model->ButtonsEnabled());
+    for (int poll = 0; poll < 4 && outcomes.empty(); ++poll) {
+        timer.Fire();
+        Reply(0, link.sent.back().address);
+    }
+    using Outcome = InitSaveModel::Outcome;
+    EXPECT_EQ(outcomes, (std::vector<std::pair<Outcome, uint32_t>>{{Outcome::kSaved, 0}}));
+
+    // A refused write or poll ends the save with its code; the polling stops.
+    model->Press(InitSaveModel::kSaveControl);
+    Reply(1, kControl);
+    model->onMessage(WM_LINK_ABORT, 0x08000020, kMotor);
+    EXPECT_EQ(outcomes.back(), std::make_pair(Outcome::kRefused, 0x08000020u));
+    EXPECT_TRUE(model->ButtonsEnabled());
+    EXPECT_FALSE(timer.IsActive());
+    // Once told, a late abort or idle pair is not told again.
+    model->onMessage(WM_LINK_ABORT, 0x06020000, kMotor);
+    Reply(0, kControl);
+    EXPECT_EQ(outcomes.size(), 2u);
+    // A refused reboot is told as well.
+    model->Press(InitSaveModel::kReboot);
+    model->onMessage(WM_LINK_ABORT, 0x06010002, 0x2FFF00);
+    EXPECT_EQ(outcomes.back(), std::make_pair(Outcome::kRefused, 0x06010002u));
+}
+
 TEST_F(InitSaveModelTest, WithoutAWindowTheModelOwnsTheLink) {
     InitSaveModel own({link, switches, box, timer, nullptr, nullptr});
     own.Open();

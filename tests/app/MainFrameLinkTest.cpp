@@ -35,6 +35,7 @@ protected:
             };
             hooks.rs232FormExists = [this] { return rs232FormExists; };
             hooks.canFormExists = [this] { return canFormExists; };
+            hooks.linkLost = [this] { ++losses; };
             link = std::make_unique<MainFrameLink>(context, std::move(hooks));
             link->Start();
         }
@@ -51,6 +52,7 @@ protected:
     std::vector<int> formCodes;
     bool rs232FormExists = false;
     bool canFormExists = false;
+    int losses = 0;
 };
 
 constexpr uint32_t kStatusWord = 0x604100;
@@ -149,12 +151,21 @@ TEST_F(MainFrameLinkTest, FailureWhileConnectingSaysNotFindDriverOnce) {
     EXPECT_EQ(link->StateImage(), 205);
     EXPECT_EQ(formCodes, std::vector<int>{6});
     EXPECT_TRUE(broadcasts.empty());
+    EXPECT_EQ(losses, 0);  // nothing was read over a connection never confirmed
 
-    // A failure of a confirmed connection closes it without the message.
+    // A failure of a confirmed connection closes it without the message, and what was read
+    // over it turns stale once, however often the failure is reported.
     link->OnLinkValue(0, kStatusWord);
     link->OnConnectionEvent(0);
     EXPECT_EQ(rig.box.texts.size(), 1u);
     EXPECT_EQ(link->DriveStatus(), -1);
+    EXPECT_EQ(losses, 1);
+    link->OnConnectionEvent(0);
+    EXPECT_EQ(losses, 1);
+    // The toolbar's disconnect loses a confirmed connection as well.
+    link->OnLinkValue(0, kStatusWord);
+    link->ToggleConnection();
+    EXPECT_EQ(losses, 2);
 }
 
 TEST_F(MainFrameLinkTest, ReconnectInOfflineModeSaysSo) {

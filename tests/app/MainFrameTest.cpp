@@ -2,6 +2,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -10,10 +11,16 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include "app/views/FrameArea.h"
+#include "app/views/InitSaveDialog.h"
+#include "app/views/ProjectCommands.h"
 #include "app/views/ViewRegistry.h"
 #include "comm/views/CommCanView.h"
 #include "comm/views/CommModeView.h"
 #include "comm/views/CommRs232View.h"
+#include "panels/ioerror/views/HintPopup.h"
+#include "panels/views/ParameterPanelView.h"
+#include "platform/ProfileFile.h"
 #include "tests/app/ShellRig.h"
 
 namespace tarvo::test {
@@ -109,6 +116,17 @@ private slots:
     void settingsFormsFitTheirFrames();
     void shellFormTextsFitTheirControls_data();
     void shellFormTextsFitTheirControls();
+    void tileAndCascadeKeepFramesInsideAndTheWindowSize();
+    void framesShownOrRestoredOffTheAreaComeInside();
+    void windowMenuListsTheOpenViews();
+    void linkLossGreysTheViewsUntilReadAgain();
+    void newAsksBeforeDroppingViewsOrTheConnection();
+    void toolbarTipsInBothLanguages_data();
+    void toolbarTipsInBothLanguages();
+    void hintGoesWithItsWindow();
+    void projectKeepsTheOscilloscopeAndTheRowsOfShownPanels();
+    void initSaveHasNoDefaultButtonAndAsksFirst_data();
+    void initSaveHasNoDefaultButtonAndAsksFirst();
 
 private:
     const ResourceSet& Resources(bool chinese) { return chinese ? *chinese_ : *english_; }
@@ -423,6 +441,327 @@ void MainFrameTest::shellFormTextsFitTheirControls() {
         }
     }
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
+}
+
+namespace {
+
+// Twenty views of fixed sizes, from list panels to the oscilloscope.
+QList<QMdiSubWindow*> OpenTwentyViews(MainFrame& frame) {
+    int opened = 0;
+    for (const ViewInfo& info : ViewCatalog::All()) {
+        if (opened < 20 && info.panelNumber > 0 && frame.ShowView(info.command)) {
+            ++opened;
+        }
+    }
+    return frame.findChild<QMdiArea*>()->subWindowList();
+}
+
+QString OutsideFrames(QMdiArea& area) {
+    QRect visible = FrameArea::VisibleRect(area);
+    QStringList outside;
+    for (QMdiSubWindow* frame : area.subWindowList()) {
+        if (frame->isVisible() && !visible.contains(frame->geometry())) {
+            outside << frame->windowTitle();
+        }
+    }
+    return outside.join(", ");
+}
+
+}  // namespace
+
+void MainFrameTest::tileAndCascadeKeepFramesInsideAndTheWindowSize() {
+    ProgramFolder folder;
+    ShellRig rig(folder, Resources(false));
+    QVERIFY(QTest::qWaitForWindowExposed(rig.frame.get()));
+    QList<QMdiSubWindow*> frames = OpenTwentyViews(*rig.frame);
+    QCOMPARE(frames.size(), 20);
+    QHash<QMdiSubWindow*, QSize> sizes;
+    for (QMdiSubWindow* frame : frames) {
+        sizes.insert(frame, frame->size());
+    }
+    const QSize window = rig.frame->size();
+    auto* area = rig.frame->findChild<QMdiArea*>();
+    for (int command : {1134, 1133, 57651, 57650}) {
+        rig.frame->Dispatch(command);
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.frame->size(), window);
+        QVERIFY2(OutsideFrames(*area).isEmpty(), qPrintable(OutsideFrames(*area)));
+        for (QMdiSubWindow* frame : frames) {
+            QCOMPARE(frame->size(), sizes.value(frame));
+        }
+    }
+    // Tiling spreads the frames: not all of them on one spot.
+    rig.frame->Dispatch(1134);
+    QSet<QString> corners;
+    for (QMdiSubWindow* frame : frames) {
+        corners.insert(QStringLiteral("%1,%2").arg(frame->x()).arg(frame->y()));
+    }
+    QVERIFY(corners.size() > 10);
+}
+
+void MainFrameTest::framesShownOrRestoredOffTheAreaComeInside() {
+    ProgramFolder folder;
+    ShellRig rig(folder, Resources(false));
+    QVERIFY(QTest::qWaitForWindowExposed(rig.frame.get()));
+    auto* area = rig.frame->findChild<QMdiArea*>();
+    const QRect visible = FrameArea::VisibleRect(*area);
+
+    // Shown again from its menu after it was left off the area.
+    rig.frame->Dispatch(1227);
+    ChildFrame* basic = rig.frame->Views().Frame(*ViewCatalog::ByCommand(1227));
+    basic->move(2965, 2319);
+    basic->close();
+    rig.frame->Dispatch(1227);
+    QVERIFY(visible.contains(basic->geometry()));
+    // A place that fits is kept.
+    basic->move(visible.left() + 7, visible.top() + 9);
+    basic->close();
+    rig.frame->Dispatch(1227);
+    QCOMPARE(basic->pos(), QPoint(visible.left() + 7, visible.top() + 9));
+
+    // Restored from a project: the off-area panel comes inside, the other keeps its place.
+    QString path = QString::fromStdString(folder.PathText()) + "/off.ksp";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[TarvoStep:1]\r\n2=1,2965,2319\r\n47=1,20,-40\r\n");
+    file.close();
+    QVERIFY(rig.frame->Project().Document().Open(path.toStdString()));
+    for (uint32_t command : {1227u, 1229u}) {
+        ChildFrame* frame = rig.frame->Views().Frame(*ViewCatalog::ByCommand(command));
+        QVERIFY(frame != nullptr && frame->isVisible());
+        QVERIFY2(visible.contains(frame->geometry()), qPrintable(QString::number(command)));
+    }
+}
+
+void MainFrameTest::windowMenuListsTheOpenViews() {
+    for (bool chinese : {false, true}) {
+        ProgramFolder folder;
+        ShellRig rig(folder, Resources(chinese));
+        QCOMPARE(rig.frame->CommandAction(57650)->shortcut(),
+                 QKeySequence(QStringLiteral("Shift+F5")));
+        QCOMPARE(rig.frame->CommandAction(57651)->shortcut(),
+                 QKeySequence(QStringLiteral("Shift+F4")));
+        QCOMPARE(rig.frame->CommandAction(57650)->text(),
+                 chinese ? QStringLiteral("层叠") : QStringLiteral("&Cascade"));
+        rig.frame->Dispatch(1227);
+        rig.frame->Dispatch(1229);
+        rig.frame->Dispatch(1218);
+        rig.frame->Views().Frame(*ViewCatalog::ByCommand(1218))->close();
+        auto* menu = qobject_cast<QMenu*>(rig.frame->CommandAction(57650)->parent());
+        QVERIFY(menu != nullptr);
+        emit menu->aboutToShow();
+        emit menu->aboutToShow();  // made afresh, not doubled
+        QStringList listed;
+        QAction* first = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->isCheckable()) {
+                listed << action->text();
+                first = first ? first : action;
+            }
+        }
+        QCOMPARE(listed.size(), 2);
+        QVERIFY(listed[0].startsWith("&1 "));
+        first->trigger();
+        QCOMPARE(rig.frame->findChild<QMdiArea*>()->activeSubWindow(),
+                 rig.frame->Views().Frame(*ViewCatalog::ByCommand(1227)));
+        rig.frame->Dispatch(57654);
+        QVERIFY(!rig.frame->Views().Frame(*ViewCatalog::ByCommand(1229))->isVisible());
+    }
+}
+
+void MainFrameTest::linkLossGreysTheViewsUntilReadAgain() {
+    ProgramFolder folder;
+    ShellRig rig(folder, Resources(false));
+    rig.frame->Dispatch(1218);
+    rig.frame->Dispatch(1235);
+    QWidget* io = rig.frame->Views().Frame(ViewKind::kDataInOut)->widget();
+    QWidget* errors = rig.frame->Views().Frame(ViewKind::kRealtimeError)->widget();
+    auto* note = rig.frame->findChild<QLabel*>(QStringLiteral("staleNote"));
+    QVERIFY(note != nullptr && !note->isVisible());
+
+    rig.frame->onMessage(WM_LINK_FAILURE, 1, 0);
+    rig.frame->onMessage(WM_LINK_FAILURE, 0, 0);
+    QVERIFY(note->isVisible());
+    QVERIFY2(note->text().startsWith("Values not read since the connection was lost at "),
+             qPrintable(note->text()));
+    QString time = note->text().section(' ', -1);
+    QCOMPARE(time.size(), 8);  // HH:mm:ss
+    for (QWidget* view : {io, errors}) {
+        QVERIFY(view->graphicsEffect() != nullptr);
+        QVERIFY(view->toolTip().endsWith(time));
+    }
+    // A value read again shows that view live; the other stays grey.
+    dynamic_cast<MessageTarget*>(io)->onMessage(WM_LINK_VALUE, 0, 0x60FD00);
+    QVERIFY(io->graphicsEffect() == nullptr);
+    QVERIFY(!io->toolTip().endsWith(time));
+    QVERIFY(errors->graphicsEffect() != nullptr);
+    // Connected again: the status bar drops the note, values turn live as they come.
+    rig.frame->onMessage(WM_LINK_FAILURE, 1, 0);
+    QVERIFY(!note->isVisible());
+    QVERIFY(errors->graphicsEffect() != nullptr);
+    rig.frame->onMessage(WM_LINK_FAILURE, 0, 0);
+}
+
+void MainFrameTest::newAsksBeforeDroppingViewsOrTheConnection() {
+    ProgramFolder folder;
+    ShellRig rig(folder, Resources(false));
+    rig.frame->Dispatch(57600);  // nothing open: no question
+    QVERIFY(rig.asked.isEmpty());
+    QVERIFY(rig.frame->Views().Frame(ViewKind::kCommMode)->isVisible());
+    rig.frame->Views().Frame(ViewKind::kCommMode)->close();
+    ProcessDeferredDeletes();
+
+    rig.frame->Dispatch(1227);
+    ChildFrame* basic = rig.frame->Views().Frame(*ViewCatalog::ByCommand(1227));
+    rig.answer = false;
+    rig.frame->Dispatch(57600);
+    QCOMPARE(rig.asked, QStringList{Resources(false).String(2906)});
+    QVERIFY(basic->isVisible());
+    QVERIFY(!rig.frame->Views().Exists(ViewKind::kCommMode));
+
+    // Only a connection open: asked as well.
+    basic->close();
+    rig.state.switches.connectionState = ConnectionState::Open;
+    rig.frame->Dispatch(57600);
+    QCOMPARE(rig.asked.size(), 2);
+    QVERIFY(!rig.frame->Views().Exists(ViewKind::kCommMode));
+    rig.state.switches.connectionState = ConnectionState::Closed;
+
+    basic = rig.frame->Views().ShowOrCreate(*ViewCatalog::ByCommand(1227));
+    rig.answer = true;
+    rig.frame->Dispatch(57600);
+    QVERIFY(!basic->isVisible());
+    QVERIFY(rig.frame->Views().Frame(ViewKind::kCommMode)->isVisible());
+}
+
+void MainFrameTest::toolbarTipsInBothLanguages_data() {
+    settingsFormsFitTheirFrames_data();
+}
+
+void MainFrameTest::toolbarTipsInBothLanguages() {
+    QFETCH(bool, chinese);
+    ProgramFolder folder;
+    ShellRig rig(folder, Resources(chinese));
+    auto* toolbar = rig.frame->findChild<QToolBar*>();
+    QSet<QString> tips;
+    for (QAction* action : toolbar->actions()) {
+        if (action->isSeparator()) {
+            continue;
+        }
+        QString tip = action->toolTip();
+        QVERIFY2(!tip.isEmpty() && !tip.contains('&'), qPrintable(action->data().toString()));
+        QVERIFY2(!action->statusTip().isEmpty(), qPrintable(action->data().toString()));
+        // Chinese tips are Chinese: at least one character beyond Latin-1.
+        bool wide = std::any_of(tip.begin(), tip.end(), [](QChar c) { return c.unicode() > 0xFF; });
+        QVERIFY2(wide == chinese, qPrintable(tip));
+        tips.insert(tip);
+    }
+    QCOMPARE(tips.size(), 10);  // every button says what it does
+    QCOMPARE(rig.frame->CommandAction(1134)->toolTip(),
+             chinese ? QStringLiteral("平铺") : QStringLiteral("Tile"));
+}
+
+void MainFrameTest::hintGoesWithItsWindow() {
+    for (QEvent::Type leaving : {QEvent::Hide, QEvent::WindowDeactivate, QEvent::Leave}) {
+        QWidget owner;
+        owner.resize(300, 200);
+        auto* control = new QLabel(QStringLiteral("DIN1"), &owner);
+        control->setGeometry(10, 10, 80, 20);
+        HintPopup hints(&owner);
+        hints.AddHint(control, {QStringLiteral("1.Fault")}, Qt::yellow, Qt::black);
+        owner.show();
+        hints.TrackMouse(QPoint(20, 15));
+        QCOMPARE(hints.ShowingControl(), control);
+        if (leaving == QEvent::Hide) {
+            owner.hide();
+        } else {
+            QEvent event(leaving);
+            QCoreApplication::sendEvent(&owner, &event);
+        }
+        QVERIFY2(hints.ShowingControl() == nullptr && !hints.isVisible(),
+                 qPrintable(QString::number(leaving)));
+    }
+}
+
+void MainFrameTest::projectKeepsTheOscilloscopeAndTheRowsOfShownPanels() {
+    ProgramFolder folder;
+    ShellRig rig(folder, Resources(false));
+    rig.frame->Dispatch(1247);
+    rig.frame->Dispatch(1227);
+    ChildFrame* scope = rig.frame->Views().Frame(ViewKind::kDriverOscillo);
+    ChildFrame* basic = rig.frame->Views().Frame(*ViewCatalog::ByCommand(1227));
+    auto* panel = qobject_cast<ParameterPanelView*>(basic->widget());
+    QVERIFY(scope != nullptr && panel != nullptr);
+    ParameterList& list = panel->Panel().List();
+    int row = list.InsertRow(list.RowCount(), "1");
+    list.SetText(row, ParameterRows::kKeyColumn, "6316032");
+    list.SetText(row, ParameterRows::kValueColumn, "saved");
+
+    std::string path = folder.PathText() + "/plant.ksp";
+    QVERIFY(rig.frame->Project().Document().Save(path));
+    ProfileFile file(path);
+    QVERIFY(file.GetString("TarvoStep:1", "18", "", 64).rfind("1,", 0) == 0);
+    QVERIFY(file.GetString("TarvoStep:1", "2", "", 64).rfind("1,", 0) == 0);
+
+    // Opening brings the oscilloscope back; the panel that existed keeps what it shows.
+    list.SetText(row, ParameterRows::kValueColumn, "shown");
+    scope->close();
+    QVERIFY(rig.frame->Project().Document().Open(path));
+    QVERIFY(scope->isVisible());
+    QVERIFY(basic->isVisible());
+    QCOMPARE(list.RowCount(), row + 1);
+    QCOMPARE(list.Text(row, ParameterRows::kValueColumn), std::string("shown"));
+}
+
+void MainFrameTest::initSaveHasNoDefaultButtonAndAsksFirst_data() {
+    settingsFormsFitTheirFrames_data();
+}
+
+void MainFrameTest::initSaveHasNoDefaultButtonAndAsksFirst() {
+    QFETCH(bool, chinese);
+    ProgramFolder folder;
+    ShellRig rig(folder, Resources(chinese));
+    InitSaveDialog dialog({rig.state.link, rig.state.switches, rig.messageBox, rig.frame.get()},
+                          Resources(chinese), rig.frame.get());
+    QStringList asked;
+    dialog.SetConfirm([&asked](const QString& question) {
+        asked << question;
+        return false;
+    });
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QList<QPushButton*> buttons = dialog.findChildren<QPushButton*>();
+    QVERIFY(buttons.size() >= 4);
+    for (QPushButton* button : buttons) {
+        QVERIFY(!button->isDefault() && !button->autoDefault());
+    }
+    auto* reboot = dialog.findChild<QPushButton*>(QStringLiteral("control1095"));
+    QVERIFY(reboot != nullptr);
+    // Enter on the focused button and on the dialog does nothing at all.
+    rig.state.switches.connectionState = ConnectionState::Open;
+    reboot->setFocus();
+    QTest::keyClick(reboot, Qt::Key_Return);
+    QTest::keyClick(&dialog, Qt::Key_Enter);
+    QVERIFY(asked.isEmpty());
+    QVERIFY(rig.messageBox.Shown().isEmpty());
+    // A click asks first; answered no, nothing is sent and the buttons stay.
+    reboot->click();
+    dialog.findChild<QPushButton*>(QStringLiteral("control1098"))->click();
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked[0], Resources(chinese).String(2903));
+    QCOMPARE(asked[1], Resources(chinese).String(2902));
+    QVERIFY(dialog.Model().ButtonsEnabled());
+    rig.state.switches.connectionState = ConnectionState::Closed;
+
+    dialog.Model().onOutcome(InitSaveModel::kSaveControl, InitSaveModel::Outcome::kRefused,
+                             0x08000020);
+    QString refused = dialog.OutcomeText();
+    QVERIFY2(refused.contains("0x08000020") &&
+                 refused.indexOf("0x08000020") < refused.indexOf("Data cannot be transferred"),
+             qPrintable(refused));
+    dialog.Model().onOutcome(InitSaveModel::kSaveMotor, InitSaveModel::Outcome::kSaved, 0);
+    QCOMPARE(dialog.OutcomeText(), Resources(chinese).String(2904));
+    dialog.reject();
 }
 
 }  // namespace tarvo::test

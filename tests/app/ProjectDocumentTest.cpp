@@ -78,8 +78,13 @@ protected:
         };
         hooks.restoreView = [this](int number, const WindowPlace& place) {
             restored.push_back({number, place.x, place.y});
-            panels.try_emplace(number, FakePanel{number, {0, 0}});
-            panels.at(number).open = true;
+            // A panel made now reads its rows from the open project as it is created; one
+            // that existed keeps its rows.
+            auto [it, made] = panels.try_emplace(number, FakePanel{number, {0, 0}});
+            if (made) {
+                sections.LoadListRows(it->second.list, number, nullptr);
+            }
+            it->second.open = true;
         };
         hooks.captionHeight = [] { return kCaption; };
         hooks.writeFile = [this](const std::string& path, std::string_view content) {
@@ -163,7 +168,7 @@ TEST_F(ProjectDocumentTest, SaveAndOpenRestoreRowsUnitsAndPlacesInOneWrite) {
     ASSERT_EQ(restored.size(), 2u);
     EXPECT_EQ(restored[0], (std::array<int, 3>{2, 100, 80}));
     EXPECT_EQ(restored[1][0], 47);
-    EXPECT_EQ(codes, std::vector<int>{4});
+    EXPECT_TRUE(codes.empty());  // the views that existed are told nothing: they keep their rows
     EXPECT_EQ(Rows(panels.at(2)),
               (std::vector<std::string>{"1|Profile velocity|1500.5|rpm",
                                         "2*|Position actual|-12, with comma|", "3|Mode|3|"}));
@@ -198,6 +203,42 @@ TEST_F(ProjectDocumentTest, SavingReplacesTheOldProjectOrKeepsItWhenTheWriteFail
     EXPECT_EQ(box.texts.size(), 2u);
 }
 
+TEST_F(ProjectDocumentTest, FilesThatAreNoProjectChangeNothing) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* reason;  // empty: taken as a project
+    } cases[] = {
+        {"export.ksp", "index,value\r\n6060,1\r\n6081,600\r\n", "no [TarvoStep:...] section"},
+        {"sys.ksp", "[sys]\r\nlanguage=2\r\n", "no [TarvoStep:...] section"},
+        {"random.ksp", std::string("\x7f\x45\x00\x01[TarvoStep:1]", 17), "binary data"},
+        {"empty.ksp", "", ""},
+        {"comments.ksp", "; nothing open\r\n\r\n", ""},
+        {"bom.ksp", "\xEF\xBB\xBF[tarvostep:1]\r\n2=0,1,1\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        std::string path = folder.Write(c.name, c.bytes);
+        codes.clear();
+        box.texts.clear();
+        bool opened = document.Open(path);
+        EXPECT_EQ(opened, std::string(c.reason).empty()) << c.name;
+        if (!opened) {
+            ASSERT_EQ(box.texts.size(), 1u) << c.name;
+            EXPECT_NE(box.texts[0].find(path), std::string::npos) << box.texts[0];
+            EXPECT_NE(box.texts[0].find(c.reason), std::string::npos) << box.texts[0];
+            EXPECT_TRUE(codes.empty()) << c.name;  // no view closed or told
+            EXPECT_TRUE(document.Stamp().empty()) << c.name;
+        }
+    }
+    // Far larger than any project: refused with its size before it is read.
+    std::string huge = folder.Write("huge.ksp", "[TarvoStep:1]\r\n" + std::string(9 << 20, ';'));
+    codes.clear();
+    box.texts.clear();
+    EXPECT_FALSE(document.Open(huge));
+    ASSERT_EQ(box.texts.size(), 1u);
+    EXPECT_TRUE(codes.empty());
+}
+
 TEST_F(ProjectDocumentTest, DamagedProjectsOpenWhatTheyCan) {
     EXPECT_FALSE(document.Open(folder.File("missing.ksp")));
     EXPECT_TRUE(codes.empty());  // nothing closed
@@ -208,7 +249,6 @@ TEST_F(ProjectDocumentTest, DamagedProjectsOpenWhatTheyCan) {
         "[TarvoStep:1]\r\n2=1,abc\r\n3=0,5,5\r\n39=1,5,5\r\n12=1,99999999999,-99999999999\r\n"
         "junk line\r\n[TarvoStep:2]\r\nnum=99999999999\r\n0=6316032,7,\r\n1=garbage\r\n"
         "[TarvoStep:12]\r\nnum=-4\r\n[TarvoStep:13");
-    panels.emplace(2, FakePanel{2, {0, 0}});
     panels.emplace(12, FakePanel{12, {0, 0}});
     AddRow(panels.at(12), 0x606000, "kept", "");
     ASSERT_TRUE(document.Open(folder.File("bad.ksp")));
@@ -218,7 +258,7 @@ TEST_F(ProjectDocumentTest, DamagedProjectsOpenWhatTheyCan) {
     }
     EXPECT_EQ(numbers, (std::vector<int>{2, 12, 39}));
     EXPECT_EQ(Rows(panels.at(2)), std::vector<std::string>{"1|Mode|7|"});
-    EXPECT_EQ(panels.at(12).list.Text(0, 4), "kept");  // a negative count leaves the rows
+    EXPECT_EQ(panels.at(12).list.Text(0, 4), "kept");  // it existed: it keeps its rows
 }
 
 TEST_F(ProjectDocumentTest, RestoredPositionUndoesTheSavedOffsetsAndStaysInTheArea) {

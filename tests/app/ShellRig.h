@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStringList>
 #include <memory>
 
 #include "app/LanguageSettlement.h"
@@ -29,6 +30,10 @@ public:
         LanguageSettlement::ApplyColumnSettings(state,
                                                 screen ? int(screen->logicalDotsPerInch()) : 96);
         frame = std::make_unique<MainFrame>(state, resources);
+        frame->SetConfirm([this](const QString& question) {
+            asked << question;
+            return answer;
+        });
         state.switches.mainFrameWindow = frame.get();
         frame->show();
     }
@@ -49,6 +54,9 @@ public:
     QtMessageSender sender;
     SharedState state;
     std::unique_ptr<MainFrame> frame;
+    // The questions the main frame asked, each answered with `answer`.
+    QStringList asked;
+    bool answer = true;
 };
 
 }  // namespace tarvo::test

@@ -112,6 +112,40 @@ TEST_F(ParameterPanelTest, ReadPassKeepsOneReadInFlightInOrder) {
     EXPECT_TRUE(rig.link.requests.empty());
 }
 
+// A lost link makes every row stale at once; a row turns live only when the drive answers for
+// it again (a value, a refusal or an uploaded text), whatever the other rows do.
+TEST_F(ParameterPanelTest, LostLinkMarksEveryRowStaleUntilItIsReadAgain) {
+    rig.Definition("BasicOperate", "num=3\r\n1=606000\r\n2=604100\r\n3=606400\r\n");
+    Make(kBasic);
+    Value(PanelRig::kMode, 1);
+    Value(PanelRig::kStatus, 7);
+    Value(PanelRig::kPosition, 9);
+    auto staleRows = [this] {
+        std::vector<bool> rows;
+        for (int row = 0; row < panel->List().RowCount(); ++row) {
+            rows.push_back(panel->List().IsStale(row));
+        }
+        return rows;
+    };
+    EXPECT_EQ(staleRows(), (std::vector<bool>{false, false, false}));
+
+    panel->onMessage(WM_LINK_STATE, ToWParam(WindowState::LinkLost), 1765000000);
+    EXPECT_EQ(staleRows(), (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(panel->List().StaleSince(), 1765000000);
+    // The texts stay as they were read: only their look changes.
+    EXPECT_EQ(Column(ParameterRows::kValueColumn), (std::vector<std::string>{"1", "7", "9"}));
+
+    Value(PanelRig::kStatus, 7);  // the same text as before still counts as read again
+    EXPECT_EQ(staleRows(), (std::vector<bool>{true, false, true}));
+    panel->onMessage(WM_LINK_ABORT, 0x06020000, PanelRig::kPosition);
+    EXPECT_EQ(staleRows(), (std::vector<bool>{true, false, false}));
+    Value(0x123400, 5);  // an address of no row changes nothing
+    EXPECT_EQ(staleRows(), (std::vector<bool>{true, false, false}));
+    // A new row was never read over the lost link.
+    panel->List().InsertRow(3, "4");
+    EXPECT_FALSE(panel->List().IsStale(3));
+}
+
 TEST_F(ParameterPanelTest, PassSurvivesDeletedRowsAndValuesItCannotShow) {
     rig.Definition("BasicOperate", "num=3\r\n1=606000\r\n2=606400\r\n3=604100\r\n");
     Make(kBasic);

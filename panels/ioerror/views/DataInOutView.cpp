@@ -215,6 +215,7 @@ intptr_t DataInOutView::onMessage(uint32_t message, uintptr_t wParam, intptr_t l
     switch (message) {
         case WM_LINK_VALUE:
             model_.OnLinkValue(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+            stale_.Clear();
             ShowModel();
             break;
         case WM_LINK_ABORT:
@@ -224,6 +225,8 @@ intptr_t DataInOutView::onMessage(uint32_t message, uintptr_t wParam, intptr_t l
             auto state = static_cast<WindowState>(wParam);
             if (state == WindowState::SaveProject) {
                 SaveWindowPlace();
+            } else if (state == WindowState::LinkLost) {
+                stale_.Mark(lParam);
             } else {
                 model_.OnLinkState(state);
                 if (state == WindowState::ConnectionChanged) {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "panels/ioerror/DataInOutModel.h"
+#include "panels/views/StaleMark.h"
 #include "platform/MessageTarget.h"
 #include "resources/FormBuilder.h"
 
@@ -60,6 +61,7 @@ private:
     std::array<FunctionListDialog*, 2> choosers_{};
     QHash<int, int> shownIcons_;
     std::array<std::vector<std::string>, DataInOutModel::kPorts> shownHints_;
+    StaleMark stale_{*this, services_.resources};
 };
 
 }  // namespace tarvo

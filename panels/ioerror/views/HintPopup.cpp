@@ -19,9 +19,17 @@ HintPopup::HintPopup(QWidget* owner) : QWidget(owner) {
 }
 
 void HintPopup::SetOwner(QWidget* owner) {
+    if (owner_) {
+        owner_->removeEventFilter(this);
+    }
     owner_ = owner;
     setParent(owner);
     hide();
+    if (owner != nullptr) {
+        // A hint never outlives the pointer over its window: leaving, hiding or switching
+        // away from the window takes it down.
+        owner->installEventFilter(this);
+    }
 }
 
 QRect HintPopup::ControlRect(QWidget* control) const {
@@ -112,6 +120,12 @@ void HintPopup::Erase() {
 }
 
 bool HintPopup::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == owner_ && showing_) {
+        QEvent::Type type = event->type();
+        if (type == QEvent::Leave || type == QEvent::Hide || type == QEvent::WindowDeactivate) {
+            Erase();
+        }
+    }
     auto* control = qobject_cast<QWidget*>(watched);
     if (control != nullptr && owner_ && hints_.contains(control)) {
         if (event->type() == QEvent::Enter) {

@@ -71,7 +71,11 @@ void RealtimeErrorView::ShowModel() {
 intptr_t RealtimeErrorView::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_VALUE) {
         model_.OnLinkValue(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+        stale_.Clear();
         ShowModel();
+    } else if (message == WM_LINK_STATE &&
+               static_cast<WindowState>(wParam) == WindowState::LinkLost) {
+        stale_.Mark(lParam);
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "panels/ioerror/FaultResetOffer.h"
 #include "panels/ioerror/FaultResetSequence.h"
 #include "panels/ioerror/RealtimeErrorModel.h"
+#include "panels/views/StaleMark.h"
 #include "platform/MessageTarget.h"
 #include "resources/FormBuilder.h"
 
@@ -54,6 +55,7 @@ private:
     FormBuilder::Form form_;
     Confirm confirm_;
     std::array<int, RealtimeErrorModel::kBits> lampIcons_{};
+    StaleMark stale_{*this, services_.resources};
 };
 
 }  // namespace tarvo

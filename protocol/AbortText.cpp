@@ -1,4 +1,4 @@
-#include "cli/AbortText.h"
+#include "protocol/AbortText.h"
 
 #include <cstdio>
 
