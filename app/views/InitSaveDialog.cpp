@@ -76,7 +76,10 @@ InitSaveDialog::InitSaveDialog(const Services& services, const ResourceSet& reso
     outcome_->setGeometry(8, form_.size.height(), form_.size.width() - 16, kOutcomeHeight);
     setFixedSize(form_.size + QSize(0, kOutcomeHeight));
     confirm_ = [this](const QString& question) {
-        return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+        // "No" is the default: a stray Enter must not say yes.
+        return QMessageBox::question(this, windowTitle(), question,
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
     };
     model_.confirm = [this, &resources](InitSaveModel::Command command) {
         outcome_->clear();

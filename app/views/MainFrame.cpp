@@ -130,7 +130,10 @@ MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* 
     project_ = std::make_unique<ProjectCommands>(*this, state_);
 
     confirm_ = [this](const QString& question) {
-        return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+        // "No" is the default: a stray Enter must not say yes.
+        return QMessageBox::question(this, windowTitle(), question,
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
     };
     BuildMenus();
     BuildToolbar();
