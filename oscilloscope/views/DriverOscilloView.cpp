@@ -230,8 +230,9 @@ DriverOscilloView::DriverOscilloView(const Setup& setup, QWidget* parent)
     fullRecord_->setToolTip(setup.resources.String(kFullRecordTip));
     connect(fullRecord_, &QPushButton::clicked, this, [this] { ShowAll(); });
     measurements_ = new QLabel(this);
-    measurements_->setGeometry(static_cast<int>(456 * scale), static_cast<int>(552 * scale),
-                               static_cast<int>(310 * scale), static_cast<int>(20 * scale));
+    // Below the button row, where the bitmap of the view leaves it out as it does the buttons.
+    measurements_->setGeometry(static_cast<int>(8 * scale), static_cast<int>(580 * scale),
+                               static_cast<int>(700 * scale), static_cast<int>(20 * scale));
     for (int channel = 1; channel <= DriverOscilloModel::kChannels; ++channel) {
         if (auto* check = Control<QCheckBox>(kChannelCheck + channel - 1)) {
             QPalette palette = check->palette();
