@@ -134,7 +134,9 @@ int UploadBench(const std::string& folder) {
     tarvo::ControlScopeLink scopeLink(link);
     tarvo::ManualTimer poll;
     tarvo::ManualTimer restart;
-    tarvo::DriverOscilloModel model({dictionary, units, scopeLink, switches, box, poll, restart});
+    tarvo::ManualTimer watch;
+    tarvo::DriverOscilloModel model(
+        {dictionary, units, scopeLink, switches, box, poll, restart, watch});
     int exitCode = 0;
     CommSettings settings = tarvo::ConnectionSession::MakeSettings("ttyBSC0", 1, 115200);
     if (!simulator.Ready() || !dictionary.LoadFile(folder + "/data/tarvo.dat", 2, &box) ||

@@ -11,6 +11,7 @@
 
 #include "cli/ArgumentText.h"
 #include "cli/ConsoleMessageBox.h"
+#include "cli/EntryLookup.h"
 #include "comm/LinkRequest.h"
 #include "comm/LinkSwitches.h"
 #include "dictionary/FormulaEvaluator.h"
@@ -37,13 +38,16 @@ namespace {
 constexpr const char* kUsage =
     "usage: tarvoctl CONNECTION scope --channel N=ENTRY [--channel N=ENTRY ...]\n"
     "           [--trigger ENTRY|manual] [--level VALUE] [--edge 0|1] [--period N]\n"
-    "           [--pretrigger N] [--total N] [--record FILE.txt] [--csv FILE.csv] [--wait S]\n"
-    "  N is the channel 1-4; --period in units of 62.5 us; --level a raw decimal value;\n"
+    "           [--pretrigger N] [--total N] [--record FILE.txt] [--csv FILE.csv]\n"
+    "           [--table FILE.csv] [--wait S]\n"
+    "  N is the channel 1-4; ENTRY a key (606C:00) or a dictionary name (Statusword);\n"
+    "  --period in units of 62.5 us; --level a raw decimal value;\n"
+    "  --table: a header line, the time in seconds and each channel's value;\n"
     "  --wait: seconds to wait for the capture (default 60)\n";
 
 struct ScopeArguments {
-    std::map<int, uint32_t> channels;  // channel -> entry key
-    std::optional<uint32_t> trigger;   // 0: manual
+    std::map<int, std::string> channels;  // channel -> entry, as typed
+    std::optional<std::string> trigger;   // "manual" or an entry
     std::optional<std::string> level;
     std::optional<int> edge;
     std::optional<uint32_t> period;
@@ -51,6 +55,7 @@ struct ScopeArguments {
     std::optional<uint32_t> total;
     std::string recordFile;
     std::string csvFile;
+    std::string tableFile;
     uint32_t waitSeconds = 60;
 };
 
@@ -70,19 +75,16 @@ bool Parse(const std::vector<std::string>& args, ScopeArguments& out) {
         if (option == "--channel") {
             size_t equals = value.find('=');
             uint32_t channel = 0;
-            uint32_t key = 0;
             if (equals == std::string::npos ||
                 !ArgumentText::ParseUnsigned(value.substr(0, equals), channel) || channel < 1 ||
-                channel > 4 || !ArgumentText::ParseAddress(value.substr(equals + 1), key)) {
-                return Fail("--channel takes N=INDEX:SUB with N from 1 to 4, e.g. 1=606C:00");
+                channel > 4 || equals + 1 == value.size()) {
+                return Fail(
+                    "--channel takes N=ENTRY with N from 1 to 4, e.g. 1=606C:00 or "
+                    "1=Statusword");
             }
-            out.channels[static_cast<int>(channel)] = key;
+            out.channels[static_cast<int>(channel)] = value.substr(equals + 1);
         } else if (option == "--trigger") {
-            uint32_t key = 0;
-            if (value != "manual" && !ArgumentText::ParseAddress(value, key)) {
-                return Fail("--trigger takes INDEX:SUB or manual");
-            }
-            out.trigger = key;
+            out.trigger = value;
         } else if (option == "--level") {
             if (!ArgumentText::ParseValue(value, 32, number)) {
                 return Fail("--level takes a decimal value");
@@ -104,6 +106,8 @@ bool Parse(const std::vector<std::string>& args, ScopeArguments& out) {
             out.recordFile = value;
         } else if (option == "--csv") {
             out.csvFile = value;
+        } else if (option == "--table") {
+            out.tableFile = value;
         } else if (option == "--wait") {
             if (!ArgumentText::ParseUnsigned(value, out.waitSeconds) || out.waitSeconds == 0) {
                 return Fail("--wait takes a number of seconds");
@@ -139,9 +143,10 @@ public:
 class CommandCapture : public MessageTarget {
 public:
     CommandCapture(const ObjectDictionary& dictionary, ScopeUnits& units, ScopeLink& link,
-                   LinkSwitches& switches, MessageBox& box, Timer& poll, Timer& restart)
+                   LinkSwitches& switches, MessageBox& box, Timer& poll, Timer& restart,
+                   Timer& watch)
         : lists(dictionary),
-          capture({link, switches, box, poll, restart, this},
+          capture({link, switches, box, poll, restart, watch, this},
                   {[this](ScopeCapture::Sub sub, uint32_t value) { Reported(sub, value); },
                    [this](ScopeCapture::Sub sub) { Refused(sub); }, nullptr,
                    [this] { return channels.Layout(); }, nullptr,
@@ -298,6 +303,24 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     if (!Parse(args, wanted)) {
         return ExitCode::BadInput;
     }
+    // Entries by key or by name, as every command takes them.
+    EntryLookup lookup(programFolder);
+    std::map<int, uint32_t> channelKeys;
+    for (const auto& [channel, text] : wanted.channels) {
+        DictionaryEntry entry;
+        if (!lookup.Find(text, entry)) {
+            return ExitCode::BadInput;
+        }
+        channelKeys[channel] = entry.key;
+    }
+    std::optional<uint32_t> triggerKey;
+    if (wanted.trigger) {
+        DictionaryEntry entry;
+        if (*wanted.trigger != "manual" && !lookup.Find(*wanted.trigger, entry)) {
+            return ExitCode::BadInput;
+        }
+        triggerKey = *wanted.trigger == "manual" ? 0 : entry.key;
+    }
     ConsoleMessageBox box;
     ObjectDictionary dictionary;
     if (!dictionary.LoadFile(programFolder + "/data/tarvo.dat", 2, &box)) {
@@ -311,7 +334,11 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     LinkSwitches switches;
     ManualTimer poll;
     ManualTimer restart;
-    CommandCapture scope(dictionary, units, link, switches, box, poll, restart);
+    // The command serves its own requests one by one and ends on a failed exchange: the
+    // capture's watch over the link has nothing to add.
+    ManualTimer watch;
+    switches.connectionState = ConnectionState::Open;
+    CommandCapture scope(dictionary, units, link, switches, box, poll, restart, watch);
     ScopeCapture& capture = scope.capture;
     std::map<uint32_t, uint32_t> refusals;
 
@@ -326,8 +353,8 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     }
     // Channels as asked; the others are switched off.
     for (int channel = 1; channel <= 4 && code == 0; ++channel) {
-        auto it = wanted.channels.find(channel);
-        if (it != wanted.channels.end()) {
+        auto it = channelKeys.find(channel);
+        if (it != channelKeys.end()) {
             if (!scope.Sample(channel, it->second)) {
                 char key[16];
                 std::snprintf(key, sizeof key, "%04X:%02X", it->second >> 8, it->second & 0xFF);
@@ -341,8 +368,8 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         }
         code = serve();
     }
-    if (code == 0 && wanted.trigger) {
-        scope.Trigger(*wanted.trigger);
+    if (code == 0 && triggerKey) {
+        scope.Trigger(*triggerKey);
         code = serve();
     }
     if (code == 0 && wanted.level) {
@@ -397,6 +424,19 @@ int ScopeCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     if (!wanted.csvFile.empty()) {
         std::string error = AtomicFile::Write(
             wanted.csvFile, ScopeExport::SampleTable(capture.Samples().Records()));
+        if (!error.empty()) {
+            std::cerr << "tarvoctl: " << error << '\n';
+            return drive.Close(ExitCode::BadInput);
+        }
+    }
+    if (!wanted.tableFile.empty()) {
+        std::vector<TimeTableColumn> columns;
+        for (const auto& [channel, key] : channelKeys) {
+            columns.push_back(scope.channels.TableColumn(channel));
+        }
+        std::string error = AtomicFile::Write(
+            wanted.tableFile, ScopeExport::TimeTable(capture.Samples().Records(),
+                                                     capture.Reported().samplePeriod, columns));
         if (!error.empty()) {
             std::cerr << "tarvoctl: " << error << '\n';
             return drive.Close(ExitCode::BadInput);

@@ -117,8 +117,9 @@ ScopeRecord Imported(const ScopeRecord& record) {
     tarvo::LinkSwitches switches;
     tarvo::ManualTimer pollTimer;
     tarvo::ManualTimer restartTimer;
+    tarvo::ManualTimer watchTimer;
     tarvo::DriverOscilloModel model(
-        {dictionary, units, link, switches, box, pollTimer, restartTimer});
+        {dictionary, units, link, switches, box, pollTimer, restartTimer, watchTimer});
     model.Create(ItemsFile());
     model.ApplyRecord(record);
     model.CursorReadout(1);

@@ -35,6 +35,8 @@ void CaptureRun::Start() {
     showsCancel_ = true;
     rereadEnabled_ = false;
     hooks_.prepare(true, false);
+    silentTicks_ = 0;
+    services_.watchTimer.Start(kSecond, true, [this] { Watch(); });
     SendStart();
 }
 
@@ -63,7 +65,43 @@ void CaptureRun::ForceIdle() {
     GoIdle();
 }
 
+void CaptureRun::LinkLost() {
+    if (!busy_ && state_ == State::kIdle) {
+        return;
+    }
+    EndWith(ScopeMessages::kLinkClosed);
+}
+
+void CaptureRun::EndWith(const char* status) {
+    cancelled_ = true;
+    services_.pollTimer.Stop();
+    services_.restartTimer.Stop();
+    GoIdle();
+    status_ = status;
+    hooks_.changed();
+}
+
+void CaptureRun::Watch() {
+    if (!busy_ && state_ == State::kIdle) {
+        services_.watchTimer.Stop();
+        return;
+    }
+    if (services_.switches.connectionState.load() != ConnectionState::Open) {
+        EndWith(ScopeMessages::kLinkClosed);
+        return;
+    }
+    // Between two captures nothing is asked of the drive.
+    if (state_ == State::kPause) {
+        silentTicks_ = 0;
+        return;
+    }
+    if (++silentTicks_ >= kSilentSeconds) {
+        EndWith(ScopeMessages::kNoAnswer);
+    }
+}
+
 void CaptureRun::GoIdle() {
+    services_.watchTimer.Stop();
     state_ = State::kIdle;
     services_.switches.cyclicReadEnabled = 1;
     services_.switches.deferredRelease = 1;
@@ -84,6 +122,8 @@ void CaptureRun::Reread() {
     rereadEnabled_ = false;
     startEnabled_ = false;
     hooks_.prepare(false, true);
+    silentTicks_ = 0;
+    services_.watchTimer.Start(kSecond, true, [this] { Watch(); });
     upload_.Start(kBufferBytes);
     expected_ = hooks_.expectedBytes ? hooks_.expectedBytes() : 0;
     state_ = State::kReading;
@@ -94,6 +134,7 @@ void CaptureRun::Reread() {
 }
 
 void CaptureRun::OnValue(uint32_t address, uint32_t value) {
+    silentTicks_ = 0;
     if (address == kCaptureControl) {
         captureState_ = value;
         services_.pollTimer.Start(kSecond, false, [this] { Poll(); });
@@ -110,6 +151,10 @@ void CaptureRun::OnValue(uint32_t address, uint32_t value) {
 
 void CaptureRun::Poll() {
     services_.pollTimer.Stop();
+    // A late answer after the capture ended leaves its status as it is.
+    if (!busy_ && state_ == State::kIdle) {
+        return;
+    }
     if (captureState_ == CaptureObject::kRecordComplete) {
         stillWaiting_ = false;
     } else if (captureState_ <= 3) {
@@ -143,6 +188,7 @@ void CaptureRun::OnSegment() {
     if (services_.switches.deferredRelease.load() != 0 || state_ != State::kReading) {
         return;
     }
+    silentTicks_ = 0;
     DriveSegment segment = services_.link.Segment();
     SegmentedUploadClient::Step step =
         upload_.Take(segment.count, segment.bytes.data(), segment.last);

@@ -31,6 +31,8 @@ public:
         MessageBox& messageBox;
         Timer& pollTimer;
         Timer& restartTimer;
+        // Ticks every second while a capture runs, to notice a link that is gone.
+        Timer& watchTimer;
         MessageTarget* owner;
     };
     struct Hooks {
@@ -49,14 +51,19 @@ public:
     };
 
     static constexpr size_t kBufferBytes = 8192;
+    // Seconds without any answer to the capture's request before the drive counts as gone.
+    static constexpr int kSilentSeconds = 5;
 
     CaptureRun(const Services& services, Hooks hooks);
 
     void Start();
     void Cancel();
     void Reread();
-    // The view was put away or the connection is gone: back to idle at once.
+    // The view was put away: back to idle at once.
     void ForceIdle();
+    // The connection closed, failed or was opened anew under a running capture: what was
+    // asked of the drive will never be answered, so the capture ends at once and says so.
+    void LinkLost();
 
     // Replies of the run: 2300h:07h (capture state) and 2300h:10h (upload begun).
     void OnValue(uint32_t address, uint32_t value);
@@ -82,6 +89,8 @@ private:
     void FinishUpload();
     void GoIdle();
     void Refuse();
+    void Watch();
+    void EndWith(const char* status);
 
     Services services_;
     Hooks hooks_;
@@ -95,6 +104,7 @@ private:
     uint32_t captureState_ = 0;
     int waitCounter_ = 0;
     int readCounter_ = 0;
+    int silentTicks_ = 0;
     std::string status_ = "finish";
     SegmentedUploadClient upload_;
     size_t expected_ = 0;

@@ -126,12 +126,37 @@ bool CurvePlot::Zoom(int mode, int x1, int x2) {
     return true;
 }
 
+bool CurvePlot::ZoomAround(int x, double factor) {
+    int channel = FirstChannelWithPoints();
+    if (channel == 0 || recordCount_ < 2 || visibleCount_ < 2 || !(factor > 0.0)) {
+        return false;
+    }
+    int count = static_cast<int>(
+        std::clamp(std::lround(visibleCount_ * factor), 2L, static_cast<long>(recordCount_)));
+    if (count == visibleCount_) {
+        // A step too small to change the count still moves by one record.
+        count = std::clamp(factor < 1.0 ? count - 1 : count + 1, 2, recordCount_);
+    }
+    if (count == visibleCount_) {
+        return false;
+    }
+    int span = std::max(width_ - 4, 1);
+    double fraction = std::clamp(double(x - x0_ - 1) / span, 0.0, 1.0);
+    double under = ValueAt(channel, x - x0_ - 1).value_or(PlotReading{double(last_), 0}).sample;
+    int first = static_cast<int>(std::lround(under - fraction * (count - 1)));
+    first = std::clamp(first, 1, recordCount_ - count + 1);
+    first_ = first;
+    last_ = first + count - 1;
+    visibleCount_ = count;
+    zoomDepth_ = count == recordCount_ ? 0 : zoomDepth_ + 1;
+    return true;
+}
+
 void CurvePlot::Recompute() {
     if (visibleCount_ < 2) {
         return;
     }
     int span = std::max(width_ - 4, 1);
-    int step = span / (visibleCount_ - 1);
     for (Channel& channel : channels_) {
         channel.haveRange = false;
     }
@@ -151,10 +176,10 @@ void CurvePlot::Recompute() {
                 point.x = 0;
                 continue;
             }
-            // More samples than pixel columns share columns rather than all collapsing to 0.
-            int64_t x =
-                step > 0 ? int64_t{placed} * step : int64_t{placed} * span / (visibleCount_ - 1);
-            point.x = placed == 0 ? 1 : static_cast<int32_t>(std::max<int64_t>(x, 1));
+            // The visible records spread over the whole width: the last one lands on the
+            // right edge whatever their count, so the time axis reads true at any zoom.
+            int64_t x = std::llround(double(placed) * span / (visibleCount_ - 1));
+            point.x = static_cast<int32_t>(std::max<int64_t>(x, 1));
             if (!channel.haveRange) {
                 channel.minimum = channel.maximum = point.value;
                 channel.haveRange = true;
@@ -168,15 +193,22 @@ void CurvePlot::Recompute() {
             ++placed;
         }
     }
-    for (Channel& channel : channels_) {
-        if (!channel.autoScale || !channel.haveRange) {
-            continue;
+    for (int channel = 1; channel <= kChannels; ++channel) {
+        if (At(channel).autoScale) {
+            AutoScale(channel);
         }
-        double range = channel.maximum - channel.minimum;
-        channel.scale =
-            range < 1e-6 ? 1e-6 : ScaleText::RoundUp125(range * channel.coefficient / 6.0);
-        channel.offset = -(channel.minimum + channel.maximum) * channel.coefficient / 2.0;
     }
+}
+
+bool CurvePlot::AutoScale(int channel) {
+    if (!ValidChannel(channel) || !At(channel).haveRange) {
+        return false;
+    }
+    Channel& c = At(channel);
+    double range = c.maximum - c.minimum;
+    c.scale = range < 1e-6 ? 1e-6 : ScaleText::RoundUp125(range * c.coefficient / 6.0);
+    c.offset = -(c.minimum + c.maximum) * c.coefficient / 2.0;
+    return true;
 }
 
 void CurvePlot::NudgeOffset(int channel, double amount, int direction) {
@@ -222,6 +254,30 @@ std::optional<PlotReading> CurvePlot::ValueAt(int channel, int x) const {
         previous = &point;
     }
     return std::nullopt;
+}
+
+std::optional<PlotMeasurement> CurvePlot::Measure(int channel, int x1, int x2) const {
+    if (!ValidChannel(channel)) {
+        return std::nullopt;
+    }
+    int from = std::min(x1, x2);
+    int to = std::max(x1, x2);
+    PlotMeasurement m;
+    double sum = 0.0;
+    for (const CurvePoint& point : At(channel).points) {
+        if (point.x == 0 || point.x < from || point.x > to) {
+            continue;
+        }
+        m.minimum = m.count == 0 ? point.value : std::min(m.minimum, point.value);
+        m.maximum = m.count == 0 ? point.value : std::max(m.maximum, point.value);
+        sum += point.value;
+        ++m.count;
+    }
+    if (m.count == 0) {
+        return std::nullopt;
+    }
+    m.mean = sum / m.count;
+    return m;
 }
 
 std::optional<double> CurvePlot::SampleAtColumn(int channel, int x) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -33,6 +34,14 @@ struct CurvePoint {
 struct PlotReading {
     double sample = 0.0;
     double value = 0.0;
+};
+
+// The curve of one channel between two pixel columns, raw.
+struct PlotMeasurement {
+    double minimum = 0.0;
+    double maximum = 0.0;
+    double mean = 0.0;
+    int count = 0;
 };
 
 // One record as the files see it: the channels (bit 0 = channel 1) that have a point in it.
@@ -84,8 +93,14 @@ public:
     // Mode -1 shows every record; mode 1 zooms to the pixel columns x1..x2 of the mouse
     // (false, and nothing changes, when fewer than 2 points would remain).
     bool Zoom(int mode, int x1 = 0, int x2 = 0);
+    // Zooms the time axis around the sample under window column x: `factor` below 1 shows
+    // fewer records, above 1 more (all of them at most). False when nothing changes.
+    bool ZoomAround(int x, double factor);
     // Lays the visible points out and applies the automatic scales.
     void Recompute();
+    // The automatic scale and offset of one channel from its visible range; false when it
+    // has no visible point.
+    bool AutoScale(int channel);
 
     int RecordCount() const { return recordCount_; }
     int First() const { return first_; }
@@ -105,8 +120,13 @@ public:
     int CursorPosition(int cursor) const { return cursors_[cursor == 2 ? 1 : 0]; }
     // The window column of a cursor at a slider position.
     static int CursorColumn(int position) { return kMarginLeft + position + 1; }
+    // The largest slider position: the cursor's column stays inside the inner area.
+    int CursorLimit() const { return std::max(width_ - 4, 2); }
 
     std::optional<PlotReading> ValueAt(int channel, int x) const;
+    // Minimum, maximum and mean of the channel's visible points from column x1 to x2 (inner
+    // area pixels, either order); none when no point lies there.
+    std::optional<PlotMeasurement> Measure(int channel, int x1, int x2) const;
 
     // Geometry for the painter.
     // The pixel row of a value (display units via coefficient, offset and scale).

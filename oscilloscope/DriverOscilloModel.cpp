@@ -1,7 +1,10 @@
 #include "oscilloscope/DriverOscilloModel.h"
 
+#include <algorithm>
+
 #include "comm/LinkSwitches.h"
 #include "dictionary/LeadingNumber.h"
+#include "oscilloscope/ScopeExport.h"
 #include "oscilloscope/ScopeFormat.h"
 #include "oscilloscope/ScopeLink.h"
 #include "oscilloscope/ScopeMessages.h"
@@ -28,7 +31,7 @@ DriverOscilloModel::DriverOscilloModel(const Services& services)
     : services_(services),
       lists_(services.dictionary),
       capture_({services.link, services.switches, services.messageBox, services.pollTimer,
-                services.restartTimer, this},
+                services.restartTimer, services.watchTimer, this},
                {[this](Sub sub, uint32_t value) { Reported(sub, value); },
                 [this](Sub sub) { Refused(sub); },
                 [this](uint32_t address) {
@@ -61,6 +64,9 @@ DriverOscilloModel::DriverOscilloModel(const Services& services)
 
 void DriverOscilloModel::Create(const std::string& iniPath) {
     lists_.Load(iniPath);
+    // The view is made to be shown: it is active from the start, so that a connection
+    // opened later reads the drive's settings into it.
+    active_ = true;
     services_.switches.priorityWindow = this;
     capture_.ReadSettings();
     Changed();
@@ -103,11 +109,9 @@ intptr_t DriverOscilloModel::onMessage(uint32_t message, uintptr_t wParam, intpt
                 active_ = false;
                 capture_.ForceIdle();
             } else if (state == WindowState::ConnectionChanged) {
-                if (!open && run().Busy()) {
-                    // A capture cannot go on without a connection; other views must not
-                    // stay held back behind its upload.
-                    capture_.ForceIdle();
-                }
+                // A capture cannot go on over a closed connection, nor over a new one that
+                // never saw its requests; other views must not stay held back behind it.
+                capture_.LinkLost();
                 if (active_ && open) {
                     capture_.ReadSettings();
                 }
@@ -167,19 +171,39 @@ void DriverOscilloModel::Refused(Sub sub) {
         channels_.SlotRefused(static_cast<int>(sub));
     } else if (sub == Sub::TriggerSource) {
         trigger_.SourceRefused();
+    } else if (sub == Sub::TotalSamples) {
+        notice_ = ScopeMessages::kTotalRefused;
     }
 }
 
+const std::string& DriverOscilloModel::StatusText() const {
+    return notice_.empty() ? run().Status() : notice_;
+}
+
+void DriverOscilloModel::WriteCount(const std::string& text,
+                                    void (ScopeCapture::*write)(uint32_t)) {
+    // The drive holds these counts in 16 bits: a larger number would arrive cut.
+    int64_t value = ReadLeadingInteger(text);
+    if (value < 0 || value > 0xFFFF) {
+        notice_ = ScopeMessages::kCountRange;
+        Changed();
+        return;
+    }
+    notice_.clear();
+    (capture_.*write)(static_cast<uint32_t>(value));
+    Changed();
+}
+
 void DriverOscilloModel::EnterPeriod(const std::string& text) {
-    capture_.WritePeriod(static_cast<uint32_t>(ReadLeadingInteger(text)));
+    WriteCount(text, &ScopeCapture::WritePeriod);
 }
 
 void DriverOscilloModel::EnterPretrigger(const std::string& text) {
-    capture_.WritePretrigger(static_cast<uint32_t>(ReadLeadingInteger(text)));
+    WriteCount(text, &ScopeCapture::WritePretrigger);
 }
 
 void DriverOscilloModel::EnterTotal(const std::string& text) {
-    capture_.WriteTotal(static_cast<uint32_t>(ReadLeadingInteger(text)));
+    WriteCount(text, &ScopeCapture::WriteTotal);
 }
 
 void DriverOscilloModel::EnterTriggerLevel(const std::string& text) {
@@ -224,6 +248,13 @@ void DriverOscilloModel::SelectChannelItem(int channel, int position) {
 void DriverOscilloModel::ClickChannel(int channel, bool checked) {
     if (!ScopeChannelSettings::Valid(channel)) {
         return;
+    }
+    notice_.clear();
+    int displaced = checked ? channels_.DisplacedBy(channel) : 0;
+    if (displaced != 0) {
+        notice_ = ScopePrintf("Channels %d and ", std::min(channel, displaced)) +
+                  ScopePrintf("%d share one 32-bit slot: ", std::max(channel, displaced)) +
+                  ScopePrintf("channel %d was switched off.", displaced);
     }
     if (channels_.Click(channel, checked)) {
         // The drive answers for the slots and the total it now fits: read them back.
@@ -294,11 +325,15 @@ void DriverOscilloModel::EnterScale(int channel, const std::string& text) {
 }
 
 void DriverOscilloModel::StartOrCancel() {
+    notice_.clear();
     if (run().ShowsCancel()) {
         capture_.Cancel();
+    } else if (channels_.CheckedCount() == 0) {
+        notice_ = ScopeMessages::kNoChannel;
     } else {
         capture_.Start();
     }
+    Changed();
 }
 
 void DriverOscilloModel::Reread() {
@@ -307,6 +342,9 @@ void DriverOscilloModel::Reread() {
 
 void DriverOscilloModel::Decoded() {
     samples_ = capture_.Samples();
+    if (samples_.Empty()) {
+        notice_ = ScopeMessages::kEmptyRecord;
+    }
     samples_.Plot(plot_);
     plot_.Zoom(-1);
     plot_.Recompute();
@@ -336,8 +374,31 @@ void DriverOscilloModel::ShowAll() {
     PlotChanged();
 }
 
+bool DriverOscilloModel::WheelZoom(int x, double factor) {
+    if (!plot_.ZoomAround(x, factor)) {
+        return false;
+    }
+    plot_.Recompute();
+    RefreshFields();
+    PlotChanged();
+    return true;
+}
+
+int DriverOscilloModel::ReadoutChannel(int chosen) const {
+    if (ScopeChannelSettings::Valid(chosen)) {
+        return chosen;
+    }
+    for (int channel = 1; channel <= kChannels; ++channel) {
+        const ChannelForm& form = form_.channels[static_cast<size_t>(channel - 1)];
+        if (form.checked && form.unit >= 0 && form.unit < static_cast<int>(form.units.size())) {
+            return channel;
+        }
+    }
+    return 0;
+}
+
 DriverOscilloModel::Readout DriverOscilloModel::CursorReadout(int channel) {
-    return channels_.CursorReadout(channel, form_.samplePeriod);
+    return channels_.CursorReadout(ReadoutChannel(channel), form_.samplePeriod);
 }
 
 ScopeRecord DriverOscilloModel::MakeRecord() const {
@@ -349,7 +410,44 @@ ScopeRecord DriverOscilloModel::MakeRecord() const {
     record.continuous = form_.continuous ? 1 : 0;
     channels_.ToRecord(record.channels);
     record.samples = samples_.Records();
+    if (!record.samples.empty()) {
+        // The file holds what was captured: its records, and the channels that have samples,
+        // whatever was ticked or typed since.
+        record.number = static_cast<int32_t>(record.samples.size());
+        for (int n = 0; n < kChannels; ++n) {
+            record.channels[static_cast<size_t>(n)].checked =
+                !samples_.values[static_cast<size_t>(n)].empty();
+        }
+    }
     return record;
+}
+
+std::vector<std::pair<int, std::string>> DriverOscilloModel::Legend() const {
+    std::vector<std::pair<int, std::string>> legend;
+    for (int channel = 1; channel <= kChannels; ++channel) {
+        const CurvePlot::Channel& curve = plot_.At(channel);
+        const ChannelForm& form = form_.channels[static_cast<size_t>(channel - 1)];
+        const ScopeItem* item = lists_.ChannelAt(channel, form.item);
+        if (curve.points.empty() || !curve.visible || item == nullptr) {
+            continue;
+        }
+        std::string unit = form.unit >= 0 && form.unit < static_cast<int>(form.units.size())
+                               ? form.units[static_cast<size_t>(form.unit)]
+                               : "DEC";
+        legend.emplace_back(channel, "ch" + std::to_string(channel) + " " + item->name + " (" +
+                                         unit + ") " + form.scaleText + "/div");
+    }
+    return legend;
+}
+
+std::string DriverOscilloModel::TimeTable() {
+    std::vector<TimeTableColumn> columns;
+    for (int channel = 1; channel <= kChannels; ++channel) {
+        if (!samples_.values[static_cast<size_t>(channel - 1)].empty()) {
+            columns.push_back(channels_.TableColumn(channel));
+        }
+    }
+    return ScopeExport::TimeTable(samples_.Records(), form_.samplePeriod, columns);
 }
 
 void DriverOscilloModel::ApplyRecord(const ScopeRecord& record) {

@@ -42,6 +42,7 @@ public:
         MessageBox& messageBox;
         Timer& pollTimer;
         Timer& restartTimer;
+        Timer& watchTimer;
     };
 
     using ChannelForm = ScopeChannelSettings::ChannelForm;
@@ -79,6 +80,11 @@ public:
     // The samples shown: the last decoded record or the imported one.
     const ScopeSamples& Samples() const { return samples_; }
     bool Active() const { return active_; }
+    // Why the last action did nothing or what else it changed; empty when there is nothing
+    // to say. Shown beside the controls until the next action.
+    const std::string& Notice() const { return notice_; }
+    // The status field: the notice when there is one, else the capture's status.
+    const std::string& StatusText() const;
     const std::array<uint32_t, 6>& Slots() const { return channels_.Slots(); }
     // 0 no pick asked, 1 the trigger box, 2..5 channel 1..4.
     int PickTarget() const { return pickTarget_; }
@@ -111,9 +117,24 @@ public:
     // Zoom: the rubber band from anchor to corner, or -1 for the full range.
     bool Zoom(int anchorX, int cornerX);
     void ShowAll();
+    // Zooms the time axis by `factor` (below 1 zooms in) around the sample under pixel x.
+    bool WheelZoom(int x, double factor);
+    // The channel the readout shows: the chosen one, else the first ticked channel with a
+    // unit; 0 when there is none.
+    int ReadoutChannel(int chosen) const;
     Readout CursorReadout(int channel);
+    // Minimum, maximum, mean and peak to peak of the readout's channel in its unit, and the
+    // time between the cursors.
+    ScopeChannelSettings::Measurements Measure(int channel) const {
+        return channels_.Measure(ReadoutChannel(channel), form_.samplePeriod);
+    }
 
     ScopeRecord MakeRecord() const;
+    // The legend of a picture of the plot: for each curve shown, its channel, object, unit
+    // and scale, as "ch1 Velocity actual value (rpm) 2e1/div".
+    std::vector<std::pair<int, std::string>> Legend() const;
+    // The samples shown as the table with time and units, the channels in their units.
+    std::string TimeTable();
     void ApplyRecord(const ScopeRecord& record);
     RecordLayout Layout() const { return channels_.Layout(); }
 
@@ -126,6 +147,7 @@ private:
     void Decoded();
     void Changed();
     void PlotChanged();
+    void WriteCount(const std::string& text, void (ScopeCapture::*write)(uint32_t));
 
     Services services_;
     ScopeItemLists lists_;
@@ -139,6 +161,7 @@ private:
     bool triggerChangedByUser_ = false;
     bool triggerLevelPending_ = false;
     int pickTarget_ = 0;
+    std::string notice_;
 };
 
 }  // namespace tarvo

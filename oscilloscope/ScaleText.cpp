@@ -124,4 +124,21 @@ double RoundUp125(double r) {
     return std::pow(10.0, place + 1);
 }
 
+double AtLeast125(double r) {
+    if (!std::isfinite(r)) {
+        return r;
+    }
+    if (r <= kSmallest) {
+        return kSmallest;
+    }
+    double power = std::pow(10.0, std::floor(std::log10(r)));
+    for (double m : {1.0, 2.0, 5.0}) {
+        // Tolerance for the last bit of a product that is meant to be exact.
+        if (m * power >= r * (1.0 - 1e-9)) {
+            return m * power;
+        }
+    }
+    return 10.0 * power;
+}
+
 }  // namespace tarvo::ScaleText

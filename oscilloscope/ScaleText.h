@@ -25,6 +25,8 @@ bool Step(std::string& text, double& scale, bool up);
 // significant digit d at place 10^k: d = 1 gives 2 x 10^k, 2..4 gives 5 x 10^k, 5..9
 // gives 10^(k+1). At most six places after the point count; smaller gives 1e-6.
 double RoundUp125(double r);
+// The smallest scale of the 1, 2, 5 sequence that is not below r (1e-6 at the least).
+double AtLeast125(double r);
 
 }  // namespace ScaleText
 

@@ -36,7 +36,7 @@ ScopeCapture::ScopeCapture(const Services& services, Hooks hooks)
     : services_(services),
       hooks_(std::move(hooks)),
       run_({services.link, services.switches, services.messageBox, services.pollTimer,
-            services.restartTimer, services.owner},
+            services.restartTimer, services.watchTimer, services.owner},
            {[this](bool fresh, bool reread) {
                 if (hooks_.prepare) {
                     hooks_.prepare(fresh, reread);
@@ -156,6 +156,7 @@ void ScopeCapture::Reply(uint32_t address, uint32_t value) {
                 break;
             case Sub::TotalSamples:
                 settings_.total = static_cast<int32_t>(value);
+                totalRefusals_ = 0;
                 break;
             case Sub::TriggerEdge:
                 settings_.edge = static_cast<int>(value & 0xFF);
@@ -186,9 +187,13 @@ void ScopeCapture::Refused(uint32_t address) {
         run_.OnAbort(address);
         return;
     } else if (sub == Sub::TotalSamples) {
-        // The total stays what the drive holds: it is read again.
-        ReadTotal();
-        return;
+        // The total stays what the drive holds: it is read again, but a drive that keeps
+        // refusing must not tie up the link.
+        if (++totalRefusals_ < kTotalRefusals) {
+            ReadTotal();
+            return;
+        }
+        totalRefusals_ = 0;
     }
     if (hooks_.refused) {
         hooks_.refused(sub);

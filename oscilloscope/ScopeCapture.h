@@ -46,13 +46,15 @@ public:
         MessageBox& messageBox;
         Timer& pollTimer;
         Timer& restartTimer;
+        Timer& watchTimer;
         MessageTarget* owner;  // the window the link answers
     };
 
     struct Hooks {
         // A setting was read or its write acknowledged; Settings() already holds it.
         std::function<void(Sub sub, uint32_t value)> reported;
-        // The drive refused a read or write of a setting.
+        // The drive refused a read or write of a setting (the total only once it has refused
+        // to report it kTotalRefusals times in a row).
         std::function<void(Sub sub)> refused;
         // A reply for an object outside the capture object (a unit formula's reference).
         std::function<void(uint32_t address)> otherObject;
@@ -70,6 +72,9 @@ public:
         std::function<void()> tidyOffsets;
         std::function<bool()> continuous;
     };
+
+    // A drive that refuses to report its total this often in a row is not asked again.
+    static constexpr int kTotalRefusals = 3;
 
     // Which settings the read sequence goes over again after the next reply.
     enum class ReadBack { kSlotsAndTotal, kTotal };
@@ -102,6 +107,7 @@ public:
     void Cancel() { run_.Cancel(); }
     void Reread() { run_.Reread(); }
     void ForceIdle() { run_.ForceIdle(); }
+    void LinkLost() { run_.LinkLost(); }
 
     // Takes WM_LINK_VALUE, WM_LINK_SEGMENT and WM_LINK_ABORT; false for any other message.
     bool Deliver(uint32_t message, uintptr_t wParam, intptr_t lParam);
@@ -128,6 +134,7 @@ private:
     ScopeSamples samples_;
     size_t records_ = 0;
     int readStep_ = 0;  // next step of the read sequence; 0 none
+    int totalRefusals_ = 0;
 };
 
 }  // namespace tarvo

@@ -97,14 +97,48 @@ void ScopeChannelSettings::FillUnits(int channel) {
 void ScopeChannelSettings::RecomputeCoefficient(int channel) {
     ChannelForm& form = At(channel);
     const ScopeItem* item = Item(channel);
+    CurvePlot::Channel& curve = services_.plot.At(channel);
+    double before = curve.coefficient;
     if (item == nullptr || form.unit < 0 || form.unit >= static_cast<int>(form.units.size())) {
-        services_.plot.At(channel).coefficient = 1.0;
+        curve.coefficient = 1.0;
         return;
     }
-    services_.plot.At(channel).coefficient =
+    curve.coefficient =
         services_.units.Coefficient(services_.owner, ScopeItemCode::Address(item->code),
                                     form.units[static_cast<size_t>(form.unit)]);
+    // Scale and offset are in the unit shown: a new unit takes them along at once, or the
+    // curve would leave the plot until the next capture.
+    if (before != 0.0 && curve.coefficient != 0.0 && std::isfinite(curve.coefficient) &&
+        curve.coefficient != before) {
+        if (!curve.autoScale || !services_.plot.AutoScale(channel)) {
+            double ratio = curve.coefficient / before;
+            curve.scale = ScaleText::AtLeast125(std::fabs(curve.scale * ratio));
+            curve.offset *= ratio;
+        }
+        form.scaleText = ScaleText::Format(curve.scale);
+        form.offsetText = ScopePrintf("%.3f", curve.offset);
+    }
     services_.plotChanged();
+}
+
+int ScopeChannelSettings::DisplacedBy(int channel) const {
+    const ScopeItem* item = Item(channel);
+    if (!Valid(channel) || item == nullptr || ScopeItemCode::Width(item->code) < 32) {
+        return 0;
+    }
+    int other = channel % 2 == 1 ? channel + 1 : channel - 1;
+    const ScopeItem* otherItem = Item(other);
+    return At(other).checked && otherItem != nullptr && ScopeItemCode::Width(otherItem->code) >= 32
+               ? other
+               : 0;
+}
+
+int ScopeChannelSettings::CheckedCount() const {
+    int count = 0;
+    for (const ChannelForm& form : forms_) {
+        count += form.checked ? 1 : 0;
+    }
+    return count;
 }
 
 bool ScopeChannelSettings::SelectItem(int channel, int position) {
@@ -308,6 +342,72 @@ ScopeChannelSettings::Readout ScopeChannelSettings::CursorReadout(int channel,
         readout.cells[5] = valueText(std::trunc(later.value) - std::trunc(earlier.value));
     }
     return readout;
+}
+
+ScopeChannelSettings::Measurements ScopeChannelSettings::Measure(int channel,
+                                                                 int32_t samplePeriod) const {
+    Measurements out;
+    if (!Valid(channel) || !At(channel).checked) {
+        return out;
+    }
+    const ChannelForm& form = At(channel);
+    const CurvePlot& plot = services_.plot;
+    bool between = plot.CursorCount() == 2;
+    int x1 = between ? plot.CursorPosition(1) : 1;
+    int x2 = between ? plot.CursorPosition(2) : plot.InnerWidth();
+    std::optional<PlotMeasurement> m = plot.Measure(channel, x1, x2);
+    if (!m) {
+        return out;
+    }
+    // In the unit shown, as the curve is drawn: raw values times the unit's coefficient.
+    double coefficient = plot.At(channel).coefficient;
+    auto text = [](double value) { return ShortNumberText(ScopePrintf("%.6f", value)); };
+    double low = std::min(m->minimum * coefficient, m->maximum * coefficient);
+    double high = std::max(m->minimum * coefficient, m->maximum * coefficient);
+    out.minimum = text(low);
+    out.maximum = text(high);
+    out.mean = text(m->mean * coefficient);
+    out.peakToPeak = text(high - low);
+    out.unit = form.unit >= 0 && form.unit < static_cast<int>(form.units.size())
+                   ? form.units[static_cast<size_t>(form.unit)]
+                   : "DEC";
+    if (between) {
+        auto first = plot.ValueAt(channel, x1);
+        auto second = plot.ValueAt(channel, x2);
+        if (first && second) {
+            double us = std::fabs(second->sample - first->sample) * samplePeriod * 62.5;
+            out.time = us >= 1e6   ? ScopePrintf("%.3f s", us / 1e6)
+                       : us >= 1e3 ? ScopePrintf("%.3f ms", us / 1e3)
+                                   : ScopePrintf("%.2f us", us);
+        }
+    }
+    out.valid = true;
+    return out;
+}
+
+TimeTableColumn ScopeChannelSettings::TableColumn(int channel) {
+    TimeTableColumn column;
+    column.channel = channel;
+    const ScopeItem* item = Valid(channel) ? Item(channel) : nullptr;
+    const ChannelForm& form = At(Valid(channel) ? channel : 1);
+    std::string unit = "DEC";
+    if (item != nullptr && form.unit >= 0 && form.unit < static_cast<int>(form.units.size())) {
+        unit = form.units[static_cast<size_t>(form.unit)];
+    }
+    column.name = item != nullptr ? item->name : "";
+    column.unit = unit;
+    double coefficient = services_.plot.At(channel).coefficient;
+    if (item == nullptr || unit == "DEC" || unit == "HEX" || unit == "N*1") {
+        column.value = [](double raw) { return ScopePrintf("%.0f", raw); };
+        return column;
+    }
+    uint32_t address = ScopeItemCode::Address(item->code);
+    column.value = [this, address, unit, coefficient](double raw) {
+        auto bits = static_cast<uint32_t>(static_cast<int64_t>(std::trunc(raw)));
+        return services_.units.RawToText(services_.owner, address, unit, bits)
+            .value_or(ScopePrintf("%f", raw * coefficient));
+    };
+    return column;
 }
 
 void ScopeChannelSettings::ToRecord(std::array<ScopeRecord::Channel, kChannels>& channels) const {

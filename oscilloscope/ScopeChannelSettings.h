@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "oscilloscope/RecordDecoder.h"
+#include "oscilloscope/ScopeExport.h"
 #include "oscilloscope/ScopeRecordFile.h"
 #include "protocol/DriveObjects.h"
 
@@ -73,6 +74,10 @@ public:
 
     // The channel's choices; each returns false when it changed nothing.
     bool SelectItem(int channel, int position);
+    // The channel that ticking `channel` switches off: the other one of its pair when both
+    // sample a 32-bit object, which the pair's one 32-bit slot cannot hold together; else 0.
+    int DisplacedBy(int channel) const;
+    int CheckedCount() const;
     // Writes the slot that the checked or unchecked channel needs; false when the channel
     // has no object to sample, which leaves it unchecked. `channel` must be valid.
     bool Click(int channel, bool checked);
@@ -96,6 +101,17 @@ public:
     void RefreshFields();
 
     Readout CursorReadout(int channel, int32_t samplePeriod);
+
+    // The measurements of a channel in its unit: between the two cursors when both are
+    // shown, else over the visible range.
+    struct Measurements {
+        std::string minimum, maximum, mean, peakToPeak, unit, time;
+        bool valid = false;
+    };
+    Measurements Measure(int channel, int32_t samplePeriod) const;
+    // The channel as a column of the table with time and units: its object's name, its unit,
+    // and its raw samples shown in that unit (DEC and HEX as whole raw numbers).
+    TimeTableColumn TableColumn(int channel);
 
     void ToRecord(std::array<ScopeRecord::Channel, kChannels>& channels) const;
     void FromRecord(const std::array<ScopeRecord::Channel, kChannels>& channels);

@@ -33,6 +33,50 @@ std::string ScopeExport::SampleTable(const std::vector<PlotRecord>& records) {
     return text;
 }
 
+namespace {
+
+// A cell that holds a comma or a quote is quoted, its quotes doubled.
+std::string Cell(const std::string& text) {
+    if (text.find_first_of(",\"\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c;
+        if (c == '"') {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string ScopeExport::TimeTable(const std::vector<PlotRecord>& records, int32_t samplePeriod,
+                                   const std::vector<TimeTableColumn>& columns) {
+    std::string text = "time (s)";
+    for (const TimeTableColumn& column : columns) {
+        text += ',';
+        text += Cell("ch" + std::to_string(column.channel) + " " + column.name + " (" +
+                     column.unit + ")");
+    }
+    text += '\n';
+    for (size_t k = 0; k < records.size(); ++k) {
+        // As on the time axis: sample number k (from 1) times the period of 62.5 us units.
+        text += ScopePrintf("%.7f", double(k + 1) * samplePeriod * 62.5e-6);
+        for (const TimeTableColumn& column : columns) {
+            text += ',';
+            unsigned bit = 1u << (column.channel - 1);
+            if (column.channel >= 1 && column.channel <= 4 && (records[k].mask & bit) != 0) {
+                text +=
+                    Cell(column.value(records[k].values[static_cast<size_t>(column.channel - 1)]));
+            }
+        }
+        text += '\n';
+    }
+    return text;
+}
+
 std::string ScopeExport::Bitmap(int width, int height, const std::vector<uint8_t>& rgb) {
     if (width <= 0 || height <= 0 ||
         rgb.size() < static_cast<size_t>(width) * static_cast<size_t>(height) * 3) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,9 +10,23 @@
 
 namespace tarvo {
 
-// The oscilloscope's other two export forms and the rule for the chosen file name.
+// One channel of the table with time and units.
+struct TimeTableColumn {
+    int channel = 0;  // 1..4
+    std::string name;
+    std::string unit;
+    std::function<std::string(double raw)> value;  // a raw sample in the unit
+};
+
+// The oscilloscope's other export forms and the rule for the chosen file name.
 class ScopeExport {
 public:
+    // The table for other tools: a header line ("time (s)", then "chN NAME (UNIT)" per
+    // column), then one line per record: the time of its sample in seconds and each
+    // column's value in its unit, an empty cell where the record has none.
+    static std::string TimeTable(const std::vector<PlotRecord>& records, int32_t samplePeriod,
+                                 const std::vector<TimeTableColumn>& columns);
+
     // The sample table: one line per record, each channel that has a point in it printed
     // "%.0f," in channel order; no header, no length limit.
     static std::string SampleTable(const std::vector<PlotRecord>& records);

@@ -21,6 +21,22 @@ std::string ScopePrintf(const char* format, T value) {
     return result;
 }
 
+// The same number with the trailing zeros of its fraction (and a bare point) left off, so
+// "670.000" becomes "670" and "0.500" "0.5"; a text that is no such number stays as it is.
+inline std::string ShortNumberText(const std::string& text) {
+    size_t point = text.find('.');
+    if (point == std::string::npos ||
+        text.find_first_not_of("0123456789", point + 1) != std::string::npos) {
+        return text;
+    }
+    size_t end = text.find_last_not_of('0');
+    if (end == point) {
+        --end;
+    }
+    std::string shorter = text.substr(0, end + 1);
+    return shorter == "-0" ? "0" : shorter;
+}
+
 // The sample period (units of 62.5 us) as the form shows it; a negative period leaves the
 // text as it was.
 inline std::string ScopePeriodText(int32_t period, const std::string& unchanged) {

@@ -10,6 +10,7 @@
 #include "oscilloscope/ScopeMessages.h"
 #include "oscilloscope/Utf16Text.h"
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/TextCase.h"
 #include "platform/TextCodec.h"
 
@@ -17,7 +18,6 @@ namespace tarvo {
 
 namespace {
 
-constexpr size_t kLargestFile = 64u << 20;
 constexpr size_t kValueBuffer = 64;
 
 void Line(std::string& text, const std::string& key, const std::string& value) {
@@ -180,11 +180,11 @@ ScopeRecordFile::ReadResult ScopeRecordFile::Decode(std::string_view bytes, Scop
             if ((mask & (1u << n)) == 0) {
                 continue;
             }
+            // A sample the file does not hold reads as an empty text, 0: a channel ticked
+            // after the capture has none. A file cut short is caught by its last line.
             auto it = keys.find("ch" + std::to_string(n + 1) + "-" + std::to_string(k));
-            if (it == keys.end()) {
-                return ReadResult::kTruncated;
-            }
-            sample.values[n] = static_cast<double>(ReadLeadingInteger(it->second));
+            sample.values[n] =
+                it == keys.end() ? 0.0 : static_cast<double>(ReadLeadingInteger(it->second));
         }
         record.samples.push_back(sample);
     }
@@ -196,9 +196,14 @@ std::string ScopeRecordFile::Write(const std::string& path, const ScopeRecord& r
     return AtomicFile::Write(path, Encode(record));
 }
 
-ScopeRecordFile::ReadResult ScopeRecordFile::Read(const std::string& path, ScopeRecord& record) {
+ScopeRecordFile::ReadResult ScopeRecordFile::Read(const std::string& path, ScopeRecord& record,
+                                                  std::string* reason) {
     std::string bytes;
-    if (!AtomicFile::Read(path, bytes)) {
+    std::string error = InputFile::Read(path, bytes, kLargestFile);
+    if (!error.empty()) {
+        if (reason != nullptr) {
+            *reason = error;
+        }
         return ReadResult::kUnreadable;
     }
     return Decode(bytes, record);

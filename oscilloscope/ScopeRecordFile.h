@@ -42,13 +42,18 @@ public:
 
     // The drive's sample memory: a record file describing more is refused.
     static constexpr size_t kRecordBytes = 8192;
+    // The largest file such a record makes is well below a megabyte; far larger is refused
+    // before it is read.
+    static constexpr size_t kLargestFile = size_t{8} << 20;
 
     static std::string Encode(const ScopeRecord& record);
     static ReadResult Decode(std::string_view bytes, ScopeRecord& record);
 
     // Empty text on success, else what went wrong.
     static std::string Write(const std::string& path, const ScopeRecord& record);
-    static ReadResult Read(const std::string& path, ScopeRecord& record);
+    // For kUnreadable, `reason` (when given) receives the sentence that says why.
+    static ReadResult Read(const std::string& path, ScopeRecord& record,
+                           std::string* reason = nullptr);
     // The message shown for a result other than kOk.
     static const char* Message(ReadResult result);
 };

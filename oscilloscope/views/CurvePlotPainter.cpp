@@ -34,8 +34,11 @@ QColor CurvePlotPainter::ChannelColour(int channel) {
     }
 }
 
-void CurvePlotPainter::RenderBackground(const CurvePlot& plot, QImage& image) {
-    QPainter painter(&image);
+namespace {
+
+constexpr int kLegendLine = 16;
+
+void PaintBackground(const CurvePlot& plot, QPainter& painter) {
     const PlotRect& area = plot.Area();
     const int x0 = plot.X0();
     const int y0 = plot.Y0();
@@ -66,20 +69,14 @@ void CurvePlotPainter::RenderBackground(const CurvePlot& plot, QImage& image) {
     painter.drawLine(x0 + w / 2 - 1, y0 + 1, x0 + w / 2 - 1, y0 - h);
 }
 
-void CurvePlotPainter::Render(const CurvePlot& plot, QImage& image, const QImage* background) {
-    if (background != nullptr && background->size() == image.size()) {
-        image = *background;
-    } else {
-        RenderBackground(plot, image);
-    }
-    QPainter painter(&image);
+void PaintCurvesAndLabels(const CurvePlot& plot, QPainter& painter) {
     const int x0 = plot.X0();
     const int y0 = plot.Y0();
     const int h = plot.InnerHeight();
     const int stepX = plot.StepX();
     const int stepY = plot.StepY();
     for (int channel = 1; channel <= CurvePlot::kChannels; ++channel) {
-        painter.setPen(QPen(ChannelColour(channel), 1, Qt::SolidLine));
+        painter.setPen(QPen(CurvePlotPainter::ChannelColour(channel), 1, Qt::SolidLine));
         for (const auto& line : plot.Polylines(channel)) {
             QPolygon polygon(static_cast<int>(line.size()));
             for (size_t i = 0; i < line.size(); ++i) {
@@ -98,7 +95,7 @@ void CurvePlotPainter::Render(const CurvePlot& plot, QImage& image, const QImage
         if (!curve.visible || curve.points.empty()) {
             continue;
         }
-        painter.setPen(ChannelColour(channel));
+        painter.setPen(CurvePlotPainter::ChannelColour(channel));
         bool left = channel <= 2;
         int from = left ? x0 + 2 : x0 + 8 * stepX;
         int to = left ? x0 + 2 * stepX : x0 + 10 * stepX - 2;
@@ -125,6 +122,56 @@ void CurvePlotPainter::Render(const CurvePlot& plot, QImage& image, const QImage
     if (!times.empty()) {
         QRect box(QPoint(x0 + 29 * stepX / 3, y0 - 18), QPoint(x0 + 10 * stepX, y0 - 5));
         DrawLabel(painter, box, QStringLiteral("(ms)"), Qt::AlignLeft);
+    }
+}
+
+}  // namespace
+
+void CurvePlotPainter::RenderBackground(const CurvePlot& plot, QImage& image) {
+    QPainter painter(&image);
+    PaintBackground(plot, painter);
+}
+
+void CurvePlotPainter::Render(const CurvePlot& plot, QImage& image, const QImage* background) {
+    if (background != nullptr && background->size() == image.size()) {
+        image = *background;
+    } else {
+        RenderBackground(plot, image);
+    }
+    QPainter painter(&image);
+    PaintCurvesAndLabels(plot, painter);
+}
+
+QSize CurvePlotPainter::PictureSize(const CurvePlot& plot, size_t legendLines) {
+    const PlotRect& area = plot.Area();
+    return {area.right - area.left,
+            area.bottom - area.top + static_cast<int>(legendLines) * kLegendLine + 4};
+}
+
+void CurvePlotPainter::PaintPicture(const CurvePlot& plot, QPainter& painter,
+                                    const std::vector<LegendLine>& legend) {
+    QSize size = PictureSize(plot, legend.size());
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    painter.save();
+    painter.translate(-plot.Area().left, -plot.Area().top);
+    PaintBackground(plot, painter);
+    PaintCurvesAndLabels(plot, painter);
+    // The cursors as the view shows them, solid rather than drawn over.
+    painter.setPen(QPen(CursorColour().darker(130), 1));
+    for (int cursor = 1; cursor <= plot.CursorCount(); ++cursor) {
+        int x = CurvePlot::CursorColumn(plot.CursorPosition(cursor));
+        painter.drawLine(x, plot.Y0(), x, plot.Y0() - plot.InnerHeight() - 1);
+    }
+    painter.restore();
+    QFont font = painter.font();
+    font.setPointSize(9);
+    painter.setFont(font);
+    int y = plot.Area().bottom - plot.Area().top + 2;
+    for (const LegendLine& line : legend) {
+        painter.setPen(ChannelColour(line.channel));
+        painter.drawText(QRect(plot.X0(), y, size.width() - plot.X0(), kLegendLine),
+                         Qt::AlignLeft | Qt::AlignVCenter, line.text);
+        y += kLegendLine;
     }
 }
 

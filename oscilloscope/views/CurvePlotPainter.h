@@ -2,6 +2,10 @@
 
 #include <QColor>
 #include <QImage>
+#include <QString>
+#include <vector>
+
+class QPainter;
 
 namespace tarvo {
 
@@ -19,6 +23,17 @@ public:
     static void Render(const CurvePlot& plot, QImage& image, const QImage* background = nullptr);
     // The parts that change only with the area's size.
     static void RenderBackground(const CurvePlot& plot, QImage& image);
+
+    // One line of a picture's legend, in its channel's colour.
+    struct LegendLine {
+        int channel = 0;
+        QString text;
+    };
+    // The plot as a picture for other programs: the plot with its value and time labels and
+    // the cursors, then the legend below it. Its size is PictureSize's.
+    static void PaintPicture(const CurvePlot& plot, QPainter& painter,
+                             const std::vector<LegendLine>& legend);
+    static QSize PictureSize(const CurvePlot& plot, size_t legendLines);
 };
 
 }  // namespace tarvo

@@ -1,7 +1,10 @@
 #include "oscilloscope/views/CurvePlotView.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "oscilloscope/CurvePlot.h"
 #include "oscilloscope/views/CurvePlotPainter.h"
@@ -10,7 +13,10 @@ namespace tarvo {
 
 namespace {
 constexpr int kRepaintMs = 40;
-}
+// One notch of a mouse wheel (120 eighths of a degree) shows this share of the records.
+constexpr int kNotch = 120;
+constexpr double kNotchFactor = 0.8;
+}  // namespace
 
 CurvePlotView::CurvePlotView(CurvePlot& plot, QWidget* parent) : QWidget(parent), plot_(plot) {
     throttle_.setSingleShot(true);
@@ -23,6 +29,7 @@ CurvePlotView::CurvePlotView(CurvePlot& plot, QWidget* parent) : QWidget(parent)
     });
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
+    setFocusPolicy(Qt::WheelFocus);
 }
 
 void CurvePlotView::CurvesChanged() {
@@ -69,6 +76,9 @@ void CurvePlotView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     plot_.SetArea({0, 0, width(), height()});
     CurvesChanged();
+    if (areaChanged) {
+        areaChanged();
+    }
 }
 
 void CurvePlotView::paintEvent(QPaintEvent* /*event*/) {
@@ -126,6 +136,31 @@ void CurvePlotView::mouseReleaseEvent(QMouseEvent* event) {
         haveSelection_ = anchor_ != corner_;
         OverlayChanged();
     }
+}
+
+void CurvePlotView::wheelEvent(QWheelEvent* event) {
+    wheelAngle_ += event->angleDelta().y();
+    int notches = wheelAngle_ / kNotch;
+    if (notches == 0) {
+        event->accept();
+        return;
+    }
+    wheelAngle_ -= notches * kNotch;
+    // Turning away from the user zooms in, as in every plotting tool.
+    if (wheelZoomed) {
+        wheelZoomed(static_cast<int>(event->position().x()), std::pow(kNotchFactor, notches));
+    }
+    event->accept();
+}
+
+void CurvePlotView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && fullRecordRequested) {
+        haveSelection_ = false;
+        fullRecordRequested();
+        OverlayChanged();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace tarvo

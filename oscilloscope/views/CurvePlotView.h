@@ -26,6 +26,12 @@ public:
 
     // Called with the anchor's and the corner's x on a right click over a selection.
     std::function<void(int anchorX, int cornerX)> zoomRequested;
+    // The wheel turned over column x: below 1 the time axis shows less, above 1 more.
+    std::function<void(int x, double factor)> wheelZoomed;
+    // Esc over the plot: back to the full record.
+    std::function<void()> fullRecordRequested;
+    // The plot's size changed.
+    std::function<void()> areaChanged;
 
     int RenderCount() const { return renderCount_; }
     // Renders at once if a render is due (for pictures and tests).
@@ -38,6 +44,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Schedule();
@@ -54,6 +62,7 @@ private:
     bool haveSelection_ = false;
     QPoint anchor_;
     QPoint corner_;
+    int wheelAngle_ = 0;  // turned but not yet a whole step (touchpads send small steps)
 };
 
 }  // namespace tarvo

@@ -5,19 +5,25 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImageWriter>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QSvgGenerator>
 
 #include "comm/ControlLink.h"
 #include "comm/LinkSwitches.h"
 #include "oscilloscope/ScopeExport.h"
+#include "oscilloscope/ScopeFormat.h"
 #include "oscilloscope/ScopeMessages.h"
 #include "oscilloscope/ScopeRecordFile.h"
 #include "oscilloscope/views/CurvePlotPainter.h"
@@ -63,6 +69,11 @@ constexpr int kChannelId = 1180;
 constexpr int kTimeHeader = 1182;
 constexpr int kDataHeader = 1183;
 constexpr int kReadoutFirst = 1265;
+constexpr int kFullRecordText = 1290;
+constexpr int kFullRecordTip = 1291;
+constexpr int kMeasureText = 1292;
+constexpr int kMeasureTime = 1293;
+constexpr int kTimeTableFilter = 1294;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -87,10 +98,74 @@ void SetItems(QComboBox* box, const std::vector<std::string>& items, int current
     box->setCurrentIndex(current < box->count() ? current : -1);
 }
 
-void SetText(QLineEdit* edit, const std::string& text) {
-    if (edit != nullptr && !edit->hasFocus() && edit->text() != Q(text)) {
-        edit->setText(Q(text));
+// The smallest font a text is shrunk to so that it is shown whole.
+constexpr int kSmallestPoint = 6;
+
+int BasePointSize(QWidget* widget) {
+    QVariant base = widget->property("tarvoBasePointSize");
+    if (!base.isValid()) {
+        base = widget->font().pointSize();
+        widget->setProperty("tarvoBasePointSize", base);
     }
+    return base.toInt();
+}
+
+// The font size at which `text` fits `room` pixels, from the widget's own size down.
+void FitFont(QWidget* widget, const QString& text, int room) {
+    QFont font = widget->font();
+    int size = BasePointSize(widget);
+    if (size <= 0) {
+        return;
+    }
+    font.setPointSize(size);
+    while (size > kSmallestPoint && QFontMetrics(font).horizontalAdvance(text) > room) {
+        font.setPointSize(--size);
+    }
+    if (font != widget->font()) {
+        widget->setFont(font);
+    }
+}
+
+// A label shows its whole text, in a smaller font when it does not fit.
+void FitLabel(QLabel* label) {
+    if (label != nullptr) {
+        FitFont(label, label->text(), label->width() - 2);
+    }
+}
+
+// A field shows its whole number: in a shorter exact form ("670" for "670.000"), else in a
+// smaller font; never scrolled so that its start is cut off.
+void ShowWhole(QLineEdit* edit, const QString& text) {
+    int room = edit->width() - 8;
+    QString shown = text;
+    QString shorter = Q(ShortNumberText(text.toStdString()));
+    QFont font = edit->font();
+    font.setPointSize(BasePointSize(edit));
+    if (QFontMetrics(font).horizontalAdvance(shown) > room) {
+        shown = shorter;
+    }
+    FitFont(edit, shown, room);
+    if (edit->text() != shown) {
+        edit->setText(shown);
+    }
+    edit->setToolTip(shown != text ? text : QString());
+    edit->setCursorPosition(0);
+}
+
+// A field follows the model. What the user types stays until the model's value changes, then
+// the model's value shows even in a field that has the focus: a value the drive adjusted
+// must not hide behind the typed one.
+void SetText(QLineEdit* edit, const std::string& text) {
+    if (edit == nullptr) {
+        return;
+    }
+    QString value = Q(text);
+    QVariant last = edit->property("tarvoModelText");
+    if (edit->hasFocus() && last.isValid() && last.toString() == value) {
+        return;
+    }
+    edit->setProperty("tarvoModelText", value);
+    ShowWhole(edit, value);
 }
 
 // A spin box used as a pair of up/down buttons.
@@ -118,7 +193,7 @@ DriverOscilloView::DriverOscilloView(const Setup& setup, QWidget* parent)
       link_(setup.link),
       units_(setup.dictionary, setup.unitTable, setup.evaluator),
       model_({setup.dictionary, units_, link_, setup.switches, setup.messageBox, pollTimer_,
-              restartTimer_}) {
+              restartTimer_, watchTimer_}) {
     double scale = logicalDpiX() > 0 ? logicalDpiX() / 96.0 : 1.0;
     form_ = FormBuilder::Build(setup.resources, kDialog, this, scale);
     setMinimumSize(form_.size);
@@ -138,6 +213,26 @@ DriverOscilloView::DriverOscilloView(const Setup& setup, QWidget* parent)
     if (auto* start = Control<QPushButton>(kStart)) {
         startText_ = start->text();
     }
+    // The counts take any number of digits: the model says when one is out of range,
+    // rather than Enter doing nothing.
+    for (int id : {kPeriod, kPretrigger, kTotal}) {
+        if (auto* edit = Control<QLineEdit>(id)) {
+            edit->setValidator(
+                new QRegularExpressionValidator(QRegularExpression("[0-9]{0,9}"), edit));
+        }
+    }
+    for (QLabel* label : findChildren<QLabel*>()) {
+        FitLabel(label);
+    }
+    fullRecord_ = new QPushButton(setup.resources.String(kFullRecordText), this);
+    fullRecord_->setGeometry(static_cast<int>(352 * scale), static_cast<int>(548 * scale),
+                             static_cast<int>(96 * scale), static_cast<int>(26 * scale));
+    fullRecord_->setToolTip(setup.resources.String(kFullRecordTip));
+    connect(fullRecord_, &QPushButton::clicked, this, [this] { ShowAll(); });
+    measurements_ = new QLabel(this);
+    // Below the button row, where the bitmap of the view leaves it out as it does the buttons.
+    measurements_->setGeometry(static_cast<int>(8 * scale), static_cast<int>(580 * scale),
+                               static_cast<int>(700 * scale), static_cast<int>(20 * scale));
     for (int channel = 1; channel <= DriverOscilloModel::kChannels; ++channel) {
         if (auto* check = Control<QCheckBox>(kChannelCheck + channel - 1)) {
             QPalette palette = check->palette();
@@ -152,6 +247,12 @@ DriverOscilloView::DriverOscilloView(const Setup& setup, QWidget* parent)
         model_.Zoom(anchorX, cornerX);
         RefreshReadout();
     };
+    plotView_->wheelZoomed = [this](int x, double factor) {
+        model_.WheelZoom(x, factor);
+        RefreshReadout();
+    };
+    plotView_->fullRecordRequested = [this] { ShowAll(); };
+    plotView_->areaChanged = [this] { AreaChanged(); };
     Wire();
     model_.Create(setup.programFolder + "/sys/Oscilloscope.ini");
     Refresh();
@@ -198,10 +299,9 @@ void DriverOscilloView::Wire() {
     for (int channel = 1; channel <= DriverOscilloModel::kChannels; ++channel) {
         WireChannel(channel);
     }
-    int range = std::max(model_.plot().InnerWidth() - 4, 2);
     for (int cursor = 1; cursor <= 2; ++cursor) {
         if (auto* slider = Control<QSlider>(cursor == 1 ? kSliderOne : kSliderTwo)) {
-            slider->setRange(1, range);
+            slider->setRange(1, model_.plot().CursorLimit());
             slider->setPageStep(0);
             slider->setValue(model_.plot().CursorPosition(cursor));
             slider->setEnabled(false);
@@ -219,8 +319,37 @@ void DriverOscilloView::Wire() {
         }
     }
     if (auto* box = Control<QComboBox>(kChannelId)) {
-        connect(box, &QComboBox::activated, this, [this] { RefreshReadout(); });
+        connect(box, &QComboBox::activated, this, [this](int index) {
+            readoutChosen_ = index + 1;
+            RefreshReadout();
+        });
     }
+}
+
+void DriverOscilloView::AreaChanged() {
+    // The cursors run over the plot as it is laid out now, whatever the language and the
+    // screen's resolution made of it.
+    int limit = model_.plot().CursorLimit();
+    for (int cursor = 1; cursor <= 2; ++cursor) {
+        if (auto* slider = Control<QSlider>(cursor == 1 ? kSliderOne : kSliderTwo)) {
+            slider->setRange(1, limit);
+            model_.plot().SetCursors(cursor, slider->value());
+        }
+    }
+    RefreshReadout();
+}
+
+void DriverOscilloView::ShowAll() {
+    model_.ShowAll();
+    RefreshReadout();
+}
+
+void DriverOscilloView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        ShowAll();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void DriverOscilloView::WireChannel(int channel) {
@@ -331,7 +460,9 @@ void DriverOscilloView::Refresh() {
         }
     }
     if (auto* status = Control<QLineEdit>(kStatus)) {
-        status->setText(Q(run.Status()));
+        status->setText(Q(model_.StatusText()));
+        status->setToolTip(Q(model_.Notice()));
+        status->setCursorPosition(0);
     }
     if (auto* start = Control<QPushButton>(kStart)) {
         start->setText(run.ShowsCancel() ? QStringLiteral("Cancel") : startText_);
@@ -348,19 +479,44 @@ void DriverOscilloView::Refresh() {
 }
 
 void DriverOscilloView::RefreshReadout() {
-    auto* box = Control<QComboBox>(kChannelId);
-    int channel = box != nullptr ? box->currentIndex() + 1 : 0;
+    int channel = model_.ReadoutChannel(readoutChosen_);
+    if (auto* box = Control<QComboBox>(kChannelId)) {
+        QSignalBlocker blocker(box);
+        box->setCurrentIndex(channel - 1);
+    }
     DriverOscilloModel::Readout readout = model_.CursorReadout(channel);
     if (auto* header = Control<QLabel>(kTimeHeader)) {
         header->setText(setup_.resources.String(kTimeHeader).replace("%s", Q(readout.timeUnit)));
+        FitLabel(header);
     }
     if (auto* header = Control<QLabel>(kDataHeader)) {
         header->setText(setup_.resources.String(kDataHeader).replace("%s", Q(readout.dataUnit)));
+        FitLabel(header);
     }
     for (int i = 0; i < 6; ++i) {
         if (auto* cell = Control<QLineEdit>(kReadoutFirst + i)) {
-            cell->setText(Q(readout.cells[static_cast<size_t>(i)]));
+            ShowWhole(cell, Q(readout.cells[static_cast<size_t>(i)]));
         }
+    }
+    if (measurements_ != nullptr) {
+        ScopeChannelSettings::Measurements m = model_.Measure(channel);
+        QString text;
+        if (m.valid) {
+            text = setup_.resources.String(kMeasureText)
+                       .arg(Q(m.minimum), Q(m.maximum), Q(m.mean), Q(m.peakToPeak), Q(m.unit));
+            if (!m.time.empty()) {
+                text += "   " + setup_.resources.String(kMeasureTime).arg(Q(m.time));
+            }
+        }
+        measurements_->setText(text);
+        measurements_->setToolTip(text);
+        measurements_->setPalette(palette());
+        if (channel >= 1) {
+            QPalette colours = measurements_->palette();
+            colours.setColor(QPalette::WindowText, CurvePlotPainter::ChannelColour(channel));
+            measurements_->setPalette(colours);
+        }
+        FitLabel(measurements_);
     }
 }
 
@@ -371,15 +527,49 @@ QImage DriverOscilloView::Picture() {
     return shot.copy(inner).convertToFormat(QImage::Format_RGB888);
 }
 
-bool DriverOscilloView::ExportTo(const QString& path) {
+QImage DriverOscilloView::PlotPicture() {
+    plotView_->Flush();
+    std::vector<CurvePlotPainter::LegendLine> legend;
+    for (const auto& [channel, text] : model_.Legend()) {
+        legend.push_back({channel, Q(text)});
+    }
+    const CurvePlot& plot = model_.plot();
+    QImage image(CurvePlotPainter::PictureSize(plot, legend.size()), QImage::Format_RGB32);
+    QPainter painter(&image);
+    CurvePlotPainter::PaintPicture(plot, painter, legend);
+    return image;
+}
+
+bool DriverOscilloView::ExportTo(const QString& path, bool timeTable) {
     QString extension = QFileInfo(path).suffix().toLower();
     std::string content;
     if (extension == "csv") {
-        content = ScopeExport::SampleTable(model_.Samples().Records());
+        content =
+            timeTable ? model_.TimeTable() : ScopeExport::SampleTable(model_.Samples().Records());
     } else if (extension == "txt") {
         content = ScopeRecordFile::Encode(model_.MakeRecord());
+    } else if (extension == "svg") {
+        std::vector<CurvePlotPainter::LegendLine> legend;
+        for (const auto& [channel, text] : model_.Legend()) {
+            legend.push_back({channel, Q(text)});
+        }
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        QSize size = CurvePlotPainter::PictureSize(model_.plot(), legend.size());
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(QStringLiteral("TarvoStep oscilloscope"));
+        {
+            QPainter painter(&svg);
+            CurvePlotPainter::PaintPicture(model_.plot(), painter, legend);
+        }
+        content = bytes.toStdString();
     } else if (extension == "bmp" || extension == "png") {
-        QImage picture = Picture();
+        // The bitmap is the view as on screen; the png is the plot with its legend.
+        QImage picture = extension == "bmp" ? Picture() : PlotPicture();
         if (extension == "bmp") {
             std::vector<uint8_t> rgb;
             rgb.reserve(static_cast<size_t>(picture.width()) * picture.height() * 3);
@@ -413,9 +603,10 @@ bool DriverOscilloView::ExportTo(const QString& path) {
 
 bool DriverOscilloView::ImportFrom(const QString& path) {
     ScopeRecord record;
-    ScopeRecordFile::ReadResult result = ScopeRecordFile::Read(path.toStdString(), record);
+    std::string reason;
+    ScopeRecordFile::ReadResult result = ScopeRecordFile::Read(path.toStdString(), record, &reason);
     if (result != ScopeRecordFile::ReadResult::kOk) {
-        setup_.messageBox.Show(ScopeRecordFile::Message(result));
+        setup_.messageBox.Show(reason.empty() ? ScopeRecordFile::Message(result) : reason + "\n");
         return false;
     }
     model_.ApplyRecord(record);
@@ -425,16 +616,20 @@ bool DriverOscilloView::ImportFrom(const QString& path) {
 
 void DriverOscilloView::Export() {
     QString selected;
+    QString tableFilter = setup_.resources.String(kTimeTableFilter);
     QString chosen = QFileDialog::getSaveFileName(
         this, QStringLiteral("save data to file"), Q(setup_.userFolder + "/name"),
-        QStringLiteral("File(*.csv);;File(*.txt);;File(*.bmp)"), &selected,
-        QFileDialog::DontUseNativeDialog);
+        QStringLiteral("File(*.csv);;File(*.txt);;File(*.bmp);;File(*.png);;File(*.svg);;") +
+            tableFilter,
+        &selected, QFileDialog::DontUseNativeDialog);
     if (chosen.isEmpty()) {
         return;
     }
+    bool timeTable = selected == tableFilter;
     QString extension = QFileInfo(chosen).suffix().toLower();
-    if (extension != "csv" && extension != "txt" && extension != "bmp" && extension != "png") {
-        extension = selected.contains("txt") ? "txt" : selected.contains("bmp") ? "bmp" : "csv";
+    if (extension != "csv" && extension != "txt" && extension != "bmp" && extension != "png" &&
+        extension != "svg") {
+        extension = QRegularExpression("\\*\\.(\\w+)").match(selected).captured(1);
         chosen += "." + extension;
     }
     QString path = Q(ScopeExport::NormalisePath(chosen.toStdString(), extension.toStdString()));
@@ -442,7 +637,7 @@ void DriverOscilloView::Export() {
     if (button != nullptr) {
         button->setEnabled(false);
     }
-    ExportTo(path);
+    ExportTo(path, timeTable);
     if (button != nullptr) {
         button->setEnabled(true);
     }

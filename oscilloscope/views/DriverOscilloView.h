@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -57,13 +58,19 @@ public:
         return form_.Control<T>(id);
     }
 
-    // Writes the file the name's extension asks for (csv, txt, bmp or png); false, after
-    // telling the user, when it cannot be written.
-    bool ExportTo(const QString& path);
+    // Writes the file the name's extension asks for (csv, txt, bmp, png or svg; csv as the
+    // table with time and units when `timeTable` is set); false, after telling the user,
+    // when it cannot be written.
+    bool ExportTo(const QString& path, bool timeTable = false);
+    // The plot with its labels, cursors and legend, for the png and svg pictures.
+    QImage PlotPicture();
     // Reads a record file; false, after telling the user why, when it is refused.
     bool ImportFrom(const QString& path);
     // The view as drawn, without the button row.
     QImage Picture();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Wire();
@@ -74,16 +81,22 @@ private:
     void Import();
     void OpenPicker(int channel);
     void ShowCursors(int count);
+    void AreaChanged();
+    void ShowAll();
 
     Setup setup_;
     QtTimer pollTimer_;
     QtTimer restartTimer_;
+    QtTimer watchTimer_;
     ControlScopeLink link_;
     ScopeUnits units_;
     DriverOscilloModel model_;
     FormBuilder::Form form_;
     CurvePlotView* plotView_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QPushButton* fullRecord_ = nullptr;
+    QLabel* measurements_ = nullptr;
+    int readoutChosen_ = 0;  // the channel picked in "Ch Id"; 0 none yet
     QString startText_;
     int listsRevision_ = -1;
     bool refreshing_ = false;

@@ -197,5 +197,106 @@ TEST(CaptureRun, ContinuousModeWaitsForHeldBackRequestsAndStopsOnCancel) {
     EXPECT_TRUE(rig.link.requests.empty());
 }
 
+// A drive that goes away mid-capture: whatever step the capture is at, it ends at once with
+// a status that says so, gives the link back and asks nothing more, even of a new connection.
+TEST(CaptureRun, ALostLinkEndsTheCaptureAtEveryStep) {
+    enum Step { kStarting, kWaiting, kReading, kPause };
+    enum Cause { kClosed, kReconnected };
+    for (Step step : {kStarting, kWaiting, kReading, kPause}) {
+        for (Cause cause : {kClosed, kReconnected}) {
+            SCOPED_TRACE(testing::Message() << "step " << step << " cause " << cause);
+            RunRig rig;
+            rig.model.SetContinuous(step == kPause);
+            rig.model.StartOrCancel();
+            if (step != kStarting) {
+                rig.Answer(1);
+                rig.pollTimer.Fire();  // the poll is asked for
+            }
+            if (step >= kReading) {
+                rig.Answer(0);
+                rig.pollTimer.Fire();
+                rig.Answer(0x41);
+                rig.link.Take();
+                rig.Segment({1, 0, 2, 0, 0, 0, 3}, step == kPause);
+            }
+            rig.link.requests.clear();
+            ASSERT_TRUE(rig.model.run().Busy());
+            ASSERT_TRUE(rig.watchTimer.IsActive());
+            if (cause == kClosed) {
+                rig.switches.connectionState = ConnectionState::Closed;
+                rig.watchTimer.Fire();
+            } else {
+                rig.model.onMessage(WM_LINK_STATE, 2, 0);
+                rig.link.requests.clear();  // the new connection's settings read
+            }
+            EXPECT_FALSE(rig.model.run().Busy());
+            EXPECT_FALSE(rig.model.run().ShowsCancel());
+            EXPECT_EQ(rig.model.StatusText(), "stopped: the connection closed");
+            EXPECT_EQ(rig.switches.deferredRelease.load(), 1);
+            EXPECT_EQ(rig.switches.cyclicReadEnabled.load(), 1);
+            EXPECT_FALSE(rig.watchTimer.IsActive());
+            EXPECT_FALSE(rig.restartTimer.IsActive());
+            // A late answer of the old connection starts nothing.
+            rig.model.onMessage(WM_LINK_VALUE, 2, kControl);
+            rig.pollTimer.Fire();
+            EXPECT_EQ(rig.model.StatusText(), "stopped: the connection closed");
+            rig.Segment({1, 0, 2, 0, 0, 0, 3}, false);
+            for (const LinkRequest& request : rig.link.requests) {
+                EXPECT_NE(request.address, kControl);
+                EXPECT_NE(request.address, kData);
+            }
+        }
+    }
+}
+
+TEST(CaptureRun, ASilentDriveEndsTheCaptureAfterFiveSeconds) {
+    RunRig rig;
+    rig.RunToUpload();
+    rig.Answer(0);
+    for (int tick = 1; tick < CaptureRun::kSilentSeconds; ++tick) {
+        rig.watchTimer.Fire();
+    }
+    // An answer starts the count again.
+    rig.link.Take();
+    rig.Segment({1, 0, 2, 0, 0, 0, 3}, false);
+    for (int tick = 1; tick < CaptureRun::kSilentSeconds; ++tick) {
+        rig.watchTimer.Fire();
+    }
+    EXPECT_TRUE(rig.model.run().Busy());
+    rig.watchTimer.Fire();
+    EXPECT_FALSE(rig.model.run().Busy());
+    EXPECT_EQ(rig.model.StatusText(), "stopped: the drive does not answer");
+    EXPECT_EQ(rig.switches.deferredRelease.load(), 1);
+}
+
+TEST(CaptureRun, PreparingKeepsWaitingAndEmptyRecordsAndNoChannelAreSaid) {
+    RunRig rig;
+    rig.model.StartOrCancel();
+    rig.Answer(1);
+    rig.pollTimer.Fire();
+    // State 3, the drive preparing its record, is still waiting: the state is read again.
+    EXPECT_EQ(rig.Answer(3).address, kControl);
+    rig.pollTimer.Fire();
+    EXPECT_EQ(rig.link.requests.front().address, kControl);
+    EXPECT_EQ(rig.model.run().state(), CaptureRun::State::kWaiting);
+    rig.Answer(0);
+    rig.pollTimer.Fire();
+    rig.Answer(0);
+    rig.link.Take();
+    // The drive's record holds nothing: said so, not shown as a finished capture.
+    rig.Segment({}, true);
+    EXPECT_EQ(rig.model.StatusText(), "The drive's record is empty: no sample was taken.");
+
+    // Start with no channel ticked sends nothing and says why.
+    for (int channel = 1; channel <= 4; ++channel) {
+        rig.model.ClickChannel(channel, false);
+    }
+    rig.link.requests.clear();
+    rig.model.StartOrCancel();
+    EXPECT_TRUE(rig.link.requests.empty());
+    EXPECT_FALSE(rig.model.run().Busy());
+    EXPECT_EQ(rig.model.StatusText(), "Tick a channel to sample: no channel is ticked.");
+}
+
 }  // namespace
 }  // namespace tarvo::test

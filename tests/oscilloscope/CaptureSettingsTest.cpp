@@ -168,5 +168,110 @@ TEST(CaptureSettings, PickedObjectsJoinTheirBox) {
     EXPECT_EQ(rig.model.lists().ChannelBoxSize(2), 6);
 }
 
+// "Samples total" stays what the drive holds after a write, through the read-back and any
+// later action; a number the drive's 16 bits cannot hold is refused with a reason.
+TEST(CaptureSettings, TheTotalSamplesFieldKeepsWhatTheDriveHolds) {
+    ScopeRig rig;
+    AnswerSettings(rig, {{0x0A, 1000}, {0x01, 0x60770010}});
+    rig.model.EnterTotal("300");
+    LinkRequest write = rig.Answer(300);
+    EXPECT_EQ(write.command, SdoCommand::Write16);
+    EXPECT_EQ(write.data, 300u);
+    AnswerSettings(rig, {{0x0A, 300}, {0x01, 0x60770010}});
+    EXPECT_EQ(rig.model.form().total, 300);
+    // Another action reads the slots and the total back: still 300.
+    rig.model.ClickChannel(1, true);
+    rig.Answer(0x60770010);
+    AnswerSettings(rig, {{0x0A, 300}, {0x01, 0x60770010}});
+    EXPECT_EQ(rig.model.form().total, 300);
+    EXPECT_EQ(rig.model.Notice(), "");
+    for (const char* text : {"65536", "-1", "99999999"}) {
+        rig.model.EnterTotal(text);
+        EXPECT_TRUE(rig.link.requests.empty()) << text;
+        EXPECT_EQ(rig.model.StatusText(), "Enter a whole number from 0 to 65535.") << text;
+    }
+    rig.model.EnterPretrigger("65535");
+    EXPECT_EQ(rig.link.Take().data, 65535u);
+    EXPECT_EQ(rig.model.Notice(), "");
+
+    // A drive that keeps refusing the total is asked three times, then left alone.
+    rig.link.requests.clear();
+    rig.model.onMessage(WM_LINK_ABORT, 0x06010000, Sub(0x0A));
+    rig.model.onMessage(WM_LINK_ABORT, 0x06010000, rig.link.Take().address);
+    rig.model.onMessage(WM_LINK_ABORT, 0x06010000, rig.link.Take().address);
+    EXPECT_TRUE(rig.link.requests.empty());
+    EXPECT_NE(rig.model.Notice().find("refuses"), std::string::npos);
+    // An answer in between starts the count again.
+    rig.model.onMessage(WM_LINK_ABORT, 0x06010000, Sub(0x0A));
+    rig.Answer(200);
+    rig.model.onMessage(WM_LINK_ABORT, 0x06010000, Sub(0x0A));
+    rig.model.onMessage(WM_LINK_ABORT, 0x06010000, rig.link.Take().address);
+    EXPECT_EQ(rig.link.requests.size(), 1u);
+}
+
+// A view opened before the connection reads the drive's settings once a connection opens:
+// a restarted drive holds none of the slots written to it before.
+TEST(CaptureSettings, ANewConnectionReadsTheSettingsAgain) {
+    ScopeRig rig;
+    AnswerSettings(rig, {{0x01, 0x60770010}});
+    ASSERT_TRUE(rig.model.form().channels[0].checked);
+    rig.model.onMessage(WM_LINK_STATE, 2, 0);
+    ASSERT_FALSE(rig.link.requests.empty());
+    EXPECT_EQ(rig.link.requests.front().address, Sub(0x08));
+    AnswerSettings(rig, {});
+    EXPECT_FALSE(rig.model.form().channels[0].checked);
+    // Closed: nothing is asked.
+    rig.switches.connectionState = ConnectionState::Closed;
+    rig.model.onMessage(WM_LINK_STATE, 2, 0);
+    EXPECT_TRUE(rig.link.requests.empty());
+}
+
+TEST(CaptureSettings, APairsSharedSlotSaysWhichChannelItSwitchedOff) {
+    ScopeRig rig;
+    AnswerSettings(rig, {{0x05, 0x60640020}});
+    ASSERT_TRUE(rig.model.form().channels[0].checked);
+    // Channel 2 takes the velocity (32 bits): channel 1's position loses the pair's slot.
+    rig.model.SelectChannelItem(2, 1);
+    rig.model.ClickChannel(2, true);
+    EXPECT_EQ(rig.link.Take().address, Sub(0x05));
+    EXPECT_EQ(rig.model.Notice(),
+              "Channels 1 and 2 share one 32-bit slot: channel 1 was switched off.");
+    // A 16-bit object beside it displaces nothing.
+    rig.link.requests.clear();
+    rig.model.SelectChannelItem(1, 2);
+    rig.model.ClickChannel(1, true);
+    EXPECT_EQ(rig.model.Notice(), "");
+}
+
+// A new unit takes the channel's scale and offset along at once: with Auto from the curve's
+// range, else converted and put on the next 1-2-5 scale.
+TEST(CaptureSettings, AUnitChangeConvertsScaleAndOffset) {
+    for (bool automatic : {true, false}) {
+        SCOPED_TRACE(automatic);
+        ScopeRig rig;
+        AnswerSettings(rig, {});
+        ScopeRecord record;
+        // Velocity in DEC, the last of its units.
+        record.channels[0] = {true, static_cast<int32_t>(0x606C0020), 200, -500, 1, -1, 0};
+        for (double v : {0.0, 1000.0}) {
+            PlotRecord sample;
+            sample.mask = 1;
+            sample.values[0] = v;
+            record.samples.push_back(sample);
+        }
+        rig.model.ApplyRecord(record);
+        ASSERT_EQ(rig.model.form().channels[0].units.front(), "rpm");
+        rig.model.SetAuto(1, automatic);
+        rig.model.SelectChannelUnit(1, 0);  // 60/512 rpm per raw unit, shown as 0.117188
+        const CurvePlot::Channel& curve = rig.model.plot().At(1);
+        EXPECT_DOUBLE_EQ(curve.coefficient, 0.117188);
+        // Auto: (1000 x 0.117188) / 6 = 19.5 rounds up to 20; manual: 200 x 0.117 = 23.4
+        // goes to 50.
+        EXPECT_EQ(rig.model.form().channels[0].scaleText, automatic ? "2e1" : "5e1");
+        EXPECT_NEAR(curve.offset, -500 * 0.117188, 1e-9);
+        EXPECT_EQ(rig.model.form().channels[0].offsetText, "-58.594");
+    }
+}
+
 }  // namespace
 }  // namespace tarvo::test

@@ -3,6 +3,7 @@
 #include "oscilloscope/CurvePlot.h"
 #include "oscilloscope/RecordDecoder.h"
 #include "oscilloscope/ScaleText.h"
+#include "oscilloscope/ScopeFormat.h"
 
 namespace tarvo {
 namespace {
@@ -142,6 +143,109 @@ TEST(CurvePlot, ZoomCursorsAndTimeLabels) {
     EXPECT_NEAR(reading->value, 50.0, 1.0);
     EXPECT_NEAR(reading->sample, 1.5, 0.01);
     EXPECT_FALSE(line.ValueAt(1, line.InnerWidth()).has_value());
+}
+
+std::vector<double> Ramp(int count) {
+    std::vector<double> values;
+    for (int i = 0; i < count; ++i) {
+        values.push_back(i);
+    }
+    return values;
+}
+
+// Whatever the number of visible records, the first lies at the left edge and the last at
+// the right one (W - 4 = 978 in the default area): the curve spans the time axis.
+TEST(CurvePlot, VisibleRecordsSpanTheWholeWidth) {
+    struct Case {
+        int records, shown;
+        bool atRightEnd;  // zoomed with the pointer at the right edge: the last records
+    };
+    for (Case c : {Case{2, 2, false}, Case{400, 400, false}, Case{4000, 4000, false},
+                   Case{1000, 600, false}, Case{1000, 979, true}, Case{3000, 601, true}}) {
+        SCOPED_TRACE(testing::Message() << c.records << " " << c.shown << " " << c.atRightEnd);
+        CurvePlot plot = PlotOf(Ramp(c.records));
+        if (c.shown != c.records) {
+            int x = c.atRightEnd ? plot.X0() + plot.InnerWidth() : plot.X0() + 1;
+            ASSERT_TRUE(plot.ZoomAround(x, double(c.shown) / c.records));
+            plot.Recompute();
+        }
+        EXPECT_EQ(plot.VisibleCount(), c.shown);
+        EXPECT_EQ(c.atRightEnd ? plot.Last() : plot.First(), c.atRightEnd ? c.records : 1);
+        const auto& points = plot.At(1).points;
+        auto first = static_cast<size_t>(plot.First() - 1);
+        auto last = static_cast<size_t>(plot.Last() - 1);
+        EXPECT_EQ(points[first].x, 1);
+        EXPECT_EQ(points[last].x, plot.InnerWidth() - 4);
+        if (first > 0) {
+            EXPECT_EQ(points[first - 1].x, 0);
+        }
+        if (last + 1 < points.size()) {
+            EXPECT_EQ(points[last + 1].x, 0);
+        }
+        // Halfway through the visible records is halfway across.
+        EXPECT_NEAR(points[(first + last) / 2].x, (plot.InnerWidth() - 4) / 2.0,
+                    (plot.InnerWidth() - 4.0) / (c.shown - 1) + 1);
+    }
+}
+
+// The wheel keeps the record under the pointer where it is, stops at both ends of the
+// record and never shows fewer than 2 records or more than all.
+TEST(CurvePlot, WheelZoomKeepsThePointerOnItsRecord) {
+    CurvePlot plot = PlotOf(Ramp(1000));
+    int quarter = plot.X0() + 1 + (plot.InnerWidth() - 4) / 4;
+    double under = plot.ValueAt(1, quarter - plot.X0() - 1)->sample;
+    ASSERT_TRUE(plot.ZoomAround(quarter, 0.5));
+    plot.Recompute();
+    EXPECT_EQ(plot.VisibleCount(), 500);
+    EXPECT_NEAR(plot.ValueAt(1, quarter - plot.X0() - 1)->sample, under, 1.0);
+    // At the left edge the range starts at record 1; at the right it ends at the last.
+    int first = plot.First();
+    ASSERT_TRUE(plot.ZoomAround(plot.X0() + 1, 0.5));
+    plot.Recompute();
+    EXPECT_EQ(plot.First(), first);
+    EXPECT_EQ(plot.VisibleCount(), 250);
+    ASSERT_TRUE(plot.ZoomAround(plot.X0() + plot.InnerWidth(), 100.0));
+    EXPECT_EQ(plot.VisibleCount(), 1000);
+    EXPECT_EQ(plot.First(), 1);
+    EXPECT_FALSE(plot.ZoomAround(plot.X0() + 1, 100.0));  // already everything
+    ASSERT_TRUE(plot.ZoomAround(plot.X0() + plot.InnerWidth(), 0.001));
+    EXPECT_EQ(plot.VisibleCount(), 2);
+    EXPECT_EQ(plot.Last(), 1000);
+    EXPECT_FALSE(plot.ZoomAround(plot.X0() + 1, 0.5));  // no fewer than 2
+    // A small step still moves by one record.
+    CurvePlot small = PlotOf(Ramp(10));
+    ASSERT_TRUE(small.ZoomAround(small.X0() + 1, 0.99));
+    EXPECT_EQ(small.VisibleCount(), 9);
+    EXPECT_EQ(small.First(), 1);
+}
+
+TEST(CurvePlot, CursorLimitScalesAndNumberTexts) {
+    // The slider's range follows the plot's real width: W - 4, at least 2.
+    for (auto [right, limit] : {std::pair{1002, 978}, {1154, 1130}, {600, 576}, {20, 2}}) {
+        CurvePlot plot;
+        plot.SetArea({0, 0, right, 300});
+        EXPECT_EQ(plot.CursorLimit(), limit) << right;
+    }
+    for (auto [r, scale] : {std::pair{23.4375, 50.0},
+                            {20.0, 20.0},
+                            {2.0000000001, 2.0},
+                            {2.1, 5.0},
+                            {5.5, 10.0},
+                            {0.0, 1e-6},
+                            {1e-9, 1e-6},
+                            {0.3, 0.5}}) {
+        EXPECT_DOUBLE_EQ(ScaleText::AtLeast125(r), scale) << r;
+    }
+    for (auto [text, shorter] : {std::pair{"670.000", "670"},
+                                 {"-1682670.000", "-1682670"},
+                                 {"0.500", "0.5"},
+                                 {"99.960938", "99.960938"},
+                                 {"-0.000", "0"},
+                                 {"1e-6", "1e-6"},
+                                 {"120", "120"},
+                                 {"12.3.0", "12.3.0"}}) {
+        EXPECT_EQ(ShortNumberText(text), shorter) << text;
+    }
 }
 
 }  // namespace

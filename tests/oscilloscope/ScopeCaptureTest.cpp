@@ -24,7 +24,8 @@ struct CaptureRig {
     ScopeCapture& capture() {
         if (!capture_) {
             capture_ = std::make_unique<ScopeCapture>(
-                ScopeCapture::Services{link, switches, messages, pollTimer, restartTimer, nullptr},
+                ScopeCapture::Services{link, switches, messages, pollTimer, restartTimer,
+                                       watchTimer, nullptr},
                 hooks);
         }
         return *capture_;
@@ -47,6 +48,7 @@ struct CaptureRig {
     RecordingMessageBox messages;
     ManualTimer pollTimer;
     ManualTimer restartTimer;
+    ManualTimer watchTimer;
     ScopeCapture::Hooks hooks;
     RecordLayout layout;
     std::vector<std::pair<int, uint32_t>> reported;

@@ -1,7 +1,10 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include "oscilloscope/ScopeRecordFile.h"
@@ -145,7 +148,23 @@ void ScopeEndToEndTest::captureUploadExportImport() {
         QCOMPARE(three[k].value, double(c));
     }
 
-    // Export all four forms, then import the record into the cleared plot.
+    // The readout follows the first ticked channel until one is chosen in "Ch Id".
+    view_->Control<QRadioButton>(1264)->click();
+    QCOMPARE(view_->Control<QComboBox>(1180)->currentIndex(), 0);
+    QVERIFY(view_->Control<QLineEdit>(1265)->text() != QStringLiteral("0"));
+    QVERIFY(view_->Control<QLineEdit>(1267)->text() != QStringLiteral("0"));
+    // The wheel zooms around the pointer, Esc shows the whole record again.
+    CurvePlotView& plot = view_->plotView();
+    QPoint at(plot.width() / 2, plot.height() / 2);
+    QWheelEvent wheel(at, plot.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&plot, &wheel);
+    QCOMPARE(model.plot().VisibleCount(), 160);
+    QVERIFY(model.plot().First() > 1 && model.plot().Last() < 200);
+    QTest::keyClick(&plot, Qt::Key_Escape);
+    QCOMPARE(model.plot().VisibleCount(), 200);
+
+    // Export all the forms, then import the record into the cleared plot.
     QString txt = folder_->File(QStringLiteral("user/run.txt"));
     QDir(folder_->Path()).mkpath(QStringLiteral("user"));
     QVERIFY(view_->ExportTo(txt));
@@ -162,7 +181,19 @@ void ScopeEndToEndTest::captureUploadExportImport() {
     QVERIFY(bmp.open(QIODevice::ReadOnly));
     QCOMPARE(bmp.read(2), QByteArray("BM"));
     QImage png(folder_->File(QStringLiteral("user/run.png")));
-    QCOMPARE(png.width(), view_->width() - 7);
+    QCOMPARE(png.width(), plot.width());
+    QVERIFY(png.height() > plot.height());  // the legend below the plot
+    QVERIFY(view_->ExportTo(folder_->File(QStringLiteral("user/run.svg"))));
+    QFile svg(folder_->File(QStringLiteral("user/run.svg")));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QVERIFY(svg.readAll().contains("Velocity actual value (DEC)"));
+    QVERIFY(view_->ExportTo(folder_->File(QStringLiteral("user/table.csv")), true));
+    QFile table(folder_->File(QStringLiteral("user/table.csv")));
+    QVERIFY(table.open(QIODevice::ReadOnly));
+    QList<QByteArray> rows = table.readAll().split('\n');
+    QCOMPARE(rows[0], QByteArray("time (s),ch1 Velocity actual value (DEC),"
+                                 "ch3 Current actual value (DEC)"));
+    QCOMPARE(rows[1], "0.0001250," + lines[0].chopped(1));
 
     std::vector<double> before;
     for (const CurvePoint& point : one) {
@@ -179,10 +210,28 @@ void ScopeEndToEndTest::captureUploadExportImport() {
     QVERIFY(!view_->ImportFrom(txt));
     QVERIFY(rig_->Shown(ScopeRecordFile::Message(ScopeRecordFile::ReadResult::kOddSize)));
     QCOMPARE(model.plot().At(1).points.size(), size_t{200});
+
+    // The connection closes during a capture: it ends at once, says so and frees the link;
+    // connected again, the view reads the drive's settings and the link serves everyone.
+    model.EnterPeriod("2000");
+    settle();
+    model.StartOrCancel();
+    QTRY_COMPARE_WITH_TIMEOUT(model.run().state(), CaptureRun::State::kWaiting, kLong);
+    rig_->frame->Dispatch(1128);
+    QTRY_COMPARE_WITH_TIMEOUT(model.StatusText(), std::string("stopped: the connection closed"),
+                              kLong);
+    QVERIFY(!model.run().Busy());
+    QCOMPARE(rig_->state.switches.deferredRelease.load(), 1);
+    QCOMPARE(rig_->state.switches.cyclicReadEnabled.load(), 1);
+    rig_->frame->Dispatch(1128);
+    QTRY_COMPARE_WITH_TIMEOUT(rig_->state.switches.connectionState.load(), ConnectionState::Open,
+                              kLong);
+    settle();
+    QCOMPARE(model.form().samplePeriod, 2000);
 }
 
-// With TARVO_SCOPE_SHOTS=DIR: pictures of a four-channel capture with both cursors and a
-// zoomed range, in both languages, for looking at.
+// With TARVO_SCOPE_SHOTS=DIR: pictures of a two-channel capture with both cursors, the
+// measurements and a zoomed range, in both languages, and its exported plot, for looking at.
 void ScopeEndToEndTest::screenshots() {
     QString shots = qEnvironmentVariable("TARVO_SCOPE_SHOTS");
     if (shots.isEmpty()) {
@@ -196,8 +245,8 @@ void ScopeEndToEndTest::screenshots() {
         }
         DriverOscilloModel& model = view_->model();
         auto settle = [&] { QTRY_VERIFY_WITH_TIMEOUT(!rig_->state.link.IsBusy(), kLong); };
-        const uint32_t keys[4] = {0x606C00, 0x607800, 0x607700, 0x606200};
-        for (int channel = 1; channel <= 4; ++channel) {
+        const uint32_t keys[2] = {0x606C00, 0x607800};
+        for (int channel = 1; channel <= 2; ++channel) {
             model.BeginPick(channel);
             model.onMessage(WM_OBJECT_PICKED, 0, keys[channel - 1]);
             settle();  // the link sends the newest request first: let the pick's write go
@@ -218,8 +267,9 @@ void ScopeEndToEndTest::screenshots() {
         QMetaObject::invokeMethod(view_->Control<QComboBox>(1180), "activated", Q_ARG(int, 0));
         view_->plotView().Flush();
         QTest::qWait(200);
-        QString name = resources == english_.get() ? "scope-en.png" : "scope-zh.png";
-        QVERIFY(view_->window()->grab().save(shots + "/" + name));
+        QString language = resources == english_.get() ? "en" : "zh";
+        QVERIFY(view_->window()->grab().save(shots + "/scope-" + language + ".png"));
+        QVERIFY(view_->ExportTo(shots + "/plot-" + language + ".png"));
         cleanup();
     }
 }

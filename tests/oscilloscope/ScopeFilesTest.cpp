@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "oscilloscope/ScopeExport.h"
 #include "oscilloscope/ScopeRecordFile.h"
 #include "oscilloscope/Utf16Text.h"
@@ -72,8 +75,9 @@ TEST(ScopeFiles, BadRecordFilesAreRefused) {
     EXPECT_EQ(ScopeRecordFile::Decode(good.substr(0, good.size() - 1), out), R::kOddSize);
     EXPECT_EQ(ScopeRecordFile::Decode(good.substr(0, good.size() - 10), out), R::kTruncated);
     EXPECT_EQ(ScopeRecordFile::Decode(Utf16Text::FromUtf8("hello\n"), out), R::kNotRecord);
-    std::string cut = "[oscilloscope]\nnumber=3\nch1 check=1\nch1-1=5\n";
-    EXPECT_EQ(ScopeRecordFile::Decode(Utf16Text::FromUtf8(cut), out), R::kTruncated);
+    EXPECT_EQ(
+        ScopeRecordFile::Decode(Utf16Text::FromUtf8("[oscilloscope]\nnumber=3\nch1-1=5"), out),
+        R::kTruncated);
     std::string huge = "[oscilloscope]\nnumber=5000\nch1 check=1\n";
     EXPECT_EQ(ScopeRecordFile::Decode(Utf16Text::FromUtf8(huge), out), R::kTooLong);
     EXPECT_EQ(out.time, 99);  // nothing was taken over
@@ -136,22 +140,21 @@ TEST(ScopeFiles, ExportAndImportThroughTheModel) {
     ScopeRecord read;
     ASSERT_EQ(ScopeRecordFile::Read(path, read), ScopeRecordFile::ReadResult::kOk);
     // The form's settings as the file holds them; the unit of channel 1 is one its item
-    // does not have, so the form shows the first.
-    const std::string settings =
-        "[oscilloscope]\ntime=16\noffset=10\nnumber=3\ntrigger item=1\n"
+    // does not have, so the form shows the first. "number" is what was captured.
+    const std::string file =
+        "[oscilloscope]\ntime=16\noffset=10\nnumber=4\ntrigger item=1\n"
         "trigger item value=6319104\ntrigger collect value=120.000000\n"
         "trigger collect unit=0\ncontinue=0\n"
         "ch1 check=1\nch1 item=1618411536\nch1 scale=200.000000\nch1 offset=-500.000000\n"
         "ch1 unit coef=1.000000\nch1 unit=0\nch1 auto=1\nch2 check=0\n"
         "ch3 check=1\nch3 item=1617166368\nch3 scale=0.050000\nch3 offset=0.250000\n"
         "ch3 unit coef=0.117188\nch3 unit=0\nch3 auto=0\nch4 check=0\n"
-        "ch1-1=12\nch3-1=-40\nch1-2=13\nch3-2=-41\nch1-3=14\nch3-3=-42\n";
+        "ch1-1=12\nch3-1=-40\nch1-2=13\nch3-2=-41\nch1-3=14\nch3-3=-42\nch1-4=15\nch3-4=-43\n";
     std::string written;
     ASSERT_TRUE(AtomicFile::Read(path, written));
-    EXPECT_EQ(Utf16Text::ToUtf8(written), settings + "ch1-4=15\nch3-4=-43\n");
-    // Read back, the record holds the "number" of samples only.
-    EXPECT_EQ(Utf16Text::ToUtf8(ScopeRecordFile::Encode(read)), settings);
-    EXPECT_EQ(read.samples.size(), 3u);
+    EXPECT_EQ(Utf16Text::ToUtf8(written), file);
+    EXPECT_EQ(Utf16Text::ToUtf8(ScopeRecordFile::Encode(read)), file);
+    EXPECT_EQ(read.samples.size(), 4u);
     EXPECT_EQ(read.channels[0].autoScale, 1);
     EXPECT_FALSE(read.channels[1].checked);
 }
@@ -211,6 +214,89 @@ TEST(ScopeFiles, ACheckedChannelWithoutAnItemImportsWithoutACurve) {
     for (size_t k = 0; k < again.samples.size(); ++k) {
         EXPECT_EQ(again.samples[k].mask, exported.samples[k].mask) << k;
     }
+}
+
+// A file this program exported reads back after the channels or the total changed since the
+// capture; a sample the file lacks reads as 0, the first of two equal keys counts.
+TEST(ScopeFiles, ExportedFilesImportAfterTheChannelSetChanged) {
+    ScopeRig rig;
+    while (!rig.link.requests.empty()) {
+        rig.Answer(0);
+    }
+    rig.model.ApplyRecord(SampleRecord());  // channels 1 and 3, 4 records
+    rig.model.SelectChannelItem(2, 2);
+    rig.model.ClickChannel(2, true);                    // ticked after the capture: no samples
+    rig.model.ClickChannel(3, false);                   // unticked after it: its samples stay
+    rig.model.onMessage(WM_LINK_VALUE, 300, 0x23000A);  // "Samples total" changed
+    ScopeRecord exported = rig.model.MakeRecord();
+    EXPECT_EQ(exported.number, 4);
+    EXPECT_TRUE(exported.channels[0].checked);
+    EXPECT_FALSE(exported.channels[1].checked);
+    EXPECT_TRUE(exported.channels[2].checked);
+    std::string path = rig.folder.File("again.txt");
+    ASSERT_EQ(ScopeRecordFile::Write(path, exported), "");
+    ScopeRecord read;
+    ASSERT_EQ(ScopeRecordFile::Read(path, read), ScopeRecordFile::ReadResult::kOk);
+    ASSERT_EQ(read.samples.size(), 4u);
+    EXPECT_EQ(read.samples[3].values[0], 15.0);
+    EXPECT_EQ(read.samples[3].values[2], -43.0);
+    EXPECT_EQ(read.samples[3].mask, 0b101u);
+
+    std::string hand =
+        "[oscilloscope]\nnumber=3\nnumber=9\nch2 check=1\nch2 item=1618411536\nch2-1=5\n"
+        "ch2-3=7\nch2-1=6\n";
+    ASSERT_EQ(ScopeRecordFile::Decode(Utf16Text::FromUtf8(hand), read),
+              ScopeRecordFile::ReadResult::kOk);
+    ASSERT_EQ(read.samples.size(), 3u);
+    EXPECT_EQ(read.samples[0].values[1], 5.0);
+    EXPECT_EQ(read.samples[1].values[1], 0.0);
+    EXPECT_EQ(read.samples[2].values[1], 7.0);
+
+    // Far larger than any record file: refused before it is read, with a reason.
+    std::string huge = rig.folder.File("huge.txt");
+    { std::ofstream(huge) << "x"; }
+    std::filesystem::resize_file(huge, ScopeRecordFile::kLargestFile + 2);
+    std::string reason;
+    EXPECT_EQ(ScopeRecordFile::Read(huge, read, &reason), ScopeRecordFile::ReadResult::kUnreadable);
+    EXPECT_FALSE(reason.empty());
+}
+
+// The table for spreadsheets: time in seconds, every channel in its unit, a literal record.
+TEST(ScopeFiles, TimeTableGolden) {
+    ScopeRig rig;
+    while (!rig.link.requests.empty()) {
+        rig.Answer(0);
+    }
+    ScopeRecord record;
+    record.time = 16;                                                              // 1 ms
+    record.channels[0] = {true, 0x60770010, 1, 0, 1, 0, 0};                        // DEC
+    record.channels[1] = {true, static_cast<int32_t>(0x606C0020), 1, 0, 1, 0, 0};  // rpm
+    for (auto [torque, velocity] : {std::pair{-3.0, 512.0}, {7.0, -1024.0}}) {
+        PlotRecord sample;
+        sample.mask = 0b11;
+        sample.values = {torque, velocity, 0, 0};
+        record.samples.push_back(sample);
+    }
+    rig.model.ApplyRecord(record);
+    EXPECT_EQ(rig.model.TimeTable(),
+              "time (s),ch1 Torque actual value (DEC),ch2 Velocity actual value (rpm)\n"
+              "0.0010000,-3,60.000000\n"
+              "0.0020000,7,-120.000000\n");
+
+    // Names with commas or quotes are quoted; a record without the channel leaves it empty.
+    PlotRecord only3;
+    only3.mask = 0b100;
+    only3.values = {0, 0, 5, 0};
+    PlotRecord both;
+    both.mask = 0b101;
+    both.values = {1, 0, 6, 0};
+    TimeTableColumn one{1, "Speed, \"filtered\"", "r/s",
+                        [](double v) { return std::to_string(int(v) * 2); }};
+    TimeTableColumn three{3, "Torque", "DEC", [](double v) { return std::to_string(int(v)); }};
+    EXPECT_EQ(ScopeExport::TimeTable({both, only3}, 1, {one, three}),
+              "time (s),\"ch1 Speed, \"\"filtered\"\" (r/s)\",ch3 Torque (DEC)\n"
+              "0.0000625,2,6\n"
+              "0.0001250,,5\n");
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ struct ScopeRig {
         data += Entry("2010", "0B", "Bus voltage", "UNSIGNED32", "");
         dictionary.LoadFile(folder.Write("tarvo.dat", data), 2, &messages);
         iniPath = folder.Write("Oscilloscope.ini", ini);
+        switches.connectionState = ConnectionState::Open;
         model.Create(iniPath);
     }
 
@@ -93,8 +94,9 @@ struct ScopeRig {
     LinkSwitches switches;
     ManualTimer pollTimer;
     ManualTimer restartTimer;
+    ManualTimer watchTimer;
     DriverOscilloModel model{
-        {dictionary, units, link, switches, messages, pollTimer, restartTimer}};
+        {dictionary, units, link, switches, messages, pollTimer, restartTimer, watchTimer}};
     std::string iniPath;
 };
 

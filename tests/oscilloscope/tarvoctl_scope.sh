@@ -18,9 +18,9 @@ for _ in $(seq 200); do grep -q ready "$folder/sim.out" && break; sleep 0.05; do
 # A generous reply timeout: the simulated drive may be slow to get the processor.
 ctl() { "$stage/tarvoctl" --folder "$folder" --port ttySCP0 --timeout 3000 "$@"; }
 
-ctl scope --channel 2=606C:00 --channel 4=6078:00 --trigger 606C:00 --level 0 --edge 0 \
-    --period 1 --pretrigger 5 --total 120 --record "$folder/run.txt" --csv "$folder/run.csv" \
-    >"$folder/out"
+ctl scope --channel "2=Velocity actual value" --channel 4=6078:00 \
+    --trigger "velocity actual value" --level 0 --edge 0 --period 1 --pretrigger 5 --total 120 \
+    --record "$folder/run.txt" --csv "$folder/run.csv" --table "$folder/table.csv" >"$folder/out"
 grep -q "captured 120 samples (720 bytes) of channels 2, 4" "$folder/out"
 echo record >&3
 for _ in $(seq 200); do grep -q '^record ' "$folder/sim.out" && break; sleep 0.05; done
@@ -34,6 +34,18 @@ actual = open(sys.argv[2]).read()
 assert int(line[1]) == 720, line[1]
 assert actual == expected, (actual[:80], expected[:80])
 PY
+# The table with time and units holds the same samples under a header, 62.5 us apart.
+python3 - "$folder/run.csv" "$folder/table.csv" <<'PY'
+import sys
+raw = [l.rstrip(",").split(",") for l in open(sys.argv[1]).read().splitlines()]
+table = open(sys.argv[2]).read().splitlines()
+assert table[0] == "time (s),ch2 Velocity actual value (DEC),ch4 Current actual value (DEC)", table[0]
+assert len(table) == 121, len(table)
+for k, line in enumerate(table[1:]):
+    cells = line.split(",")
+    assert abs(float(cells[0]) - (k + 1) * 62.5e-6) < 1e-9, line
+    assert cells[1:] == raw[k], (line, raw[k])
+PY
 # The record file is UTF-16LE text with the channels and samples.
 python3 - "$folder/run.txt" <<'PY'
 import sys
@@ -44,6 +56,7 @@ assert "ch2-120=" in text and "ch4-120=" in text and "ch2-121=" not in text
 PY
 # Bad input exits 1 and writes nothing; an entry the dictionary lacks is named.
 rc=0; ctl scope --channel 9=606C:00 2>/dev/null || rc=$?; [ "$rc" = 1 ]
+rc=0; ctl scope --channel "1=No such entry" 2>/dev/null || rc=$?; [ "$rc" = 1 ]
 rc=0; ctl scope --channel 1=6060:00 --csv "$folder/bad.csv" >"$folder/out" 2>"$folder/err" || rc=$?
 [ "$rc" = 1 ] && grep -q "6060:00 cannot be sampled" "$folder/err" && [ ! -e "$folder/bad.csv" ]
 [ ! -s "$folder/out" ]
