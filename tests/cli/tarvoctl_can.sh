@@ -30,7 +30,12 @@ refused() {
 }
 refused "7000:00: the drive refused: abort 0x06020000 (Object does not exist" read 7000:00
 refused "abort 0x06010002 (Attempt to write a read only object)" write 6041:00 1 --width 16
-refused "abort 0x06090030 (Invalid value for parameter)" write 6081:00 -5 --width 32
+# Out of the drive's range: the drive refuses it. Out of the type's (-5 is no UNSIGNED32):
+# refused before anything is sent.
+refused "abort 0x06090030 (Invalid value for parameter)" write 6081:00 0xFFFFFFFB --width 32
+rc=0; ctl write 6081:00 -5 --width 32 2>"$folder/err" || rc=$?
+[ "$rc" = 1 ] && grep -qF "6081:00: -5 is out of range for UNSIGNED32" "$folder/err" ||
+    { echo "write -5: exit $rc, $(cat "$folder/err")"; exit 1; }
 [ "$(ctl read 6081:00 --raw)" = 1000 ]
 # The scan finds the simulated node and only it; a named rate is the PCAN code's rate.
 scan=$("$stage/tarvoctl" --folder "$folder" --can --bitrate 500k --timeout 100 scan)
