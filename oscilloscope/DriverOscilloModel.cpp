@@ -60,7 +60,10 @@ DriverOscilloModel::DriverOscilloModel(const Services& services)
       trigger_(form_.trigger, {lists_, services.units, this}) {}
 
 void DriverOscilloModel::Create(const std::string& iniPath) {
-    lists_.Load(iniPath);
+    std::string problem = lists_.Load(iniPath);
+    if (!problem.empty()) {
+        services_.messageBox.Show(problem);
+    }
     services_.switches.priorityWindow = this;
     capture_.ReadSettings();
     Changed();
