@@ -30,6 +30,7 @@ ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setu
     ParameterColumnLayout columns = ParameterColumns::Layout(
         description.traits, setup.pixelsPerInch, setup.columnLabels, setup.columnWidths);
     table_ = new ParameterTableModel(panel_->List(), columns, this);
+    table_->SetHelp([this](int row) { return panel_->HelpOfRow(row); });
     list_ = new EditListView(panel_->List(), *rules_, *table_, this);
     list_->setObjectName(QString::number(description.listControl));
     auto* layout = new QVBoxLayout(this);

@@ -3,6 +3,8 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QTimer>
+#include <functional>
+#include <string>
 
 #include "panels/ParameterColumns.h"
 #include "panels/ParameterListObserver.h"
@@ -30,6 +32,11 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     const ParameterColumnLayout& Columns() const { return columns_; }
+    // The help text a row's tooltip shows; without one (or for a row without help) the
+    // tooltip shows the cell's text, for texts wider than their column.
+    void SetHelp(std::function<std::string(int row)> helpOfRow) {
+        helpOfRow_ = std::move(helpOfRow);
+    }
     // Shows the value changes that wait for the next redraw now.
     void FlushChanges();
 
@@ -49,6 +56,7 @@ private:
 
     ParameterList& list_;
     ParameterColumnLayout columns_;
+    std::function<std::string(int row)> helpOfRow_;
     QTimer redraw_;
     int firstChanged_ = -1;
     int lastChanged_ = -1;
