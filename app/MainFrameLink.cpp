@@ -87,7 +87,7 @@ void MainFrameLink::OnConnectionEvent(uintptr_t wParam) {
         hooks_.notifySettingsForms(WindowState::ConnectionIconChanged);
     }
     if (context_.session.connectInProgress != 0) {
-        context_.messageBox.Show(ConnectionTexts::kNoDriver);
+        context_.messageBox.Show(context_.session.NoDriverText());
         context_.session.connectInProgress = 0;
     }
     if (wParam == 1 && hooks_.broadcast) {
@@ -148,6 +148,7 @@ bool MainFrameLink::ReconnectSerial() {
         port = context_.settings.SerialPort();
     }
     context_.link.SetNodeId(node);
+    session.attemptText = ConnectionSession::SerialAttempt(port, baud, node);
     CommSettings settings = ConnectionSession::MakeSettings(port, node, baud);
     if (context_.link.Open(&settings) != 0) {
         context_.messageBox.Show(ConnectionTexts::kReconnectComFailure);
@@ -178,6 +179,7 @@ bool MainFrameLink::ReconnectCan() {
         node = ParseDecimalText(context_.settings.CanNodeId());
     }
     context_.link.SetNodeId(node);
+    session.attemptText = ConnectionSession::CanAttempt(code, node);
     CommSettings settings = ConnectionSession::MakeSettings(std::string(), node, code);
     if (context_.link.Open(&settings) != 0) {
         context_.messageBox.Show(ConnectionTexts::kReconnectCanFailure);

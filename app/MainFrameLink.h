@@ -55,7 +55,11 @@ public:
     // 0x404: wParam 1 the connection is confirmed, 0 it closed or failed.
     void OnConnectionEvent(uintptr_t wParam);
     // 0x40B: a settings form opened the connection.
-    void OnConnectionOpened() { SelectStateImage(kImageNoFault); }
+    // A connection that replaced an open one is confirmed afresh by its first reply.
+    void OnConnectionOpened() {
+        driveStatus_ = -1;
+        SelectStateImage(kImageNoFault);
+    }
     // Toolbar button 1128.
     void ToggleConnection();
     // The 1200 ms timer.

@@ -89,7 +89,7 @@ uint32_t CanChannel::Open(const CommSettings* settings) {
     std::unique_ptr<CanBackend> backend = MakeBackend(ini);
     error = backend->Open(settings->rate, bitsPerSecond);
     if (!error.empty()) {
-        Fail(error);
+        Fail(ini.Describe() + ": " + error);
         return kBackendFailed;
     }
     if (!ini.trace.empty()) {
@@ -224,9 +224,10 @@ uint32_t CanChannel::ReadVersion(char* text256) {
     std::unique_ptr<CanBackend> probe = MakeBackend(ini);
     std::string detail;
     if (!probe->Probe(detail)) {
-        Fail(detail);
+        Fail(ini.Describe() + ": " + detail);
         return 0;
     }
+    detail += " [" + ini.Describe() + "]";
     // Whatever stands before the version must not hold a ':' of its own.
     for (char& c : detail) {
         if (c == ':') {

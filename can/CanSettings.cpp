@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -80,6 +81,22 @@ std::string CanSettings::BackendName(Backend backend) {
             return "sim";
     }
     return "?";
+}
+
+std::string CanSettings::Describe() const {
+    std::string text = "backend=" + BackendName(backend);
+    switch (backend) {
+        case Backend::SocketCan:
+            return text + " interface=" + interface;
+        case Backend::Pcan: {
+            char handle[16];
+            std::snprintf(handle, sizeof handle, "0x%02X", channel);
+            return text + " library=" + library + " channel=" + handle;
+        }
+        case Backend::SimBus:
+            return text + " socket=" + socket;
+    }
+    return text;
 }
 
 bool CanSettings::Load(const std::string& programFolder, CanSettings& settings,

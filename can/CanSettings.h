@@ -30,6 +30,9 @@ struct CanSettings {
     // what is wrong.
     static bool Load(const std::string& programFolder, CanSettings& settings, std::string& error);
     static std::string BackendName(Backend backend);
+    // The backend with what it opens, in the file's own words: "backend=socketcan
+    // interface=can0", "backend=pcan library=... channel=0x51", "backend=sim socket=...".
+    std::string Describe() const;
 };
 
 }  // namespace tarvo::canbus

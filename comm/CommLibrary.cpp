@@ -64,9 +64,19 @@ int CommLibrary::Load(int32_t mode) {
         return 1;
     }
     const bool serial = mode == kSerial;
+    if (mode == openMode_.load()) {
+        // The open connection's object stays: it serves until it is closed or replaced.
+        std::lock_guard lock(objectMutex_);
+        if (serial ? serialObject_ != nullptr : canObject_ != nullptr) {
+            return 1;
+        }
+    }
     // Always by absolute path, never through the library search path.
     std::string path = dataFolder_ + (serial ? "/libCOM.so" : "/libCAN.so");
     libraryHandle_ = LibraryFile::Open(path, loadError_);
+    if (!serial) {
+        canLoadError_ = libraryHandle_ == nullptr ? path + ": " + loadError_ : std::string();
+    }
     if (libraryHandle_ == nullptr) {
         return 0;
     }
@@ -75,6 +85,10 @@ int CommLibrary::Load(int32_t mode) {
         messageBox_.Show(serial ? link_text::kGetCommInterfaceFailure
                                 : link_text::kGetCanInterfaceFailure);
         return 0;
+    }
+    if (!serial) {
+        canLastError_ =
+            reinterpret_cast<CanLastErrorFn>(::dlsym(libraryHandle_, "TarvoCanLastError"));
     }
     if (serial) {
         std::shared_ptr<SerialPort> old;
@@ -117,7 +131,33 @@ int32_t CommLibrary::Open(const CommSettings* settings) {
     if (settings == nullptr) {
         return -1;
     }
-    Port port = Acquire();
+    Port port;
+    {
+        std::lock_guard lock(objectMutex_);
+        port.mode_ = mode_.load();
+        port.serial_ = port.mode_ == kSerial ? serialObject_ : nullptr;
+        port.can_ = port.mode_ == kCan ? canObject_ : nullptr;
+    }
+    int32_t result = OpenPort(port, *settings);
+    if (result == 0) {
+        int32_t replaced = openMode_.exchange(port.mode_);
+        if (replaced != kNone && replaced != port.mode_) {
+            std::lock_guard lock(objectMutex_);
+            if (replaced == kSerial && serialObject_ != nullptr) {
+                CloseObject(serialObject_.get());
+            } else if (replaced == kCan && canObject_ != nullptr) {
+                CloseObject(canObject_.get());
+            }
+        }
+    } else if (port.mode_ == openMode_.load()) {
+        // The object of the open connection was opened again and failed: nothing is open.
+        openMode_ = kNone;
+    }
+    return result;
+}
+
+int32_t CommLibrary::OpenPort(const Port& port, const CommSettings& given) {
+    const CommSettings* settings = &given;
     if (port.mode_ == kSerial) {
         if (libraryHandle_ == nullptr) {
             messageBox_.Show(link_text::kLoadCommLibraryFailure);
@@ -152,7 +192,8 @@ int32_t CommLibrary::Open(const CommSettings* settings) {
 CommLibrary::Port CommLibrary::Acquire() const {
     Port port;
     std::lock_guard lock(objectMutex_);
-    port.mode_ = mode_.load();
+    int32_t open = openMode_.load();
+    port.mode_ = open != kNone ? open : mode_.load();
     if (port.mode_ == kSerial) {
         port.serial_ = serialObject_;
     } else if (port.mode_ == kCan) {
@@ -195,6 +236,7 @@ int32_t CommLibrary::FetchReply(void* buffer, uint32_t* length) {
 
 void CommLibrary::Close() {
     Port port = Acquire();
+    openMode_ = kNone;
     if (port.serial_ != nullptr) {
         CloseObject(port.serial_.get());
     } else if (port.can_ != nullptr) {
@@ -212,6 +254,21 @@ int32_t CommLibrary::ReadVersion(char* text256) {
         return 0;
     }
     return static_cast<int32_t>(object->ops->ReadVersion(object.get(), text256));
+}
+
+std::string CommLibrary::CanFailureReason() const {
+    std::shared_ptr<CanObject> object;
+    {
+        std::lock_guard lock(objectMutex_);
+        object = canObject_;
+    }
+    if (object == nullptr || canLastError_ == nullptr) {
+        return canLoadError_;
+    }
+    char text[512] = {};
+    canLastError_(object.get(), text, sizeof text);
+    text[sizeof text - 1] = '\0';
+    return text;
 }
 
 bool CommLibrary::hasObject() const {

@@ -21,7 +21,8 @@ class MessageBox;
 // an exchange: the worker runs each exchange on a Port, which keeps the object it was given
 // alive until the exchange ends, so that Load never waits for an exchange nor pulls the
 // object from under it. An object replaced by Load is closed at once, which ends a wait
-// for a silent drive, and released by whichever side lets go of it last.
+// for a silent drive, and released by whichever side lets go of it last. Loading while a
+// connection is open keeps that connection's object.
 class CommLibrary {
 public:
     enum Mode : int32_t { kSerial = 2, kCan = 5, kNone = 6 };
@@ -65,8 +66,14 @@ public:
     void Close();
     // Fills a 256-byte buffer with the CAN library's version text; 0 without CAN object.
     int32_t ReadVersion(char* text256);
+    // Why the CAN library's last open or version query failed, as the library words it
+    // (backend, interface and reason); empty when the library does not tell.
+    std::string CanFailureReason() const;
+    // The interface of the connection that is open (kSerial or kCan), kNone while none is.
+    int32_t openMode() const { return openMode_.load(); }
 
-    // The current mode's object, safe to take on any thread.
+    // The object exchanges go to, safe to take on any thread: that of the open connection,
+    // else that of the loaded mode.
     Port Acquire() const;
 
     int32_t mode() const { return mode_.load(); }
@@ -80,15 +87,22 @@ private:
     // Closes an object that an exchange may still hold, so that its wait ends, and lets go.
     template <typename Object>
     static void Retire(std::shared_ptr<Object>& object);
+    int32_t OpenPort(const Port& port, const CommSettings& settings);
 
     CommSettings keptSettings_{};
     std::shared_ptr<CanObject> canObject_;
     std::shared_ptr<SerialPort> serialObject_;
     void* libraryHandle_ = nullptr;
     std::atomic<int32_t> mode_{kNone};
+    // An open connection keeps serving while the other interface is loaded and tried; a
+    // successful open of that one replaces it.
+    std::atomic<int32_t> openMode_{kNone};
+    using CanLastErrorFn = uint32_t (*)(CanObject*, char*, uint32_t);
+    CanLastErrorFn canLastError_ = nullptr;
     mutable std::mutex objectMutex_;  // the mode and both object pointers, held only to copy
     std::string dataFolder_;
     std::string loadError_;
+    std::string canLoadError_;  // the CAN library's path and why it could not be loaded
     MessageBox& messageBox_;
 };
 

@@ -1,5 +1,8 @@
 #include "comm/ConnectionSession.h"
 
+#include <cstdio>
+
+#include "comm/CanBitRates.h"
 #include "comm/PortAlias.h"
 
 namespace tarvo {
@@ -21,6 +24,32 @@ CommSettings ConnectionSession::MakeSettings(const std::string& portName, uint32
     settings.rate = rate;
     settings.replyTimeoutMs = 500;
     return settings;
+}
+
+std::string ConnectionSession::SerialAttempt(const std::string& portName, uint32_t baud,
+                                             uint32_t nodeId) {
+    return "Tried port " + (portName.empty() ? std::string("(none)") : portName) + " at " +
+           std::to_string(baud) + " baud, node ID " + std::to_string(nodeId);
+}
+
+std::string ConnectionSession::CanAttempt(uint32_t code, uint32_t nodeId) {
+    std::string rate;
+    if (auto entry = CanBitRates::EntryOfCode(code)) {
+        rate = CanBitRates::EntryText(*entry);
+    } else {
+        char text[32];
+        std::snprintf(text, sizeof text, "bit-rate code 0x%04X", code);
+        rate = text;
+    }
+    return "Tried CAN at " + rate + ", node ID " + std::to_string(nodeId);
+}
+
+std::string ConnectionSession::NoDriverText() const {
+    std::string text = ConnectionTexts::kNoDriver;
+    if (!attemptText.empty()) {
+        text += "\n" + attemptText;
+    }
+    return text;
 }
 
 }  // namespace tarvo

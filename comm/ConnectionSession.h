@@ -17,10 +17,17 @@ struct ConnectionSession {
     uint32_t lastRate = 0;          // baud rate or CAN bit-rate code
     uint8_t lastNodeId = 0;
     std::string statusText;  // "Comm Status: Open ..." for the status bar
+    // What the last open tried, shown under "Not Find Driver! Please Check..." when the
+    // drive does not answer it.
+    std::string attemptText;
 
     // The settings record of an open: the port name in UTF-16 units (RS232) or all zero. A
     // full path or a longer name is replaced by its short link (PortAlias).
     static CommSettings MakeSettings(const std::string& portName, uint32_t nodeId, uint32_t rate);
+    static std::string SerialAttempt(const std::string& portName, uint32_t baud, uint32_t nodeId);
+    static std::string CanAttempt(uint32_t code, uint32_t nodeId);
+    // "Not Find Driver! Please Check..." with the attempt on its second line.
+    std::string NoDriverText() const;
 };
 
 // The interface modes of "comm".
@@ -41,6 +48,8 @@ inline constexpr const char* kReconnectComFailure =
 inline constexpr const char* kReconnectCanFailure =
     "open CAN port failure! comm setting might wrong! \n";
 inline constexpr const char* kCanOpenFailure = "open CAN port failure!! \n";
+inline constexpr const char* kStillOpen = "The open connection stays open.";
+inline constexpr const char* kNoCanReason = "The CAN library gave no reason.";
 }  // namespace ConnectionTexts
 
 }  // namespace tarvo

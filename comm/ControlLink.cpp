@@ -128,7 +128,18 @@ int ControlLink::Load(int32_t mode) {
 }
 
 int32_t ControlLink::Open(const CommSettings* settings) {
+    // An exchange that fails because this open replaced its connection does not report a
+    // failure of the new one.
+    closeCount_.fetch_add(1);
     return message_.Open(settings);
+}
+
+std::string ControlLink::CanFailureReason() {
+    return message_.library().CanFailureReason();
+}
+
+int32_t ControlLink::OpenInterface() {
+    return message_.library().openMode();
 }
 
 void ControlLink::Close() {

@@ -64,6 +64,11 @@ public:
     int32_t Open(const CommSettings* settings);
     void Close();
     int32_t ReadVersion(char* text256);
+    // Why the CAN library failed last, naming its backend and interface; may be empty.
+    std::string CanFailureReason();
+    // The interface of the open connection (2 RS232, 5 CAN), 6 while none is open. Another
+    // interface may be loaded and tried meanwhile; the open one serves until a new one opens.
+    int32_t OpenInterface();
     void SetNodeId(uint32_t nodeId);
     // The segment of the last reply; meant for the handler of WM_LINK_SEGMENT.
     DriveSegment GetSegment();

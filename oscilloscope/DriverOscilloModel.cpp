@@ -63,7 +63,10 @@ DriverOscilloModel::DriverOscilloModel(const Services& services)
       trigger_(form_.trigger, {lists_, services.units, this}) {}
 
 void DriverOscilloModel::Create(const std::string& iniPath) {
-    lists_.Load(iniPath);
+    std::string problem = lists_.Load(iniPath);
+    if (!problem.empty()) {
+        services_.messageBox.Show(problem);
+    }
     // The view is made to be shown: it is active from the start, so that a connection
     // opened later reads the drive's settings into it.
     active_ = true;

@@ -31,8 +31,12 @@ bool IsSignedType(const std::string& dataType) {
 
 }  // namespace
 
-void ScopeItemLists::Load(const std::string& iniPath) {
-    ProfileFile file(iniPath);
+std::string ScopeItemLists::Load(const std::string& iniPath) {
+    ProfileFile file = ProfileFile::ReadOnce(iniPath);
+    std::string problem = file.SectionProblem("trigger");
+    if (problem.empty()) {
+        problem = file.SectionProblem("channel");
+    }
     for (uint32_t address : SectionAddresses(file, "trigger")) {
         if (auto item = MakeTriggerItem(address)) {
             InsertTrigger(std::move(*item));
@@ -45,6 +49,7 @@ void ScopeItemLists::Load(const std::string& iniPath) {
         }
     }
     ++revision_;
+    return problem;
 }
 
 std::optional<ScopeItem> ScopeItemLists::MakeTriggerItem(uint32_t address) {

@@ -26,8 +26,10 @@ public:
     explicit ScopeItemLists(const ObjectDictionary& dictionary) : dictionary_(dictionary) {}
 
     // Reads the "trigger" and "channel" sections; keys "1", "2", ... until one is missing or
-    // names address 0. Unknown objects and objects of unsuitable width are skipped.
-    void Load(const std::string& iniPath);
+    // names address 0. Unknown objects and objects of unsuitable width are skipped. Returns
+    // what is wrong with the file (unreadable, empty, a section missing), else empty; the
+    // lists hold whatever could be read.
+    std::string Load(const std::string& iniPath);
 
     // Items made from the dictionary: a trigger object of 8, 16 or 32 bits, a channel object
     // of 16 or 32 bits (signed mark set for a signed type). None for anything else.

@@ -54,6 +54,15 @@ void EditListModel::RowClicked(int row) {
     currentRow_ = row;
 }
 
+int EditListModel::NextValueRow(int row, int step) const {
+    for (int next = row + step; next >= 0 && next < list_.RowCount(); next += step) {
+        if (CellOpens(next, ParameterRows::kValueColumn) == Opens::kEditor) {
+            return next;
+        }
+    }
+    return -1;
+}
+
 EditListModel::EnterAction EditListModel::EnterPressed() {
     if (justCommitted_ && commitStage_ == 2) {
         commitStage_ = 3;

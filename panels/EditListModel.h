@@ -39,6 +39,9 @@ public:
     void MousePressed();
     // The list selected and focused the clicked row.
     void RowClicked(int row);
+    // Tab in a value editor: the nearest row after `row` (before it for step -1) whose
+    // value opens an editor, or -1 when there is none.
+    int NextValueRow(int row, int step) const;
     // Digit keys are swallowed after a commit or keyboard navigation, until a click.
     bool SwallowsDigits() const { return justCommitted_ || keyboardNavigation_; }
     EnterAction EnterPressed();

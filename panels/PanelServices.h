@@ -33,6 +33,9 @@ struct PanelServices {
     std::function<bool()> projectOpened;
     // Remembers the window that receives the entry picked in the dictionary browser.
     std::function<void(MessageTarget*)> setPickTarget;
+    // Tells the user once what is wrong with a definition file; the panel opens with what
+    // could be built.
+    std::function<void(const std::string&)> reportProblem;
 };
 
 }  // namespace tarvo

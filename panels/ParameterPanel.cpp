@@ -89,9 +89,18 @@ void ParameterPanel::Create() {
 }
 
 void ParameterPanel::LoadPanelDefinition() {
-    ProfileFile file(services_.programFolder + "/sys/" + description_.panelName + ".ini");
+    ProfileFile file =
+        ProfileFile::ReadOnce(services_.programFolder + "/sys/" + description_.panelName + ".ini");
     std::string_view section = description_.panelName;
+    std::string problem = file.SectionProblem(section);
     int64_t count = ReadLeadingInteger(file.GetString(section, "num", "", kDefinitionBuffer));
+    if (problem.empty() && count <= 0) {
+        problem =
+            file.Path() + ": section [" + std::string(section) + "] gives no row count (num=)";
+    }
+    if (!problem.empty() && services_.reportProblem) {
+        services_.reportProblem(problem);
+    }
     if (count <= 0) {
         return;
     }
@@ -103,6 +112,14 @@ void ParameterPanel::LoadPanelDefinition() {
             AddEntryRow(ParseHexText(text), static_cast<int>(line - 1), true);
         }
     }
+}
+
+std::string ParameterPanel::HelpOfRow(int row) const {
+    if (row < 0 || row >= list_.RowCount()) {
+        return {};
+    }
+    std::optional<DictionaryEntry> entry = services_.dictionary.FindEntry(KeyOfRow(row));
+    return entry ? entry->help : std::string();
 }
 
 bool ParameterPanel::ContainsKey(uint32_t key) const {
@@ -126,6 +143,9 @@ void ParameterPanel::AddEntryRow(uint32_t key, int position, bool fromDefinition
     if (!services_.units.RegisterUnits(entry->key, entry->unitSpec, unitLabel)) {
         return;
     }
+    if (IsTextType(entry->dataType)) {
+        unitLabel.clear();  // a text has no unit to show or choose
+    }
     bool writable = entry->HasAttribute('W');
     if (entry->HasAttribute('L')) {
         services_.link.RegisterMonitor(this, entry->key,
@@ -141,7 +161,9 @@ void ParameterPanel::AddEntryRow(uint32_t key, int position, bool fromDefinition
     if (Connected()) {
         services_.link.Request(this, SdoCommand::Read, entry->key, 0);
     }
-    RenumberRows(position);
+    // A fieldbus page numbers its rows by place: a row appended after a definition line
+    // that named no entry sits before `position` and is labelled by its own place.
+    RenumberRows(description_.traits.labelsFromZero ? std::min(row, position) : position);
 }
 
 void ParameterPanel::RenumberRows(int from) {
@@ -295,7 +317,10 @@ void ParameterPanel::OnLinkSegment(uint32_t key) {
         return;
     }
     uploadKey_ = 0;
-    ShowText(key, TextCodec::Windows1252ToUtf8(uploadText_));
+    // The drive's texts are in the code page of the interface language.
+    ShowText(key, services_.values.CodePageInUse() == ValueText::CodePage::kChinese
+                      ? TextCodec::GbkToUtf8(uploadText_)
+                      : TextCodec::Windows1252ToUtf8(uploadText_));
     ContinuePass(key);
 }
 

@@ -44,7 +44,11 @@ public:
     // Read-only rows (label with "*") are drawn green.
     bool IsReadOnlyRow(int row) const;
 
-    // Fills the list from sys/<panel name>.ini; a missing file or section adds nothing.
+    // The dictionary's help text of the row's entry, empty when it has none.
+    std::string HelpOfRow(int row) const;
+
+    // Fills the list from sys/<panel name>.ini; a missing file or section adds nothing and
+    // is reported once through the services' reportProblem.
     void LoadPanelDefinition();
     // Inserts an entry as a row at `position`; an entry already listed, unknown, a text entry
     // added by the user or one whose units cannot be registered adds nothing.

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/TextCase.h"
 #include "platform/TextCodec.h"
 
@@ -48,10 +49,29 @@ std::optional<KeyLine> KeyOf(std::string_view line) {
     return kl;
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
+// Settings and definition files are a few kilobytes; one of megabytes is no such file.
+constexpr size_t kProfileLimit = size_t{4} << 20;
+
+// The lines of the file and, in `problem`, what is wrong with it.
+std::vector<std::string> ReadLines(const std::string& path, std::string* problem) {
     std::string bytes;
-    if (!AtomicFile::Read(path, bytes)) {
+    std::string error = InputFile::Read(path, bytes, kProfileLimit);
+    if (!error.empty()) {
+        if (problem != nullptr) {
+            *problem = error;
+        }
         return {};
+    }
+    if (problem != nullptr) {
+        bool utf16 = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                                           (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+        if (Trim(bytes, kBlanksAndLineEnds).empty()) {
+            *problem = path + " is empty";
+        } else if (!utf16 && bytes.find('\0') != std::string::npos) {
+            *problem = path +
+                       " holds zero bytes: it is binary data or text in a form that is "
+                       "not read (UTF-16 without its byte-order mark), not settings text";
+        }
     }
     return ProfileFile::DecodeLines(bytes);
 }
@@ -71,12 +91,47 @@ size_t FindSection(const std::vector<std::string>& lines, std::string_view secti
 
 }  // namespace
 
+ProfileFile ProfileFile::ReadOnce(std::string path) {
+    ProfileFile file(std::move(path));
+    file.heldLines_ = ReadLines(file.path_, &file.problem_);
+    file.held_ = true;
+    return file;
+}
+
+const std::vector<std::string>& ProfileFile::Lines(std::vector<std::string>& scratch) const {
+    if (held_) {
+        return heldLines_;
+    }
+    scratch = ReadLines(path_, nullptr);
+    return scratch;
+}
+
+std::string ProfileFile::SectionProblem(std::string_view section) const {
+    if (!problem_.empty()) {
+        return problem_;
+    }
+    std::vector<std::string> scratch;
+    const std::vector<std::string>& lines = Lines(scratch);
+    if (FindSection(lines, section) == lines.size()) {
+        return path_ + " has no [" + std::string(section) + "] section";
+    }
+    if (GetKeys(section).empty()) {
+        return path_ + ": section [" + std::string(section) + "] holds no entries";
+    }
+    return {};
+}
+
 std::vector<std::string> ProfileFile::DecodeLines(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         bytes.remove_prefix(3);
     }
-    std::string text =
-        TextCodec::IsValidUtf8(bytes) ? std::string(bytes) : TextCodec::GbkToUtf8(bytes);
+    std::string text;
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+        // Windows writes profile files in UTF-16 with a byte-order mark and reads them so.
+        text = TextCodec::Utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
+    } else {
+        text = TextCodec::IsValidUtf8(bytes) ? std::string(bytes) : TextCodec::GbkToUtf8(bytes);
+    }
     std::vector<std::string> lines;
     size_t start = 0;
     while (start <= text.size()) {
@@ -100,7 +155,8 @@ std::vector<std::string> ProfileFile::DecodeLines(std::string_view bytes) {
 std::string ProfileFile::GetString(std::string_view section, std::string_view key,
                                    std::string_view defaultValue, size_t bufferSize) const {
     std::string_view result = Trim(defaultValue, kBlanksAndLineEnds);
-    std::vector<std::string> lines = ReadLines(path_);
+    std::vector<std::string> scratch;
+    const std::vector<std::string>& lines = Lines(scratch);
     size_t at = FindSection(lines, section);
     key = Trim(key, kBlanksAndLineEnds);
     for (size_t i = at + 1; i < lines.size(); ++i) {
@@ -121,7 +177,8 @@ std::string ProfileFile::GetString(std::string_view section, std::string_view ke
 
 std::vector<std::string> ProfileFile::GetKeys(std::string_view section) const {
     std::vector<std::string> keys;
-    std::vector<std::string> lines = ReadLines(path_);
+    std::vector<std::string> scratch;
+    const std::vector<std::string>& lines = Lines(scratch);
     size_t at = FindSection(lines, section);
     for (size_t i = at + 1; i < lines.size(); ++i) {
         if (SectionOf(lines[i])) {
@@ -161,7 +218,7 @@ bool ProfileFile::WriteStrings(std::string_view section, const std::vector<KeyVa
     std::string bytes;
     struct stat st {};
     bool exists = ::stat(path_.c_str(), &st) == 0;
-    if (exists && !AtomicFile::Read(path_, bytes)) {
+    if (exists && !InputFile::Read(path_, bytes, kProfileLimit).empty()) {
         return false;  // never replace a file we could not read
     }
     std::vector<std::string> lines = DecodeLines(bytes);

@@ -15,7 +15,15 @@ class ProfileFile {
 public:
     explicit ProfileFile(std::string path) : path_(std::move(path)) {}
 
+    // A definition file read once: lookups answer from that reading, and Problem() says
+    // what was wrong with the file (it could not be read, was empty, was no settings text),
+    // empty when nothing was. A file far larger than any settings file is never read.
+    static ProfileFile ReadOnce(std::string path);
+
     const std::string& Path() const { return path_; }
+    const std::string& Problem() const { return problem_; }
+    // Problem(), else that the section is missing or holds no keys; empty when it has keys.
+    std::string SectionProblem(std::string_view section) const;
 
     // The value of key in section, or defaultValue when either is missing. At most
     // bufferSize - 1 UTF-16 units are returned, as a buffer of bufferSize characters holds.
@@ -39,11 +47,18 @@ public:
     // (a line break, an empty key), nothing is written and the result is false.
     bool WriteStrings(std::string_view section, const std::vector<KeyValue>& values);
 
-    // Decodes the bytes of a settings file into lines: UTF-8 with or without BOM, else GBK.
+    // Decodes the bytes of a settings file into lines: UTF-8 with or without BOM, UTF-16
+    // with its BOM, else GBK.
     static std::vector<std::string> DecodeLines(std::string_view bytes);
 
 private:
+    // The held lines, or the file's lines read now into `scratch`.
+    const std::vector<std::string>& Lines(std::vector<std::string>& scratch) const;
+
     std::string path_;
+    bool held_ = false;
+    std::vector<std::string> heldLines_;
+    std::string problem_;
 };
 
 }  // namespace tarvo

@@ -72,6 +72,11 @@ std::string TextCodec::Utf8ToWindows1252(std::string_view utf8) {
     return Convert("WINDOWS-1252", "UTF-8", utf8, "?", 0);
 }
 
+std::string TextCodec::Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    // An odd last byte is half a unit: it decodes as a replacement as well.
+    return Convert("UTF-8", bigEndian ? "UTF-16BE" : "UTF-16LE", bytes, "\xEF\xBF\xBD", 2);
+}
+
 bool TextCodec::IsValidUtf8(std::string_view bytes) {
     size_t i = 0;
     while (i < bytes.size()) {

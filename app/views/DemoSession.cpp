@@ -20,7 +20,7 @@ DemoSession::~DemoSession() {
     Stop();
 }
 
-bool DemoSession::Start(bool can) {
+bool DemoSession::Start(bool can, bool console) {
     QString program = programFolder_ + "/tarvo-drivesim";
     if (!QFileInfo(program).isExecutable()) {
         error_ = program + " not found";
@@ -28,7 +28,10 @@ bool DemoSession::Start(bool can) {
     }
     QString ready = programFolder_ + (can ? "/dev/cansimdemo" : QString("/dev/") + kPortName);
     QFile::remove(ready);  // left over from an earlier run, it points nowhere
-    QStringList arguments{"--folder", programFolder_, "--node", "1", "--no-console", "--quiet"};
+    QStringList arguments{"--folder", programFolder_, "--node", "1", "--quiet"};
+    if (!console) {
+        arguments << "--no-console";
+    }
     if (can) {
         QString settings = programFolder_ + "/dev/demo-can.ini";
         QDir().mkpath(programFolder_ + "/dev");
@@ -50,8 +53,14 @@ bool DemoSession::Start(bool can) {
     simulator_.setWorkingDirectory(programFolder_);
     // The simulated drive ends with the program, even when the program is killed.
     simulator_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    simulator_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    simulator_.setStandardOutputFile(QProcess::nullDevice());
+    if (console) {
+        // The terminal belongs to the simulated drive's console for this run.
+        simulator_.setProcessChannelMode(QProcess::ForwardedChannels);
+        simulator_.setInputChannelMode(QProcess::ForwardedInputChannel);
+    } else {
+        simulator_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        simulator_.setStandardOutputFile(QProcess::nullDevice());
+    }
     simulator_.start();
     if (!simulator_.waitForStarted(3000)) {
         error_ = "cannot start " + program + ": " + simulator_.errorString();

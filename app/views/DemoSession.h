@@ -21,8 +21,9 @@ public:
     ~DemoSession() override;
 
     // Starts the simulator and waits (at most a few seconds) for its port link; false with
-    // the reason in Error() when it cannot be started.
-    bool Start(bool can = false);
+    // the reason in Error() when it cannot be started. With `console` the simulator reads
+    // its commands (error, pin, clear ...) from the program's terminal and prints there.
+    bool Start(bool can = false, bool console = false);
     void Stop();
     const QString& Error() const { return error_; }
 

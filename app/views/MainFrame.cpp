@@ -321,12 +321,7 @@ ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
                               settings_,   state_.messageBox(), this};
     switch (info.kind) {
         case ViewKind::kCommMode: {
-            // The interface form starts from a closed connection.
-            if (state_.switches.connectionState == ConnectionState::Open) {
-                state_.switches.connectionState = ConnectionState::Closed;
-                onMessage(WM_LINK_FAILURE, 0, 0);
-                state_.link.Close();
-            }
+            // An open connection stays open while another interface is chosen and tried.
             auto* view = new CommModeView(context, resources_);
             connect(view, &CommModeView::closeRequested, this, [this] {
                 if (ChildFrame* frame = views_->Frame(ViewKind::kCommMode)) {

@@ -2,6 +2,7 @@
 
 #include <QMdiSubWindow>
 #include <QStyle>
+#include <QTimer>
 #include <chrono>
 #include <utility>
 
@@ -15,6 +16,7 @@
 #include "panels/PanelDescription.h"
 #include "panels/views/ParameterPanelView.h"
 #include "panels/views/TagFormView.h"
+#include "platform/MessageBox.h"
 
 namespace tarvo {
 
@@ -37,16 +39,21 @@ ParameterPanelView* MakeListPanel(const PanelDescription& description, const Vie
                                   QWidget* parent = nullptr) {
     SharedState& state = services.state;
     auto link = std::make_unique<ControlPanelLink>(state.link);
-    PanelServices panelServices{state.dictionary,
-                                state.units,
-                                state.valueText,
-                                state.project,
-                                *link,
-                                state.switches.connectionState,
-                                state.switches.mainFrameWindow,
-                                state.programFolder,
-                                [&state] { return !state.project.OpenPath().empty(); },
-                                [&state](MessageTarget* target) { state.pickTarget = target; }};
+    PanelServices panelServices{
+        state.dictionary,
+        state.units,
+        state.valueText,
+        state.project,
+        *link,
+        state.switches.connectionState,
+        state.switches.mainFrameWindow,
+        state.programFolder,
+        [&state] { return !state.project.OpenPath().empty(); },
+        [&state](MessageTarget* target) { state.pickTarget = target; },
+        [&state, frame = &services.mainFrame](const std::string& problem) {
+            // Told once the panel stands, not from inside its making.
+            QTimer::singleShot(0, frame, [&state, problem] { state.messageBox().Show(problem); });
+        }};
     ParameterPanelView::Setup setup{std::move(panelServices), std::move(link),
                                     services.resources,       state.horizontalResolution,
                                     state.columnLabels,       state.columnWidths};

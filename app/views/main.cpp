@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -23,7 +24,21 @@ struct CommandLine {
     const char* folder = nullptr;
     bool demo = false;
     bool can = false;  // the demo's drive on the simulated CAN bus
+    bool help = false;
 };
+
+constexpr const char* kUsage =
+    "usage: tarvostep [--folder DIR] [--demo [--can]] [--version] [--help]\n"
+    "\n"
+    "  --folder DIR  use DIR as the program folder (data/, sys/, user/)\n"
+    "  --demo        run with a simulated drive on dev/ttySIM0 and connect to it; started\n"
+    "                from a terminal, the terminal becomes the simulated drive's console\n"
+    "                (type help there: error BIT, pin, clear ...)\n"
+    "  --can         with --demo: the simulated drive is on the simulated CAN bus\n"
+    "  --version     print the program's version\n"
+    "  --help        print this text\n"
+    "\n"
+    "Qt's own options (-platform offscreen, ...) are passed on.\n";
 
 bool Parse(int argc, char** argv, CommandLine& line) {
     for (int i = 1; i < argc; ++i) {
@@ -36,8 +51,10 @@ bool Parse(int argc, char** argv, CommandLine& line) {
         } else if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("tarvostep " TARVO_VERSION "\n");
             std::exit(0);
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            line.help = true;
         } else if (argv[i][0] == '-' && std::strncmp(argv[i], "-platform", 9) != 0) {
-            std::fprintf(stderr, "usage: tarvostep [--folder DIR] [--demo [--can]] [--version]\n");
+            std::fprintf(stderr, "%s", kUsage);
             return false;
         }
     }
@@ -51,6 +68,10 @@ int main(int argc, char** argv) {
     if (!Parse(argc, argv, line)) {
         return 2;
     }
+    if (line.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     // The program folder is the current directory: every file is found from it.
     if (line.folder != nullptr && ::chdir(line.folder) != 0) {
         std::fprintf(stderr, "tarvostep: cannot change into %s\n", line.folder);
@@ -59,7 +80,12 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     tarvo::QtMessageBox messageBox(QStringLiteral("TarvoStep"));
     tarvo::QtMessageSender sender;
-    tarvo::SharedState state({"", tarvo::SystemLocale::IsChinesePrc(), &messageBox, &sender});
+    const bool canShowChinese = tarvo::SystemLocale::CanShowChinese(
+        [](const char* name) { return std::getenv(name); },
+        tarvo::SystemLocale::ChineseLocaleInstalled(),
+        // Fontconfig's fonts, as Qt sees them.
+        [] { return !QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty(); });
+    tarvo::SharedState state({"", canShowChinese, &messageBox, &sender});
 
     std::unique_ptr<tarvo::ResourceSet> resources;
     tarvo::LanguageSettlement::StartHooks hooks;
@@ -96,7 +122,15 @@ int main(int argc, char** argv) {
 
     tarvo::DemoSession demo(QString::fromStdString(state.programFolder));
     if (line.demo) {
-        if (demo.Start(line.can)) {
+        const bool console = ::isatty(STDIN_FILENO) != 0 && ::isatty(STDOUT_FILENO) != 0;
+        if (console) {
+            std::fputs(
+                "tarvostep: this terminal is the simulated drive's console now "
+                "(help lists its commands).\n",
+                stdout);
+            std::fflush(stdout);
+        }
+        if (demo.Start(line.can, console)) {
             bool can = line.can;
             QTimer::singleShot(0, &mainFrame, [&mainFrame, can] {
                 if (can) {

@@ -1,5 +1,7 @@
 #include "comm/forms/CommCanModel.h"
 
+#include <cstdio>
+
 #include "comm/CanBitRates.h"
 #include "comm/CommLibrary.h"
 #include "comm/ConnectionSession.h"
@@ -13,7 +15,7 @@
 namespace tarvo {
 
 int CommCanModel::StatusIcon() const {
-    return context_.switches.connectionState == ConnectionState::Open ? 204 : 203;
+    return ConnectionCommands::IsOpenOn(context_, kModeCan) ? 204 : 203;
 }
 
 void CommCanModel::Create() {
@@ -48,34 +50,58 @@ void CommCanModel::ShowVersion() {
         versionCaption_ = CommLibrary::VersionCaption(text.c_str());
         versionShown_ = true;
     } else {
-        context_.messageBox.Show(ConnectionTexts::kNoPeakDriver);
+        context_.messageBox.Show(ConnectionTexts::kNoPeakDriver + std::string("\n") +
+                                 FailureReason());
     }
+}
+
+std::string CommCanModel::FailureReason() {
+    std::string reason = context_.link.CanFailureReason();
+    return reason.empty() ? ConnectionTexts::kNoCanReason : reason;
 }
 
 std::string CommCanModel::Detail() {
     std::string text;
-    return QueryVersion(text) ? text : std::string();
+    if (!QueryVersion(text)) {
+        text = FailureReason();
+    }
+    text += "\nBit rate: ";
+    if (selectedEntry_ >= 0) {
+        char code[16];
+        std::snprintf(code, sizeof code, " (code 0x%04X)",
+                      CanBitRates::CodeOfEntry(selectedEntry_));
+        text += CanBitRates::EntryText(selectedEntry_) + code;
+    } else {
+        text += "none chosen";
+    }
+    text += "\nNode ID: " + std::to_string(nodeId_);
+    if (ConnectionCommands::IsOpenOn(context_, kModeCan)) {
+        text += "\n" + context_.session.statusText;
+    }
+    return text;
 }
 
 void CommCanModel::SelectBitRate(int entry) {
     selectedEntry_ = (entry >= 0 && entry < CanBitRates::kEntryCount) ? entry : -1;
-    if (context_.switches.connectionState == ConnectionState::Open) {
+    if (ConnectionCommands::IsOpenOn(context_, kModeCan)) {
         ConnectionCommands::Close(context_);
     }
 }
 
 void CommCanModel::Toggle() {
     context_.link.SetNodeId(static_cast<uint32_t>(nodeId_));
-    if (selectedEntry_ < 0 || context_.session.connectInProgress != 0) {
+    if (context_.session.connectInProgress != 0) {
         return;
     }
-    if (context_.switches.connectionState == ConnectionState::Open) {
+    if (selectedEntry_ < 0) {
+        context_.messageBox.Show(ConnectionTexts::kNoCanRate);
+        return;
+    }
+    if (ConnectionCommands::IsOpenOn(context_, kModeCan)) {
         ConnectionCommands::Close(context_);
     } else {
         context_.link.Load(kModeCan);
-        if (!OpenConnection()) {
-            ConnectionCommands::Close(context_);
-        }
+        OpenConnection();
     }
     if (!versionShown_) {
         ShowVersion();
@@ -90,9 +116,16 @@ bool CommCanModel::OpenConnection() {
     uint32_t code = CanBitRates::CodeOfEntry(selectedEntry_);
     CommSettings settings =
         ConnectionSession::MakeSettings(std::string(), static_cast<uint32_t>(nodeId_), code);
+    context_.session.attemptText =
+        ConnectionSession::CanAttempt(code, static_cast<uint32_t>(nodeId_));
     // A failed open leaves the connection closed rather than pretending it is open.
     if (context_.link.Open(&settings) != 0) {
-        context_.messageBox.Show(ConnectionTexts::kCanOpenFailure);
+        std::string text = ConnectionTexts::kCanOpenFailure + FailureReason() + "\n" +
+                           context_.session.attemptText;
+        if (ConnectionCommands::OpenFailed(context_)) {
+            text += std::string("\n") + ConnectionTexts::kStillOpen;
+        }
+        context_.messageBox.Show(text);
         return false;
     }
     ConnectionCommands::Opened(context_, std::string(), code, static_cast<uint32_t>(nodeId_),

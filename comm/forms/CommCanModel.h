@@ -16,7 +16,8 @@ public:
     void Toggle();
     void SelectBitRate(int entry);
     void SetNodeId(int nodeId) { nodeId_ = nodeId; }
-    // "Detail": the whole version text, or empty when the query fails.
+    // "Detail": the whole version text (or why it could not be read), the bit rate, the node
+    // and, while open, the status text.
     std::string Detail();
 
     int SelectedBitRate() const { return selectedEntry_; }
@@ -30,6 +31,7 @@ private:
     bool QueryVersion(std::string& text);
     void ShowVersion();
     bool OpenConnection();
+    std::string FailureReason();
 
     ConnectionContext context_;
     int selectedEntry_ = -1;

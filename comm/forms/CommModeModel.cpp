@@ -30,7 +30,9 @@ CommModeModel::Choice CommModeModel::Create() {
 CommModeModel::Choice CommModeModel::ChooseCan() {
     context_.session.interfaceMode = kModeCan;
     if (context_.link.Load(kModeCan) == 0) {
-        context_.messageBox.Show(ConnectionTexts::kPcanFailure);
+        std::string reason = context_.link.CanFailureReason();
+        context_.messageBox.Show(reason.empty() ? std::string(ConnectionTexts::kPcanFailure)
+                                                : ConnectionTexts::kPcanFailure + ("\n" + reason));
         return ChooseOffline();
     }
     return kCan;
@@ -49,10 +51,14 @@ CommModeModel::Choice CommModeModel::ChooseOffline() {
 }
 
 void CommModeModel::Next() {
-    ConnectionCommands::Close(context_);
     int mode = context_.session.interfaceMode;
     if (mode != kModeRs232 && mode != kModeCan) {
         mode = kModeOffline;
+    }
+    // Going offline ends the connection; choosing an interface keeps it until the settings
+    // form opens a new one.
+    if (mode == kModeOffline) {
+        ConnectionCommands::Close(context_);
     }
     context_.settings.SetInterfaceMode(mode);
     if (context_.mainFrame != nullptr && mode != kModeOffline) {

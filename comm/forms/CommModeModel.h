@@ -18,8 +18,8 @@ public:
     Choice ChooseCan();
     Choice ChooseRs232();
     Choice ChooseOffline();
-    // Closes the connection, stores the mode and asks the main frame for the settings form.
-    // The view then closes its frame.
+    // Stores the mode and asks the main frame for the settings form; offline closes the
+    // connection. The view then closes its frame.
     void Next();
 
     Choice Current() const;

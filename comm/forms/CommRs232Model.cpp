@@ -44,7 +44,7 @@ CommRs232Model::CommRs232Model(const ConnectionContext& context, PortLister list
     : context_(context), listPorts_(std::move(listPorts)), baudEntries_(std::move(baudEntries)) {}
 
 int CommRs232Model::StatusIcon() const {
-    return context_.switches.connectionState == ConnectionState::Open ? 204 : 203;
+    return ConnectionCommands::IsOpenOn(context_, kModeRs232) ? 204 : 203;
 }
 
 void CommRs232Model::FillPorts() {
@@ -81,30 +81,32 @@ void CommRs232Model::Redraw() {
 
 void CommRs232Model::SelectPort(int index) {
     selectedPort_ = (index >= 0 && index < static_cast<int>(ports_.size())) ? index : -1;
-    if (context_.switches.connectionState == ConnectionState::Open) {
+    if (ConnectionCommands::IsOpenOn(context_, kModeRs232)) {
         ConnectionCommands::Close(context_);
     }
 }
 
 void CommRs232Model::SelectBaud(int index) {
     selectedBaud_ = (index >= 0 && index < static_cast<int>(baudEntries_.size())) ? index : -1;
-    if (context_.switches.connectionState == ConnectionState::Open) {
+    if (ConnectionCommands::IsOpenOn(context_, kModeRs232)) {
         ConnectionCommands::Close(context_);
     }
 }
 
 void CommRs232Model::Toggle() {
     context_.link.SetNodeId(static_cast<uint32_t>(nodeId_));
-    if (selectedPort_ < 0 || selectedBaud_ < 0 || context_.session.connectInProgress != 0) {
+    if (context_.session.connectInProgress != 0) {
         return;
     }
-    if (context_.switches.connectionState == ConnectionState::Open) {
+    if (selectedPort_ < 0 || selectedBaud_ < 0) {
+        context_.messageBox.Show(ConnectionTexts::kNoComPort);
+        return;
+    }
+    if (ConnectionCommands::IsOpenOn(context_, kModeRs232)) {
         ConnectionCommands::Close(context_);
     } else {
         context_.link.Load(kModeRs232);
-        if (!OpenConnection()) {
-            ConnectionCommands::Close(context_);
-        }
+        OpenConnection();
     }
     context_.settings.SetSerial(ports_[selectedPort_], baudEntries_[selectedBaud_]);
     if (nodeId_ != 0) {
@@ -117,8 +119,13 @@ bool CommRs232Model::OpenConnection() {
     uint32_t baud = ParseDecimalText(baudEntries_[selectedBaud_]);
     CommSettings settings =
         ConnectionSession::MakeSettings(port, static_cast<uint32_t>(nodeId_), baud);
+    context_.session.attemptText = ConnectionSession::SerialAttempt(port, baud, nodeId_);
     if (context_.link.Open(&settings) != 0) {
-        context_.messageBox.Show(ConnectionTexts::kComOpenFailure);
+        std::string text = ConnectionTexts::kComOpenFailure + context_.session.attemptText;
+        if (ConnectionCommands::OpenFailed(context_)) {
+            text += std::string("\n") + ConnectionTexts::kStillOpen;
+        }
+        context_.messageBox.Show(text);
         return false;
     }
     char text[96];

@@ -14,6 +14,24 @@ void ConnectionCommands::Close(const ConnectionContext& context) {
     }
 }
 
+bool ConnectionCommands::IsOpenOn(const ConnectionContext& context, int32_t mode) {
+    if (context.switches.connectionState != ConnectionState::Open) {
+        return false;
+    }
+    int32_t open = context.link.OpenInterface();
+    return open == mode || (open != kModeRs232 && open != kModeCan);
+}
+
+bool ConnectionCommands::OpenFailed(const ConnectionContext& context) {
+    int32_t open = context.link.OpenInterface();
+    if (context.switches.connectionState == ConnectionState::Open &&
+        (open == kModeRs232 || open == kModeCan)) {
+        return true;
+    }
+    Close(context);
+    return false;
+}
+
 void ConnectionCommands::Opened(const ConnectionContext& context, const std::string& portName,
                                 uint32_t rate, uint32_t nodeId, std::string statusText) {
     if (context.mainFrame != nullptr) {

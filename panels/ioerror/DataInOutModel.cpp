@@ -32,7 +32,9 @@ constexpr uint32_t kRegisterOrder[] = {
 }  // namespace
 
 DataInOutModel::DataInOutModel(Setup setup)
-    : setup_(std::move(setup)), names_(setup_.definitionPath, setup_.chinese) {
+    : setup_(std::move(setup)),
+      names_(setup_.definitionPath, setup_.chinese),
+      faultBit_(names_.BitNamed(IoFunctionNames::Kind::kOutput, "Fault")) {
     functionTexts_.fill("NULL");
     functionBits_.fill(kUnknownFunctions);
 }
@@ -70,6 +72,14 @@ bool DataInOutModel::Bit(Group group, int port) const {
 
 bool DataInOutModel::LampOn(Lamps lamps, int port) const {
     return (lampWords_[static_cast<size_t>(lamps)] >> port & 1u) != 0;
+}
+
+bool DataInOutModel::FaultActive(int outputPort) const {
+    if (outputPort < 0 || outputPort >= kOutputs || !LampOn(Lamps::kOutputReal, outputPort)) {
+        return false;
+    }
+    uint32_t bits = functionBits_[static_cast<size_t>(kInputs + outputPort)];
+    return faultBit_ >= 0 && bits != kUnknownFunctions && (bits >> faultBit_ & 1u) != 0;
 }
 
 void DataInOutModel::Create() {

@@ -65,6 +65,8 @@ public:
 
     bool Bit(Group group, int port) const;
     bool LampOn(Lamps lamps, int port) const;
+    // An output assigned the fault function that is on: the drive reports a fault on it.
+    bool FaultActive(int outputPort) const;
     const std::string& FunctionText(int port) const { return functionTexts_[port]; }
     const std::vector<std::string>& HintLines(int port) const { return hints_[port]; }
     uint32_t FunctionBits(int port) const { return functionBits_[port]; }
@@ -81,6 +83,7 @@ private:
 
     Setup setup_;
     IoFunctionNames names_;
+    int faultBit_ = -1;  // the output function bit named "Fault", -1 without one
     std::array<std::string, kPorts> functionTexts_;
     std::array<std::vector<std::string>, kPorts> hints_;
     std::array<uint32_t, kPorts> functionBits_;

@@ -29,7 +29,8 @@ void RealtimeErrorModel::Create() {
 }
 
 void RealtimeErrorModel::LoadNames() {
-    ProfileFile file(setup_.namesPath);
+    ProfileFile file = ProfileFile::ReadOnce(setup_.namesPath);
+    namesProblem_ = file.SectionProblem("RealTimeError");
     for (int bit = 0; bit < kBits; ++bit) {
         char key[16];
         std::snprintf(key, sizeof key, "%sBit%.2d", setup_.chinese ? "ch" : "en", bit + 1);

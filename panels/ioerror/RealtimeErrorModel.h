@@ -37,6 +37,8 @@ public:
     bool BoxTicked(int bit) const;
     bool LampOn(int bit) const { return (stateBits_ >> bit & 1u) != 0; }
     const std::string& Name(int bit) const { return names_[bit]; }
+    // What is wrong with the names file, or empty; set by Create.
+    const std::string& NamesProblem() const { return namesProblem_; }
     bool WordKnown(int group) const { return groups_[group].known; }
     int ReadStep() const { return readStep_; }
 
@@ -57,6 +59,7 @@ private:
 
     Setup setup_;
     std::array<std::string, kBits> names_;
+    std::string namesProblem_;
     std::array<ControlGroup, 2> groups_;
     uint32_t stateBits_ = 0;
     int readStep_ = 0;

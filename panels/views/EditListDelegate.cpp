@@ -14,11 +14,13 @@ EditListDelegate::EditListDelegate(EditListModel& model, QObject* parent)
 
 QWidget* EditListDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                         const QModelIndex& index) const {
+    QWidget* editor = nullptr;
     switch (model_.CellOpens(index.row(), index.column())) {
         case EditListModel::Opens::kEditor: {
             auto* edit = new QLineEdit(parent);
             edit->setFrame(false);
-            return edit;
+            editor = edit;
+            break;
         }
         case EditListModel::Opens::kDropDown: {
             auto* combo = new QComboBox(parent);
@@ -30,11 +32,15 @@ QWidget* EditListDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
                 emit const_cast<EditListDelegate*>(this)->commitData(combo);
                 emit const_cast<EditListDelegate*>(this)->closeEditor(combo);
             });
-            return combo;
+            editor = combo;
+            break;
         }
         default:
             return nullptr;
     }
+    editor->setProperty("row", index.row());
+    editor->setProperty("column", index.column());
+    return editor;
 }
 
 void EditListDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
@@ -88,6 +94,16 @@ bool EditListDelegate::eventFilter(QObject* watched, QEvent* event) {
             emit commitData(editor);
             enterHeld_ = false;
             emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+            return true;
+        }
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            // Ends the edit as a click elsewhere does (the typed text stays, unwritten, until
+            // the next read); the list, not the item view, chooses the next cell.
+            int row = editor->property("row").toInt();
+            int column = editor->property("column").toInt();
+            emit commitData(editor);
+            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+            emit tabbedFrom(row, column, key->key() == Qt::Key_Tab ? 1 : -1);
             return true;
         }
         if (key->key() == Qt::Key_Escape) {

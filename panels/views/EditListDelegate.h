@@ -9,7 +9,8 @@ class EditListModel;
 // The in-place controls of a panel's list: an edit box with all its text selected over a
 // value cell, a drop-down of the entry's units over a unit cell. Enter commits, Esc
 // restores, losing the focus ends the edit without writing; the editing rules decide what
-// an ended edit changes.
+// an ended edit changes. Tab ends the edit without writing, as a click elsewhere does, and
+// never opens the next cell itself: the list moves on to the next row's value.
 class EditListDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -25,6 +26,10 @@ public:
 
     // True between the Enter that confirms an edit and the end of its commit.
     bool EnterHeld() const { return enterHeld_; }
+
+signals:
+    // Tab (step 1) or Shift+Tab (step -1) ended the edit of a cell in `row`.
+    void tabbedFrom(int row, int column, int step);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -57,6 +57,20 @@ EditListView::EditListView(ParameterList& list, EditListModel& rules, ParameterT
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             &EditListView::PullSelection);
     connect(&model_, &ParameterTableModel::rowStateChanged, this, &EditListView::PushRowState);
+    connect(delegate_, &EditListDelegate::tabbedFrom, this, [this](int row, int column, int step) {
+        if (column != ParameterRows::kValueColumn) {
+            return;
+        }
+        int next = rules_.NextValueRow(row, step);
+        if (next < 0) {
+            return;
+        }
+        QModelIndex index = model_.index(next, ParameterRows::kValueColumn);
+        selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        rules_.RowClicked(next);
+        OpenCell(next, ParameterRows::kValueColumn);
+    });
     // Scrolling takes the focus back to the list, which ends an open edit without writing.
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
         connect(bar, &QScrollBar::valueChanged, this, [this] {

@@ -32,6 +32,7 @@ ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setu
         description.traits, setup.pixelsPerInch, setup.columnLabels, setup.columnWidths);
     table_ = new ParameterTableModel(panel_->List(), columns, this);
     table_->SetStaleNote([this](qint64 lostAt) { return StaleMark::Note(resources_, lostAt); });
+    table_->SetHelp([this](int row) { return panel_->HelpOfRow(row); });
     list_ = new EditListView(panel_->List(), *rules_, *table_, this);
     list_->setObjectName(QString::number(description.listControl));
     auto* layout = new QVBoxLayout(this);

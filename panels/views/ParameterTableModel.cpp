@@ -45,9 +45,16 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
         return (text.isEmpty() ? text : text + '\n') + staleNote_(list_.StaleSince());
     }
     switch (role) {
+        case Qt::ToolTipRole: {
+            std::string help = helpOfRow_ ? helpOfRow_(index.row()) : std::string();
+            if (!help.empty()) {
+                return QString::fromStdString(help);
+            }
+            // Names and texts wider than their column.
+            return QString::fromStdString(list_.Text(index.row(), index.column()));
+        }
         case Qt::DisplayRole:
         case Qt::EditRole:
-        case Qt::ToolTipRole:  // names and texts wider than their column
             return QString::fromStdString(list_.Text(index.row(), index.column()));
         case Qt::ForegroundRole:
             if (list_.Text(index.row(), ParameterRows::kLabelColumn).find('*') !=

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QTimer>
 #include <functional>
+#include <string>
 
 #include "panels/ParameterColumns.h"
 #include "panels/ParameterListObserver.h"
@@ -34,6 +35,11 @@ public:
     const ParameterColumnLayout& Columns() const { return columns_; }
     // The tooltip line of a stale value, from the time of the loss.
     void SetStaleNote(std::function<QString(qint64 lostAt)> note) { staleNote_ = std::move(note); }
+    // The help text a row's tooltip shows; without one (or for a row without help) the
+    // tooltip shows the cell's text, for texts wider than their column.
+    void SetHelp(std::function<std::string(int row)> helpOfRow) {
+        helpOfRow_ = std::move(helpOfRow);
+    }
     // Shows the value changes that wait for the next redraw now.
     void FlushChanges();
 
@@ -53,6 +59,7 @@ private:
 
     ParameterList& list_;
     ParameterColumnLayout columns_;
+    std::function<std::string(int row)> helpOfRow_;
     QTimer redraw_;
     int firstChanged_ = -1;
     int lastChanged_ = -1;

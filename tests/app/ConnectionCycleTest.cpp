@@ -160,7 +160,9 @@ void ConnectionCycleTest::silentDriveIsNotFound() {
     WriteSerialSettings("ttyDEAD");
     rig_->frame->Dispatch(1128);
     QCOMPARE(rig_->state.session.connectInProgress, 1);
-    QTRY_VERIFY_WITH_TIMEOUT(rig_->Shown("Not Find Driver! Please Check..."), kLong);
+    QTRY_VERIFY_WITH_TIMEOUT(rig_->Shown("Not Find Driver! Please Check...\n"
+                                         "Tried port ttyDEAD at 115200 baud, node ID 1"),
+                             kLong);
     QCOMPARE(rig_->frame->StatusText(), QStringLiteral("Comm Status: Closed"));
     QCOMPARE(rig_->state.switches.connectionState.load(), ConnectionState::Closed);
     QCOMPARE(rig_->state.session.connectInProgress, 0);

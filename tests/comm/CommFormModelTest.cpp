@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "comm/CanBitRates.h"
 #include "comm/forms/CommCanModel.h"
 #include "comm/forms/CommModeModel.h"
@@ -54,7 +56,7 @@ TEST_F(CommRs232ModelTest, StoredBaudSelectsItsEntryInBothLanguages) {
     EXPECT_EQ(english->SelectedBaud(), -1);
 }
 
-TEST_F(CommRs232ModelTest, UnknownStoredPortSelectsNoneAndTheButtonDoesNothing) {
+TEST_F(CommRs232ModelTest, UnknownStoredPortSelectsNoneAndTheButtonSaysWhy) {
     rig.settings.SetSerial("ttyUSB7", "9600");
     auto form = Form();
     form->Create();
@@ -64,7 +66,7 @@ TEST_F(CommRs232ModelTest, UnknownStoredPortSelectsNoneAndTheButtonDoesNothing) 
     form->Toggle();
     EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_TRUE(rig.mainFrame.messages.empty());
-    EXPECT_TRUE(rig.box.texts.empty());
+    EXPECT_EQ(rig.box.texts, std::vector<std::string>{"Must choose a COM port or Baud rate!!"});
     EXPECT_EQ(rig.settings.SerialPort(), "ttyUSB7");  // not rewritten
 }
 
@@ -103,7 +105,9 @@ TEST_F(CommRs232ModelTest, FailedOpenIsReportedAndClosesAgain) {
     form->SelectPort(0);
     form->SelectBaud(6);
     form->Toggle();
-    EXPECT_EQ(rig.box.texts, std::vector<std::string>{"open COM port failure!! \n"});
+    EXPECT_EQ(rig.box.texts, std::vector<std::string>{
+                                 "open COM port failure!! \nTried port ttyNO0 at 115200 baud, "
+                                 "node ID 1"});
     EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
     EXPECT_EQ(form->StatusIcon(), 203);
     EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
@@ -134,6 +138,8 @@ TEST_F(CommRs232ModelTest, OpenThenChangingTheBaudCloses) {
     EXPECT_EQ(rig.session.lastRate, 115200u);
     EXPECT_EQ(rig.session.lastNodeId, 3);
     EXPECT_EQ(rig.session.statusText, "Comm Status: Open  " + peer.PortName() + "  115200");
+    EXPECT_EQ(rig.session.NoDriverText(), "Not Find Driver! Please Check...\nTried port " +
+                                              peer.PortName() + " at 115200 baud, node ID 3");
     EXPECT_EQ(rig.settings.SerialPort(), peer.PortName());
     EXPECT_EQ(rig.settings.SerialNodeId(), "3");
 
@@ -185,16 +191,36 @@ TEST_F(CommCanModelTest, StoredRateThatIsNoCodeLeavesTheFormUntouched) {
 TEST_F(CommCanModelTest, VersionCaptionOrTheMissingDriverMessage) {
     CommCanModel without(rig.Context());
     without.Create();
-    EXPECT_EQ(rig.box.texts,
-              std::vector<std::string>{"Your PC doesn't have Peak CAN-USB driver!! "});
+    ASSERT_EQ(rig.box.texts.size(), 1u);
+    EXPECT_EQ(rig.box.texts[0].rfind("Your PC doesn't have Peak CAN-USB driver!! \n", 0), 0u)
+        << rig.box.texts[0];
+    EXPECT_NE(rig.box.texts[0].find("libCAN.so"), std::string::npos) << rig.box.texts[0];
     EXPECT_EQ(without.VersionCaption(), "");  // the form keeps its resource text
 
     ASSERT_NE(UseFakeLibrary(), nullptr);
     CommCanModel with(rig.Context());
     with.Create();
     EXPECT_EQ(with.VersionCaption(), "CAN Ver:4.6.2");
-    EXPECT_EQ(with.Detail(), "PCAN-USB library version:4.6.2");
+    with.SelectBitRate(1);
+    with.SetNodeId(4);
+    EXPECT_EQ(with.Detail(),
+              "PCAN-USB library version:4.6.2\nBit rate: 500 KBit/s (code 0x001C)\nNode ID: 4");
     EXPECT_EQ(rig.switches.canChosen, 1);
+}
+
+// The program's own CAN library words why: the backend and interface of sys/can.ini.
+TEST_F(CommCanModelTest, MissingInterfaceIsNamedWithItsBackend) {
+    rig.folder.Put(StageFolder() + "/data/libCAN.so", "libCAN.so");
+    std::ofstream(rig.folder.Path() + "/sys/can.ini") << "[can]\nbackend=socketcan\n"
+                                                         "interface=nosuchcan9\n";
+    CommCanModel form(rig.Context());
+    form.Create();
+    ASSERT_EQ(rig.box.texts.size(), 1u);
+    EXPECT_NE(rig.box.texts[0].find(
+                  "backend=socketcan interface=nosuchcan9: no CAN interface nosuchcan9"),
+              std::string::npos)
+        << rig.box.texts[0];
+    EXPECT_NE(form.Detail().find("Bit rate: none chosen\nNode ID: 1"), std::string::npos);
 }
 
 TEST_F(CommCanModelTest, FailedOpenLeavesTheConnectionClosed) {
@@ -211,7 +237,9 @@ TEST_F(CommCanModelTest, FailedOpenLeavesTheConnectionClosed) {
     EXPECT_EQ(rig.session.connectInProgress, 0);
     EXPECT_TRUE(rig.MainFrameMessages(WM_CONNECTION_OPENED).empty());
     EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
-    EXPECT_EQ(rig.box.texts, std::vector<std::string>{"open CAN port failure!! \n"});
+    EXPECT_EQ(rig.box.texts,
+              std::vector<std::string>{"open CAN port failure!! \nThe CAN library gave no reason.\n"
+                                       "Tried CAN at 250 KBit/s, node ID 1"});
     EXPECT_EQ(rig.settings.CanBitRateCode(), "284");
 }
 
@@ -220,8 +248,9 @@ TEST_F(CommCanModelTest, OpenThenChangingTheRateCloses) {
     ASSERT_NE(can, nullptr);
     CommCanModel form(rig.Context());
     form.Create();
-    form.Toggle();  // no rate chosen: nothing
+    form.Toggle();  // no rate chosen: nothing opens, and the form says why
     EXPECT_EQ(can->opens, 0);
+    EXPECT_EQ(rig.box.texts, std::vector<std::string>{"Must choose a COMM port or Baud rate!!"});
 
     form.SelectBitRate(0);
     form.SetNodeId(2);
@@ -261,19 +290,21 @@ TEST_F(CommModeModelTest, CanWithoutItsLibraryFallsBackToOffline) {
     CommModeModel form(rig.Context());
     form.Create();
     EXPECT_EQ(form.ChooseCan(), CommModeModel::kOffline);
-    EXPECT_EQ(rig.box.texts, std::vector<std::string>{"Open PCAN_USB failure!!"});
+    ASSERT_EQ(rig.box.texts.size(), 1u);
+    EXPECT_EQ(rig.box.texts[0].rfind("Open PCAN_USB failure!!\n", 0), 0u);
+    EXPECT_NE(rig.box.texts[0].find("/data/libCAN.so: No such file"), std::string::npos);
     EXPECT_EQ(rig.session.interfaceMode, kModeOffline);
 }
 
-TEST_F(CommModeModelTest, NextClosesStoresTheModeAndAsksForTheSettingsForm) {
+TEST_F(CommModeModelTest, NextKeepsTheConnectionUntilOfflineStoresTheModeAndOpensTheForm) {
     rig.switches.connectionState = ConnectionState::Open;
     CommModeModel form(rig.Context());
     form.Create();
     form.ChooseRs232();
     form.Next();
-    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Open);
     EXPECT_EQ(rig.settings.InterfaceMode(), kModeRs232);
-    EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
+    EXPECT_TRUE(rig.MainFrameMessages(WM_LINK_FAILURE).empty());
     EXPECT_EQ(rig.MainFrameMessages(WM_OPEN_VIEW), std::vector<uintptr_t>{0});
 
     rig.folder.Put(FAKE_CAN_LIBRARY, "libCAN.so");
@@ -286,6 +317,61 @@ TEST_F(CommModeModelTest, NextClosesStoresTheModeAndAsksForTheSettingsForm) {
     form.Next();
     EXPECT_EQ(rig.settings.InterfaceMode(), kModeOffline);
     EXPECT_EQ(rig.MainFrameMessages(WM_OPEN_VIEW).size(), 2u);  // no form for offline
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Closed);
+    EXPECT_EQ(rig.MainFrameMessages(WM_LINK_FAILURE), std::vector<uintptr_t>{0});
+}
+
+// A working RS232 connection survives a CAN open that fails, and a CAN open that succeeds
+// replaces it; the CAN form's button never closes the RS232 connection.
+TEST_F(CommModeModelTest, OpenConnectionStaysUntilTheOtherInterfaceOpens) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.ok());
+    rig.PutSerialLibrary();
+    rig.folder.Put(FAKE_CAN_LIBRARY, "libCAN.so");
+    CommRs232Model serial(
+        rig.Context(), [&] { return std::vector<std::string>{peer.PortName()}; }, kChineseBauds);
+    serial.Create();
+    serial.SelectPort(0);
+    serial.SelectBaud(6);
+    serial.Toggle();
+    ASSERT_EQ(rig.link.OpenInterface(), kModeRs232);
+    rig.session.connectInProgress = 0;
+
+    CommModeModel mode(rig.Context());
+    mode.ChooseCan();
+    mode.Next();
+    FakeCanState* can = rig.folder.CanState();
+    ASSERT_NE(can, nullptr);
+    CommCanModel canForm(rig.Context());
+    canForm.Create();
+    EXPECT_EQ(canForm.StatusIcon(), 203);
+    EXPECT_EQ(serial.StatusIcon(), 204);
+    canForm.SelectBitRate(1);  // a CAN choice does not touch the RS232 connection
+    EXPECT_EQ(rig.link.OpenInterface(), kModeRs232);
+
+    can->openResult = 1;
+    canForm.Toggle();
+    EXPECT_EQ(can->opens, 1);
+    EXPECT_EQ(rig.switches.connectionState, ConnectionState::Open);
+    EXPECT_EQ(rig.link.OpenInterface(), kModeRs232);
+    EXPECT_TRUE(rig.MainFrameMessages(WM_LINK_FAILURE).empty());
+    ASSERT_FALSE(rig.box.texts.empty());
+    EXPECT_NE(rig.box.texts.back().find("The open connection stays open."), std::string::npos);
+
+    can->openResult = 0;
+    canForm.Toggle();
+    EXPECT_EQ(rig.link.OpenInterface(), kModeCan);
+    EXPECT_EQ(canForm.StatusIcon(), 204);
+    EXPECT_EQ(serial.StatusIcon(), 203);
+    EXPECT_EQ(rig.session.statusText, "Comm Status: Open 500 KBit/s");
+    EXPECT_TRUE(rig.MainFrameMessages(WM_LINK_FAILURE).empty());
+
+    // And back: the RS232 open replaces the CAN connection, whose object is closed.
+    rig.session.connectInProgress = 0;
+    int closes = can->closes;
+    serial.Toggle();
+    EXPECT_EQ(rig.link.OpenInterface(), kModeRs232);
+    EXPECT_GT(can->closes, closes);
 }
 
 }  // namespace

@@ -107,13 +107,19 @@ TEST(CommLibraryCan, ForwardsToTheCanObject) {
         EXPECT_NE(library.ReadVersion(version), 0);
         EXPECT_EQ(CommLibrary::VersionCaption(version), "CAN Ver:4.6.2");
 
-        // A second load replaces the object: the first is released.
+        // A load while the connection is open keeps the open object; once it is closed, a
+        // load replaces it and the first is released.
+        EXPECT_EQ(library.openMode(), CommLibrary::kCan);
+        ASSERT_EQ(library.Load(5), 1);
+        EXPECT_EQ(state->objectsCreated, 1);
+        library.Close();
+        EXPECT_EQ(library.openMode(), CommLibrary::kNone);
         ASSERT_EQ(library.Load(5), 1);
         EXPECT_EQ(state->objectsCreated, 2);
         EXPECT_EQ(state->releases, 1);
     }
     // The binding ends the object it holds: close, then release.
-    EXPECT_EQ(state->closes, 1);
+    EXPECT_EQ(state->closes, 2);
     EXPECT_EQ(state->releases, 2);
     EXPECT_TRUE(box.texts.empty());
 }

@@ -28,6 +28,8 @@ private slots:
     void digitsAndArrows();
     void columnsAreFixedAndCellsScrollIntoView();
     void contextMenu();
+    void tabMovesToTheNextRowsValueWithoutWriting();
+    void tooltipShowsTheEntrysHelp();
 
 private:
     QRect Cell(int row, int column) const {
@@ -211,6 +213,43 @@ void EditListViewTest::contextMenu() {
     view_->ContextActions()[1]->trigger();  // del
     QCOMPARE(view_->Panel().List().RowCount(), 2);
     QCOMPARE(Text(1, ParameterRows::kLabelColumn), QStringLiteral("2"));
+}
+
+// Tab ends the value edit without writing and opens the next writable row's value, never
+// the unit drop-down beside it; Shift+Tab goes back; past the last row the edit just ends.
+void EditListViewTest::tabMovesToTheNextRowsValueWithoutWriting() {
+    Click(0, ParameterRows::kValueColumn);
+    QTest::keyClicks(Editor<QLineEdit>(), "7");
+    QTest::keyClick(Editor<QLineEdit>(), Qt::Key_Tab);
+    QTRY_COMPARE(view_->List().currentIndex().row(), 2);  // row 1 is read-only
+    QVERIFY(view_->List().IsEditing());
+    QCOMPARE(view_->List().currentIndex().column(), int(ParameterRows::kValueColumn));
+    QVERIFY(Editor<QComboBox>() == nullptr);
+    QVERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr);
+    // Left in the cell unwritten, as by a click elsewhere; the next read replaces it.
+    QCOMPARE(Text(0, ParameterRows::kValueColumn), QStringLiteral("7"));
+    QVERIFY(rig_->link.requests.empty());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_COMPARE(view_->List().currentIndex().row(), 0);
+    QVERIFY(view_->List().IsEditing());
+
+    Click(2, ParameterRows::kValueColumn);
+    QTRY_COMPARE(view_->List().currentIndex().row(), 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_VERIFY(!view_->List().IsEditing());
+    QCOMPARE(view_->List().currentIndex().row(), 2);
+    QVERIFY(rig_->link.requests.empty());
+}
+
+void EditListViewTest::tooltipShowsTheEntrysHelp() {
+    auto tip = [this](int row, int column) {
+        return view_->Table().index(row, column).data(Qt::ToolTipRole).toString();
+    };
+    QCOMPARE(tip(0, ParameterRows::kNameColumn), QString(PanelRig::kModeHelp));
+    QCOMPARE(tip(0, ParameterRows::kValueColumn), QString(PanelRig::kModeHelp));
+    // Without help the cell's own text, for texts wider than the column.
+    QCOMPARE(tip(2, ParameterRows::kNameColumn), QStringLiteral("Profile velocity"));
 }
 
 }  // namespace tarvo::test

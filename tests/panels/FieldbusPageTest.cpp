@@ -65,6 +65,33 @@ TEST(FieldbusPageTest, LabelsCountFromZeroAndOnlyThePlaceIsSaved) {
     EXPECT_EQ(ProfileFile(rig.project.SavePath()).GetString("TarvoStep:25", "num", "", 16), "");
 }
 
+// A definition line that names no entry leaves no gap in a page's numbering, whichever
+// line it is; a list panel keeps its line numbers.
+TEST(FieldbusPageTest, LabelsFollowThePlaceAfterALineWithoutEntry) {
+    struct Case {
+        const char* lines;
+        std::vector<std::string> labels;
+    };
+    const Case cases[] = {
+        {"num=3\r\n1=606000\r\n2=7FFF00\r\n3=608100\r\n", {"0", "1"}},
+        {"num=3\r\n1=7FFF00\r\n2=606000\r\n3=608100\r\n", {"0", "1"}},
+        {"num=4\r\n1=606000\r\n2=7FFF00\r\n3=7FFE00\r\n4=608100\r\n", {"0", "1"}},
+        {"num=3\r\n1=606000\r\n2=608100\r\n3=7FFF00\r\n", {"0", "1"}},
+    };
+    for (const Case& c : cases) {
+        PanelRig rig;
+        rig.Definition("RPDO3", c.lines);
+        ParameterPanel page(*PanelFamily::ByCommand(32834), rig.Services());
+        page.Create();
+        EXPECT_EQ(Labels(page), c.labels) << c.lines;
+    }
+    PanelRig rig;
+    rig.Definition("BasicOperate", "num=3\r\n1=606000\r\n2=7FFF00\r\n3=608100\r\n");
+    ParameterPanel panel(*PanelFamily::ByCommand(1227), rig.Services());
+    panel.Create();
+    EXPECT_EQ(Labels(panel), (std::vector<std::string>{"1", "3"}));
+}
+
 TEST(FieldbusPageTest, TabViewMakesEachPageOnceAndSavesItsPlace) {
     TagFormModel rpdo(TagFormModel::Direction::kReceive);
     TagFormModel tpdo(TagFormModel::Direction::kTransmit);

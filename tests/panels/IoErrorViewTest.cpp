@@ -27,6 +27,7 @@ private slots:
     void chooserTicksAndSendsTheChoice();
     void errorPanelShowsNamesLampsAndBoxes();
     void panelsOpenWithMissingOrGarbageNameFiles();
+    void ioLabelsFitInBothLanguagesAndAFaultOutputIsRed();
 
 private:
     std::unique_ptr<TempFolder> folder_;
@@ -203,8 +204,50 @@ void IoErrorViewTest::panelsOpenWithMissingOrGarbageNameFiles() {
         QCOMPARE(io.Chooser(IoFunctionNames::Kind::kInput).List()->topLevelItemCount(), 0);
         RealtimeErrorView errors({link_.Link(), resources, messageBox_, folder.Path(), true});
         QCOMPARE(qobject_cast<QLabel*>(errors.Control(1301))->text(), QString());
+        // Each file is named once, with what is wrong with it.
+        QTRY_COMPARE(messageBox_.texts.size(), size_t(2));
+        QTest::qWait(50);
+        QCOMPARE(messageBox_.texts.size(), size_t(2));
+        const char* ioText =
+            garbage ? "DataInOut.ini has no [in] section" : "DataInOut.ini: No such";
+        const char* names = garbage ? "RealTimeError.ini has no [RealTimeError] section"
+                                    : "RealTimeError.ini: No such";
+        QVERIFY2(messageBox_.texts[0].find(ioText) != std::string::npos,
+                 messageBox_.texts[0].c_str());
+        QVERIFY2(messageBox_.texts[1].find(names) != std::string::npos,
+                 messageBox_.texts[1].c_str());
+        messageBox_.texts.clear();
     }
-    QVERIFY(messageBox_.texts.empty());
+}
+
+void IoErrorViewTest::ioLabelsFitInBothLanguagesAndAFaultOutputIsRed() {
+    folder_->Write("sys/DataInOut.ini",
+                   "[in]\r\nenBit01=Drive enable\r\n[out]\r\nenBit01=Ready\r\nenBit02=Fault\r\n");
+    QVERIFY(ResourceSet::LoadEnglish(QStringLiteral(TARVO_STAGE "/data/EN.rcc")));
+    for (auto language : {ResourceSet::Language::Chinese, ResourceSet::Language::English}) {
+        ResourceSet resources(language);
+        DataInOutView view({link_.Link(), resources, messageBox_, nullptr, nullptr, nullptr,
+                            nullptr, folder_->Path(), language == ResourceSet::Language::Chinese,
+                            96});
+        view.show();
+        for (int id : {1602, 1603, 1604, 1605, 1610, 1617, 1622, 1623, 1624, 1630, 1634}) {
+            auto* label = qobject_cast<QLabel*>(view.Control(id));
+            QVERIFY(label != nullptr);
+            int needed = label->fontMetrics().horizontalAdvance(label->text());
+            QVERIFY2(label->width() >= needed, qPrintable(label->text()));
+            QVERIFY(label->geometry().left() >= 0);
+        }
+        // A port name ends where its field begins.
+        QVERIFY(view.Control(1630)->geometry().right() < view.Control(1083)->geometry().left());
+
+        view.onMessage(WM_LINK_VALUE, 0b10, 0x201011);  // DOUT2: Fault
+        view.onMessage(WM_LINK_VALUE, 0b01, 0x201010);  // DOUT1: Ready
+        view.onMessage(WM_LINK_VALUE, 0b11, 0x201018);  // both on
+        QCOMPARE(view.IconOf(1115), 211);
+        QCOMPARE(view.IconOf(1116), 210);
+        view.onMessage(WM_LINK_VALUE, 0b01, 0x201018);
+        QCOMPARE(view.IconOf(1116), 205);
+    }
 }
 
 }  // namespace tarvo::test

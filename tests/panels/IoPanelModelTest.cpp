@@ -180,6 +180,45 @@ TEST_F(DataInOutModelTest, WordsSetButtonsLampsAndFunctionFields) {
     EXPECT_TRUE(link_.requests.empty()) << "no sequence runs: values alone ask for nothing";
 }
 
+// Only an output that carries the fault function and is on is an active fault: found by
+// the function's English name whatever language the panel shows.
+TEST_F(DataInOutModelTest, FaultOutputIsActiveOnlyWhenOnAndAssigned) {
+    EXPECT_FALSE(model_.FaultActive(1));
+    model_.OnLinkValue(0b10, 0x201011);  // DOUT2: Fault
+    model_.OnLinkValue(0b01, 0x201010);  // DOUT1: Ready
+    model_.OnLinkValue(0b11, 0x201012);  // DOUT3: Ready+Fault
+    EXPECT_FALSE(model_.FaultActive(1)) << "not on yet";
+    model_.OnLinkValue(0b00111, 0x201018);
+    EXPECT_FALSE(model_.FaultActive(0)) << "Ready is no fault";
+    EXPECT_TRUE(model_.FaultActive(1));
+    EXPECT_TRUE(model_.FaultActive(2));
+    EXPECT_FALSE(model_.FaultActive(3)) << "functions not read yet";
+    EXPECT_FALSE(model_.FaultActive(-1));
+    EXPECT_FALSE(model_.FaultActive(DataInOutModel::kOutputs));
+    model_.OnLinkValue(0b00101, 0x201018);
+    EXPECT_FALSE(model_.FaultActive(1));
+    EXPECT_TRUE(model_.FaultActive(2));
+
+    IoFunctionNames chinese(
+        folder_.Write("sys/zh.ini", "[out]\r\nenBit03=FAULT\r\nchBit03=故障\r\n"), true);
+    EXPECT_EQ(chinese.BitNamed(Kind::kOutput, "Fault"), 2);
+    EXPECT_EQ(chinese.BitNamed(Kind::kInput, "Fault"), -1);
+}
+
+TEST(IoFunctionNames, BrokenFileIsNamedWithWhatIsWrong) {
+    TempFolder folder;
+    EXPECT_EQ(IoFunctionNames(folder.Write("a.ini", kNames), false).Problem(), "");
+    EXPECT_NE(IoFunctionNames(folder.Write("b.ini", "[in]\r\nenBit01=A\r\n"), false)
+                  .Problem()
+                  .find("b.ini has no [out] section"),
+              std::string::npos);
+    EXPECT_NE(IoFunctionNames(folder.Write("c.ini", ""), false).Problem().find("c.ini is empty"),
+              std::string::npos);
+    // What could be read is still named.
+    IoFunctionNames half(folder.Write("d.ini", "[in]\r\nenBit01=A\r\n"), false);
+    EXPECT_EQ(half.Describe(Kind::kInput, 1).text, "A");
+}
+
 TEST_F(DataInOutModelTest, TogglesWriteTheWholeSetAndRefusedWritesAreReadBack) {
     model_.OnLinkValue(0x01, 0x201002);  // input simulate: DIN1 set
     model_.ToggleBit(Group::kInputSimulate, 2);

@@ -57,9 +57,10 @@ public:
     static constexpr uint32_t kPosition = 0x606400;  // INTEGER32, read-only
     static constexpr uint32_t kName = 0x100800;      // VISIBLE STRING, read-only
     static constexpr uint32_t kOdd = 0x200100;       // a type without valid width
+    static constexpr const char* kModeHelp = "1 profile position, 3 profile velocity";
 
     PanelRig() {
-        std::string data = Entry("6060", "00", "Mode", "INTEGER8", "WS", "") +
+        std::string data = Entry("6060", "00", "Mode", "INTEGER8", "WS", "", kModeHelp) +
                            Entry("6041", "00", "Status word", "UNSIGNED16", "L", "") +
                            Entry("6081", "00", "Profile velocity", "UNSIGNED32", "WL",
                                  "[r rpm]N*60/512;[rpm]N*512/60;[r DEC]N*1;[DEC]N*1") +
@@ -73,8 +74,9 @@ public:
     }
 
     static std::string Entry(const char* index, const char* sub, const char* name, const char* type,
-                             const char* attribute, const char* units) {
+                             const char* attribute, const char* units, const char* help = "") {
         RecordTexts t;
+        t.helpEn = help;
         t.index = index;
         t.subIndex = sub;
         t.nameEn = name;
@@ -98,7 +100,8 @@ public:
                 mainWindow,
                 folder.Path(),
                 [this] { return projectOpened; },
-                [this](MessageTarget* target) { pickTarget = target; }};
+                [this](MessageTarget* target) { pickTarget = target; },
+                [this](const std::string& problem) { box.Show(problem); }};
     }
 
     TempFolder folder;
@@ -110,7 +113,8 @@ public:
     ObjectDictionary dictionary;
     FormulaEvaluator evaluator{link, mainWindow, &box};
     UnitTable units{&box};
-    ValueText values{{dictionary, evaluator, units, link, &box}};
+    std::atomic<uint8_t> language{2};  // the interface language: 1 Chinese, 2 English
+    ValueText values{{dictionary, evaluator, units, link, &box, &language}};
     ProjectSections project{dictionary, units,
                             [this](MessageTarget* w, uint32_t key, MonitorClass c) {
                                 link.RegisterMonitor(w, key, c);

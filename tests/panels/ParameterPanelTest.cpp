@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "panels/PanelFamily.h"
 #include "platform/ProfileFile.h"
 #include "tests/panels/PanelRig.h"
@@ -69,6 +71,53 @@ TEST_F(ParameterPanelTest, DefinitionFileRowsAndBadLines) {
     }
     Make(kMotor);  // no file at all
     EXPECT_EQ(panel->List().RowCount(), 0);
+}
+
+std::string Utf16Le(const std::string& ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+// A broken definition file is named once with what is wrong, and the panel still opens
+// with the rows that could be read.
+TEST_F(ParameterPanelTest, BrokenDefinitionIsNamedOnceAndBuildsWhatItCan) {
+    struct Case {
+        std::string bytes;
+        const char* problem;  // empty: none
+        int rows;
+    };
+    const std::string good = "[BasicOperate]\r\nnum=2\r\n1=606000\r\n2=608100\r\n";
+    const Case cases[] = {
+        {good, "", 2},
+        {Utf16Le(good), "", 2},
+        {"", "is empty", 0},
+        {" \r\n\t\r\n", "is empty", 0},
+        {good + std::string("\x01\x00\x7F", 3), "holds zero bytes", 2},
+        {"[Other]\r\nnum=1\r\n1=606000\r\n", "has no [BasicOperate] section", 0},
+        {"[BasicOperate]\r\n\r\n[Other]\r\nnum=1\r\n", "holds no entries", 0},
+        {"[BasicOperate]\r\n1=606000\r\n", "gives no row count (num=)", 0},
+    };
+    for (const Case& c : cases) {
+        std::string path = rig.folder.Write("sys/BasicOperate.ini", c.bytes);
+        rig.box.texts.clear();
+        Make(kBasic);
+        EXPECT_EQ(panel->List().RowCount(), c.rows) << c.problem;
+        if (*c.problem == '\0') {
+            EXPECT_TRUE(rig.box.texts.empty()) << rig.box.texts.front();
+            continue;
+        }
+        ASSERT_EQ(rig.box.texts.size(), 1u) << c.problem;
+        EXPECT_EQ(rig.box.texts[0].rfind(path, 0), 0u) << rig.box.texts[0];
+        EXPECT_NE(rig.box.texts[0].find(c.problem), std::string::npos) << rig.box.texts[0];
+    }
+    rig.box.texts.clear();
+    Make(kMotor);  // no file at all
+    ASSERT_EQ(rig.box.texts.size(), 1u);
+    EXPECT_NE(rig.box.texts[0].find("MotorConfig.ini: No such file"), std::string::npos);
 }
 
 // Found by fuzzing: lines far apart made the panel read every missing line in between
@@ -354,6 +403,21 @@ TEST_F(ParameterPanelTest, DriverPropertiesUploadTexts) {
     segment("SEVEN77", 7, true, PanelRig::kName);
     EXPECT_EQ(panel->List().Text(0, ParameterRows::kValueColumn), "SEVEN77");
     EXPECT_EQ(rig.link.requests.back(), Read(PanelRig::kMode));
+
+    // A text has no unit; a number keeps its own.
+    EXPECT_EQ(Column(ParameterRows::kUnitColumn), (std::vector<std::string>{"", "DEC"}));
+    // The drive's bytes are in the code page of the interface language: GBK for Chinese,
+    // Windows-1252 for English.
+    for (auto [language, expected] : {std::pair<uint8_t, const char*>{1, "驱动 é"},
+                                      std::pair<uint8_t, const char*>{2, "Çý¶¯ é"}}) {
+        rig.language = language;
+        panel->onMessage(WM_LINK_STATE, 0, 0);
+        const char* bytes = language == 1 ? "\xC7\xFD\xB6\xAF \xA8\xA6" : "\xC7\xFD\xB6\xAF \xE9";
+        auto count = static_cast<uint8_t>(std::strlen(bytes));
+        Value(PanelRig::kName, count);
+        segment(bytes, count, true, PanelRig::kName);
+        EXPECT_EQ(panel->List().Text(0, ParameterRows::kValueColumn), expected);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/ProfileFile.h"
 #include "tests/support/TempFolder.h"
@@ -47,6 +48,42 @@ TEST_F(ProfileFileTest, ReadsGbkAndBomFiles) {
     EXPECT_EQ(ProfileFile(gbk).GetString("s", "name", "", 32), "名称");
     auto bom = folder.Write("bom.ini", "\xEF\xBB\xBF[s]\nname=x\n");
     EXPECT_EQ(ProfileFile(bom).GetString("s", "name", "", 32), "x");
+}
+
+TEST_F(ProfileFileTest, Utf16FilesWithTheirMarkAreRead) {
+    // "[s]\nname=名" in UTF-16 LE and BE.
+    auto le = folder.Write("le.ini", std::string("\xFF\xFE[\0s\0]\0\n\0n\0=\0\x0D\x54", 16));
+    EXPECT_EQ(ProfileFile::ReadOnce(le).GetString("s", "n", "", 32), "名");
+    EXPECT_EQ(ProfileFile::ReadOnce(le).SectionProblem("s"), "");
+    auto be = folder.Write("be.ini", std::string("\xFE\xFF\0[\0s\0]\0\n\0n\0=\x54\x0D", 16));
+    EXPECT_EQ(ProfileFile(be).GetString("s", "n", "", 32), "名");
+    // A lone high surrogate is replaced, never passed on.
+    auto lone = folder.Write("lone.ini", std::string("\xFF\xFE[\0s\0]\0\n\0n\0=\0\x00\xD8", 16));
+    EXPECT_EQ(ProfileFile(lone).GetString("s", "n", "", 32), "\xEF\xBF\xBD");
+}
+
+// A read-once file answers from its one reading; a file far too large is refused before it
+// is read, for reading and for writing, and the refusal names its size.
+TEST_F(ProfileFileTest, ReadOnceHoldsItsReadingAndRefusesHugeFiles) {
+    auto path = folder.Write("a.ini", "[s]\nk=1\n");
+    ProfileFile once = ProfileFile::ReadOnce(path);
+    folder.Write("a.ini", "[s]\nk=2\n");
+    EXPECT_EQ(once.GetString("s", "k", "", 8), "1");
+    EXPECT_EQ(ProfileFile(path).GetString("s", "k", "", 8), "2");
+
+    auto huge = folder.Write("huge.ini", "[s]\nk=1\n");
+    ASSERT_EQ(::truncate(huge.c_str(), off_t{5} << 20), 0);
+    ProfileFile big = ProfileFile::ReadOnce(huge);
+    EXPECT_NE(big.Problem().find("huge.ini is 5242880 bytes"), std::string::npos) << big.Problem();
+    EXPECT_EQ(big.SectionProblem("s"), big.Problem());
+    EXPECT_EQ(big.GetString("s", "k", "d", 8), "d");
+    EXPECT_FALSE(ProfileFile(huge).WriteString("s", "k", "3"));
+    struct stat st {};
+    ASSERT_EQ(::stat(huge.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, off_t{5} << 20);
+
+    EXPECT_NE(ProfileFile::ReadOnce(folder.File("none.ini")).Problem().find("cannot read"),
+              std::string::npos);
 }
 
 TEST_F(ProfileFileTest, MissingFileGivesDefault) {

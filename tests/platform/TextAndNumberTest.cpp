@@ -67,6 +67,23 @@ TEST(SystemLocaleTest, FirstSetVariableDecides) {
     EXPECT_TRUE(SystemLocale::IsChinesePrc(env({{"LC_ALL", ""}, {"LC_MESSAGES", "zh_CN"}})));
     EXPECT_FALSE(SystemLocale::IsChinesePrc(env({{"LANG", "zh_CNX"}})));
     EXPECT_FALSE(SystemLocale::IsChinesePrc(env({})));
+
+    // Under another session locale Chinese can be shown when a zh_CN locale is installed
+    // and a Chinese font is there; the font is not asked for when the session decides.
+    int fontAsked = 0;
+    auto font = [&fontAsked](bool has) {
+        return [&fontAsked, has] {
+            ++fontAsked;
+            return has;
+        };
+    };
+    auto english = env({{"LANG", "en_US.UTF-8"}});
+    EXPECT_TRUE(SystemLocale::CanShowChinese(english, true, font(true)));
+    EXPECT_FALSE(SystemLocale::CanShowChinese(english, true, font(false)));
+    EXPECT_EQ(fontAsked, 2);
+    EXPECT_FALSE(SystemLocale::CanShowChinese(english, false, font(true)));
+    EXPECT_TRUE(SystemLocale::CanShowChinese(env({{"LANG", "zh_CN.GBK"}}), false, font(false)));
+    EXPECT_EQ(fontAsked, 2);
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 #include "panels/ioerror/views/DataInOutView.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 
 #include "dictionary/PlacedWindow.h"
 #include "dictionary/ProjectSections.h"
 #include "panels/ioerror/views/FunctionListDialog.h"
 #include "panels/ioerror/views/HintPopup.h"
+#include "platform/MessageBox.h"
 #include "resources/ResourceSet.h"
 
 namespace tarvo {
@@ -33,7 +37,29 @@ enum : int {
     kOutputPolarity = 1107,
     kOutputReal = 1115,
 };
-enum : int { kBitSet = 206, kBitClear = 207, kLampOn = 211, kLampOff = 205 };
+enum : int { kBitSet = 206, kBitClear = 207, kLampOn = 211, kLampOff = 205, kLampFault = 210 };
+// The column headings centred over their buttons, and the port names left of their fields.
+constexpr int kCentredHeadings[] = {1602, 1603, 1604, 1605, 1622, 1623, 1624};
+constexpr int kPortNames[] = {1610, 1611, 1612, 1613, 1614, 1615, 1616,
+                              1617, 1630, 1631, 1632, 1633, 1634};
+constexpr int kLabelPadding = 4;
+
+// Widens a label that its text does not fit: a heading about its centre, a port name to
+// the left of its right edge (its field's left edge), never past the form's left margin.
+void FitLabel(QLabel* label, bool centred) {
+    int needed = label->fontMetrics().horizontalAdvance(label->text()) + kLabelPadding;
+    QRect place = label->geometry();
+    if (place.width() >= needed) {
+        return;
+    }
+    if (centred) {
+        place.setLeft(place.center().x() - needed / 2);
+        place.setWidth(needed);
+    } else {
+        place.setLeft(std::max(2, place.right() + 1 - needed));
+    }
+    label->setGeometry(place);
+}
 constexpr int kPanelNumber = 6;
 
 struct ButtonColumn {
@@ -95,6 +121,16 @@ DataInOutView::DataInOutView(const Services& services, QWidget* parent)
     if (form_.size.isValid()) {
         setMinimumSize(form_.size);
     }
+    for (int id : kCentredHeadings) {
+        if (auto* label = form_.Control<QLabel>(id)) {
+            FitLabel(label, true);
+        }
+    }
+    for (int id : kPortNames) {
+        if (auto* label = form_.Control<QLabel>(id)) {
+            FitLabel(label, false);
+        }
+    }
     hints_ = new HintPopup(this);
     hints_->SetChinese(services_.chinese);
 
@@ -116,6 +152,10 @@ DataInOutView::DataInOutView(const Services& services, QWidget* parent)
     }
 
     model_.Create();
+    if (std::string problem = model_.Names().Problem(); !problem.empty()) {
+        // Told once the panel stands, not from inside its construction.
+        QTimer::singleShot(0, this, [this, problem] { services_.messageBox.Show(problem); });
+    }
     for (const ButtonColumn& column : kButtons) {
         for (int port = 0; port < DataInOutModel::GroupSize(column.group); ++port) {
             SetIcon(column.firstId + port, kBitClear);
@@ -170,7 +210,11 @@ void DataInOutView::ShowModel() {
     }
     for (const LampColumn& column : kLamps) {
         for (int port = 0; port < column.count; ++port) {
-            SetIcon(column.firstId + port, model_.LampOn(column.lamps, port) ? kLampOn : kLampOff);
+            int icon = model_.LampOn(column.lamps, port) ? kLampOn : kLampOff;
+            if (column.lamps == Lamps::kOutputReal && model_.FaultActive(port)) {
+                icon = kLampFault;  // an active fault output is a fault, not a good sign
+            }
+            SetIcon(column.firstId + port, icon);
         }
     }
     for (int port = 0; port < DataInOutModel::kPorts; ++port) {

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTimer>
 
 #include "panels/ioerror/IoErrorTexts.h"
 #include "platform/MessageBox.h"
@@ -44,6 +45,9 @@ RealtimeErrorView::RealtimeErrorView(const Services& services, QWidget* parent)
         }
     }
     model_.Create();
+    if (std::string problem = model_.NamesProblem(); !problem.empty()) {
+        QTimer::singleShot(0, this, [this, problem] { services_.messageBox.Show(problem); });
+    }
     for (int bit = 0; bit < RealtimeErrorModel::kBits; ++bit) {
         if (auto* label = form_.Control<QLabel>(NameId(bit))) {
             label->setText(QString::fromStdString(model_.Name(bit)));
