@@ -172,7 +172,8 @@ ExchangeResult DriveMessage::FetchSegment(uint32_t address, uint32_t data) {
     // refuse the same toggle again. The whole upload is run again instead.
     for (int attempt = 0;; ++attempt) {
         ExchangeResult result = ExchangeResult::TransmitFailed;
-        if (attempt == 0 || RestartUpload(address)) {
+        const bool started = attempt == 0 || RestartUpload(address);
+        if (started) {
             result = Exchange(address, command, data, false);
         }
         const bool answered = result == ExchangeResult::Answered && replyTaken_;
@@ -186,11 +187,16 @@ ExchangeResult DriveMessage::FetchSegment(uint32_t address, uint32_t data) {
                 return ExchangeResult::Answered;  // the drive's refusal is passed on
             }
             replyTaken_ = false;
-            char text[160];
+            const char* cause = !started ? "the drive answered the new start differently or not "
+                                           "at all"
+                                : answered
+                                    ? "the drive's segments did not fit the size it announced"
+                                    : "the drive's segment replies came late or not at all";
+            char text[200];
             std::snprintf(text, sizeof text,
-                          "the upload of %04X:%02X was given up: the drive's segment replies came "
-                          "late or not at all, also after the upload was started over %d times",
-                          address >> 8, address & 0xFF, kUploadRestarts);
+                          "the upload of %04X:%02X was given up after it was started over %d "
+                          "times: %s",
+                          address >> 8, address & 0xFF, kUploadRestarts, cause);
             {
                 std::lock_guard lock(reasonMutex_);
                 failureReason_ = text;
