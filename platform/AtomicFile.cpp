@@ -12,7 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <memory>
+
+#include "platform/InputFile.h"
 
 namespace tarvo {
 
@@ -183,40 +186,7 @@ std::string AtomicFile::Write(const std::string& path, std::string_view content)
 }
 
 bool AtomicFile::Read(const std::string& path, std::string& content) {
-    // Non-blocking, so that opening a FIFO in place of the file returns at once.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    std::string bytes;
-    bytes.resize(static_cast<size_t>(st.st_size));
-    size_t got = 0;
-    while (true) {
-        if (got == bytes.size()) {
-            bytes.resize(bytes.size() + 4096);  // the file grew since fstat
-        }
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(got);
-    content = std::move(bytes);
-    return true;
+    return InputFile::Read(path, content, std::numeric_limits<size_t>::max()).empty();
 }
 
 }  // namespace tarvo
