@@ -4,6 +4,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "cli/DictEdsCommand.h"
 #include "cli/DictFindCommand.h"
 #include "cli/ExitCode.h"
 #include "dictionary/DictionarySource.h"
@@ -17,6 +18,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: tarvoctl dict build SOURCE OUT.dat\n"
+    "       tarvoctl dict build --eds DRIVE.eds -o OUT.dat [--source OUT.json]\n"
+    "       tarvoctl dict eds OUT.eds [FILE.dat | SOURCE.json]\n"
     "       tarvoctl dict dump [--json] [--lang 1|2] [FILE]\n"
     "       tarvoctl dict find TEXT [--json] [--lang 1|2] [FILE]\n"
     "       --lang 1 the Chinese names, 2 the English ones\n";
@@ -29,7 +32,14 @@ std::string Hex(uint32_t value, int digits) {
 
 }  // namespace
 
-int DictCommand::Run(const std::vector<std::string>& args, const std::string& programFolder) {
+int DictCommand::Run(const std::vector<std::string>& args, const std::string& programFolder,
+                     int nodeId) {
+    if (args.size() > 1 && args[0] == "build" && args[1] == "--eds") {
+        return DictEdsCommand::Build(args, nodeId);
+    }
+    if (!args.empty() && args[0] == "eds") {
+        return DictEdsCommand::Export(args, programFolder);
+    }
     if (!args.empty() && args[0] == "build") {
         return Build(args);
     }

@@ -9,7 +9,8 @@ namespace tarvo {
 class DictCommand {
 public:
     // Returns the process exit code.
-    static int Run(const std::vector<std::string>& args, const std::string& programFolder);
+    static int Run(const std::vector<std::string>& args, const std::string& programFolder,
+                   int nodeId = 1);
 
 private:
     static int Build(const std::vector<std::string>& args);

@@ -35,9 +35,9 @@ struct CommandEntry {
     const char* usage;  // its lines of the usage text
 };
 
-int RunDict(const std::vector<std::string>& args, const tarvo::ConnectionOptions&,
+int RunDict(const std::vector<std::string>& args, const tarvo::ConnectionOptions& options,
             const std::string& folder) {
-    return tarvo::DictCommand::Run(args, folder);
+    return tarvo::DictCommand::Run(args, folder, static_cast<int>(options.node));
 }
 
 constexpr CommandEntry kCommands[] = {
@@ -73,7 +73,12 @@ constexpr CommandEntry kCommands[] = {
      "  dict build SOURCE OUT.dat   build a dictionary data file from its JSON source\n"
      "  dict dump [--json] [--lang 1|2] [FILE]   list the dictionary's entries\n"
      "  dict find TEXT [--json] [--lang 1|2]   list the entries whose name holds TEXT\n"
-     "                        (--lang 1 the Chinese names, 2 the English ones)\n"},
+     "                        (--lang 1 the Chinese names, 2 the English ones)\n"
+     "  dict eds OUT.eds [FILE]   write a CiA 306 EDS of the dictionary (FILE a data file\n"
+     "                        or a JSON source, whose defaults and limits it then carries)\n"
+     "  dict build --eds DRIVE.eds -o OUT.dat [--source OUT.json]\n"
+     "                        build a dictionary (data file and JSON source) from an EDS;\n"
+     "                        --node N gives $NODEID (default 1)\n"},
 };
 
 constexpr const char* kUsageHead =

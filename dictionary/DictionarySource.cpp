@@ -276,6 +276,28 @@ bool DictionarySource::Parse(const std::string& text, const std::string& fileNam
     return true;
 }
 
+std::string DictionarySource::Format(const std::vector<SourceEntry>& entries) {
+    std::string text = "[\n";
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const SourceEntry& e = entries[i];
+        nlohmann::ordered_json line = {{"index", e.index},       {"subIndex", e.subIndex},
+                                       {"nameZh", e.nameZh},     {"nameEn", e.nameEn},
+                                       {"dataType", e.dataType}, {"attribute", e.attribute},
+                                       {"helpZh", e.helpZh},     {"helpEn", e.helpEn},
+                                       {"unitSpec", e.unitSpec}, {"modbus", e.modbus}};
+        if (e.dataType == "VISIBLE STRING") {
+            line["default"] = e.defaultText;
+        } else {
+            line["default"] = e.defaultValue;
+        }
+        line["min"] = e.minimum;
+        line["max"] = e.maximum;
+        text += line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        text += i + 1 < entries.size() ? ",\n" : "\n";
+    }
+    return text + "]\n";
+}
+
 bool DictionarySource::Encode(const std::vector<SourceEntry>& entries, std::string& bytes,
                               std::string& error, const std::string& fileName) {
     bytes.clear();

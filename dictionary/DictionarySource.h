@@ -34,6 +34,8 @@ public:
                       std::vector<SourceEntry>& entries, std::string& error);
     static bool WriteDataFile(const std::vector<SourceEntry>& entries, const std::string& path,
                               std::string& error);
+    // The readable source of the entries, one entry a line, as Load reads it back.
+    static std::string Format(const std::vector<SourceEntry>& entries);
     // The bytes of the data file for the entries.
     static bool Encode(const std::vector<SourceEntry>& entries, std::string& bytes,
                        std::string& error, const std::string& fileName);

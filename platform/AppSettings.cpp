@@ -7,6 +7,7 @@ namespace tarvo {
 namespace {
 constexpr size_t kSysBuffer = 4;
 constexpr size_t kLinkBuffer = 16;
+constexpr size_t kTextBuffer = 256;
 
 int ReadNumber(const ProfileFile& file, const char* section, const char* key, size_t buffer) {
     return static_cast<int32_t>(ParseDecimalText(file.GetString(section, key, "", buffer)));
@@ -67,6 +68,22 @@ bool AppSettings::SetCanBitRateCode(uint32_t code) {
 
 bool AppSettings::SetCanNodeId(int nodeId) {
     return file_.WriteString("can", "driverid", std::to_string(nodeId));
+}
+
+std::string AppSettings::EdsVendorName() const {
+    return file_.GetString("eds", "VendorName", "Tarvo", kTextBuffer);
+}
+
+std::string AppSettings::EdsProductName() const {
+    return file_.GetString("eds", "ProductName", "", kTextBuffer);
+}
+
+std::string AppSettings::EdsOrderCode() const {
+    return file_.GetString("eds", "OrderCode", "", kTextBuffer);
+}
+
+std::string AppSettings::DictionaryFile() const {
+    return file_.GetString("sys", "dictionary", "", kTextBuffer);
 }
 
 }  // namespace tarvo

@@ -37,6 +37,14 @@ public:
     bool SetCanBitRateCode(uint32_t code);
     bool SetCanNodeId(int nodeId);
 
+    // Section "eds": vendor, product and order code an exported data sheet names ("Tarvo",
+    // empty for the drive's own name, empty), and "dictionary" of section "sys": the data
+    // file the program starts on (empty: data/tarvo.dat).
+    std::string EdsVendorName() const;
+    std::string EdsProductName() const;
+    std::string EdsOrderCode() const;
+    std::string DictionaryFile() const;
+
     ProfileFile& File() { return file_; }
 
 private:
