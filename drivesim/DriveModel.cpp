@@ -27,7 +27,7 @@ DriveModel::DriveModel(std::vector<SourceEntry> entries, Settings settings)
 
 bool DriveModel::Start(std::string& error) {
     std::string warnings;
-    if (!table_.Build(entries_, warnings)) {
+    if (!table_.Build(entries_, warnings, settings_.limitAbortsTellSide)) {
         error = "the dictionary source holds no entry the simulated drive can serve";
         return false;
     }

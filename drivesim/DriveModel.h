@@ -28,6 +28,9 @@ public:
         uint32_t seed = 1;                // of the measurement noise
         bool changingInputs = true;       // DIN7 and DIN8 change over time
         std::string storeFile;            // non-volatile memory file; empty: memory only
+        // A value outside the limits aborts with "too high" (0x06090031) or "too low"
+        // (0x06090032) instead of "out of range" (0x06090030), as EDS-described drives do.
+        bool limitAbortsTellSide = false;
     };
 
     DriveModel(std::vector<SourceEntry> entries, Settings settings);

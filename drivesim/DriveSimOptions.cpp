@@ -42,6 +42,8 @@ const char* DriveSimOptions::Usage() {
            "  --folder DIR          program folder (default: the current directory)\n"
            "  --source FILE         dictionary source (default: sim/dictionary.json beside\n"
            "                        the program)\n"
+           "  --eds FILE            serve the objects of a CiA 306 EDS instead (defaults,\n"
+           "                        access rights, LowLimit/HighLimit; $NODEID from --node)\n"
            "  --node N              node ID 1-127 (default 1)\n"
            "  --store FILE          keep the non-volatile memory in FILE across runs\n"
            "  --store-ms MS         a store command keeps 2FF0h busy this long (default 300)\n"
@@ -130,6 +132,10 @@ bool DriveSimOptions::Parse(const std::vector<std::string>& args, DriveSimOption
             }
         } else if (arg == "--source") {
             if (!value(options.source)) {
+                return false;
+            }
+        } else if (arg == "--eds") {
+            if (!value(options.eds)) {
                 return false;
             }
         } else if (arg == "--node") {

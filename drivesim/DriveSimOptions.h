@@ -12,6 +12,7 @@ namespace tarvo::sim {
 struct DriveSimOptions {
     std::string folder;  // program folder: dev/ links and the bus socket; default the cwd
     std::string source;  // dictionary source; default beside the executable
+    std::string eds;     // an electronic data sheet served instead of the source
     int node = 1;
     bool pty = false;
     std::string link;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dictionary/DictionarySource.h"
+#include "dictionary/EdsReader.h"
 #include "protocol/DriveObjects.h"
 
 namespace tarvo::sim {
@@ -60,6 +61,25 @@ std::string DriveSimulator::BusPath() const {
     return bus_ ? bus_->Path() : std::string();
 }
 
+bool DriveSimulator::LoadEds(std::vector<SourceEntry>& entries, std::string& error) {
+    EdsReader::Options options;
+    options.nodeId = options_.node;
+    EdsContents contents;
+    if (!EdsReader::Load(options_.eds, options, contents, error)) {
+        error = "cannot serve the EDS: " + error;
+        return false;
+    }
+    // What the drive cannot serve is told once, at start, whether or not --quiet is given.
+    for (const std::string& line : contents.leftOut) {
+        err_ << "eds: not served: " << line << '\n';
+    }
+    for (const std::string& line : contents.notes) {
+        err_ << "eds: " << line << '\n';
+    }
+    entries = std::move(contents.entries);
+    return true;
+}
+
 bool DriveSimulator::Start(const std::string& defaultSource, std::string& error) {
     std::string folder = options_.folder;
     if (folder.empty()) {
@@ -68,7 +88,11 @@ bool DriveSimulator::Start(const std::string& defaultSource, std::string& error)
     }
     std::string source = options_.source.empty() ? defaultSource : options_.source;
     std::vector<SourceEntry> entries;
-    if (!DictionarySource::Load(source, entries, error)) {
+    if (!options_.eds.empty()) {
+        if (!LoadEds(entries, error)) {
+            return false;
+        }
+    } else if (!DictionarySource::Load(source, entries, error)) {
         error = "cannot read the dictionary source: " + error +
                 (options_.source.empty() ? " (give one with --source FILE)" : "");
         return false;
@@ -79,6 +103,7 @@ bool DriveSimulator::Start(const std::string& defaultSource, std::string& error)
     settings.seed = options_.seed;
     settings.changingInputs = options_.changingInputs;
     settings.storeFile = Resolve(folder, options_.storeFile);
+    settings.limitAbortsTellSide = !options_.eds.empty();
     model_ = std::make_unique<DriveModel>(std::move(entries), settings);
     if (!options_.quiet) {
         model_->SetLog([this](const std::string& line) { err_ << "drive: " << line << '\n'; });

@@ -39,6 +39,8 @@ public:
     DriveModel& Model() { return *model_; }
 
 private:
+    // The entries of --eds; what cannot be served goes to the error stream.
+    bool LoadEds(std::vector<SourceEntry>& entries, std::string& error);
     uint64_t NowUs() const;
     void Command(const std::string& line);
     void ReadConsole();

@@ -10,6 +10,9 @@ namespace tarvo::sim {
 
 namespace {
 
+constexpr uint32_t kValueTooHigh = 0x06090031;
+constexpr uint32_t kValueTooLow = 0x06090032;
+
 std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -42,7 +45,8 @@ bool KindOf(const std::string& dataType, ValueKind& kind, uint8_t& width) {
 
 }  // namespace
 
-bool ObjectTable::Build(const std::vector<SourceEntry>& entries, std::string& warnings) {
+bool ObjectTable::Build(const std::vector<SourceEntry>& entries, std::string& warnings,
+                        bool limitAbortsTellSide) {
     objects_.clear();
     byKey_.clear();
     objects_.reserve(entries.size());
@@ -62,6 +66,7 @@ bool ObjectTable::Build(const std::vector<SourceEntry>& entries, std::string& wa
         }
         object.writable = entry.attribute.find_first_of("Ww") != std::string::npos;
         object.stored = entry.attribute.find_first_of("Ss") != std::string::npos;
+        object.limitAbortsTellSide = limitAbortsTellSide;
         object.defaultValue = entry.defaultValue;
         object.minimum = entry.minimum;
         object.maximum = entry.maximum;
@@ -95,7 +100,10 @@ uint32_t ObjectTable::CheckWrite(const SimObject& object, int widthBytes, uint32
     raw = object.Narrow(data);
     int64_t number = object.Widen(raw);
     if (number < object.minimum || number > object.maximum) {
-        return AbortCode::kValueOutOfRange;
+        if (!object.limitAbortsTellSide) {
+            return AbortCode::kValueOutOfRange;
+        }
+        return number > object.maximum ? kValueTooHigh : kValueTooLow;
     }
     return AbortCode::kNone;
 }

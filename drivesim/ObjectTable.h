@@ -17,7 +17,9 @@ class ObjectTable {
 public:
     // Builds the table; entries of a data type the drive cannot hold are left out and named
     // in `warnings`. Fails only when no entry is usable.
-    bool Build(const std::vector<SourceEntry>& entries, std::string& warnings);
+    // `limitAbortsTellSide`: see SimObject::limitAbortsTellSide.
+    bool Build(const std::vector<SourceEntry>& entries, std::string& warnings,
+               bool limitAbortsTellSide = false);
 
     SimObject* Find(uint32_t key);
     const SimObject* Find(uint32_t key) const;

@@ -14,7 +14,8 @@ struct SimObject {
     ValueKind kind = ValueKind::Unsigned;
     uint8_t width = 0;  // bytes of a number: 1, 2 or 4; 0 for text and domain entries
     bool writable = false;
-    bool stored = false;  // kept in non-volatile memory
+    bool stored = false;               // kept in non-volatile memory
+    bool limitAbortsTellSide = false;  // 0x06090031/32 instead of 0x06090030 out of limits
     int64_t defaultValue = 0;
     int64_t minimum = 0;
     int64_t maximum = 0;
