@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/DcfCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
@@ -13,6 +14,9 @@ namespace tarvo {
 
 int ExportCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
                        const std::string& programFolder) {
+    if (!args.empty() && args[0] == "--dcf") {
+        return DcfCommand::Export(args, options, programFolder);
+    }
     std::vector<std::string> words, flags;
     if (!TransferLink::SplitArgs(args, {}, words, flags) || words.size() != 2) {
         std::cerr << "usage: tarvoctl CONNECTION export LIST.cdo OUT.cdi\n" << kConnectionUsage;

@@ -5,12 +5,14 @@
 #include <iostream>
 #include <thread>
 
+#include "cli/DcfCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
 #include "comm/LinkSwitches.h"
 #include "platform/MessageBox.h"
 #include "protocol/DriveObjects.h"
+#include "transfer/DcfRows.h"
 #include "transfer/ImportDrvDataModel.h"
 #include "transfer/TransferTexts.h"
 
@@ -109,7 +111,11 @@ int ImportCommand::Run(const std::vector<std::string>& args, const ConnectionOpt
     RecordingMessageBox box;
     Model model({transfer.Link(), transfer.Switches(), box, transfer.Dictionary(),
                  transfer.WaitTimer(), transfer.IdleTimer()});
-    if (!model.LoadFile(path)) {
+    if (DcfRows::IsDcf(path)) {
+        if (!DcfCommand::LoadInto(path, options, model)) {
+            return ExitCode::BadInput;
+        }
+    } else if (!model.LoadFile(path)) {
         std::cerr << "tarvoctl: " << model.LoadError() << '\n';
         return ExitCode::BadInput;
     }

@@ -53,9 +53,11 @@ constexpr CommandEntry kCommands[] = {
      "  upload ENTRY          print a text entry (segmented upload); a number entry is\n"
      "                        printed as read prints it\n"},
     {"export", tarvo::ExportCommand::Run,
-     "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"},
+     "  export LIST.cdo OUT.cdi   read every entry of the object list into a parameter file\n"
+     "  export --dcf OUT.dcf  a CiA 306 DCF: the dictionary's EDS with the drive's values\n"},
     {"import", tarvo::ImportCommand::Run,
      "  import FILE.cdi [--changed-only] [--store] [--reboot [--discard]]\n"
+     "                        (a FILE.dcf restores its writable ParameterValue rows)\n"
      "                        write a parameter file into the drive and verify every row;\n"
      "                        --store keeps the values over a reboot, --reboot needs it\n"
      "                        (or --discard, which lets the reboot drop them)\n"},
