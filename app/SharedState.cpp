@@ -44,6 +44,12 @@ SharedState::SharedState(const Options& options)
     dataFilePath = programFolder + "/data/tarvo.dat";
 
     AppSettings settings(settingsFilePath);
+    std::string otherDictionary =
+        options.dictionaryFile.empty() ? settings.DictionaryFile() : options.dictionaryFile;
+    if (!otherDictionary.empty()) {
+        dataFilePath =
+            otherDictionary[0] == '/' ? otherDictionary : programFolder + "/" + otherDictionary;
+    }
     languageSetting.store(settings.ConstructionLanguage(systemIsChinese_));
     session.interfaceMode = settings.InterfaceMode();
 

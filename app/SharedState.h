@@ -33,6 +33,9 @@ public:
         MessageBox* messageBox = nullptr;  // null: messages are only recorded
         MessageSender* sender = nullptr;   // null: a queue that the owner drains
         bool startLoader = true;           // tools that only need the paths leave it off
+        // The dictionary data file (--dictionary); empty: "dictionary" of sys.ini, else
+        // data/tarvo.dat. A relative path is taken from the program folder.
+        std::string dictionaryFile;
     };
 
     explicit SharedState(const Options& options);

@@ -7,10 +7,19 @@
 #include "dictionary/EdsDataType.h"
 #include "dictionary/ObjectDictionary.h"
 #include "platform/LenientNumber.h"
+#include "protocol/DriveObjects.h"
 
 namespace tarvo {
 
 namespace {
+
+// Objects that command the drive rather than hold a setting: writing back what they read
+// at export would switch the drive on, store, restore or reboot it.
+bool IsCommand(uint32_t key) {
+    uint16_t index = IndexOf(key);
+    return key == DriveObject::kControlWord || index == 0x1010 || index == 0x1011 ||
+           index == DriveObject::kStoreIndex || key == DriveObject::kReboot;
+}
 
 int WidthOf(const std::string& dataType) {
     const EdsDataType* type = EdsDataType::FromOurName(dataType);
@@ -66,6 +75,10 @@ DcfRows::Import DcfRows::FromContents(const EdsContents& contents, const std::st
         }
         if (width == 0) {
             import.skipped.push_back(where + "a text value; not written");
+            continue;
+        }
+        if (IsCommand(value.key)) {
+            import.skipped.push_back(where + "a command to the drive, not a setting; not written");
             continue;
         }
         char word[16];

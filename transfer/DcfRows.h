@@ -28,7 +28,8 @@ public:
         size_t rows = 0;
     };
     // The writable entries' ParameterValue rows of a DCF read by EdsReader; a read-only
-    // entry's value or a text value is skipped and named.
+    // entry's value, a text value or a command object's (controlword, store, restore,
+    // reboot) is skipped and named.
     static Import FromContents(const EdsContents& contents, const std::string& fileName);
 };
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "app/SharedState.h"
+#include "app/views/EdsExportCommand.h"
 #include "app/views/FrameArea.h"
 #include "app/views/InitSaveDialog.h"
 #include "app/views/IoErrorViewFactory.h"
@@ -41,6 +42,7 @@ enum : int {
     kNew = 57600,
     kOpen = 57601,
     kSave = 57604,
+    kExportEds = 1500,
     kExit = 57665,
     kAbout = 57664,
     kInterfaceChange = 1212,
@@ -92,7 +94,13 @@ int MenuCommandOf(int toolbarCommand) {
 
 MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* parent)
     : QMainWindow(parent), state_(state), resources_(resources), settings_(state.settingsFilePath) {
-    setWindowTitle(resources_.String(102));
+    // A dictionary other than the shipped one is named in the title.
+    QString title = resources_.String(102);
+    if (state_.dataFilePath != state_.programFolder + "/data/tarvo.dat") {
+        title += QStringLiteral(" - ") +
+                 QString::fromStdString(state_.dataFilePath).section(QLatin1Char('/'), -1);
+    }
+    setWindowTitle(title);
     setWindowIcon(resources_.Icon(128));
     setGeometry(100, 100, 1331, 844);
     area_ = new MdiBackground(resources_.Bitmap(201), this);
@@ -406,6 +414,9 @@ void MainFrame::Dispatch(int command) {
             return;
         case kExit:
             close();
+            return;
+        case kExportEds:
+            EdsExportCommand::Run(this, state_, resources_);
             return;
         case kAbout: {
             AboutDialog about(resources_, this);

@@ -22,15 +22,18 @@ namespace {
 
 struct CommandLine {
     const char* folder = nullptr;
+    const char* dictionary = nullptr;  // another dictionary data file
     bool demo = false;
     bool can = false;  // the demo's drive on the simulated CAN bus
     bool help = false;
 };
 
 constexpr const char* kUsage =
-    "usage: tarvostep [--folder DIR] [--demo [--can]] [--version] [--help]\n"
+    "usage: tarvostep [--folder DIR] [--dictionary FILE] [--demo [--can]] [--version] [--help]\n"
     "\n"
     "  --folder DIR  use DIR as the program folder (data/, sys/, user/)\n"
+    "  --dictionary FILE  start on another dictionary data file (tarvoctl dict build --eds\n"
+    "                makes one from a CiA 306 EDS); sys.ini key \"dictionary\" of [sys] too\n"
     "  --demo        run with a simulated drive on dev/ttySIM0 and connect to it; started\n"
     "                from a terminal, the terminal becomes the simulated drive's console\n"
     "                (type help there: error BIT, pin, clear ...)\n"
@@ -44,6 +47,8 @@ bool Parse(int argc, char** argv, CommandLine& line) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc) {
             line.folder = argv[++i];
+        } else if (std::strcmp(argv[i], "--dictionary") == 0 && i + 1 < argc) {
+            line.dictionary = argv[++i];
         } else if (std::strcmp(argv[i], "--demo") == 0) {
             line.demo = true;
         } else if (std::strcmp(argv[i], "--can") == 0) {
@@ -85,7 +90,11 @@ int main(int argc, char** argv) {
         tarvo::SystemLocale::ChineseLocaleInstalled(),
         // Fontconfig's fonts, as Qt sees them.
         [] { return !QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty(); });
-    tarvo::SharedState state({"", canShowChinese, &messageBox, &sender});
+    tarvo::SharedState::Options options{"", canShowChinese, &messageBox, &sender};
+    if (line.dictionary != nullptr) {
+        options.dictionaryFile = line.dictionary;
+    }
+    tarvo::SharedState state(options);
 
     std::unique_ptr<tarvo::ResourceSet> resources;
     tarvo::LanguageSettlement::StartHooks hooks;

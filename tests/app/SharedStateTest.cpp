@@ -27,6 +27,27 @@ TEST_F(SharedStateTest, PathsFollowTheProgramFolder) {
     EXPECT_EQ(state.userFolder, folder.Path() + "/user/");
 }
 
+TEST_F(SharedStateTest, AnotherDictionaryFromTheCommandLineOrTheSettingsFile) {
+    struct Case {
+        const char* settings;  // [sys] dictionary=
+        const char* option;    // --dictionary
+        std::string expected;
+    } cases[] = {
+        {"", "", folder.Path() + "/data/tarvo.dat"},
+        {"data/lab.dat", "", folder.Path() + "/data/lab.dat"},
+        {"/x/lab.dat", "", "/x/lab.dat"},
+        {"data/lab.dat", "other.dat", folder.Path() + "/other.dat"},
+        {"", "/y/other.dat", "/y/other.dat"},
+    };
+    for (const Case& c : cases) {
+        folder.Write("sys/sys.ini", std::string("[sys]\ndictionary=") + c.settings + "\n");
+        SharedState::Options options = Options(false);
+        options.dictionaryFile = c.option;
+        SharedState state(options);
+        EXPECT_EQ(state.dataFilePath, c.expected) << c.settings << " / " << c.option;
+    }
+}
+
 TEST_F(SharedStateTest, LanguageAndInterfaceModeFromTheSettingsFile) {
     folder.Write("sys/sys.ini", "[sys]\nlang=1\ncomm=261\n");
     SharedState chinese(Options(true));
