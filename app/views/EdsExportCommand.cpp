@@ -41,7 +41,9 @@ void EdsExportCommand::Run(QWidget* parent, SharedState& state, const ResourceSe
                              .replace(QStringLiteral("%s"), chosen)
                        : resources.String(kNotWritten)
                              .replace(QStringLiteral("%s"), QString::fromStdString(error));
-    state.messageBox().Show(text.toStdString());
+    state.messageBox().ShowWithIcon(text.toStdString(), error.empty()
+                                                            ? MessageBox::Icon::kInformation
+                                                            : MessageBox::Icon::kWarning);
 }
 
 }  // namespace tarvo
