@@ -55,9 +55,9 @@ std::vector<int> MainMenuCommands(const ResourceCatalog& set) {
 }
 
 // Commands of the main menu that the frame runs itself instead of showing a view: open,
-// save, exit, properties, Initialize/Save, language, toolbar, status bar, about.
-const std::set<int> kFrameCommands = {57601, 57604, 57665, 1213,  1246,  1236,
-                                      59392, 59393, 57664, 57650, 57651, 57654};
+// save, exit, properties, Initialize/Save, language, toolbar, status bar, about, EDS export.
+const std::set<int> kFrameCommands = {57601, 57604, 57665, 1213,  1246,  1236, 59392,
+                                      59393, 57664, 57650, 57651, 57654, 1500};
 
 class ViewCatalogMenus : public ::testing::Test {
 protected:
