@@ -8,6 +8,7 @@
 #include "platform/InputFile.h"
 #include "platform/MessageBox.h"
 #include "platform/TextCase.h"
+#include "platform/TextCodec.h"
 
 namespace tarvo {
 
@@ -89,6 +90,13 @@ bool ProjectDocument::Save(const std::string& chosenPath) {
 }
 
 std::string ProjectDocument::CheckContent(std::string_view bytes) {
+    // A project saved as UTF-16 with its byte-order mark is text the reader takes; its zero
+    // bytes are no sign of binary data.
+    std::string decoded;
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+        decoded = TextCodec::Utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
+        bytes = decoded;
+    }
     if (bytes.find('\0') != std::string_view::npos) {
         return "it holds binary data, not the text of a project.";
     }
@@ -131,7 +139,8 @@ bool ProjectDocument::Open(const std::string& path) {
         messageBox_.Show(std::string(kOpenFailed) + error);
         return false;
     }
-    sections_.SetOpenPath(path);
+    // The sections and places of every view come from this one reading of the file.
+    sections_.OpenProject(path, bytes);
     stamp_ = MakeStamp(hooks_.localTime());
     if (hooks_.closeAll) {
         hooks_.closeAll();

@@ -1,7 +1,7 @@
 // Measures the dictionary browser's sorts and "Find next" over a generated 10,000-entry
 // dictionary (beside the quadratic selection sort they replace), and saving and opening a
 // project of 18 panels with 60 rows each (beside writing the same bytes with one write, and
-// beside the per-key section writes they replace). Prints figures; asserts nothing.
+// beside the per-key section writes and reads they replace). Prints figures; asserts nothing.
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -136,7 +136,11 @@ int main(int argc, char** argv) {
     };
     hooks.captionHeight = [] { return 20; };
     int restored = 0;
-    hooks.restoreView = [&restored](int, const tarvo::WindowPlace&) { ++restored; };
+    // A view made by the restore reads its rows as it is created.
+    hooks.restoreView = [&](int number, const tarvo::WindowPlace&) {
+        ++restored;
+        sections.LoadListRows(lists[number], number, nullptr);
+    };
     tarvo::ProjectDocument document(sections, box, hooks);
     std::string path = folder.File("plant.ksp");
     double save = Time([&] { document.Save(path); });
@@ -144,12 +148,23 @@ int main(int argc, char** argv) {
     tarvo::AtomicFile::Read(path, content);
     double oneWrite = Time([&] { tarvo::AtomicFile::Write(folder.File("same.ksp"), content); });
     double open = Time([&] { document.Open(path); });
+    // The same open with every place and row read from the file by its own reading.
+    restored = 0;
+    double perKeyOpen = Time([&] {
+        sections.SetOpenPath(path);
+        for (int number = tarvo::ProjectDocument::kFirstPanelNumber;
+             number <= tarvo::ProjectDocument::kLastPanelNumber; ++number) {
+            if (sections.LoadWindowPlace(number, 20).open) {
+                hooks.restoreView(number, {});
+            }
+        }
+    });
     sections.SetSavePath(folder.File("per-key.ksp"));
     double perKey = Time([&] { hooks.broadcast(tarvo::WindowState::SaveProject); });
     std::printf(
         "project, 18 panels x 60 rows (%zu bytes): save %.2f ms (one write of the "
-        "same bytes %.2f ms; the per-key section writes %.0f ms), open %.2f ms "
-        "(%d panels restored)\n",
-        content.size(), save, oneWrite, perKey, open, restored);
+        "same bytes %.2f ms; the per-key section writes %.0f ms), open with the rows of "
+        "%d panels %.2f ms (goal under 10 ms; reading the file for every key %.2f ms)\n",
+        content.size(), save, oneWrite, perKey, restored, open, perKeyOpen);
     return 0;
 }

@@ -1,5 +1,7 @@
 // Exchanges per second through libCAN.so over the simulated CAN bus, with a simulated drive
-// that answers at once: the library's and the bus's own cost per request and reply.
+// that answers at once: the library's and the bus's own cost per request and reply. With
+// --paced the bus gives each frame its bit time at 500 kbit/s, and the figure stands beside
+// that limit. Usage: can_sim_bench [SECONDS] [--paced]
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -7,9 +9,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "can/CanFrame.h"
+#include "drivesim/CanBusLine.h"
 #include "drivesim/DriveSimulator.h"
 #include "protocol/CanObjectAbi.h"
 #include "protocol/DriveObjects.h"
@@ -18,7 +23,8 @@
 #include "tests/support/TempFolder.h"
 
 int main(int argc, char** argv) {
-    double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
+    double seconds = argc > 1 && argv[1][0] != '-' ? std::atof(argv[1]) : 3.0;
+    bool paced = argc > 1 && std::string(argv[argc - 1]) == "--paced";
     tarvo::test::TempFolder folder;
     std::filesystem::create_directories(folder.File("data"));
     std::filesystem::copy_file(TARVO_LIBCAN_PATH, folder.File("data/libCAN.so"));
@@ -27,6 +33,7 @@ int main(int argc, char** argv) {
     tarvo::sim::DriveSimOptions options;
     options.folder = folder.Path();
     options.canSim = true;
+    options.canPaced = paced;
     options.console = false;
     options.quiet = true;
     std::ostringstream out, err;
@@ -89,11 +96,23 @@ int main(int argc, char** argv) {
     std::sort(latencies.begin(), latencies.end());
     double rate = static_cast<double>(latencies.size()) / elapsed;
     std::printf(
-        "simulated CAN bus, immediate reply: %zu exchanges in %.2f s = %.0f exchanges/s "
-        "(goal 10000), %zu failed\n",
-        latencies.size(), elapsed, rate, failures);
+        "simulated CAN bus%s, immediate reply: %zu exchanges in %.2f s = %.0f exchanges/s "
+        "%s, %zu failed\n",
+        paced ? " (paced)" : "", latencies.size(), elapsed, rate, paced ? "" : "(goal 10000)",
+        failures);
     std::printf("exchange time: median %.1f us, 99th percentile %.1f us, longest %.1f us\n",
                 latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100],
                 latencies.back());
+    if (paced) {
+        tarvo::canbus::Frame frame;
+        frame.length = 8;
+        // A request and its reply, each 8 data bytes on an 11-bit identifier.
+        double limitUs = 2.0 * tarvo::sim::CanBusLine::FrameBits(frame) * 1e6 / options.canBitRate;
+        std::printf(
+            "paced at %u bit/s: bus limit %.1f us an exchange = %.0f exchanges/s; mean "
+            "%.3fx, median %.3fx the limit\n",
+            options.canBitRate, limitUs, 1e6 / limitUs, 1e6 / limitUs / rate,
+            latencies[latencies.size() / 2] / limitUs);
+    }
     return failures == 0 ? 0 : 1;
 }

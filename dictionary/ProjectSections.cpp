@@ -69,7 +69,8 @@ bool ProjectSections::Store(const std::string& section,
 }
 
 int ProjectSections::LoadListRows(ParameterRows& list, int panelNumber, MessageTarget* owner) {
-    ProfileFile file(openPath_);
+    ProfileFile fresh(openPath_);
+    const ProfileFile& file = openProject_ ? *openProject_ : fresh;
     std::string section = Section(panelNumber);
     int64_t count = ReadLeadingInteger(file.GetString(section, "num", "", kRowBuffer));
     if (count <= 0) {
@@ -130,8 +131,10 @@ bool ProjectSections::SaveWindowPlace(int panelNumber, const PlacedWindow& windo
 }
 
 WindowPlace ProjectSections::LoadWindowPlace(int panelNumber, int captionHeight) const {
-    std::string stored = ProfileFile(openPath_).GetString(
-        Section(kPlaceSection), std::to_string(panelNumber), "", kPlaceBuffer);
+    ProfileFile fresh(openPath_);
+    const ProfileFile& file = openProject_ ? *openProject_ : fresh;
+    std::string stored =
+        file.GetString(Section(kPlaceSection), std::to_string(panelNumber), "", kPlaceBuffer);
     if (stored.empty() || stored.front() == '0') {
         return {};
     }

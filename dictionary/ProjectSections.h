@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,7 +43,17 @@ public:
                     RegisterMonitor registerMonitor);
 
     void SetSavePath(std::string path) { savePath_ = std::move(path); }
-    void SetOpenPath(std::string path) { openPath_ = std::move(path); }
+    // Loads read the file at the path as they run.
+    void SetOpenPath(std::string path) {
+        openPath_ = std::move(path);
+        openProject_.reset();
+    }
+    // The project opened from the path, whose bytes its open has read: every load answers
+    // from this one reading until the next open.
+    void OpenProject(std::string path, std::string_view bytes) {
+        openProject_ = ProfileFile::FromContent(path, bytes);
+        openPath_ = std::move(path);
+    }
     const std::string& SavePath() const { return savePath_; }
     const std::string& OpenPath() const { return openPath_; }
     // While a project is being saved its sections go into `sink` (null: straight into the
@@ -74,6 +86,7 @@ private:
     RegisterMonitor registerMonitor_;
     std::string savePath_;
     std::string openPath_;
+    std::optional<ProfileFile> openProject_;
     SectionSink* saveSink_ = nullptr;
 };
 

@@ -35,7 +35,9 @@ const char* DriveSimOptions::Usage() {
            "  --link NAME           also make <folder>/dev/NAME point at it (e.g. ttySIM0)\n"
            "  --can-sim [PATH]      serve the simulated CAN bus of libCAN.so at PATH\n"
            "                        (default dev/cansim0, relative to the folder)\n"
-           "  --can-bitrate BITS    bit rate of the simulated bus (default 500000)\n"
+           "  --can-bitrate BITS    bit rate of the simulated bus (default 500000; 500k)\n"
+           "  --can-paced           every frame holds the simulated bus for its bit time at\n"
+           "                        that rate, stuffing estimated at its worst (default: at once)\n"
            "  --socketcan IFACE     answer on a SocketCAN interface (can0, vcan0)\n"
            "\n"
            "Drive:\n"
@@ -116,11 +118,23 @@ bool DriveSimOptions::Parse(const std::vector<std::string>& args, DriveSimOption
                 options.canSimPath = args[++i];
             }
         } else if (arg == "--can-bitrate") {
-            if (!number(1000000, n) || n < 5000) {
-                error = error.empty() ? "--can-bitrate: expected 5000 to 1000000" : error;
+            std::string typed;
+            if (!value(typed)) {
                 return false;
             }
-            options.canBitRate = static_cast<uint32_t>(n);
+            // "500k" for 500000, as bit rates are usually written.
+            uint64_t scale = 1;
+            if (typed.size() > 1 && (typed.back() == 'k' || typed.back() == 'K')) {
+                typed.pop_back();
+                scale = 1000;
+            }
+            if (!Number(typed, 1000000, n) || n * scale > 1000000 || n * scale < 5000) {
+                error = "--can-bitrate: expected 5000 to 1000000 (or 5k to 1000k)";
+                return false;
+            }
+            options.canBitRate = static_cast<uint32_t>(n * scale);
+        } else if (arg == "--can-paced") {
+            options.canPaced = true;
         } else if (arg == "--socketcan") {
             if (!value(options.socketCan)) {
                 return false;

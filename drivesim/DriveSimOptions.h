@@ -19,6 +19,7 @@ struct DriveSimOptions {
     bool canSim = false;
     std::string canSimPath = "dev/cansim0";
     uint32_t canBitRate = 500000;
+    bool canPaced = false;  // every frame holds the simulated bus for its bit time
     std::string socketCan;
     std::string storeFile;
     uint32_t storeBusyMs = 300;

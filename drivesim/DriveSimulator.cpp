@@ -125,7 +125,7 @@ bool DriveSimulator::Start(const std::string& defaultSource, std::string& error)
     }
     if (options_.canSim) {
         busNode_ = std::make_unique<CanDriveNode>(*drive_, node, options_.faults);
-        bus_ = std::make_unique<SimBusServer>(*busNode_, options_.canBitRate);
+        bus_ = std::make_unique<SimBusServer>(*busNode_, options_.canBitRate, options_.canPaced);
         if (!bus_->Open(Resolve(folder, options_.canSimPath), error)) {
             return false;
         }

@@ -163,9 +163,23 @@ void SimBusServer::OnReadable(int fd, uint64_t nowUs) {
             }
             client->welcomed = true;
         } else if (record.kind == canbus::SimBus::kFrame && client->welcomed) {
-            Broadcast(record, fd);
-            node_.OnFrame(canbus::SimBus::ToFrame(record), nowUs);
+            Send(canbus::SimBus::ToFrame(record), fd, nowUs);
         }
+    }
+}
+
+void SimBusServer::Send(const canbus::Frame& frame, int sender, uint64_t nowUs) {
+    if (line_.BitRate() == 0) {
+        Pass(frame, sender, nowUs);
+    } else {
+        line_.Send(frame, sender, nowUs);
+    }
+}
+
+void SimBusServer::Pass(const canbus::Frame& frame, int sender, uint64_t atUs) {
+    Broadcast(canbus::SimBus::FromFrame(frame), sender);
+    if (sender != kDrive) {
+        node_.OnFrame(frame, atUs);
     }
 }
 
@@ -173,14 +187,25 @@ void SimBusServer::Flush(uint64_t nowUs) {
     if (listener_ < 0) {
         return;
     }
+    passed_.clear();
+    line_.TakePassed(nowUs, passed_);
+    for (const CanBusLine::Passed& frame : passed_) {
+        Pass(frame.frame, frame.sender, frame.endUs);
+    }
     std::vector<canbus::Frame> frames;
     node_.TakeDue(nowUs, frames);
     for (const canbus::Frame& frame : frames) {
-        Broadcast(canbus::SimBus::FromFrame(frame), -1);
+        Send(frame, kDrive, nowUs);
     }
-    if (node_.CloseRequested()) {
+    if (node_.CloseRequested() && line_.NextDueUs() < 0) {
         Close();
     }
+}
+
+int64_t SimBusServer::NextDueUs() const {
+    int64_t node = node_.NextDueUs();
+    int64_t line = line_.NextDueUs();
+    return node < 0 ? line : line < 0 ? node : std::min(node, line);
 }
 
 }  // namespace tarvo::sim

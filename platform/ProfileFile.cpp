@@ -16,62 +16,29 @@ namespace tarvo {
 
 namespace {
 
-// The section name of a header line "[name]", or nothing for other lines.
-std::optional<std::string_view> SectionOf(std::string_view line) {
-    line = Trim(line, kBlanksAndLineEnds);
-    if (line.empty() || line.front() != '[') {
-        return std::nullopt;
-    }
-    size_t close = line.find(']');
-    if (close == std::string_view::npos) {
-        return std::nullopt;
-    }
-    return Trim(line.substr(1, close - 1), kBlanksAndLineEnds);
-}
-
-struct KeyLine {
-    std::string_view key;
-    std::string_view value;
-};
-
-std::optional<KeyLine> KeyOf(std::string_view line) {
-    size_t eq = line.find('=');
-    if (eq == std::string_view::npos) {
-        return std::nullopt;
-    }
-    KeyLine kl{Trim(line.substr(0, eq), kBlanksAndLineEnds),
-               Trim(line.substr(eq + 1), kBlanksAndLineEnds)};
-    // A value enclosed in matching quotes is given without them.
-    if (kl.value.size() >= 2 && (kl.value.front() == '"' || kl.value.front() == '\'') &&
-        kl.value.back() == kl.value.front()) {
-        kl.value = kl.value.substr(1, kl.value.size() - 2);
-    }
-    return kl;
-}
-
 // Settings and definition files are a few kilobytes; one of megabytes is no such file.
 constexpr size_t kProfileLimit = size_t{4} << 20;
 
-// The lines of the file and, in `problem`, what is wrong with it.
-std::vector<std::string> ReadLines(const std::string& path, std::string* problem) {
-    std::string bytes;
-    std::string error = InputFile::Read(path, bytes, kProfileLimit);
-    if (!error.empty()) {
-        if (problem != nullptr) {
-            *problem = error;
-        }
-        return {};
+// What is wrong with the bytes of a settings file; empty when nothing is.
+std::string ContentProblem(const std::string& path, std::string_view bytes) {
+    bool utf16 = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                                       (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+    if (Trim(bytes, kBlanksAndLineEnds).empty()) {
+        return path + " is empty";
     }
-    if (problem != nullptr) {
-        bool utf16 = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
-                                           (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
-        if (Trim(bytes, kBlanksAndLineEnds).empty()) {
-            *problem = path + " is empty";
-        } else if (!utf16 && bytes.find('\0') != std::string::npos) {
-            *problem = path +
-                       " holds zero bytes: it is binary data or text in a form that is "
-                       "not read (UTF-16 without its byte-order mark), not settings text";
-        }
+    if (!utf16 && bytes.find('\0') != std::string::npos) {
+        return path +
+               " holds zero bytes: it is binary data or text in a form that is "
+               "not read (UTF-16 without its byte-order mark), not settings text";
+    }
+    return {};
+}
+
+// The lines of the file; nothing when it cannot be read.
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::string bytes;
+    if (!InputFile::Read(path, bytes, kProfileLimit).empty()) {
+        return {};
     }
     return ProfileFile::DecodeLines(bytes);
 }
@@ -81,7 +48,7 @@ std::vector<std::string> ReadLines(const std::string& path, std::string* problem
 size_t FindSection(const std::vector<std::string>& lines, std::string_view section) {
     section = Trim(section, kBlanksAndLineEnds);
     for (size_t i = 0; i < lines.size(); ++i) {
-        auto name = SectionOf(lines[i]);
+        auto name = ProfileIndex::SectionOf(lines[i]);
         if (name && SameIgnoringCase(*name, section)) {
             return i;
         }
@@ -92,27 +59,34 @@ size_t FindSection(const std::vector<std::string>& lines, std::string_view secti
 }  // namespace
 
 ProfileFile ProfileFile::ReadOnce(std::string path) {
-    ProfileFile file(std::move(path));
-    file.heldLines_ = ReadLines(file.path_, &file.problem_);
-    file.held_ = true;
-    return file;
+    std::string bytes;
+    std::string error = InputFile::Read(path, bytes, kProfileLimit);
+    if (!error.empty()) {
+        ProfileFile file(std::move(path));
+        file.held_ = true;
+        file.problem_ = error;
+        return file;
+    }
+    return FromContent(std::move(path), bytes);
 }
 
-const std::vector<std::string>& ProfileFile::Lines(std::vector<std::string>& scratch) const {
-    if (held_) {
-        return heldLines_;
-    }
-    scratch = ReadLines(path_, nullptr);
-    return scratch;
+ProfileFile ProfileFile::FromContent(std::string path, std::string_view bytes) {
+    ProfileFile file(std::move(path));
+    file.problem_ = ContentProblem(file.path_, bytes);
+    file.heldIndex_ = ProfileIndex(DecodeLines(bytes));
+    file.held_ = true;
+    return file;
 }
 
 std::string ProfileFile::SectionProblem(std::string_view section) const {
     if (!problem_.empty()) {
         return problem_;
     }
-    std::vector<std::string> scratch;
-    const std::vector<std::string>& lines = Lines(scratch);
-    if (FindSection(lines, section) == lines.size()) {
+    bool found = held_ ? heldIndex_.HasSection(section) : [&] {
+        std::vector<std::string> lines = ReadLines(path_);
+        return FindSection(lines, section) != lines.size();
+    }();
+    if (!found) {
         return path_ + " has no [" + std::string(section) + "] section";
     }
     if (GetKeys(section).empty()) {
@@ -154,37 +128,43 @@ std::vector<std::string> ProfileFile::DecodeLines(std::string_view bytes) {
 
 std::string ProfileFile::GetString(std::string_view section, std::string_view key,
                                    std::string_view defaultValue, size_t bufferSize) const {
+    if (bufferSize == 0) {
+        return {};
+    }
     std::string_view result = Trim(defaultValue, kBlanksAndLineEnds);
-    std::vector<std::string> scratch;
-    const std::vector<std::string>& lines = Lines(scratch);
+    if (held_) {
+        result = heldIndex_.Find(section, key).value_or(result);
+        return TextCodec::TruncateUtf16(result, bufferSize - 1);
+    }
+    // Read afresh: a walk over the file's lines as they are now.
+    std::vector<std::string> lines = ReadLines(path_);
     size_t at = FindSection(lines, section);
     key = Trim(key, kBlanksAndLineEnds);
     for (size_t i = at + 1; i < lines.size(); ++i) {
-        if (SectionOf(lines[i])) {
+        if (ProfileIndex::SectionOf(lines[i])) {
             break;
         }
-        auto kl = KeyOf(lines[i]);
+        auto kl = ProfileIndex::KeyOf(lines[i]);
         if (kl && SameIgnoringCase(kl->key, key)) {
             result = kl->value;
             break;
         }
     }
-    if (bufferSize == 0) {
-        return {};
-    }
     return TextCodec::TruncateUtf16(result, bufferSize - 1);
 }
 
 std::vector<std::string> ProfileFile::GetKeys(std::string_view section) const {
+    if (held_) {
+        return heldIndex_.Keys(section);
+    }
     std::vector<std::string> keys;
-    std::vector<std::string> scratch;
-    const std::vector<std::string>& lines = Lines(scratch);
+    std::vector<std::string> lines = ReadLines(path_);
     size_t at = FindSection(lines, section);
     for (size_t i = at + 1; i < lines.size(); ++i) {
-        if (SectionOf(lines[i])) {
+        if (ProfileIndex::SectionOf(lines[i])) {
             break;
         }
-        auto kl = KeyOf(lines[i]);
+        auto kl = ProfileIndex::KeyOf(lines[i]);
         if (!kl || kl->key.empty()) {
             continue;
         }
@@ -235,10 +215,10 @@ bool ProfileFile::WriteStrings(std::string_view section, const std::vector<KeyVa
     std::unordered_map<std::string, size_t> keyLines;
     size_t lastKeyLine = at;
     for (size_t i = at + 1; i < lines.size(); ++i) {
-        if (SectionOf(lines[i])) {
+        if (ProfileIndex::SectionOf(lines[i])) {
             break;
         }
-        if (auto kl = KeyOf(lines[i])) {
+        if (auto kl = ProfileIndex::KeyOf(lines[i])) {
             keyLines.try_emplace(Lower(kl->key), i);
         }
         if (!Trim(lines[i], kBlanksAndLineEnds).empty()) {

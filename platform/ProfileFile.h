@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ProfileIndex.h"
+
 namespace tarvo {
 
 // A settings file of sections and "key=value" lines, read and written with the rules of
@@ -19,6 +21,8 @@ public:
     // what was wrong with the file (it could not be read, was empty, was no settings text),
     // empty when nothing was. A file far larger than any settings file is never read.
     static ProfileFile ReadOnce(std::string path);
+    // The same for a file whose bytes the caller has read: nothing is read again.
+    static ProfileFile FromContent(std::string path, std::string_view bytes);
 
     const std::string& Path() const { return path_; }
     const std::string& Problem() const { return problem_; }
@@ -52,12 +56,9 @@ public:
     static std::vector<std::string> DecodeLines(std::string_view bytes);
 
 private:
-    // The held lines, or the file's lines read now into `scratch`.
-    const std::vector<std::string>& Lines(std::vector<std::string>& scratch) const;
-
     std::string path_;
     bool held_ = false;
-    std::vector<std::string> heldLines_;
+    ProfileIndex heldIndex_;
     std::string problem_;
 };
 

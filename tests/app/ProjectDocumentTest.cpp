@@ -261,6 +261,102 @@ TEST_F(ProjectDocumentTest, DamagedProjectsOpenWhatTheyCan) {
     EXPECT_EQ(panels.at(12).list.Text(0, 4), "kept");  // it existed: it keeps its rows
 }
 
+// Opening reads the file once: the places, and the rows of the panels made then and later,
+// all come from that reading, whatever becomes of the file afterwards.
+TEST_F(ProjectDocumentTest, OpeningReadsTheProjectOnce) {
+    std::string path =
+        folder.Write("plant.ksp",
+                     "[TarvoStep:1]\r\n2=1,10,10\r\n\r\n[TarvoStep:2]\r\nnum=1\r\n"
+                     "0=6316032,7,\r\n\r\n[TarvoStep:3]\r\nnum=1\r\n0=6317056,8,\r\n");
+    ASSERT_TRUE(document.Open(path));
+    folder.Write("plant.ksp", "[TarvoStep:3]\r\nnum=1\r\n0=6316032,changed,\r\n");
+    ParameterList later;
+    EXPECT_EQ(sections.LoadListRows(later, 3, nullptr), 1);
+    EXPECT_EQ(later.Text(0, ParameterList::kValueColumn), "8");
+    ASSERT_EQ(restored.size(), 1u);
+    EXPECT_EQ(Rows(panels.at(2)), std::vector<std::string>{"1|Mode|7|"});
+
+    // The next open reads the file as it is then.
+    ASSERT_TRUE(document.Open(path));
+    EXPECT_EQ(sections.LoadListRows(later, 3, nullptr), 1);
+    EXPECT_EQ(later.Text(0, ParameterList::kValueColumn), "changed");
+}
+
+// Damaged projects: the open gives the places and rows that reading the file for every key
+// gives.
+TEST_F(ProjectDocumentTest, OneReadingGivesWhatReadingEveryKeyGives) {
+    using namespace std::string_literals;
+    const std::string project =
+        "[TarvoStep:1]\r\n2=1,10,10\r\n5=1,20,20\r\n\r\n[TarvoStep:2]\r\nnum=2\r\n"
+        "0=6316032,7,\r\n1=6324480,8,rpm\r\n";
+    std::string utf16 = "\xFF\xFE"s;
+    for (char c : project) {
+        utf16 += {c, '\0'};
+    }
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<int> open;  // the panels restored
+    } cases[] = {
+        {"UTF-16 with its mark", utf16, {2, 5}},
+        {"duplicate keys",
+         "[TarvoStep:1]\n2=1,1,1\n2=0,1,1\n[TarvoStep:2]\nnum=1\nNUM=2\n0=6316032,a,\n"
+         "0=6324480,b,\n1=6324480,c,\n",
+         {2}},
+        {"section again",
+         "[TarvoStep:1]\n3=1,0,0\n[TarvoStep:3]\nnum=1\n0=6316032,a,\n"
+         "[tarvostep:1]\n4=1,0,0\n[TARVOSTEP:3]\nnum=2\n1=6316032,b,\n",
+         {3}},
+        {"no place section", "[TarvoStep:2]\nnum=1\n0=6316032,a,\n", {}},
+        {"rows but no count", "[TarvoStep:1]\n2=1,0,0\n[TarvoStep:2]\n0=6316032,a,\n", {2}},
+        {"count beyond the rows",
+         "[TarvoStep:1]\n2=1,0,0\n[ TarvoStep:2 ]\nnum=5\n"
+         "0=\"6316032,a,\"\n1=6324480,b,rpm\n",
+         {2}},
+        {"project in GBK",
+         "[TarvoStep:1]\n2=1,0,0\n[TarvoStep:2]\nnum=1\n0=6316032,\xC3\xFB,\n",
+         {2}},
+    };
+    for (const Case& c : cases) {
+        std::string path = folder.Write("damaged.ksp", c.bytes);
+        ProjectSections walk(dictionary, units, nullptr);
+        walk.SetOpenPath(path);
+        std::vector<std::array<int, 3>> expected;
+        std::map<int, std::vector<std::string>> expectedRows;
+        for (int number = ProjectDocument::kFirstPanelNumber;
+             number <= ProjectDocument::kLastPanelNumber; ++number) {
+            WindowPlace place = walk.LoadWindowPlace(number, kCaption);
+            if (place.open) {
+                expected.push_back({number, place.x, place.y});
+                FakePanel panel{number, {0, 0}};
+                walk.LoadListRows(panel.list, number, nullptr);
+                expectedRows[number] = Rows(panel);
+            }
+        }
+        panels.clear();
+        restored.clear();
+        ASSERT_TRUE(document.Open(path)) << c.name;
+        EXPECT_EQ(restored, expected) << c.name;
+        std::vector<int> numbers;
+        for (const auto& [number, panel] : panels) {
+            numbers.push_back(number);
+            EXPECT_EQ(Rows(panel), expectedRows[number]) << c.name << " panel " << number;
+        }
+        EXPECT_EQ(numbers, c.open) << c.name;
+    }
+    // First wins: the first place line and the first count and rows.
+    folder.Write("damaged.ksp", cases[1].bytes);
+    panels.clear();
+    ASSERT_TRUE(document.Open(folder.File("damaged.ksp")));
+    EXPECT_EQ(Rows(panels.at(2)), std::vector<std::string>{"1|Mode|a|"});
+    // The UTF-16 project gives the same panels and rows as the same text in UTF-8.
+    folder.Write("damaged.ksp", utf16);
+    panels.clear();
+    ASSERT_TRUE(document.Open(folder.File("damaged.ksp")));
+    EXPECT_EQ(Rows(panels.at(2)),
+              (std::vector<std::string>{"1|Mode|7|", "2|Profile velocity|8|rpm"}));
+}
+
 TEST_F(ProjectDocumentTest, RestoredPositionUndoesTheSavedOffsetsAndStaysInTheArea) {
     // Main window at 100,50; its area of frames starts 8 pixels in and 90 down.
     ProjectDocument::AreaGeometry area{100, 50, 108, 140, 1200, 700, kCaption};

@@ -188,6 +188,27 @@ TEST(DriveSimOptions, FaultOptionsAndDefaults) {
     EXPECT_FALSE(DriveSimOptions::Parse({"--split", "12"}, options, help, error));
     EXPECT_FALSE(DriveSimOptions::Parse({"--can-bitrate", "fast"}, options, help, error));
     EXPECT_NE(error.find("--can-bitrate"), std::string::npos);
+    EXPECT_FALSE(options.canPaced) << "frames pass at once unless asked";
+}
+
+TEST(DriveSimOptions, BitRatesInKilobitsAndPacing) {
+    const struct {
+        const char* text;
+        uint32_t rate;  // 0: refused
+    } cases[] = {{"500k", 500000}, {"1000K", 1000000}, {"125000", 125000}, {"5k", 5000},
+                 {"1001k", 0},     {"4k", 0},          {"k", 0},           {"500kk", 0}};
+    for (const auto& c : cases) {
+        DriveSimOptions options;
+        bool help = false;
+        std::string error;
+        bool parsed = DriveSimOptions::Parse({"--can-sim", "--can-bitrate", c.text, "--can-paced"},
+                                             options, help, error);
+        EXPECT_EQ(parsed, c.rate != 0) << c.text;
+        if (parsed) {
+            EXPECT_EQ(options.canBitRate, c.rate) << c.text;
+            EXPECT_TRUE(options.canPaced);
+        }
+    }
 }
 
 }  // namespace

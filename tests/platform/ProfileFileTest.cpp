@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "platform/ProfileFile.h"
+#include "platform/TextCase.h"
 #include "tests/support/TempFolder.h"
 
 namespace tarvo {
@@ -12,6 +15,47 @@ class ProfileFileTest : public ::testing::Test {
 protected:
     test::TempFolder folder;
 };
+
+// The names a lookup may ask for in a file: every header's and key's as written and names
+// the file lacks; with `variants`, each also in other letter cases and with blanks.
+std::vector<std::string> NamesToAsk(const std::vector<std::string>& found, bool variants) {
+    std::vector<std::string> names = {"", "none", "num", "TarvoStep:1"};
+    for (const std::string& name : found) {
+        names.push_back(name);
+        if (variants) {
+            std::string upper = name;
+            for (char& c : upper) {
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            }
+            names.insert(names.end(), {upper, Lower(name), " " + name + "\t"});
+        }
+    }
+    return names;
+}
+
+// The reading held in memory gives every key of every section as the reader that walks the
+// file's lines for each key does.
+void ExpectSameAnswers(const std::string& path, std::string_view bytes, bool variants) {
+    ProfileFile walk(path);
+    ProfileFile once = ProfileFile::FromContent(path, bytes);
+    std::vector<std::string> headers;
+    for (const std::string& line : ProfileFile::DecodeLines(bytes)) {
+        if (auto name = ProfileIndex::SectionOf(line)) {
+            headers.emplace_back(*name);
+        }
+    }
+    for (const std::string& section : NamesToAsk(headers, variants)) {
+        std::vector<std::string> keys = walk.GetKeys(section);
+        ASSERT_EQ(once.GetKeys(section), keys) << path << " [" << section << "]";
+        EXPECT_EQ(once.SectionProblem(section), ProfileFile::ReadOnce(path).SectionProblem(section))
+            << path;
+        for (const std::string& key : NamesToAsk(keys, variants)) {
+            ASSERT_EQ(once.GetString(section, key, " d ", 4096),
+                      walk.GetString(section, key, " d ", 4096))
+                << path << " [" << section << "] " << key;
+        }
+    }
+}
 
 TEST_F(ProfileFileTest, ReadsWithProfileRules) {
     auto path = folder.Write("a.ini",
@@ -84,6 +128,55 @@ TEST_F(ProfileFileTest, ReadOnceHoldsItsReadingAndRefusesHugeFiles) {
 
     EXPECT_NE(ProfileFile::ReadOnce(folder.File("none.ini")).Problem().find("cannot read"),
               std::string::npos);
+}
+
+// Damaged files, each read by both readers: the one reading must agree with the walk.
+TEST_F(ProfileFileTest, OneReadingAnswersAsTheWalkOverTheLines) {
+    using namespace std::string_literals;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* section;
+        const char* key;
+        std::string value;  // what both readers give, "d" for the default
+    } cases[] = {
+        {"duplicate keys", "[a]\nk=1\nK = 2\n", "a", "k", "1"},
+        {"section again", "[a]\nk=1\n[b]\nx=0\n[ A ]\nk=2\nj=3\n", "a", "j", "d"},
+        {"keys before any header", "k=0\n[a]\nk=1\n", "a", "k", "1"},
+        {"header without its bracket", "[a]\nk=1\n[b\nj=2\n", "a", "j", "2"},
+        {"text after the bracket", "[a] x\nk=1\n", "a", "k", "1"},
+        {"empty key and value", "[a]\n=5\nk=\n", "a", "", "5"},
+        {"quotes", "[a]\nk = \" v \" \nq='x\n", "a", "q", "'x"},
+        {"missing section", "[TarvoStep:2]\nnum=1\n", "TarvoStep:1", "2", "d"},
+        {"no line end", "[a]\r\nk=1", "a", "k", "1"},
+        {"UTF-16 with its mark", "\xFF\xFE[\0a\0]\0\r\0\n\0k\0=\0\x0D\x54"s, "a", "k", "名"},
+        {"UTF-16 without its mark", "[\0a\0]\0\n\0k\0=\0x\0"s, "a", "k", "d"},
+        {"GBK", "[a]\nk=\xC3\xFB\n", "a", "k", "名"},
+        {"zero byte in a line", "[a]\nk=1\0\n"s, "a", "k", "1\0"s},
+    };
+    for (const Case& c : cases) {
+        std::string path = folder.Write("damaged.ini", c.bytes);
+        ExpectSameAnswers(path, c.bytes, true);
+        EXPECT_EQ(ProfileFile::FromContent(path, c.bytes).GetString(c.section, c.key, "d", 64),
+                  std::string(c.value))
+            << c.name;
+    }
+}
+
+// The shipped definition files and the seeds of the project and settings fuzzers.
+TEST_F(ProfileFileTest, OneReadingAnswersAsTheWalkOnShippedFiles) {
+    int files = 0;
+    for (const char* folderName :
+         {"/drivedata/sys", "/fuzz/corpus/ProjectFuzz", "/fuzz/corpus/ProfileFileFuzz"}) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(TARVO_SOURCE_DIR) + folderName)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::string bytes((std::istreambuf_iterator<char>(in)), {});
+            ExpectSameAnswers(entry.path().string(), bytes, false);
+            ++files;
+        }
+    }
+    EXPECT_GT(files, 100);
 }
 
 TEST_F(ProfileFileTest, MissingFileGivesDefault) {
