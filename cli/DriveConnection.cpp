@@ -364,6 +364,51 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
     return ExitCode::Done;
 }
 
+bool DriveConnection::ProbeNodes(const std::vector<uint32_t>& nodes, uint32_t address,
+                                 std::vector<NodeAnswer>& answers, int& code) {
+    code = ExitCode::Done;
+    answers.assign(nodes.size(), NodeAnswer{});
+    std::vector<CanMessage> requests;
+    for (uint32_t node : nodes) {
+        requests.push_back(DriveMessage::BuildCanMessage(node, SdoCommand::Read, address, 0));
+    }
+    std::vector<CanMessage> replies(nodes.size());
+    int32_t result = link_->link.ProbeCan(requests.data(), static_cast<uint32_t>(requests.size()),
+                                          replies.data());
+    if (result < 0) {
+        return false;
+    }
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const CanMessage& reply = replies[i];
+        const bool answered = reply.length == 8;
+        if (!options_.trace.empty()) {
+            DriveExchange exchange{reinterpret_cast<const uint8_t*>(&requests[i]),
+                                   sizeof(CanMessage),
+                                   answered ? reinterpret_cast<const uint8_t*>(&reply) : nullptr,
+                                   answered ? sizeof(CanMessage) : 0, static_cast<int32_t>(result)};
+            trace_.Record(exchange);
+        }
+        if (!answered) {
+            continue;
+        }
+        NodeAnswer& answer = answers[i];
+        answer.present = true;
+        answer.refused = reply.data[0] == ToByte(SdoReplyCommand::Abort);
+        answer.value = Rs232Frame::Read(reply.data).data;
+        const int width = ExpeditedByteCount(reply.data[0]);
+        if (!answer.refused && width > 0 && width < 4) {
+            answer.value &= (1u << (8 * width)) - 1;
+        }
+    }
+    if (result != 0) {
+        const std::string reason = link_->link.CanFailureReason();
+        std::cerr << "tarvoctl: the bus scan failed"
+                  << (reason.empty() ? std::string() : ": " + reason) << '\n';
+        code = ExitCode::NoAnswer;
+    }
+    return true;
+}
+
 void DriveConnection::SetNode(uint32_t node) {
     link_->link.SetNodeId(node);
 }

@@ -149,6 +149,10 @@ int32_t ControlLink::Open(const CommSettings* settings) {
     return result;
 }
 
+int32_t ControlLink::ProbeCan(const CanMessage* requests, uint32_t count, CanMessage* replies) {
+    return message_.library().ProbeCan(requests, count, replies);
+}
+
 std::string ControlLink::CanFailureReason() {
     return message_.library().CanFailureReason();
 }

@@ -66,6 +66,8 @@ public:
     int32_t Open(const CommSettings* settings);
     void Close();
     int32_t ReadVersion(char* text256);
+    // A bus scan past the worker, for a tool whose worker is idle (see CommLibrary::ProbeCan).
+    int32_t ProbeCan(const CanMessage* requests, uint32_t count, CanMessage* replies);
     // Why the CAN library failed last, naming its backend and interface; may be empty.
     std::string CanFailureReason();
     // The interface of the open connection (2 RS232, 5 CAN), 6 while none is open. Another
