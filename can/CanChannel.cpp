@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "can/PcanBasicBackend.h"
 #include "can/PcanBitRate.h"
@@ -139,32 +140,102 @@ bool CanChannel::Matches(const Frame& reply) const {
     return tarvo::ReplyMatcher::Matches(request_.data, reply.data);
 }
 
+void CanChannel::DrainStale() {
+    // Frames left over from an earlier exchange are not the reply to this one.
+    std::string error;
+    Frame stale;
+    while (backend_->Receive(stale, 0, error) == 1) {
+        trace_.Write(stale, traceName_);
+    }
+}
+
+std::string CanChannel::SendMessage(const CanMessage& message, Frame& frame) {
+    bool extended = (message.type & 0x02) != 0;
+    frame.id = extended ? ((message.id & 0x1FFFFFFFu) | Frame::kExtended) : (message.id & 0x7FFu);
+    if ((message.type & 0x01) != 0) {
+        frame.id |= Frame::kRemote;
+    }
+    frame.length = message.length > 8 ? 8 : message.length;
+    std::memcpy(frame.data, message.data, 8);
+    std::string error = backend_->Send(frame);
+    if (error.empty()) {
+        trace_.Write(frame, traceName_);
+    }
+    return error;
+}
+
+void CanChannel::Store(const Frame& frame, CanMessage& message) {
+    std::memset(&message, 0, sizeof message);
+    message.id = frame.Identifier();
+    message.type =
+        static_cast<uint8_t>((frame.IsExtended() ? 0x02 : 0) | (frame.IsRemote() ? 0x01 : 0));
+    message.length = frame.length;
+    std::memcpy(message.data, frame.data, 8);
+}
+
+uint32_t CanChannel::Probe(const CanMessage* requests, uint32_t count, CanMessage* replies) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!backend_ || requests == nullptr || replies == nullptr || Signalled(wakeEvent_)) {
+        return kNotOpen;
+    }
+    DrainStale();
+    std::vector<Frame> sent(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        std::memset(&replies[i], 0, sizeof replies[i]);
+        std::string error = SendMessage(requests[i], sent[i]);
+        if (!error.empty()) {
+            Fail(error);
+            return kSendFailed;
+        }
+    }
+    // The single exchanges that follow do not take a reply of the scan for theirs.
+    expectReply_ = haveReply_ = false;
+    uint32_t open = count;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
+    while (open > 0) {
+        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        deadline - std::chrono::steady_clock::now())
+                                        .count());
+        Frame received;
+        std::string error;
+        int got = backend_->Receive(received, left > 0 ? left : 0, error);
+        if (got < 0) {
+            Fail(error);
+            return kBusLost;
+        }
+        if (got == 0) {
+            break;
+        }
+        trace_.Write(received, traceName_);
+        if (received.IsExtended() || received.IsRemote() || received.length != 8) {
+            continue;
+        }
+        for (uint32_t i = 0; i < count; ++i) {
+            if (replies[i].length == 0 && IsRequest(sent[i]) &&
+                received.Identifier() == sent[i].Identifier() - kCanRequestBase + kCanReplyBase &&
+                tarvo::ReplyMatcher::Matches(sent[i].data, received.data)) {
+                Store(received, replies[i]);
+                --open;
+                break;
+            }
+        }
+    }
+    return 0;
+}
+
 uint32_t CanChannel::Transmit(const CanMessage* message) {
     std::lock_guard<std::mutex> lock(mutex_);
     // A close is under way: nothing more goes out.
     if (!backend_ || message == nullptr || Signalled(wakeEvent_)) {
         return kNotOpen;
     }
-    std::string error;
-    Frame stale;
-    // Frames left over from an earlier exchange are not the reply to this one.
-    while (backend_->Receive(stale, 0, error) == 1) {
-        trace_.Write(stale, traceName_);
-    }
+    DrainStale();
     Frame frame;
-    bool extended = (message->type & 0x02) != 0;
-    frame.id = extended ? ((message->id & 0x1FFFFFFFu) | Frame::kExtended) : (message->id & 0x7FFu);
-    if ((message->type & 0x01) != 0) {
-        frame.id |= Frame::kRemote;
-    }
-    frame.length = message->length > 8 ? 8 : message->length;
-    std::memcpy(frame.data, message->data, 8);
-    error = backend_->Send(frame);
+    std::string error = SendMessage(*message, frame);
     if (!error.empty()) {
         Fail(error);
         return kSendFailed;
     }
-    trace_.Write(frame, traceName_);
     request_ = frame;
     haveReply_ = false;
     expectReply_ = IsRequest(frame);
@@ -201,12 +272,7 @@ uint32_t CanChannel::Receive(CanMessage* message) {
     if (message == nullptr || !haveReply_) {
         return 1;
     }
-    std::memset(message, 0, sizeof *message);
-    message->id = reply_.Identifier();
-    message->type =
-        static_cast<uint8_t>((reply_.IsExtended() ? 0x02 : 0) | (reply_.IsRemote() ? 0x01 : 0));
-    message->length = reply_.length;
-    std::memcpy(message->data, reply_.data, 8);
+    Store(reply_, *message);
     haveReply_ = false;
     return 0;
 }

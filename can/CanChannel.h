@@ -39,6 +39,12 @@ public:
     uint32_t Open(const CommSettings* settings);
     uint32_t Transmit(const CanMessage* message);
     uint32_t Receive(CanMessage* message);
+    // A bus scan: sends every request back to back, then takes the replies that answer them
+    // until each request has its reply or the reply timeout has passed since the last send.
+    // replies[i] gets the reply to requests[i] (length 8), or stays zeroed (length 0) when
+    // none came. A frame that answers no request, or one already answered, is skipped.
+    // 0, or kNotOpen, kSendFailed, kBusLost.
+    uint32_t Probe(const CanMessage* requests, uint32_t count, CanMessage* replies);
     // Nonzero with "... :VERSION" in the 256-byte buffer when the backend's driver is there.
     uint32_t ReadVersion(char* text256);
     // Safe from another thread while a transmit waits for its reply: the wait ends at once
@@ -55,6 +61,10 @@ protected:
 
 private:
     bool Matches(const Frame& reply) const;
+    // Sends one frame of the caller; empty on success, else what went wrong. Under mutex_.
+    std::string SendMessage(const CanMessage& message, Frame& frame);
+    void DrainStale();
+    static void Store(const Frame& frame, CanMessage& message);
     void Fail(const std::string& error);
 
     std::string folder_;

@@ -107,4 +107,14 @@ __attribute__((visibility("default"))) uint32_t TarvoCanLastError(CanObject* obj
     std::snprintf(buffer, size, "%s", text.c_str());
     return static_cast<uint32_t>(text.size());
 }
+
+// Not used by the main program: a bus scan for tools (CanChannel::Probe). Sends the `count`
+// requests back to back and fills replies[i] with the reply to requests[i], or leaves it
+// zeroed; 0, or the channel's error code.
+__attribute__((visibility("default"))) uint32_t TarvoCanProbe(CanObject* object,
+                                                              const CanMessage* requests,
+                                                              uint32_t count, CanMessage* replies) {
+    tarvo::canbus::CanChannel* channel = ChannelOf(object);
+    return channel != nullptr ? channel->Probe(requests, count, replies) : 1;
+}
 }

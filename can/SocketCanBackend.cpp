@@ -84,13 +84,22 @@ std::string SocketCanBackend::Send(const Frame& frame) {
     raw.can_id = frame.id;
     raw.can_dlc = frame.length > 8 ? 8 : frame.length;
     std::memcpy(raw.data, frame.data, 8);
-    for (;;) {
+    // A scan sends many frames back to back: a full transmit queue (ENOBUFS) drains as the
+    // frames go out, so the frame waits for room (about a second at most) before the send
+    // counts as failed. The socket reports no room becoming free: the wait is in steps.
+    constexpr int kRoomWaits = 1000;
+    for (int waits = 0;;) {
         if (::write(socket_, &raw, sizeof raw) == static_cast<ssize_t>(sizeof raw)) {
             return {};
         }
-        if (errno != EINTR) {
-            return "cannot send on " + interface_ + ": " + std::strerror(errno);
+        if (errno == EINTR) {
+            continue;
         }
+        if ((errno == ENOBUFS || errno == EAGAIN) && waits++ < kRoomWaits) {
+            ::poll(nullptr, 0, 1);
+            continue;
+        }
+        return "cannot send on " + interface_ + ": " + std::strerror(errno);
     }
 }
 

@@ -1,5 +1,8 @@
 #include "cli/ArgumentText.h"
 
+#include <set>
+#include <sstream>
+
 namespace tarvo {
 
 bool ArgumentText::ParseUnsigned(const std::string& text, uint32_t& value) {
@@ -71,6 +74,38 @@ bool ArgumentText::ParseValue(const std::string& text, int widthBits, uint32_t& 
         return false;
     }
     value = magnitude;
+    return true;
+}
+
+bool ArgumentText::ParseNodes(const std::string& text, std::vector<uint32_t>& nodes) {
+    // getline drops a last empty part: "1," would pass without this.
+    if (text.empty() || text.back() == ',') {
+        return false;
+    }
+    std::set<uint32_t> chosen;
+    std::istringstream parts(text);
+    std::string part;
+    while (std::getline(parts, part, ',')) {
+        size_t dash = part.find('-');
+        uint32_t first = 0;
+        uint32_t last = 0;
+        if (dash == std::string::npos) {
+            if (!ParseUnsigned(part, first)) {
+                return false;
+            }
+            last = first;
+        } else if (!ParseUnsigned(part.substr(0, dash), first) ||
+                   !ParseUnsigned(part.substr(dash + 1), last)) {
+            return false;
+        }
+        if (first < 1 || last > 127 || first > last) {
+            return false;
+        }
+        for (uint32_t node = first; node <= last; ++node) {
+            chosen.insert(node);
+        }
+    }
+    nodes.assign(chosen.begin(), chosen.end());
     return true;
 }
 

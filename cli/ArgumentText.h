@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarvo {
 
@@ -16,6 +17,9 @@ public:
     static bool ParseAddress(const std::string& text, uint32_t& address);
     // Decimal (a leading '-' allowed) or hexadecimal after "0x", within the width's range.
     static bool ParseValue(const std::string& text, int widthBits, uint32_t& value);
+    // CAN node IDs: "1-127", "5", "1,3,10-20", in ascending order, each once. False on
+    // anything else, a node outside 1-127 or a range that runs backwards.
+    static bool ParseNodes(const std::string& text, std::vector<uint32_t>& nodes);
 };
 
 }  // namespace tarvo

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -68,28 +69,43 @@ private:
     std::string previous_;
 };
 
-// Takes the link's messages for the command; runs on the main thread, which drains them.
+// What the command's reply windows were told, and the main thread's wait for it.
+struct ReplyBoard {
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+// Takes the link's messages for the command. They are handled on the link's worker, inside
+// the delivery: the next request of a chain is queued there (onAnswer) without a round trip
+// through the main thread, which waits on the board until its answer is there.
 class ReplyWindow : public MessageTarget {
 public:
-    explicit ReplyWindow(ControlLink& link) : link_(link) {}
+    ReplyWindow(ControlLink& link, ReplyBoard& board) : link_(link), board_(board) {}
 
     intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t) override {
-        answered = true;
-        this->message = message;
-        value = static_cast<uint32_t>(wParam);
+        DriveSegment taken;
         if (message == WM_LINK_SEGMENT) {
-            segment = link_.GetSegment();
+            taken = link_.GetSegment();
         }
-        if (onAnswer) {
-            onAnswer();
+        {
+            std::lock_guard lock(board_.mutex);
+            answered_ = true;
+            this->message = message;
+            value = static_cast<uint32_t>(wParam);
+            segment = taken;
+            if (onAnswer) {
+                onAnswer();
+            }
         }
+        board_.changed.notify_all();
         return 0;
     }
 
-    void Reset() { answered = false; }
+    // Both under the board's lock, or while no request of this window is in flight.
+    void Reset() { answered_ = false; }
+    bool answered() const { return answered_; }
 
-    bool answered = false;
-    // Runs inside the delivery, while the link's worker waits for it.
+    // Runs inside the delivery on the worker, under the board's lock.
     std::function<void()> onAnswer;
     uint32_t message = 0;
     uint32_t value = 0;
@@ -97,22 +113,78 @@ public:
 
 private:
     ControlLink& link_;
+    ReplyBoard& board_;
+    bool answered_ = false;
+};
+
+// Hands the messages for the command's own reply windows to them at once, on the worker;
+// every other window (a transfer model's) gets its messages on the main thread, which
+// drains them.
+class ReplySender : public MessageSender {
+public:
+    explicit ReplySender(QueuedMessageSender& queued) : queued_(queued) {}
+
+    bool Send(MessageTarget* target, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+        if (target != nullptr && (target == first || target == second)) {
+            target->onMessage(message, wParam, lParam);
+            return true;
+        }
+        return queued_.Send(target, message, wParam, lParam);
+    }
+
+    MessageTarget* first = nullptr;
+    MessageTarget* second = nullptr;
+
+private:
+    QueuedMessageSender& queued_;
 };
 
 }  // namespace
 
 struct DriveConnection::Link {
     explicit Link(const std::string& programFolder)
-        : link({switches, sender, messageBox, programFolder, nullptr}),
-          window(link),
-          failures(link) {
+        : replySender(sender),
+          link({switches, replySender, messageBox, programFolder, nullptr}),
+          window(link, board),
+          failures(link, board) {
         switches.cyclicReadEnabled = 0;
         switches.mainFrameWindow = &failures;
+        replySender.first = &window;
+        replySender.second = &failures;
+    }
+
+    // Waits until `done` holds (looked at under the board's lock), the link has nothing left
+    // to serve, or `deadline`; true when `done` holds.
+    bool WaitFor(const std::function<bool()>& done,
+                 std::chrono::steady_clock::time_point deadline) {
+        // The link tells nobody when it drops a reply it could not decode: only then does
+        // the wait look at it again after a while.
+        constexpr auto kLookAgain = std::chrono::milliseconds(20);
+        std::unique_lock lock(board.mutex);
+        for (;;) {
+            if (done() || failures.answered()) {
+                return done();
+            }
+            auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) {
+                return false;
+            }
+            lock.unlock();
+            bool busy = link.IsBusy();
+            lock.lock();
+            if (!busy && !done() && !failures.answered()) {
+                return false;
+            }
+            board.changed.wait_until(lock, std::min(deadline, now + kLookAgain),
+                                     [&] { return done() || failures.answered(); });
+        }
     }
 
     LinkSwitches switches;
     QueuedMessageSender sender;
+    ReplySender replySender;
     ConsoleMessageBox messageBox;
+    ReplyBoard board;
     ControlLink link;
     // Live until the worker has ended: they receive the link's messages.
     ReplyWindow window;
@@ -205,15 +277,15 @@ int DriveConnection::Exchange(SdoCommand command, uint32_t address, uint32_t dat
         writeAddress_ = IsWriteCommand(command) ? address : 0;
         writeAbort_.reset();
     }
-    l.window.Reset();
-    l.failures.Reset();
-    l.link.Request(&l.window, command, address, data);
-    while (!l.window.answered && !l.failures.answered && l.link.IsBusy() &&
-           std::chrono::steady_clock::now() < deadline_) {
-        l.sender.Drain(std::chrono::milliseconds(20));
+    {
+        std::lock_guard lock(l.board.mutex);
+        l.window.Reset();
+        l.failures.Reset();
     }
-    l.sender.Drain();
-    if (l.failures.answered || (!l.window.answered && l.link.IsBusy())) {
+    l.link.Request(&l.window, command, address, data);
+    bool answered = l.WaitFor([&] { return l.window.answered(); }, deadline_);
+    std::lock_guard lock(l.board.mutex);
+    if (l.failures.answered() || (!answered && l.link.IsBusy())) {
         if (!probing_) {
             const std::string reason = l.link.FailureReason();
             std::cerr << "tarvoctl: " << (reason.empty() ? "the drive does not answer" : reason)
@@ -221,7 +293,7 @@ int DriveConnection::Exchange(SdoCommand command, uint32_t address, uint32_t dat
         }
         return ExitCode::NoAnswer;
     }
-    if (!l.window.answered) {
+    if (!answered) {
         if (!probing_) {
             std::cerr << "tarvoctl: the drive's reply could not be understood\n";
         }
@@ -258,34 +330,83 @@ int DriveConnection::ReadMany(const std::vector<uint32_t>& addresses, std::vecto
         writeAbort_.reset();
     }
     size_t next = 0;
-    l.window.onAnswer = [&] {
-        Reply& reply = replies[next];
-        if (l.window.message == WM_LINK_ABORT) {
-            reply.abortCode = l.window.value;
-            results[next] = ExitCode::Refused;
-        } else {
-            reply.message = l.window.message;
-            reply.value = l.window.value;
-        }
-        if (++next < addresses.size()) {
-            l.link.Request(&l.window, SdoCommand::Read, addresses[next], 0);
-        }
-    };
-    l.failures.Reset();
-    l.link.Request(&l.window, SdoCommand::Read, addresses[0], 0);
-    while (next < addresses.size() && !l.failures.answered && l.link.IsBusy() &&
-           std::chrono::steady_clock::now() < deadline_) {
-        l.sender.Drain(std::chrono::milliseconds(20));
+    {
+        std::lock_guard lock(l.board.mutex);
+        l.failures.Reset();
+        // On the worker, inside the delivery of each reply: the next read is queued before
+        // the worker looks for its next request.
+        l.window.onAnswer = [&] {
+            Reply& reply = replies[next];
+            if (l.window.message == WM_LINK_ABORT) {
+                reply.abortCode = l.window.value;
+                results[next] = ExitCode::Refused;
+            } else {
+                reply.message = l.window.message;
+                reply.value = l.window.value;
+            }
+            if (++next < addresses.size()) {
+                l.link.Request(&l.window, SdoCommand::Read, addresses[next], 0);
+            }
+        };
     }
-    l.sender.Drain();
-    l.window.onAnswer = nullptr;
-    if (next < addresses.size()) {
+    l.link.Request(&l.window, SdoCommand::Read, addresses[0], 0);
+    bool done = l.WaitFor([&] { return next >= addresses.size(); }, deadline_);
+    {
+        std::lock_guard lock(l.board.mutex);
+        l.window.onAnswer = nullptr;
+    }
+    if (!done) {
         if (!probing_) {
             std::cerr << "tarvoctl: the drive does not answer\n";
         }
         return ExitCode::NoAnswer;
     }
     return ExitCode::Done;
+}
+
+bool DriveConnection::ProbeNodes(const std::vector<uint32_t>& nodes, uint32_t address,
+                                 std::vector<NodeAnswer>& answers, int& code) {
+    code = ExitCode::Done;
+    answers.assign(nodes.size(), NodeAnswer{});
+    std::vector<CanMessage> requests;
+    for (uint32_t node : nodes) {
+        requests.push_back(DriveMessage::BuildCanMessage(node, SdoCommand::Read, address, 0));
+    }
+    std::vector<CanMessage> replies(nodes.size());
+    int32_t result = link_->link.ProbeCan(requests.data(), static_cast<uint32_t>(requests.size()),
+                                          replies.data());
+    if (result < 0) {
+        return false;
+    }
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const CanMessage& reply = replies[i];
+        const bool answered = reply.length == 8;
+        if (!options_.trace.empty()) {
+            DriveExchange exchange{reinterpret_cast<const uint8_t*>(&requests[i]),
+                                   sizeof(CanMessage),
+                                   answered ? reinterpret_cast<const uint8_t*>(&reply) : nullptr,
+                                   answered ? sizeof(CanMessage) : 0, static_cast<int32_t>(result)};
+            trace_.Record(exchange);
+        }
+        if (!answered) {
+            continue;
+        }
+        NodeAnswer& answer = answers[i];
+        answer.present = true;
+        answer.refused = reply.data[0] == ToByte(SdoReplyCommand::Abort);
+        answer.value = Rs232Frame::Read(reply.data).data;
+        const int width = ExpeditedByteCount(reply.data[0]);
+        if (!answer.refused && width > 0 && width < 4) {
+            answer.value &= (1u << (8 * width)) - 1;
+        }
+    }
+    if (result != 0) {
+        const std::string reason = link_->link.CanFailureReason();
+        std::cerr << "tarvoctl: the bus scan failed"
+                  << (reason.empty() ? std::string() : ": " + reason) << '\n';
+        code = ExitCode::NoAnswer;
+    }
+    return true;
 }
 
 void DriveConnection::SetNode(uint32_t node) {
@@ -311,7 +432,10 @@ bool DriveConnection::Deliver(const std::function<bool()>& done,
     // catches a request that the link dropped and so will never be answered.
     constexpr auto kUnserved = std::chrono::seconds(3);
     Link& l = *link_;
-    l.failures.Reset();
+    {
+        std::lock_guard lock(l.board.mutex);
+        l.failures.Reset();
+    }
     // The overall limit of single exchanges counts from the end of the run.
     struct RenewDeadline {
         std::chrono::steady_clock::time_point& deadline;
@@ -327,7 +451,12 @@ bool DriveConnection::Deliver(const std::function<bool()>& done,
         if (l.link.IsBusy()) {
             lastBusy = now;
         }
-        if (l.failures.answered || (!done() && now - lastBusy > kUnserved)) {
+        bool failed = false;
+        {
+            std::lock_guard lock(l.board.mutex);
+            failed = l.failures.answered();
+        }
+        if (failed || (!done() && now - lastBusy > kUnserved)) {
             return false;
         }
     }

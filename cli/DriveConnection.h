@@ -58,6 +58,18 @@ public:
                  std::vector<int>& results);
     // The segmented upload of a text, cut at its first zero byte.
     int Upload(uint32_t address, std::string& text, uint32_t& abortCode);
+    // What a node said to the probe of a bus scan.
+    struct NodeAnswer {
+        bool present = false;  // it answered, with a value or a refusal
+        bool refused = false;
+        uint32_t value = 0;  // the value read; the abort code when refused
+    };
+    // A bus scan: the read of `address` goes to every node of `nodes` back to back, and the
+    // replies are collected within one reply timeout; `answers` gets one per node. False
+    // when the CAN library cannot scan a bus (the caller asks node by node); `code` is Done,
+    // or NoAnswer (reported) when the bus failed.
+    bool ProbeNodes(const std::vector<uint32_t>& nodes, uint32_t address,
+                    std::vector<NodeAnswer>& answers, int& code);
     // Later requests go to another node (a bus scan).
     void SetNode(uint32_t node);
     // A scan asks each node once and says nothing of nodes that stay silent.

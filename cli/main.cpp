@@ -64,7 +64,8 @@ constexpr CommandEntry kCommands[] = {
     {"diff", tarvo::DiffCommand::Run,
      "  diff FILE.cdi         list the rows whose drive value differs from the file\n"},
     {"scan", tarvo::ScanCommand::Run,
-     "  scan                  with --can: list the drives on the bus (nodes 1-127)\n"},
+     "  scan [--nodes LIST]   with --can: list the drives on the bus (nodes 1-127, or\n"
+     "                        LIST such as 1-10,20): device type, identity and name\n"},
     {"scope", tarvo::ScopeCommand::Run,
      "  scope --channel N=ENTRY ... [--trigger ENTRY] [--level V] [--edge 0|1] [--period N]\n"
      "        [--pretrigger N] [--total N] [--record FILE.txt] [--csv FILE.csv]\n"

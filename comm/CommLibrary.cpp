@@ -89,6 +89,7 @@ int CommLibrary::Load(int32_t mode) {
     if (!serial) {
         canLastError_ =
             reinterpret_cast<CanLastErrorFn>(::dlsym(libraryHandle_, "TarvoCanLastError"));
+        canProbe_ = reinterpret_cast<CanProbeFn>(::dlsym(libraryHandle_, "TarvoCanProbe"));
     }
     if (serial) {
         std::shared_ptr<SerialPort> old;
@@ -269,6 +270,18 @@ std::string CommLibrary::CanFailureReason() const {
     canLastError_(object.get(), text, sizeof text);
     text[sizeof text - 1] = '\0';
     return text;
+}
+
+int32_t CommLibrary::ProbeCan(const CanMessage* requests, uint32_t count, CanMessage* replies) {
+    std::shared_ptr<CanObject> object;
+    {
+        std::lock_guard lock(objectMutex_);
+        object = canObject_;
+    }
+    if (object == nullptr || canProbe_ == nullptr || openMode_.load() != kCan) {
+        return -1;
+    }
+    return static_cast<int32_t>(canProbe_(object.get(), requests, count, replies));
 }
 
 bool CommLibrary::hasObject() const {

@@ -69,6 +69,11 @@ public:
     // Why the CAN library's last open or version query failed, as the library words it
     // (backend, interface and reason); empty when the library does not tell.
     std::string CanFailureReason() const;
+    // A bus scan on the open CAN connection: sends the requests back to back and gives each
+    // its reply in `replies` (length 0: none came within the reply timeout). 0 done, -1 when
+    // no CAN connection is open or its library scans no bus (then ask node by node), else
+    // the library's error.
+    int32_t ProbeCan(const CanMessage* requests, uint32_t count, CanMessage* replies);
     // The interface of the connection that is open (kSerial or kCan), kNone while none is.
     int32_t openMode() const { return openMode_.load(); }
 
@@ -99,6 +104,8 @@ private:
     std::atomic<int32_t> openMode_{kNone};
     using CanLastErrorFn = uint32_t (*)(CanObject*, char*, uint32_t);
     CanLastErrorFn canLastError_ = nullptr;
+    using CanProbeFn = uint32_t (*)(CanObject*, const CanMessage*, uint32_t, CanMessage*);
+    CanProbeFn canProbe_ = nullptr;
     mutable std::mutex objectMutex_;  // the mode and both object pointers, held only to copy
     std::string dataFolder_;
     std::string loadError_;

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "comm/LinkTexts.h"
-#include "comm/SystemSleeper.h"
+#include "comm/Sleeper.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageSender.h"
 #include "platform/MessageTarget.h"
@@ -16,8 +16,8 @@ ControlLink::ControlLink(const Setup& setup)
       switches_(setup.switches),
       sender_(setup.sender),
       messageBox_(setup.messageBox),
-      ownSleeper_(setup.sleeper != nullptr ? nullptr : std::make_unique<SystemSleeper>()),
-      sleeper_(setup.sleeper != nullptr ? *setup.sleeper : *ownSleeper_) {
+      doorbell_(setup.switches.doorbell),
+      sleeper_(setup.sleeper) {
     try {
         worker_ = std::thread(&ControlLink::Run, this);
     } catch (const std::system_error&) {
@@ -42,6 +42,12 @@ int ControlLink::Request(MessageTarget* window, SdoCommand command, uint32_t add
         return 0;
     }
     LinkRequest request{window, address, data, command};
+    int deferred = Queue(window, request);
+    doorbell_.Ring();
+    return deferred;
+}
+
+int ControlLink::Queue(MessageTarget* window, const LinkRequest& request) {
     std::lock_guard lock(queueMutex_);
     if (switches_.exclusiveMode.load() != 0) {
         MessageTarget* exclusive = switches_.exclusiveWindow.load();
@@ -68,6 +74,12 @@ int ControlLink::Request(MessageTarget* window, SdoCommand command, uint32_t add
 
 int ControlLink::RegisterMonitor(MessageTarget* window, uint32_t address,
                                  MonitorClass monitorClass) {
+    int added = AppendMonitor(window, address, monitorClass);
+    doorbell_.Ring();
+    return added;
+}
+
+int ControlLink::AppendMonitor(MessageTarget* window, uint32_t address, MonitorClass monitorClass) {
     std::lock_guard lock(queueMutex_);
     for (MonitorEntry* entry = monitorHead_.load(); entry != nullptr; entry = entry->next.load()) {
         if (entry->window == window && entry->address == address) {
@@ -99,6 +111,7 @@ int ControlLink::SetMonitorEnabled(MessageTarget* window, uint8_t enabled) {
             entry->enabled.store(enabled);
         }
     }
+    doorbell_.Ring();
     return 1;
 }
 
@@ -131,7 +144,13 @@ int32_t ControlLink::Open(const CommSettings* settings) {
     // An exchange that fails because this open replaced its connection does not report a
     // failure of the new one.
     closeCount_.fetch_add(1);
-    return message_.Open(settings);
+    int32_t result = message_.Open(settings);
+    doorbell_.Ring();
+    return result;
+}
+
+int32_t ControlLink::ProbeCan(const CanMessage* requests, uint32_t count, CanMessage* replies) {
+    return message_.library().ProbeCan(requests, count, replies);
 }
 
 std::string ControlLink::CanFailureReason() {
@@ -165,19 +184,15 @@ void ControlLink::SetExchangeObserver(DriveMessage::ExchangeObserver observer) {
 }
 
 void ControlLink::Shutdown(const std::function<void()>& keepDelivering) {
-    switches_.linkStop.store(1);
     stopRequested_.store(true);
+    switches_.linkStop.store(1);
     if (!worker_.joinable()) {
         return;
     }
     // Ends an exchange that waits on a silent drive.
     message_.Close();
-    while (!workerEnded_.load()) {
-        if (keepDelivering) {
-            keepDelivering();
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+    while (keepDelivering && !workerEnded_.load()) {
+        keepDelivering();
     }
     worker_.join();
 }
@@ -187,15 +202,23 @@ bool ControlLink::Stopping() const {
 }
 
 void ControlLink::Pause(int milliseconds) {
-    sleeper_.Sleep(std::chrono::milliseconds(milliseconds));
+    if (sleeper_ != nullptr) {
+        sleeper_->Sleep(std::chrono::milliseconds(milliseconds));
+        return;
+    }
+    // A stop ends the pause: the worker then ends at once.
+    doorbell_.WaitFor(std::chrono::milliseconds(milliseconds), [this] { return Stopping(); });
 }
 
 void ControlLink::Run() {
     // linkStop is also honoured while the connection is closed, so that the worker can
     // always be joined.
     while (!Stopping()) {
+        // Whatever rings after this count wakes the waits below: nothing is missed between
+        // looking for work and waiting for it.
+        const uint64_t seen = doorbell_.Rings();
         if (switches_.connectionState.load() != ConnectionState::Open) {
-            Pause(50);
+            doorbell_.WaitAfter(seen);
             continue;
         }
         if (switches_.deferredRelease.load() != 0) {
@@ -225,8 +248,11 @@ void ControlLink::Run() {
             }
             continue;
         }
-        if (switches_.cyclicReadEnabled.load() == 0) {
-            Pause(10);
+        // Idle: nothing to send and no monitor entry to read. The next request, monitor
+        // entry, switch or stop rings.
+        if (switches_.cyclicReadEnabled.load() == 0 ||
+            monitorHead_.load(std::memory_order_acquire) == nullptr) {
+            doorbell_.WaitAfter(seen);
             continue;
         }
         if (!MonitorWalk()) {

@@ -25,15 +25,17 @@ class Sleeper;
 // The one road to the drive. Windows queue requests and return; a worker thread sends them
 // through the drive message layer and hands each outcome to the requesting window as a
 // synchronous message. While nothing is asked for, the worker reads the monitor entries
-// that windows registered for live display.
+// that windows registered for live display. An idle worker waits on the doorbell of the
+// switches, which every request, monitor change, open, switch write and stop rings.
 class ControlLink : public LinkRequester {
 public:
     struct Setup {
         LinkSwitches& switches;
         MessageSender& sender;  // runs deliveries on the user-interface thread
         MessageBox& messageBox;
-        std::string programFolder;   // holds data/libCOM.so and data/libCAN.so
-        Sleeper* sleeper = nullptr;  // null: real pauses
+        std::string programFolder;  // holds data/libCOM.so and data/libCAN.so
+        // The pauses that pace the monitor walk; null: real pauses, which a stop ends.
+        Sleeper* sleeper = nullptr;
     };
 
     // Starts the worker, which idles until the connection is open.
@@ -64,6 +66,8 @@ public:
     int32_t Open(const CommSettings* settings);
     void Close();
     int32_t ReadVersion(char* text256);
+    // A bus scan past the worker, for a tool whose worker is idle (see CommLibrary::ProbeCan).
+    int32_t ProbeCan(const CanMessage* requests, uint32_t count, CanMessage* replies);
     // Why the CAN library failed last, naming its backend and interface; may be empty.
     std::string CanFailureReason();
     // The interface of the open connection (2 RS232, 5 CAN), 6 while none is open. Another
@@ -95,6 +99,9 @@ private:
 
     void Run();
     bool Stopping() const;
+    // Request and RegisterMonitor under the lock; the callers ring the doorbell after.
+    int Queue(MessageTarget* window, const LinkRequest& request);
+    int AppendMonitor(MessageTarget* window, uint32_t address, MonitorClass monitorClass);
     // Moves the head of `queue` into the empty current slot; pauses first when it is the
     // last one waiting.
     void TakeFromQueue(std::deque<LinkRequest>& queue);
@@ -122,8 +129,8 @@ private:
     LinkSwitches& switches_;
     MessageSender& sender_;
     MessageBox& messageBox_;
-    std::unique_ptr<Sleeper> ownSleeper_;
-    Sleeper& sleeper_;
+    LinkDoorbell& doorbell_;
+    Sleeper* sleeper_;
     std::mutex queueMutex_;  // the slot, the pending flag and both queues
     // The segment of the last reply, copied by the worker before it delivers.
     std::mutex segmentMutex_;

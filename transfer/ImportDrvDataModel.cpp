@@ -185,9 +185,17 @@ void ImportDrvDataModel::Start(RunKind kind) {
 
 void ImportDrvDataModel::BeginPhase(int phase) {
     phase_ = phase;
+    // The rows written in phase 2 are the ones read back in phase 3; the others were read
+    // once in phase 1 and hold the file's value.
+    std::vector<Step> written = std::move(steps_);
     steps_.clear();
     step_ = 0;
-    for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
+    if (phase == 3) {
+        for (const Step& step : written) {
+            steps_.push_back({step.row, Action::kRead});
+        }
+    }
+    for (int i = 0; i < static_cast<int>(rows_.size()) && phase != 3; ++i) {
         Row& row = rows_[i];
         if (row.result == RowResult::kSkipped) {
             continue;
@@ -221,7 +229,6 @@ void ImportDrvDataModel::SendStep() {
         if (kind_ == RunKind::kWriteChanged && phase_ == 1) {
             BeginPhase(2);
         } else if (kind_ == RunKind::kWriteChanged && phase_ == 2 && !steps_.empty()) {
-            // Every row again: a write may have changed entries that depend on it.
             BeginPhase(3);
         } else {
             FinishRun();

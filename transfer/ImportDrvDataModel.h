@@ -22,8 +22,8 @@ struct LinkSwitches;
 // The import of driver data without its window: the parameter file, the writing of every
 // row with a read-back of the value the drive then holds, the store and reboot commands.
 // One request is in flight at a time; the link is used exclusively while the view is in
-// front. Besides the full writing it can compare the file with the drive, or write only the
-// rows that differ and then verify every row.
+// front. Besides the full writing it can compare the file with the drive, or read every row
+// once and then write and verify only the rows that differ.
 class ImportDrvDataModel : public MessageTarget {
 public:
     enum Status { kLoadStatus = 1141, kWriteStatus = 1143, kStoreStatus = 1142 };

@@ -38,9 +38,18 @@ rc=0; ctl write 6081:00 -5 --width 32 2>"$folder/err" || rc=$?
     { echo "write -5: exit $rc, $(cat "$folder/err")"; exit 1; }
 [ "$(ctl read 6081:00 --raw)" = 1000 ]
 # The scan finds the simulated node and only it; a named rate is the PCAN code's rate.
+# Each node in one line: device type, identity (1018h:01-04) and device name.
+line='^node +1 +device type 0x[0-9A-F]{8} +vendor 0x00000A7B +product 0x00002405 +revision 0x00030042 +serial 0x0000013D +TSD2405-CAN$'
 scan=$("$stage/tarvoctl" --folder "$folder" --can --bitrate 500k --timeout 100 scan)
-[ "$(wc -l <<<"$scan")" = 1 ] && grep -Eq '^node +1 +device type 0x[0-9A-F]{8} +TSD2405-CAN$' <<<"$scan" ||
-    { echo "scan: $scan"; exit 1; }
+[ "$(wc -l <<<"$scan")" = 1 ] && grep -Eq "$line" <<<"$scan" || { echo "scan: $scan"; exit 1; }
+scan=$("$stage/tarvoctl" --folder "$folder" --can --timeout 100 scan --nodes 1,3-4)
+[ "$(wc -l <<<"$scan")" = 1 ] && grep -Eq "$line" <<<"$scan" || { echo "scan --nodes: $scan"; exit 1; }
+rc=0; "$stage/tarvoctl" --folder "$folder" --can --timeout 100 scan --nodes 2-127 \
+    >"$folder/out" 2>"$folder/err" || rc=$?
+[ "$rc" = 2 ] && [ ! -s "$folder/out" ] && grep -q "no drive answered" "$folder/err" ||
+    { echo "scan without the node: exit $rc"; exit 1; }
+rc=0; "$stage/tarvoctl" --folder "$folder" --can scan --nodes 0-3 2>"$folder/err" || rc=$?
+[ "$rc" = 1 ] && grep -q "nodes from 1 to 127" "$folder/err" || { echo "--nodes 0-3: exit $rc"; exit 1; }
 # candump log lines: (seconds.micro) iface ID#DATA
 grep -Eq '^\([0-9]+\.[0-9]{6}\) cansim0 601#4081600000000000$' "$folder/trace.log"
 grep -Eq '^\([0-9]+\.[0-9]{6}\) cansim0 581#' "$folder/trace.log"

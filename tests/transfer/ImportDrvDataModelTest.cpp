@@ -124,26 +124,61 @@ TEST_F(ImportDrvDataModelTest, RepliesAboutAnotherEntryAreNotTaken) {
     EXPECT_EQ(rig.link.requests.back().address, 0x608100u);
 }
 
-TEST_F(ImportDrvDataModelTest, ChangedOnlyWritesTheDifferencesAndVerifiesEveryRow) {
-    Load("60400010,1,True\r\n60810020,5,True\r\n607A0020,-7,True\r\n");
+TEST_F(ImportDrvDataModelTest, ChangedOnlyReadsEachRowOnceAndVerifiesOnlyTheWrittenRows) {
+    Load("60400010,1,True\r\n60810020,5,True\r\n607A0020,-7,True\r\n60830020,3,True\r\n");
     model.Start(Model::RunKind::kWriteChanged);
-    std::map<uint32_t, uint32_t> drive{{0x604000, 1}, {0x608100, 9}, {0x607A00, 0xFFFFFFF9}};
+    std::map<uint32_t, uint32_t> drive{
+        {0x604000, 1}, {0x608100, 9}, {0x607A00, 0xFFFFFFF9}, {0x608300, 4}};
+    // The drive takes no write: every read gives the served map's value.
     Serve(drive);
-    // Reads of three rows, one write, reads of three rows.
-    ASSERT_EQ(rig.link.requests.size(), 7u);
-    EXPECT_EQ(rig.link.requests[3], (SentRequest{&model, SdoCommand::Write32, 0x608100, 5}));
-    EXPECT_EQ(model.WritesSent(), 1);
-    // The drive still holds 9 in the final pass (the served map was not changed): Alarm.
+    // Four reads, two writes, two reads back: 4 + 2 + 2, not 4 + 2 + 4.
+    std::vector<SentRequest> expected = {
+        {&model, SdoCommand::Read, 0x604000, 0},    {&model, SdoCommand::Read, 0x608100, 0},
+        {&model, SdoCommand::Read, 0x607A00, 0},    {&model, SdoCommand::Read, 0x608300, 0},
+        {&model, SdoCommand::Write32, 0x608100, 5}, {&model, SdoCommand::Write32, 0x608300, 3},
+        {&model, SdoCommand::Read, 0x608100, 0},    {&model, SdoCommand::Read, 0x608300, 0}};
+    EXPECT_EQ(rig.link.requests, expected);
+    EXPECT_EQ(model.WritesSent(), 2);
+    // The drive still holds 9 and 4 in the served map: both written rows are Alarm, the
+    // rows read equal in the first pass stay True.
+    EXPECT_STREQ(RowResultText(model.Rows()[0].result), "True");
     EXPECT_STREQ(RowResultText(model.Rows()[1].result), "Alarm");
     EXPECT_STREQ(RowResultText(model.Rows()[2].result), "True");
+    EXPECT_STREQ(RowResultText(model.Rows()[3].result), "Alarm");
+    EXPECT_EQ(model.AlarmCount(), 2);
+
+    // Nothing differs: one read per row, nothing written or read again.
+    rig.link.requests.clear();
+    drive[0x608100] = 5;
+    drive[0x608300] = 3;
+    model.Start(Model::RunKind::kWriteChanged);
+    Serve(drive);
+    EXPECT_EQ(rig.link.requests.size(), 4u);
+    EXPECT_EQ(model.WritesSent(), 0);
+    EXPECT_EQ(model.AlarmCount(), 0);
+    EXPECT_FALSE(model.Running());
 
     rig.link.requests.clear();
     model.Start(Model::RunKind::kCompare);
-    drive[0x608100] = 5;
     Serve(drive);
-    EXPECT_EQ(rig.link.requests.size(), 3u);
+    EXPECT_EQ(rig.link.requests.size(), 4u);
     EXPECT_EQ(model.AlarmCount(), 0);
     EXPECT_EQ(model.WritesSent(), 0);
+}
+
+TEST_F(ImportDrvDataModelTest, ChangedOnlyReadsBackARefusedWrite) {
+    Load("60400010,1,True\r\n60810020,5,True\r\n");
+    model.Start(Model::RunKind::kWriteChanged);
+    Answer(2);  // 6040:00 differs
+    Answer(5);  // 6081:00 equal
+    ASSERT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Write16, 0x604000, 1}));
+    Answer(0x06090030, true);
+    ASSERT_EQ(rig.link.requests.size(), 4u);
+    EXPECT_EQ(rig.link.requests.back(), (SentRequest{&model, SdoCommand::Read, 0x604000, 0}));
+    Answer(2);
+    EXPECT_FALSE(model.Running());
+    EXPECT_STREQ(RowResultText(model.Rows()[0].result), "Alarm");
+    EXPECT_STREQ(RowResultText(model.Rows()[1].result), "True");
 }
 
 TEST_F(ImportDrvDataModelTest, StoreStepsWaitAndCheckTheDrivesAnswers) {

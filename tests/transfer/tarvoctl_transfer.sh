@@ -51,9 +51,11 @@ grep -qF "  file $old1 ($(rpm $old1))  drive $((old1 + 7)) ($(rpm $((old1 + 7)))
 grep -q "^2011:01  .*  file $old2 ([0-9.]* 1/s)  drive $((old2 + 1)) ([0-9.]* 1/s)$" \
     "$folder/diff" || fail "diff 2011"
 
-# Only the two differing rows are written; every row is verified afterwards.
-ctl import "$folder/a.cdi" --changed-only >"$folder/out"
+# Each row is read once; only the two differing rows are written and read back.
+ctl import "$folder/a.cdi" --changed-only --trace "$folder/import.trace" >"$folder/out"
 grep -q "^written: 2 of $rows rows$" "$folder/out" || fail "changed-only: $(cat "$folder/out")"
+[ "$(grep -c ' -> ' "$folder/import.trace")" = $((rows + 4)) ] ||
+    fail "changed-only exchanges: $(grep -c ' -> ' "$folder/import.trace") for $rows rows"
 ctl diff "$folder/a.cdi" >/dev/null || fail "diff after the restore"
 [ "$(ctl read 6081:00 --raw)" = "$old1" ] || fail "6081 restored"
 
