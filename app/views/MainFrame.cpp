@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "app/SharedState.h"
+#include "app/views/DriveControlViewFactory.h"
 #include "app/views/FrameArea.h"
 #include "app/views/InitSaveDialog.h"
 #include "app/views/IoErrorViewFactory.h"
@@ -344,8 +345,9 @@ ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
             break;
     }
     ViewServices services{state_, resources_, settings_, *this};
-    for (auto create : {&PanelViewFactory::Create, &IoErrorViewFactory::Create,
-                        &ScopeViewFactory::Create, &TransferViewFactory::Create}) {
+    for (auto create :
+         {&PanelViewFactory::Create, &IoErrorViewFactory::Create, &ScopeViewFactory::Create,
+          &TransferViewFactory::Create, &DriveControlViewFactory::Create}) {
         ViewRegistry::CreatedView view = create(info, services);
         if (view.widget != nullptr) {
             return view;
