@@ -53,7 +53,7 @@ constexpr FixedSize kFixedSizes[] = {
     {K::kCommRs232, 300, 260, 360, 320},     {K::kCommCan, 300, 260, 360, 320},
     {K::kCommMode, 300, 260, 370, 320},      {K::kSdoList, 800, 460, 890, 580},
     {K::kDataInOut, 465, 565, 520, 620},     {K::kExportDrvData, 580, 520, 700, 650},
-    {K::kImportDrvData, 680, 530, 850, 660}, {K::kDriveControl, 760, 600, 900, 720},
+    {K::kImportDrvData, 680, 530, 850, 660}, {K::kDriveControl, 800, 700, 960, 840},
 };
 
 // A list panel with fixed columns has a fixed frame around them.

@@ -71,7 +71,6 @@ void DriveControlViewTest::buttonsFollowTheState() {
     ResourceSet resources(ResourceSet::Language::Chinese);
     DriveControlView view({link_.Link(), resources});
     view.show();
-    view.Model().Show();
     QVERIFY(!AnyWrite(link_.Take()));
     // Nothing read yet: only the quick stop.
     QVERIFY(view.TransitionButton(Transition::QuickStop)->isEnabled());
@@ -119,7 +118,6 @@ void DriveControlViewTest::jogRunsWhileTheButtonIsHeld() {
     ResourceSet resources(ResourceSet::Language::Chinese);
     DriveControlView view({link_.Link(), resources});
     view.show();
-    view.Model().Show();
     view.onMessage(WM_LINK_VALUE, 3, DriveObject::kModesOfOperationDisplay);
     Status(view, 0x0637);
     link_.Take();
@@ -140,7 +138,6 @@ void DriveControlViewTest::hidingTheViewStopsTheJog() {
     ResourceSet resources(ResourceSet::Language::Chinese);
     DriveControlView view({link_.Link(), resources});
     view.show();
-    view.Model().Show();
     view.onMessage(WM_LINK_VALUE, 3, DriveObject::kModesOfOperationDisplay);
     Status(view, 0x0637);
     QTest::mousePress(view.JogButton(true), Qt::LeftButton);
@@ -155,7 +152,6 @@ void DriveControlViewTest::faultDuringAMoveIsShownAndOffersTheReset() {
     ResourceSet resources(ResourceSet::Language::Chinese);
     DriveControlView view({link_.Link(), resources});
     view.show();
-    view.Model().Show();
     view.onMessage(WM_LINK_VALUE, 1, DriveObject::kModesOfOperationDisplay);
     Status(view, 0x0637);
     view.StartButton()->click();

@@ -115,7 +115,8 @@ DriveControlView::DriveControlView(const Services& services, QWidget* parent)
 
     model_.SetChanged([this] { ShowModel(); });
     connect(qApp, &QApplication::focusChanged, this, &DriveControlView::OnFocusChanged);
-    ShowModel();
+    // Opening reads (and registers the monitor entries); it never writes.
+    model_.Show();
 }
 
 QString DriveControlView::Text(int id) const {
@@ -141,7 +142,7 @@ QWidget* DriveControlView::BuildDiagram() {
     for (int s = 0; s < DeviceControl::kStateCount; ++s) {
         auto* label = new QLabel(StateText(static_cast<State>(s)), box);
         label->setAlignment(Qt::AlignCenter);
-        label->setMinimumWidth(150);
+        label->setMinimumSize(170, 30);
         grid->addWidget(label, kDiagramPlace[s][0], kDiagramPlace[s][1]);
         stateBoxes_[static_cast<size_t>(s)] = label;
     }
