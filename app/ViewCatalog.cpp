@@ -27,6 +27,7 @@ constexpr ViewInfo kFrameViews[] = {
     {1250, K::kSdoList, 128, nullptr, -1},
     {1243, K::kExportDrvData, 155, nullptr, -1},
     {1244, K::kImportDrvData, 158, nullptr, -1},
+    {1300, K::kDriveControl, 1301, nullptr, -1},
 };
 
 std::vector<ViewInfo> MakeViews() {
@@ -52,7 +53,7 @@ constexpr FixedSize kFixedSizes[] = {
     {K::kCommRs232, 300, 260, 360, 320},     {K::kCommCan, 300, 260, 360, 320},
     {K::kCommMode, 300, 260, 370, 320},      {K::kSdoList, 800, 460, 890, 580},
     {K::kDataInOut, 465, 565, 520, 620},     {K::kExportDrvData, 580, 520, 700, 650},
-    {K::kImportDrvData, 680, 530, 850, 660},
+    {K::kImportDrvData, 680, 530, 850, 660}, {K::kDriveControl, 800, 700, 960, 840},
 };
 
 // A list panel with fixed columns has a fixed frame around them.

@@ -9,9 +9,10 @@ namespace tarvo {
 struct ExitCode {
     enum Value : int {
         Done = 0,
-        BadInput = 1,  // a bad line, an unreadable file, no port; also `diff`'s "rows differ"
-        NoAnswer = 2,  // no usable answer from the drive
-        Refused = 3,   // the drive refused; its abort code and meaning go to standard error
+        BadInput = 1,    // a bad line, an unreadable file, no port; also `diff`'s "rows differ"
+        NoAnswer = 2,    // no usable answer from the drive
+        Refused = 3,     // the drive refused; its abort code and meaning go to standard error
+        NotReached = 4,  // the drive did not reach the state or the target asked for
     };
 
     struct Meaning {
@@ -25,6 +26,7 @@ struct ExitCode {
         {BadInput, "bad input or no port"},
         {NoAnswer, "no usable answer from the drive"},
         {Refused, "the drive refused"},
+        {NotReached, "the drive did not reach the state or target asked for"},
     };
 
     // "0 done, 1 bad input or no port, ...": the list of the help text and the README.

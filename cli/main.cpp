@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/DeviceControlCommand.h"
 #include "cli/DictCommand.h"
 #include "cli/DiffCommand.h"
 #include "cli/DriveConnection.h"
 #include "cli/ExitCode.h"
 #include "cli/ExportCommand.h"
 #include "cli/ImportCommand.h"
+#include "cli/JogCommand.h"
+#include "cli/MoveCommand.h"
 #include "cli/PortsCommand.h"
 #include "cli/ProgramFolder.h"
 #include "cli/ReadCommand.h"
@@ -82,6 +85,23 @@ constexpr CommandEntry kCommands[] = {
      "  dict build --eds DRIVE.eds -o OUT.dat [--source OUT.json]\n"
      "                        build a dictionary (data file and JSON source) from an EDS;\n"
      "                        --node N gives $NODEID (default 1)\n"},
+    {"state", tarvo::DeviceControlCommand::RunState,
+     "  state [--json]        the drive profile's state (6041h) and the bits watched\n"},
+    {"enable", tarvo::DeviceControlCommand::RunEnable,
+     "  enable, disable, quickstop, fault-reset [--within SECONDS]\n"
+     "                        walk to Operation enabled, to Switch on disabled, quick stop,\n"
+     "                        reset a fault; exit 0 once the statusword shows the state\n"
+     "                        (within 5 s by default)\n"},
+    {"disable", tarvo::DeviceControlCommand::RunDisable, ""},
+    {"quickstop", tarvo::DeviceControlCommand::RunQuickStop, ""},
+    {"fault-reset", tarvo::DeviceControlCommand::RunFaultReset, ""},
+    {"move", tarvo::MoveCommand::Run,
+     "  move --position N [--relative] [--velocity V] [--wait [--within SECONDS]]\n"
+     "                        profile position move to (by) N counts at V (the unit of\n"
+     "                        6081:00, rpm); --wait: exit 0 once the target is reached\n"},
+    {"jog", tarvo::JogCommand::Run,
+     "  jog --velocity V --for DURATION   run at V (rpm, signed) for 2s, 500ms...,\n"
+     "                        then stop; Ctrl-C and SIGTERM stop it too\n"},
 };
 
 constexpr const char* kUsageHead =

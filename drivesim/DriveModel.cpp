@@ -48,6 +48,7 @@ bool DriveModel::Start(std::string& error) {
     storeControl_ = table_.Find(DriveObject::kStoreControlParameters);
     storeMotor_ = table_.Find(DriveObject::kStoreMotorParameters);
     enableAtPowerOn_ = table_.Find(ObjectAddressOf(0x2001, 8));
+    quickStopOption_ = table_.Find(ObjectAddressOf(0x605A, 0));
     operatingHours_ = table_.Find(ObjectAddressOf(0x20A0, 9));
     tuning_ = table_.Find(kTuning);
     PowerOn();
@@ -190,12 +191,16 @@ void DriveModel::Tick() {
         stateMachine_.QuickStop();
     }
     bool error = errors_->Any();
+    const int quickStopOption = static_cast<int>(ObjectTable::Value(quickStopOption_, 2));
+    stateMachine_.SetQuickStopOption(quickStopOption);
     stateMachine_.Step(error, motor_->Standstill());
 
     TrajectoryGenerator::Input input;
     input.dt = kTickSeconds;
     input.enabled = stateMachine_.Current() == StateMachine402::State::OperationEnabled;
     input.stopping = stateMachine_.Braking();
+    input.slowDownRamp = stateMachine_.Current() == StateMachine402::State::QuickStopActive &&
+                         (quickStopOption == 1 || quickStopOption == 5);
     input.controlword = stateMachine_.Controlword();
     if ((functions & IoPorts::kHalt) != 0) {
         input.controlword |= 0x100;
@@ -215,6 +220,10 @@ void DriveModel::Tick() {
         status |= 0x0800;
     }
     int mode = trajectory_->Mode();
+    // Bit 13 of the position modes: the following error is outside its window too long.
+    if ((mode == 1 || mode == 7 || mode == 8) && motor_->Now().followingError) {
+        status |= 0x2000;
+    }
     if ((mode == 1 && demand.setPointAcknowledged) || (mode == 6 && demand.homingAttained) ||
         (mode == 3 && motor_->Standstill())) {
         status |= 0x1000;

@@ -83,6 +83,7 @@ private:
     SimObject* storeControl_ = nullptr;
     SimObject* storeMotor_ = nullptr;
     SimObject* enableAtPowerOn_ = nullptr;
+    SimObject* quickStopOption_ = nullptr;
     SimObject* operatingHours_ = nullptr;
     SimObject* tuning_ = nullptr;
 

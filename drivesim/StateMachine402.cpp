@@ -72,7 +72,7 @@ void StateMachine402::ApplyControlword(uint16_t controlword, bool errorPresent) 
             break;
         case Command::EnableOperation:
             if (state_ == State::ReadyToSwitchOn || state_ == State::SwitchedOn ||
-                state_ == State::QuickStopActive) {
+                (state_ == State::QuickStopActive && quickStopOption_ >= 5)) {
                 state_ = State::OperationEnabled;
             }
             break;
@@ -105,7 +105,8 @@ void StateMachine402::Step(bool errorPresent, bool standstill) {
     if (state_ == State::FaultReactionActive && standstill) {
         state_ = State::Fault;
     }
-    if (state_ == State::QuickStopActive && standstill) {
+    if (state_ == State::QuickStopActive && quickStopOption_ <= 4 &&
+        (standstill || quickStopOption_ == 0)) {
         state_ = State::SwitchOnDisabled;
     }
 }

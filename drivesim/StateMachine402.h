@@ -33,6 +33,9 @@ public:
     void ResetFault(bool errorPresent);
     // A quick stop from an input.
     void QuickStop();
+    // The quick stop option code (605Ah): 0 coasts and disables at once, 1-4 brake and then
+    // disable, 5-8 brake and stay in Quick stop active, from where Enable operation returns.
+    void SetQuickStopOption(int option) { quickStopOption_ = option; }
 
     // Runs the timed transitions: an error starts the fault reaction; the fault reaction and
     // the quick stop end once the motor stands still.
@@ -50,6 +53,7 @@ public:
 private:
     State state_ = State::SwitchOnDisabled;
     uint16_t controlword_ = 0;
+    int quickStopOption_ = 2;
 };
 
 }  // namespace tarvo::sim

@@ -20,6 +20,7 @@ TrajectoryGenerator::TrajectoryGenerator(ObjectTable& table) : table_(table) {
     modeOfOperation_ = table.Find(DriveObject::kModesOfOperation);
     modeDisplay_ = table.Find(DriveObject::kModesOfOperationDisplay);
     positionWindow_ = table.Find(ObjectAddressOf(0x6067, 0));
+    positionWindowTime_ = table.Find(ObjectAddressOf(0x6068, 0));
     targetPosition_ = table.Find(DriveObject::kTargetPosition);
     profileVelocity_ = table.Find(ObjectAddressOf(0x6081, 0));
     profileAcceleration_ = table.Find(ObjectAddressOf(0x6083, 0));
@@ -58,6 +59,7 @@ void TrajectoryGenerator::Reset() {
     previousNewSetPoint_ = moving_ = homing_ = homed_ = swinging_ = false;
     previousReverseEnable_ = previousSwingEnable_ = returning_ = false;
     target_ = 0;
+    inWindowSeconds_ = 0;
     reversePhase_ = 0;
     cyclesDone_ = 0;
 }
@@ -120,11 +122,14 @@ TrajectoryGenerator::Output TrajectoryGenerator::Step(const Input& input) {
         reversePhase_ = 0;
     } else if (input.stopping || ((input.controlword & 0x100) != 0 && mode_ != 4)) {
         const SimObject* deceleration =
-            input.stopping ? quickStopDeceleration_ : profileDeceleration_;
+            input.stopping && !input.slowDownRamp ? quickStopDeceleration_ : profileDeceleration_;
         double rate = Velocity(deceleration, cpr);
         Ramp(0, rate, rate, input.dt);
         moving_ = homing_ = false;
         torque_ = 0;
+        // A halted axis reports the target reached once it stands still.
+        output.targetReached = !input.stopping && velocity_ == 0;
+        inWindowSeconds_ = 0;
     } else {
         switch (mode_) {
             case 1:
@@ -192,15 +197,20 @@ void TrajectoryGenerator::ProfilePosition(const Input& input, Output& output) {
         double target = static_cast<double>(ObjectTable::Value(targetPosition_));
         target_ = (input.controlword & 0x40) != 0 ? target_ + target : target;
         moving_ = true;
+        inWindowSeconds_ = 0;  // a new set-point is reached anew
     }
     if (moving_ &&
         Approach(target_, Velocity(profileVelocity_, cpr), Velocity(profileAcceleration_, cpr),
                  Velocity(profileDeceleration_, cpr), input.dt)) {
         moving_ = false;
     }
+    // In position: the position error has stayed within the window for the window time.
+    bool inWindow = !moving_ && std::fabs(input.actualPosition - target_) <=
+                                    static_cast<double>(ObjectTable::Value(positionWindow_, 20));
+    inWindowSeconds_ = inWindow ? inWindowSeconds_ + input.dt : 0;
     output.targetReached =
-        !moving_ && std::fabs(input.actualPosition - target_) <=
-                        static_cast<double>(ObjectTable::Value(positionWindow_, 20));
+        inWindow && inWindowSeconds_ * 1000.0 + 1e-9 >=
+                        static_cast<double>(ObjectTable::Value(positionWindowTime_, 0));
 }
 
 void TrajectoryGenerator::Homing(const Input& input, Output& output) {

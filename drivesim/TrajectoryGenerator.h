@@ -12,10 +12,11 @@ namespace tarvo::sim {
 class TrajectoryGenerator {
 public:
     struct Input {
-        double dt = 0;             // seconds since the last step
-        bool enabled = false;      // operation enabled: the motion commands act
-        bool stopping = false;     // quick stop or fault reaction: brake to standstill
-        uint16_t controlword = 0;  // bit 4 new set-point / start homing, 6 relative, 8 halt
+        double dt = 0;              // seconds since the last step
+        bool enabled = false;       // operation enabled: the motion commands act
+        bool stopping = false;      // quick stop or fault reaction: brake to standstill
+        bool slowDownRamp = false;  // brake with the profile deceleration, not the quick stop's
+        uint16_t controlword = 0;   // bit 4 new set-point / start homing, 6 relative, 8 halt
         double actualPosition = 0;
         double actualVelocity = 0;
         double countsPerRev = 4000;
@@ -55,6 +56,7 @@ private:
     ObjectTable& table_;
     SimObject* modeOfOperation_;
     SimObject* positionWindow_;
+    SimObject* positionWindowTime_;
     SimObject* modeDisplay_;
     SimObject* targetPosition_;
     SimObject* profileVelocity_;
@@ -94,6 +96,7 @@ private:
     bool risingSetPoint_ = false;  // bit 4 of the controlword rose in this step
     bool moving_ = false;
     double target_ = 0;
+    double inWindowSeconds_ = 0;  // how long the position has stayed within its window
     bool homing_ = false;
     bool homed_ = false;
     // auto reverse: 0 idle, 1 outward stroke, 2 dwell before return, 3 return stroke,

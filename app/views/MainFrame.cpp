@@ -14,6 +14,7 @@
 
 #include "app/SharedState.h"
 #include "app/views/EdsExportCommand.h"
+#include "app/views/DriveControlViewFactory.h"
 #include "app/views/FrameArea.h"
 #include "app/views/InitSaveDialog.h"
 #include "app/views/IoErrorViewFactory.h"
@@ -352,8 +353,9 @@ ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
             break;
     }
     ViewServices services{state_, resources_, settings_, *this};
-    for (auto create : {&PanelViewFactory::Create, &IoErrorViewFactory::Create,
-                        &ScopeViewFactory::Create, &TransferViewFactory::Create}) {
+    for (auto create :
+         {&PanelViewFactory::Create, &IoErrorViewFactory::Create, &ScopeViewFactory::Create,
+          &TransferViewFactory::Create, &DriveControlViewFactory::Create}) {
         ViewRegistry::CreatedView view = create(info, services);
         if (view.widget != nullptr) {
             return view;
