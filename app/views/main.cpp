@@ -15,6 +15,7 @@
 #include "app/views/MainFrame.h"
 #include "app/views/QtMessageBox.h"
 #include "app/views/QtMessageSender.h"
+#include "platform/PerUserFolderSetup.h"
 #include "platform/SystemLocale.h"
 #include "resources/ResourceSet.h"
 
@@ -30,7 +31,9 @@ struct CommandLine {
 constexpr const char* kUsage =
     "usage: tarvostep [--folder DIR] [--demo [--can]] [--version] [--help]\n"
     "\n"
-    "  --folder DIR  use DIR as the program folder (data/, sys/, user/)\n"
+    "  --folder DIR  use DIR as the program folder (data/, sys/, user/); by default the\n"
+    "                current directory, the program's own folder, or for an installed\n"
+    "                program the per-user folder ~/.local/share/tarvostep\n"
     "  --demo        run with a simulated drive on dev/ttySIM0 and connect to it; started\n"
     "                from a terminal, the terminal becomes the simulated drive's console\n"
     "                (type help there: error BIT, pin, clear ...)\n"
@@ -79,6 +82,19 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     tarvo::QtMessageBox messageBox(QStringLiteral("TarvoStep"));
+    // Without --folder: the current directory or the program's own folder when either is a
+    // program folder, else the per-user folder of an installed program.
+    tarvo::FolderChoice::Choice folder;
+    std::string error;
+    if (!tarvo::PerUserFolderSetup::ChooseHere(line.folder ? line.folder : "", true, folder,
+                                               error) ||
+        (folder.kind != tarvo::FolderChoice::Kind::Current &&
+         folder.kind != tarvo::FolderChoice::Kind::Given && ::chdir(folder.folder.c_str()) != 0)) {
+        error = error.empty() ? "cannot change into " + folder.folder : error;
+        std::fprintf(stderr, "tarvostep: %s\n", error.c_str());
+        messageBox.Show(error);
+        return 2;
+    }
     tarvo::QtMessageSender sender;
     const bool canShowChinese = tarvo::SystemLocale::CanShowChinese(
         [](const char* name) { return std::getenv(name); },
