@@ -62,7 +62,9 @@ cmp -s "$mine/sys/PositionLoop.ini" "$root/usr/share/tarvostep/sys/PositionLoop.
 
 # The installed simulator links its port in the per-user folder; tarvoctl finds it there
 # through the linked serial library.
-run "$bin/tarvo-drivesim" --link ttySIM0 --no-console --quiet >"$tmp/sim.out" &
+# (env execs the simulator, so that $! is its process)
+env -u XDG_DATA_HOME HOME="$tmp/home" "$bin/tarvo-drivesim" --link ttySIM0 --no-console --quiet \
+    >"$tmp/sim.out" 2>&1 </dev/null &
 sim=$!
 for _ in $(seq 600); do grep -q ready "$tmp/sim.out" && break; sleep 0.05; done
 [ -L "$mine/dev/ttySIM0" ] || fail "the simulator's link is not in the per-user folder"
