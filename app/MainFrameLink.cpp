@@ -6,6 +6,7 @@
 #include "comm/CanBitRates.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
+#include "comm/PortAccess.h"
 #include "dictionary/FormulaEvaluator.h"
 #include "platform/AppSettings.h"
 #include "platform/LenientNumber.h"
@@ -150,8 +151,11 @@ bool MainFrameLink::ReconnectSerial() {
     context_.link.SetNodeId(node);
     session.attemptText = ConnectionSession::SerialAttempt(port, baud, node);
     CommSettings settings = ConnectionSession::MakeSettings(port, node, baud);
-    if (context_.link.Open(&settings) != 0) {
-        context_.messageBox.Show(ConnectionTexts::kReconnectComFailure);
+    int32_t opened = context_.link.Open(&settings);
+    if (opened != 0) {
+        std::string why = opened > 0 ? PortAccess::Explain(PortAccess::DevicePath("", port), opened)
+                                     : std::string();
+        context_.messageBox.Show(ConnectionTexts::kReconnectComFailure + why);
         return false;
     }
     char text[96];

@@ -15,6 +15,7 @@
 #include "cli/ExitCode.h"
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
+#include "comm/PortAccess.h"
 #include "comm/PortAlias.h"
 #include "platform/LibraryFile.h"
 #include "platform/MessageTarget.h"
@@ -263,6 +264,11 @@ int DriveConnection::Open() {
         } else if (opened > 0) {
             std::cerr << "tarvoctl: cannot open port " << options_.port << ": "
                       << std::strerror(opened) << '\n';
+            std::string why =
+                PortAccess::Explain(PortAccess::DevicePath(programFolder_, portName), opened);
+            if (!why.empty()) {
+                std::cerr << "tarvoctl: " << why << '\n';
+            }
         }
         return ExitCode::BadInput;
     }

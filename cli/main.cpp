@@ -16,13 +16,12 @@
 #include "cli/JogCommand.h"
 #include "cli/MoveCommand.h"
 #include "cli/PortsCommand.h"
-#include "cli/ProgramFolder.h"
 #include "cli/ReadCommand.h"
 #include "cli/ScanCommand.h"
 #include "cli/ScopeCommand.h"
 #include "cli/UploadCommand.h"
 #include "cli/WriteCommand.h"
-#include "platform/WorkingFolder.h"
+#include "platform/PerUserFolderSetup.h"
 
 namespace {
 
@@ -121,7 +120,9 @@ constexpr const char* kUsageTail =
     "  --timeout MS          reply timeout (default 500)\n"
     "  --trace FILE          write every exchange to FILE (-: standard output)\n"
     "  --folder DIR          the program folder (default: the current directory when it\n"
-    "                        holds data/tarvo.dat, else the folder of tarvoctl)\n";
+    "                        holds data/tarvo.dat, else the folder of tarvoctl; an\n"
+    "                        installed tarvoctl: the per-user folder, by default\n"
+    "                        ~/.local/share/tarvostep)\n";
 
 // The exit codes' sentence, wrapped to the width of the usage text.
 std::string ExitCodeText() {
@@ -184,10 +185,15 @@ int main(int argc, char** argv) {
         std::cerr << "tarvoctl: cannot change into " << chosen << '\n';
         return tarvo::ExitCode::BadInput;
     }
-    std::string current = tarvo::WorkingFolder::Current();
-    std::string folder =
-        chosen.empty() ? tarvo::ProgramFolder::Find(current, tarvo::ProgramFolder::OwnExecutable())
-                       : current;
+    // The current directory or tarvoctl's own folder when either is a program folder, else
+    // the per-user folder of an installed tarvoctl.
+    tarvo::FolderChoice::Choice choice;
+    std::string error;
+    if (!tarvo::PerUserFolderSetup::ChooseHere(chosen, true, choice, error)) {
+        std::cerr << "tarvoctl: " << error << '\n';
+        return tarvo::ExitCode::BadInput;
+    }
+    const std::string& folder = choice.folder;
     tarvo::ConnectionOptions options;
     if (!tarvo::ConnectionOptions::Take(args, options)) {
         return tarvo::ExitCode::BadInput;

@@ -9,6 +9,7 @@
 
 #include "drivesim/DriveSimOptions.h"
 #include "drivesim/DriveSimulator.h"
+#include "platform/PerUserFolderSetup.h"
 
 namespace {
 
@@ -32,6 +33,12 @@ std::string DefaultSource() {
         if (std::filesystem::exists(staged, code)) {
             return staged.string();
         }
+        // An installed simulator: <prefix>/bin beside <prefix>/share/tarvostep.
+        std::filesystem::path installed = std::filesystem::path(self).parent_path().parent_path() /
+                                          "share" / "tarvostep" / "sim" / "dictionary.json";
+        if (std::filesystem::exists(installed, code)) {
+            return installed.string();
+        }
     }
     return TARVO_SOURCE_DICTIONARY;
 }
@@ -54,6 +61,17 @@ int main(int argc, char** argv) {
     if (help) {
         std::cout << tarvo::sim::DriveSimOptions::Usage();
         return 0;
+    }
+    if (options.folder.empty()) {
+        // An installed simulator makes its links in the per-user program folder.
+        tarvo::FolderChoice::Choice choice;
+        if (!tarvo::PerUserFolderSetup::ChooseHere("", false, choice, error)) {
+            std::cerr << "tarvo-drivesim: " << error << '\n';
+            return 1;
+        }
+        if (choice.kind == tarvo::FolderChoice::Kind::PerUser) {
+            options.folder = choice.folder;
+        }
     }
     tarvo::sim::DriveSimulator simulator(options, std::cout, std::cerr);
     if (!simulator.Start(DefaultSource(), error)) {

@@ -10,6 +10,7 @@ TARVO_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-wqy-microhei python3 tshark
+    help2man desktop-file-utils
 )
 
 tarvo_install_packages() {

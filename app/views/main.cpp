@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "app/LanguageSettlement.h"
 #include "app/SharedState.h"
@@ -15,6 +16,7 @@
 #include "app/views/MainFrame.h"
 #include "app/views/QtMessageBox.h"
 #include "app/views/QtMessageSender.h"
+#include "platform/PerUserFolderSetup.h"
 #include "platform/SystemLocale.h"
 #include "resources/ResourceSet.h"
 
@@ -31,7 +33,9 @@ struct CommandLine {
 constexpr const char* kUsage =
     "usage: tarvostep [--folder DIR] [--dictionary FILE] [--demo [--can]] [--version] [--help]\n"
     "\n"
-    "  --folder DIR  use DIR as the program folder (data/, sys/, user/)\n"
+    "  --folder DIR  use DIR as the program folder (data/, sys/, user/); by default the\n"
+    "                current directory, the program's own folder, or for an installed\n"
+    "                program the per-user folder ~/.local/share/tarvostep\n"
     "  --dictionary FILE  start on another dictionary data file (tarvoctl dict build --eds\n"
     "                makes one from a CiA 306 EDS); sys.ini key \"dictionary\" of [sys] too\n"
     "  --demo        run with a simulated drive on dev/ttySIM0 and connect to it; started\n"
@@ -77,6 +81,14 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // A dictionary named from where the program was started stays that file after the
+    // change into the program folder; a name that is no file there is taken in the folder.
+    std::string dictionary = line.dictionary != nullptr ? line.dictionary : "";
+    std::error_code ignored;
+    if (!dictionary.empty() && std::filesystem::path(dictionary).is_relative() &&
+        std::filesystem::is_regular_file(dictionary, ignored)) {
+        dictionary = std::filesystem::absolute(dictionary, ignored).string();
+    }
     // The program folder is the current directory: every file is found from it.
     if (line.folder != nullptr && ::chdir(line.folder) != 0) {
         std::fprintf(stderr, "tarvostep: cannot change into %s\n", line.folder);
@@ -84,6 +96,19 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     tarvo::QtMessageBox messageBox(QStringLiteral("TarvoStep"));
+    // Without --folder: the current directory or the program's own folder when either is a
+    // program folder, else the per-user folder of an installed program.
+    tarvo::FolderChoice::Choice folder;
+    std::string error;
+    if (!tarvo::PerUserFolderSetup::ChooseHere(line.folder ? line.folder : "", true, folder,
+                                               error) ||
+        (folder.kind != tarvo::FolderChoice::Kind::Current &&
+         folder.kind != tarvo::FolderChoice::Kind::Given && ::chdir(folder.folder.c_str()) != 0)) {
+        error = error.empty() ? "cannot change into " + folder.folder : error;
+        std::fprintf(stderr, "tarvostep: %s\n", error.c_str());
+        messageBox.Show(error);
+        return 2;
+    }
     tarvo::QtMessageSender sender;
     const bool canShowChinese = tarvo::SystemLocale::CanShowChinese(
         [](const char* name) { return std::getenv(name); },
@@ -91,8 +116,8 @@ int main(int argc, char** argv) {
         // Fontconfig's fonts, as Qt sees them.
         [] { return !QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty(); });
     tarvo::SharedState::Options options{"", canShowChinese, &messageBox, &sender};
-    if (line.dictionary != nullptr) {
-        options.dictionaryFile = line.dictionary;
+    if (!dictionary.empty()) {
+        options.dictionaryFile = dictionary;
     }
     tarvo::SharedState state(options);
 

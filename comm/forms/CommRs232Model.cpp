@@ -5,6 +5,7 @@
 
 #include "comm/ConnectionSession.h"
 #include "comm/ControlLink.h"
+#include "comm/PortAccess.h"
 #include "comm/forms/ConnectionCommands.h"
 #include "platform/AppSettings.h"
 #include "platform/LenientNumber.h"
@@ -120,8 +121,15 @@ bool CommRs232Model::OpenConnection() {
     CommSettings settings =
         ConnectionSession::MakeSettings(port, static_cast<uint32_t>(nodeId_), baud);
     context_.session.attemptText = ConnectionSession::SerialAttempt(port, baud, nodeId_);
-    if (context_.link.Open(&settings) != 0) {
+    int32_t opened = context_.link.Open(&settings);
+    if (opened != 0) {
         std::string text = ConnectionTexts::kComOpenFailure + context_.session.attemptText;
+        // The program folder is the current directory.
+        std::string why = opened > 0 ? PortAccess::Explain(PortAccess::DevicePath("", port), opened)
+                                     : std::string();
+        if (!why.empty()) {
+            text += "\n" + why;
+        }
         if (ConnectionCommands::OpenFailed(context_)) {
             text += std::string("\n") + ConnectionTexts::kStillOpen;
         }
