@@ -1,5 +1,8 @@
 #include "cli/ArgumentText.h"
 
+#include <cstring>
+#include <utility>
+
 namespace tarvo {
 
 bool ArgumentText::ParseUnsigned(const std::string& text, uint32_t& value) {
@@ -72,6 +75,25 @@ bool ArgumentText::ParseValue(const std::string& text, int widthBits, uint32_t& 
     }
     value = magnitude;
     return true;
+}
+
+bool ArgumentText::ParseDuration(const std::string& text, double& seconds) {
+    static constexpr std::pair<const char*, double> kUnits[] = {
+        {"ms", 0.001}, {"s", 1}, {"m", 60}, {"h", 3600}, {"", 1}};
+    for (auto [suffix, factor] : kUnits) {
+        size_t length = std::strlen(suffix);
+        if (text.size() <= length || text.compare(text.size() - length, length, suffix) != 0) {
+            continue;
+        }
+        uint32_t number = 0;
+        if (!ArgumentText::ParseUnsigned(text.substr(0, text.size() - length), number) ||
+            number == 0) {
+            return false;
+        }
+        seconds = number * factor;
+        return true;
+    }
+    return false;
 }
 
 }  // namespace tarvo

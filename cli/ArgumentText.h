@@ -16,6 +16,8 @@ public:
     static bool ParseAddress(const std::string& text, uint32_t& address);
     // Decimal (a leading '-' allowed) or hexadecimal after "0x", within the width's range.
     static bool ParseValue(const std::string& text, int widthBits, uint32_t& value);
+    // "10", "10s", "500ms", "5m", "1h" as seconds; false on anything else or zero.
+    static bool ParseDuration(const std::string& text, double& seconds);
 };
 
 }  // namespace tarvo
