@@ -23,6 +23,7 @@ enum class ViewKind {
     kRealtimeError,
     kExportDrvData,
     kImportDrvData,
+    kTrend,
 };
 
 // A view with the command that shows it, its title and its project panel number.
