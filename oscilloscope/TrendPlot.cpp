@@ -54,7 +54,8 @@ double TrendPlot::To() const {
     if (zoom_) {
         return zoom_->second;
     }
-    return paused_ ? pausedAt_ : std::max(now_, window_);
+    // Until a whole window has passed the plot shows it from the start.
+    return std::max(paused_ ? pausedAt_ : now_, window_);
 }
 
 double TrendPlot::From() const {

@@ -69,6 +69,11 @@ double TrendRing::Rate(double span) const {
     if (size_ == 0 || span <= 0.0) {
         return 0.0;
     }
+    // A history younger than the span: the rate over what it covers.
+    span = std::min(span, TimeAt(size_ - 1) - TimeAt(0));
+    if (span <= 0.0) {
+        return 0.0;
+    }
     double from = TimeAt(size_ - 1) - span;
     size_t count = 0;
     for (size_t i = LowerBound(from); i < size_; ++i) {

@@ -63,7 +63,8 @@ public:
     bool Empty() const { return size_ == 0; }
     // The first index whose time is not below `time` (Size() when none).
     size_t LowerBound(double time) const;
-    // Samples (not gaps) that arrived in the `span` seconds up to the newest, per second.
+    // Samples (not gaps) that arrived in the `span` seconds up to the newest, per second;
+    // over the history's own length when that is shorter.
     double Rate(double span) const;
     // Calls visit(milliseconds, value, gap) for the samples first..last-1 in order, walking
     // the storage in at most two straight runs (a redraw reads every sample of the hour).

@@ -170,6 +170,10 @@ void TrendView::BuildControls() {
     table_->setHorizontalHeaderLabels(headings);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
+    for (int column = kUnit; column <= kDifference; ++column) {
+        table_->setColumnWidth(column, column == kAuto ? 40 : 76);
+    }
+    table_->setColumnWidth(kUnit, 50);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table_, &QTableWidget::cellChanged, this, &TrendView::OnCellChanged);
@@ -275,6 +279,10 @@ void TrendView::RemoveSignal(int signal) {
 
 void TrendView::SetWindowSeconds(int seconds) {
     plot_.SetWindow(seconds);
+    int choice = window_->findData(seconds);
+    if (choice >= 0 && choice != window_->currentIndex()) {
+        window_->setCurrentIndex(choice);
+    }
     plot_.ResetZoom();
     Redraw();
 }

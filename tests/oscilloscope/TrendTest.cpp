@@ -70,6 +70,13 @@ TEST(TrendRing, RateCountsSamplesNotGapsOverTheSpan) {
     ring.AddGap(1.05, TrendGapReason::NoAnswer);
     EXPECT_DOUBLE_EQ(ring.Rate(0.5), 10.0);  // 0.6 .. 1.0: five samples, the gap not counted
     EXPECT_DOUBLE_EQ(TrendRing(4).Rate(1.0), 0.0);
+    // A history shorter than the span is measured over what it covers.
+    TrendRing young(100);
+    Fill(young, {1, 1, 1, 1, 1, 1}, 0.5);  // 0.5 .. 1.0
+    EXPECT_DOUBLE_EQ(young.Rate(5.0), 10.0);
+    TrendRing single(4);
+    single.Add(2.0, 1);
+    EXPECT_DOUBLE_EQ(single.Rate(5.0), 0.0);
 }
 
 TEST(TrendDecimation, OneMinMaxPairPerColumnAtTheBoundaries) {
@@ -188,6 +195,11 @@ TEST(TrendPlot, WindowScrollsPausesAndZooms) {
     EXPECT_EQ(plot.To(), 25);
     plot.SetPaused(false);
     EXPECT_EQ(plot.To(), 40);
+    plot.SetNow(3);  // paused before a window has passed: still 0..10, nothing negative
+    plot.SetPaused(true);
+    EXPECT_EQ(plot.From(), 0);
+    plot.SetPaused(false);
+    plot.SetNow(40);
     plot.SetArea({0, 0, 100, 50});
     EXPECT_FALSE(plot.Zoom(50, 51));
     ASSERT_TRUE(plot.Zoom(80, 20));  // either order
