@@ -21,36 +21,58 @@ std::vector<TrendColumn> TrendDecimation::Columns(const TrendRing& ring, double 
     const int64_t start = boundary(0);
     const int64_t end = boundary(columns);
     size_t first = ring.LowerBound(start * 0.001);
+    size_t last = ring.LowerBound(end * 0.001);
+    // Whole blocks stand in for their samples when a column holds at least eight of them: a
+    // block then lies in one column, or at most a pixel off.
+    const bool byBlocks = last - first >= static_cast<size_t>(columns) * 8 * TrendRing::kBlock;
     int column = 0;
     int64_t next = boundary(1);
     bool pendingGap = false;
-    size_t last = ring.LowerBound(end * 0.001);
-    ring.ForEach(first, last, [&](uint32_t milliseconds, double value, bool gap) {
+    auto moveTo = [&](uint32_t milliseconds) {
         while (milliseconds >= next && column + 1 < columns) {
             ++column;
             next = boundary(column + 1);
         }
-        TrendColumn& cell = result[static_cast<size_t>(column)];
-        if (gap) {
-            pendingGap = true;
-            if (cell.count == 0) {
-                cell.gapBefore = true;
-            }
-            return;
-        }
+        return &result[static_cast<size_t>(column)];
+    };
+    auto take = [&](TrendColumn& cell, double firstValue, double lastValue, double minimum,
+                    double maximum, int count) {
         if (cell.count == 0) {
-            cell.minimum = cell.maximum = cell.first = value;
+            cell.minimum = minimum;
+            cell.maximum = maximum;
+            cell.first = firstValue;
             cell.gapBefore = cell.gapBefore || pendingGap;
         } else {
-            cell.minimum = std::min(cell.minimum, value);
-            cell.maximum = std::max(cell.maximum, value);
             // A gap inside a full column: its samples after the gap start a new line, which
             // the column's span already covers.
+            cell.minimum = std::min(cell.minimum, minimum);
+            cell.maximum = std::max(cell.maximum, maximum);
         }
         pendingGap = false;
-        cell.last = value;
-        ++cell.count;
-    });
+        cell.last = lastValue;
+        cell.count += count;
+    };
+    for (size_t i = first; i < last;) {
+        const TrendRing::Block* block = byBlocks ? ring.WholeBlockAt(i) : nullptr;
+        if (block != nullptr && block->gaps == 0 && i + TrendRing::kBlock <= last) {
+            TrendColumn* cell = moveTo(block->milliseconds);
+            take(*cell, block->first, block->last, block->minimum, block->maximum,
+                 static_cast<int>(TrendRing::kBlock));
+            i += TrendRing::kBlock;
+            continue;
+        }
+        const TrendStoredSample& sample = ring.Stored(i);
+        TrendColumn* cell = moveTo(sample.milliseconds);
+        if (sample.gap) {
+            pendingGap = true;
+            if (cell->count == 0) {
+                cell->gapBefore = true;
+            }
+        } else {
+            take(*cell, sample.value, sample.value, sample.value, sample.value, 1);
+        }
+        ++i;
+    }
     return result;
 }
 

@@ -145,11 +145,15 @@ std::vector<std::vector<PlotPixel>> TrendPlot::Polylines(int signal) const {
             continue;
         }
         int x = area_.left + static_cast<int>(c);
-        line.push_back({x, row(column.first)});
-        if (column.count > 1) {
+        if (column.count == 1) {
+            line.push_back({x, row(column.first)});
+        } else if (column.first <= column.last) {
+            // Two points a column: the span, walked the way the curve goes through it.
             line.push_back({x, row(column.minimum)});
             line.push_back({x, row(column.maximum)});
-            line.push_back({x, row(column.last)});
+        } else {
+            line.push_back({x, row(column.maximum)});
+            line.push_back({x, row(column.minimum)});
         }
     }
     if (!line.empty()) {
@@ -161,10 +165,17 @@ std::vector<std::vector<PlotPixel>> TrendPlot::Polylines(int signal) const {
 std::vector<std::pair<int, TrendGapReason>> TrendPlot::Gaps(int signal) const {
     std::vector<std::pair<int, TrendGapReason>> gaps;
     const TrendRing& ring = *At(signal).ring;
-    for (size_t i = ring.LowerBound(From()); i < ring.Size() && ring.TimeAt(i) <= To(); ++i) {
-        TrendSample sample = ring.At(i);
+    size_t last = ring.LowerBound(To() + 0.0005);
+    for (size_t i = ring.LowerBound(From()); i < last; ++i) {
+        // Blocks without a gap are passed over whole, their samples never read.
+        const TrendRing::Block* block = ring.WholeBlockAt(i);
+        if (block != nullptr && block->gaps == 0) {
+            i += TrendRing::kBlock - 1;
+            continue;
+        }
+        const TrendStoredSample& sample = ring.Stored(i);
         if (sample.gap) {
-            gaps.emplace_back(ColumnOfTime(sample.time), sample.reason);
+            gaps.emplace_back(ColumnOfTime(sample.milliseconds * 0.001), sample.reason);
         }
     }
     return gaps;

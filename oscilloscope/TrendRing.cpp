@@ -2,10 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tarvo {
 
-TrendRing::TrendRing(size_t capacity) : samples_(std::max<size_t>(capacity, 1)) {}
+TrendRing::TrendRing(size_t capacity)
+    : samples_(std::max<size_t>(capacity, 1)), blocks_((samples_.size() + kBlock - 1) / kBlock) {}
+
+const TrendRing::Block* TrendRing::WholeBlockAt(size_t index) const {
+    size_t slot = (start_ + index) % samples_.size();
+    if (slot % kBlock != 0 || index + kBlock > size_) {
+        return nullptr;
+    }
+    const Block& block = blocks_[slot / kBlock];
+    return block.count == kBlock ? &block : nullptr;
+}
 
 bool TrendRing::Push(double time, double value, bool gap, TrendGapReason reason) {
     if (!(time >= 0.0 && time <= kLatestTime)) {
@@ -17,12 +28,30 @@ bool TrendRing::Push(double time, double value, bool gap, TrendGapReason reason)
     }
     TrendStoredSample sample{value, milliseconds, gap, reason};
     size_t capacity = samples_.size();
+    size_t slot = (start_ + size_) % capacity;
+    samples_[slot] = sample;
     if (size_ < capacity) {
-        samples_[(start_ + size_) % capacity] = sample;
         ++size_;
     } else {
-        samples_[start_] = sample;
         start_ = (start_ + 1) % capacity;
+    }
+    Block& block = blocks_[slot / kBlock];
+    if (slot % kBlock == 0) {
+        block = {std::numeric_limits<double>::infinity(),
+                 -std::numeric_limits<double>::infinity(),
+                 value,
+                 value,
+                 milliseconds,
+                 0,
+                 0};
+    }
+    block.last = value;
+    ++block.count;
+    if (gap) {
+        ++block.gaps;
+    } else {
+        block.minimum = std::min(block.minimum, value);
+        block.maximum = std::max(block.maximum, value);
     }
     return true;
 }

@@ -39,6 +39,21 @@ static_assert(sizeof(TrendStoredSample) == 16);
 // the newest is refused, so the times stay ordered for searching.
 class TrendRing {
 public:
+    // Samples are also summed up in blocks of this many (their smallest and largest value),
+    // so that a redraw of an hour reads a block where a pixel column holds many.
+    static constexpr size_t kBlock = 32;
+    // First and last values and the first time are kept too: a redraw then reads the
+    // blocks in a row and never the samples they stand for.
+    struct Block {
+        double minimum = 0.0;
+        double maximum = 0.0;
+        double first = 0.0;
+        double last = 0.0;
+        uint32_t milliseconds = 0;  // of the first sample
+        uint32_t count = 0;         // samples written since the block's first slot was
+        uint32_t gaps = 0;
+    };
+
     // 100 samples a second (more than the monitor walk reaches on one entry) for an hour.
     static constexpr size_t kDefaultCapacity = 360000;
 
@@ -60,6 +75,12 @@ public:
     TrendSample At(size_t index) const;
     TrendSample Newest() const { return At(size_ - 1); }
     double TimeAt(size_t index) const { return Stored(index).milliseconds * 0.001; }
+    const TrendStoredSample& Stored(size_t index) const {
+        return samples_[(start_ + index) % samples_.size()];
+    }
+    // The summary of the kBlock samples from `index` on, when a block of the storage starts
+    // there and all its samples are kept; null otherwise.
+    const Block* WholeBlockAt(size_t index) const;
     bool Empty() const { return size_ == 0; }
     // The first index whose time is not below `time` (Size() when none).
     size_t LowerBound(double time) const;
@@ -83,15 +104,15 @@ public:
         }
     }
     // Bytes held by the ring.
-    size_t MemoryBytes() const { return samples_.capacity() * sizeof(TrendStoredSample); }
+    size_t MemoryBytes() const {
+        return samples_.capacity() * sizeof(TrendStoredSample) + blocks_.capacity() * sizeof(Block);
+    }
 
 private:
     bool Push(double time, double value, bool gap, TrendGapReason reason);
-    const TrendStoredSample& Stored(size_t index) const {
-        return samples_[(start_ + index) % samples_.size()];
-    }
 
     std::vector<TrendStoredSample> samples_;
+    std::vector<Block> blocks_;
     size_t start_ = 0;
     size_t size_ = 0;
 };

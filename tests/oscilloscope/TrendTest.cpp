@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "oscilloscope/TrendCsv.h"
 #include "oscilloscope/TrendDecimation.h"
@@ -59,7 +60,7 @@ TEST(TrendRing, RefusesWhatWouldBreakTheOrderAndRepeatsNoGap) {
     EXPECT_EQ(Values(ring), (std::vector<double>{10, 12, -999, 13, -999}));
     EXPECT_EQ(ring.At(2).reason, TrendGapReason::Abort);
     EXPECT_EQ(ring.At(4).reason, TrendGapReason::ConnectionClosed);
-    EXPECT_EQ(ring.MemoryBytes(), 8u * 16u);
+    EXPECT_EQ(ring.MemoryBytes(), 8u * 16u + sizeof(TrendRing::Block));
 }
 
 TEST(TrendRing, RateCountsSamplesNotGapsOverTheSpan) {
@@ -105,6 +106,55 @@ TEST(TrendDecimation, OneMinMaxPairPerColumnAtTheBoundaries) {
     EXPECT_EQ(columns[1].first, 2);
     EXPECT_TRUE(TrendDecimation::Columns(ring, 1.0, 1.0, 5).empty());
     EXPECT_TRUE(TrendDecimation::Columns(ring, 0.0, 1.0, 0).empty());
+}
+
+TEST(TrendDecimation, BlocksOfAWrappedRingGiveWhatTheSamplesGive) {
+    // 1,124 samples a millisecond apart, a gap and one more in a ring of 1,024: the oldest
+    // 102 gave way, so the storage's blocks start 26 samples into the history.
+    TrendRing ring(1024);
+    for (int i = 0; i < 1124; ++i) {
+        double value = i == 600 ? 1000 : i == 900 ? -5 : i % 50;
+        ASSERT_TRUE(ring.Add(i * 0.001, value));
+    }
+    ring.AddGap(1.124, TrendGapReason::Abort);
+    ring.Add(1.125, 7);
+    // 0.128 .. 0.640 .. 1.152: boundaries on block edges, so blocks give exact columns.
+    auto columns = TrendDecimation::Columns(ring, 0.128, 1.152, 2);
+    ASSERT_EQ(columns.size(), 2u);
+    const double expected[2][4] = {{0, 1000, 28, 39}, {-5, 49, 40, 7}};  // min max first last
+    const int counts[2] = {512, 485};
+    for (size_t c = 0; c < 2; ++c) {
+        EXPECT_EQ(columns[c].count, counts[c]) << c;
+        EXPECT_EQ(columns[c].minimum, expected[c][0]) << c;
+        EXPECT_EQ(columns[c].maximum, expected[c][1]) << c;
+        EXPECT_EQ(columns[c].first, expected[c][2]) << c;
+        EXPECT_EQ(columns[c].last, expected[c][3]) << c;
+    }
+    // The same as sample by sample over any span.
+    for (auto [from, to, count] : std::vector<std::tuple<double, double, int>>{
+             {0.1, 1.2, 3}, {0.13, 1.1, 5}, {0.5, 0.9, 1}}) {
+        auto fast = TrendDecimation::Columns(ring, from, to, count);
+        for (int c = 0; c < count; ++c) {
+            double low = 1e9, high = -1e9;
+            int n = 0;
+            double width = (to - from) / count;
+            for (size_t i = 0; i < ring.Size(); ++i) {
+                TrendSample s = ring.At(i);
+                if (!s.gap && s.time >= from + width * c - 1e-9 &&
+                    s.time < from + width * (c + 1) - 1e-9) {
+                    low = std::min(low, s.value);
+                    high = std::max(high, s.value);
+                    ++n;
+                }
+            }
+            // A block may land one column over at a boundary that splits it.
+            EXPECT_NEAR(fast[static_cast<size_t>(c)].count, n, 32) << from << " " << c;
+            if (n > 64) {
+                EXPECT_LE(fast[static_cast<size_t>(c)].minimum, low + 49) << from << " " << c;
+            }
+        }
+    }
+    EXPECT_TRUE(TrendDecimation::Columns(ring, 1.0, 1.2, 1)[0].count > 0);
 }
 
 TEST(TrendDecimation, EmptyColumnsAreNoGapsButGapsAre) {
@@ -164,7 +214,7 @@ TEST(TrendPlot, PolylinesBreakAtGapsOnly) {
     ASSERT_EQ(gaps.size(), 1u);
     EXPECT_EQ(gaps[0].first, 125);
     EXPECT_EQ(gaps[0].second, TrendGapReason::Abort);
-    // Many samples in one column: first, minimum, maximum and last, in that order.
+    // Many samples in one column: its span, from the end the curve enters (falling here).
     TrendPlot dense = PlotWith({5, 9, 1, 3}, 10);  // 0 .. 10 s on 10 columns: all in column 0
     dense.At(0).autoScale = false;
     dense.At(0).scale = 1.0;
@@ -174,7 +224,14 @@ TEST(TrendPlot, PolylinesBreakAtGapsOnly) {
     for (const PlotPixel& pixel : lines[0]) {
         rows.push_back(pixel.y);
     }
-    EXPECT_EQ(rows, (std::vector<int>{-10, 30, -50, 10}));
+    EXPECT_EQ(rows, (std::vector<int>{-50, 30}));
+    dense.At(0).ring->Add(0.5, 6);  // rising through column 0 now
+    dense.At(0).ring->Add(9.5, 2);  // a lone sample in column 9
+    lines = dense.Polylines(0);
+    ASSERT_EQ(lines[0].size(), 3u);
+    EXPECT_EQ(lines[0][0].y, 30);  // minimum 1 first
+    EXPECT_EQ(lines[0][1].y, -50);
+    EXPECT_EQ(lines[0][2].y, 20);
 }
 
 TEST(TrendPlot, WindowScrollsPausesAndZooms) {
@@ -222,7 +279,7 @@ TEST(TrendPlot, SignalsAreUniqueAndAtMostEight) {
     EXPECT_FALSE(plot.RemoveSignal(7));
     EXPECT_EQ(plot.Find(0x200100), 0);
     EXPECT_EQ(plot.AddSignal(0x300000, "ninth", ""), 7);
-    EXPECT_EQ(plot.MemoryBytes(), 8u * 4u * 16u);
+    EXPECT_EQ(plot.MemoryBytes(), 8u * (4u * 16u + sizeof(TrendRing::Block)));
 }
 
 TEST(TrendPlot, AutoScaleCoversTheVisibleRange) {
