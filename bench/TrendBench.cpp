@@ -88,6 +88,14 @@ int main(int argc, char** argv) {
     QImage image(view.size(), QImage::Format_RGB32);
     std::printf("whole redraw with painting, 1 h: %.2f ms (best of 9)\n",
                 Best(9, [&] { view.render(&image); }));
+    plot.SetWindow(10);
+    std::printf("whole redraw with painting, 10 s: %.2f ms (best of 9)\n",
+                Best(9, [&] { view.render(&image); }));
+    tarvo::TrendPlot empty;
+    tarvo::TrendPlotView bare(empty, {});
+    bare.resize(view.size());
+    std::printf("painting without signals:        %.2f ms (best of 9)\n",
+                Best(9, [&] { bare.render(&image); }));
 #else
     (void)argc;
     (void)argv;
