@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 
 #include "comm/ControlLink.h"
@@ -299,8 +300,8 @@ void TrendView::SetPaused(bool paused) {
 
 void TrendView::SetCursorsShown(bool shown) {
     if (shown) {
-        // Both start inside the visible range, a third and two thirds along.
-        double span = plot_.To() - plot_.From();
+        // Both start over the samples shown, a third and two thirds along.
+        double span = std::max(std::min(plot_.To(), plot_.Now()) - plot_.From(), 0.0);
         plot_.SetCursor(1, plot_.From() + span / 3);
         plot_.SetCursor(2, plot_.From() + 2 * span / 3);
     } else {
