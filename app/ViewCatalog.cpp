@@ -28,6 +28,7 @@ constexpr ViewInfo kFrameViews[] = {
     {1243, K::kExportDrvData, 155, nullptr, -1},
     {1244, K::kImportDrvData, 158, nullptr, -1},
     {1300, K::kDriveControl, 1301, nullptr, -1},
+    {1400, K::kTrend, 1401, nullptr, -1},
 };
 
 std::vector<ViewInfo> MakeViews() {
@@ -116,6 +117,11 @@ FramePlace ViewCatalog::DefaultPlace(const ViewInfo& view, int pixelsPerInch,
     if (view.kind == K::kDriverOscillo) {
         place.width = at96 ? (chinese ? 912 : 1010) : (chinese ? 1164 : 1255);
         place.height = at96 ? (chinese ? 615 : 640) : (chinese ? 780 : 790);
+        return place;
+    }
+    if (view.kind == K::kTrend) {
+        place.width = at96 ? 900 : 1100;
+        place.height = at96 ? 600 : 740;
         return place;
     }
     // Parameter panels, fieldbus panels and PDO pages follow their list columns.

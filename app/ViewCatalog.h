@@ -24,6 +24,7 @@ enum class ViewKind {
     kExportDrvData,
     kImportDrvData,
     kDriveControl,
+    kTrend,
 };
 
 // A view with the command that shows it, its title and its project panel number.

@@ -2,9 +2,10 @@
 // painted main window, then, with the simulated drive connected and its status word polled,
 // the longest lateness of a 10 ms timer on the user-interface thread. With --panels, three
 // parameter panels (Basic Operation, Position Loop, Velocity Loop) are open and monitored
-// while it measures.
+// while it measures; with --trend, a trend of eight signals.
 //
-//   ui_stall_bench [SECONDS] [--panels] [--can] [--silent | --stop-after N] [--actions]
+//   ui_stall_bench [SECONDS] [--panels] [--trend] [--can] [--silent | --stop-after N]
+//                  [--actions]
 //
 // --can talks over the simulated CAN bus instead of RS232. --silent runs a drive that
 // never answers (every request dropped), --stop-after N one that stops answering after N
@@ -38,6 +39,7 @@
 #include "app/views/MainFrame.h"
 #include "app/views/QtMessageBox.h"
 #include "app/views/QtMessageSender.h"
+#include "app/views/TrendViewFactory.h"
 #include "comm/CanBitRates.h"
 #include "comm/ControlLink.h"
 #include "platform/AppSettings.h"
@@ -119,6 +121,7 @@ int main(int argc, char** argv) {
     const double processAtMain = SecondsSinceProcessStart();
     int seconds = 30;
     bool withPanels = false;
+    bool withTrend = false;
     bool overCan = false;
     bool silent = false;
     long stopAfter = 0;
@@ -127,6 +130,8 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--panels") {
             withPanels = true;
+        } else if (arg == "--trend") {
+            withTrend = true;
         } else if (arg == "--can") {
             overCan = true;
         } else if (arg == "--silent") {
@@ -140,7 +145,7 @@ int main(int argc, char** argv) {
             seconds = std::max(1, std::atoi(arg.c_str()));
         } else {
             std::fprintf(stderr,
-                         "usage: ui_stall_bench [SECONDS] [--panels] [--can] "
+                         "usage: ui_stall_bench [SECONDS] [--panels] [--trend] [--can] "
                          "[--silent | --stop-after N] [--actions]\n");
             return 1;
         }
@@ -254,6 +259,13 @@ int main(int argc, char** argv) {
             mainFrame.ShowView(command);
         }
     }
+    // A trend of eight signals read by the same monitor walk.
+    if (withTrend) {
+        for (uint32_t key : {0x606C00u, 0x604100u, 0x606300u, 0x607800u, 0x606400u, 0x60FF00u,
+                             0x607A00u, 0x608100u}) {
+            tarvo::TrendViewFactory::AddToTrend(mainFrame, key);
+        }
+    }
 
     // The 10 ms timer that records its own lateness.
     long ticks = 0;
@@ -340,6 +352,9 @@ int main(int argc, char** argv) {
         "(%.0f/s), connection %s%s\n",
         measured, ticks, polled, polled / measured, stillConnected ? "open" : "closed",
         withPanels ? ", three panels open" : "");
+    if (withTrend) {
+        std::printf("trend                          eight signals plotted\n");
+    }
     if (actions) {
         std::printf("user actions                   %ld, longest %.1f ms (%s)\n", actionCount,
                     Seconds(longestAction) * 1000.0, longestActionName);

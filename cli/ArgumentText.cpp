@@ -1,7 +1,9 @@
 #include "cli/ArgumentText.h"
 
+#include <cstring>
 #include <set>
 #include <sstream>
+#include <utility>
 
 namespace tarvo {
 
@@ -107,6 +109,25 @@ bool ArgumentText::ParseNodes(const std::string& text, std::vector<uint32_t>& no
     }
     nodes.assign(chosen.begin(), chosen.end());
     return true;
+}
+
+bool ArgumentText::ParseDuration(const std::string& text, double& seconds) {
+    static constexpr std::pair<const char*, double> kUnits[] = {
+        {"ms", 0.001}, {"s", 1}, {"m", 60}, {"h", 3600}, {"", 1}};
+    for (auto [suffix, factor] : kUnits) {
+        size_t length = std::strlen(suffix);
+        if (text.size() <= length || text.compare(text.size() - length, length, suffix) != 0) {
+            continue;
+        }
+        uint32_t number = 0;
+        if (!ArgumentText::ParseUnsigned(text.substr(0, text.size() - length), number) ||
+            number == 0) {
+            return false;
+        }
+        seconds = number * factor;
+        return true;
+    }
+    return false;
 }
 
 }  // namespace tarvo

@@ -20,6 +20,8 @@ public:
     // CAN node IDs: "1-127", "5", "1,3,10-20", in ascending order, each once. False on
     // anything else, a node outside 1-127 or a range that runs backwards.
     static bool ParseNodes(const std::string& text, std::vector<uint32_t>& nodes);
+    // "10", "10s", "500ms", "5m", "1h" as seconds; false on anything else or zero.
+    static bool ParseDuration(const std::string& text, double& seconds);
 };
 
 }  // namespace tarvo

@@ -20,6 +20,7 @@
 #include "cli/ScanCommand.h"
 #include "cli/ScopeCommand.h"
 #include "cli/UploadCommand.h"
+#include "cli/WatchCommand.h"
 #include "cli/WriteCommand.h"
 #include "platform/PerUserFolderSetup.h"
 
@@ -72,6 +73,12 @@ constexpr CommandEntry kCommands[] = {
      "  scope --channel N=ENTRY ... [--trigger ENTRY] [--level V] [--edge 0|1] [--period N]\n"
      "        [--pretrigger N] [--total N] [--record FILE.txt] [--csv FILE.csv]\n"
      "                        one oscilloscope capture, written as the program writes it\n"},
+    {"watch", tarvo::WatchCommand::Run,
+     "  watch ENTRY... [--interval MS] [--count N | --for DURATION] [--csv [FILE]] [--json]\n"
+     "                        poll the entries (every 100 ms; 0: at the link's pace) and\n"
+     "                        print a timestamped row per poll: a table at a terminal, CSV\n"
+     "                        otherwise, --json one object a row; --csv FILE logs CSV to\n"
+     "                        FILE; Ctrl-C ends it\n"},
     {"ports", tarvo::PortsCommand::Run,
      "  ports                 list the serial ports, with their USB adapters\n"},
     {"dict", RunDict,

@@ -33,10 +33,7 @@ std::string ScopeExport::SampleTable(const std::vector<PlotRecord>& records) {
     return text;
 }
 
-namespace {
-
-// A cell that holds a comma or a quote is quoted, its quotes doubled.
-std::string Cell(const std::string& text) {
+std::string ScopeExport::CsvCell(const std::string& text) {
     if (text.find_first_of(",\"\n") == std::string::npos) {
         return text;
     }
@@ -50,15 +47,13 @@ std::string Cell(const std::string& text) {
     return quoted + "\"";
 }
 
-}  // namespace
-
 std::string ScopeExport::TimeTable(const std::vector<PlotRecord>& records, int32_t samplePeriod,
                                    const std::vector<TimeTableColumn>& columns) {
     std::string text = "time (s)";
     for (const TimeTableColumn& column : columns) {
         text += ',';
-        text += Cell("ch" + std::to_string(column.channel) + " " + column.name + " (" +
-                     column.unit + ")");
+        text += CsvCell("ch" + std::to_string(column.channel) + " " + column.name + " (" +
+                        column.unit + ")");
     }
     text += '\n';
     for (size_t k = 0; k < records.size(); ++k) {
@@ -68,8 +63,8 @@ std::string ScopeExport::TimeTable(const std::vector<PlotRecord>& records, int32
             text += ',';
             unsigned bit = 1u << (column.channel - 1);
             if (column.channel >= 1 && column.channel <= 4 && (records[k].mask & bit) != 0) {
-                text +=
-                    Cell(column.value(records[k].values[static_cast<size_t>(column.channel - 1)]));
+                text += CsvCell(
+                    column.value(records[k].values[static_cast<size_t>(column.channel - 1)]));
             }
         }
         text += '\n';

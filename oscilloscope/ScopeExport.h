@@ -27,6 +27,9 @@ public:
     static std::string TimeTable(const std::vector<PlotRecord>& records, int32_t samplePeriod,
                                  const std::vector<TimeTableColumn>& columns);
 
+    // A CSV cell: quoted when it holds a comma, a quote or a line end, its quotes doubled.
+    static std::string CsvCell(const std::string& text);
+
     // The sample table: one line per record, each channel that has a point in it printed
     // "%.0f," in channel order; no header, no length limit.
     static std::string SampleTable(const std::vector<PlotRecord>& records);

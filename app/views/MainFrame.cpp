@@ -24,6 +24,7 @@
 #include "app/views/ProjectCommands.h"
 #include "app/views/ScopeViewFactory.h"
 #include "app/views/TransferViewFactory.h"
+#include "app/views/TrendViewFactory.h"
 #include "app/views/ViewServices.h"
 #include "comm/ConnectionContext.h"
 #include "comm/SerialPortProbe.h"
@@ -355,7 +356,8 @@ ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
     ViewServices services{state_, resources_, settings_, *this};
     for (auto create :
          {&PanelViewFactory::Create, &IoErrorViewFactory::Create, &ScopeViewFactory::Create,
-          &TransferViewFactory::Create, &DriveControlViewFactory::Create}) {
+          &TransferViewFactory::Create, &DriveControlViewFactory::Create,
+          &TrendViewFactory::Create}) {
         ViewRegistry::CreatedView view = create(info, services);
         if (view.widget != nullptr) {
             return view;

@@ -9,6 +9,7 @@
 #include "app/SharedState.h"
 #include "app/views/MainFrame.h"
 #include "app/views/ProjectPlace.h"
+#include "app/views/TrendViewFactory.h"
 #include "app/views/ViewServices.h"
 #include "dictionary/PlacedWindow.h"
 #include "dictionary/views/SdoListView.h"
@@ -30,7 +31,10 @@ ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
     state.dictionary.WaitLoaded(std::chrono::seconds(3));
     auto* view = new SdoListView({state.dictionary, state.messageBox(), services.resources,
                                   state.horizontalResolution,
-                                  [&state] { return std::exchange(state.pickTarget, nullptr); }});
+                                  [&state] { return std::exchange(state.pickTarget, nullptr); },
+                                  [frame = &services.mainFrame](uint32_t key) {
+                                      TrendViewFactory::AddToTrend(*frame, key);
+                                  }});
     return {view, view};
 }
 
@@ -57,6 +61,9 @@ ParameterPanelView* MakeListPanel(const PanelDescription& description, const Vie
     ParameterPanelView::Setup setup{std::move(panelServices), std::move(link),
                                     services.resources,       state.horizontalResolution,
                                     state.columnLabels,       state.columnWidths};
+    setup.addToTrend = [frame = &services.mainFrame](uint32_t key) {
+        TrendViewFactory::AddToTrend(*frame, key);
+    };
     return new ParameterPanelView(description, std::move(setup), parent);
 }
 

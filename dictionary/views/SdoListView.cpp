@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -16,6 +17,7 @@ namespace tarvo {
 namespace {
 
 enum : int { kList = 1062, kHelp = 1033, kSort = 1209, kSearch = 1207, kFindNext = 1208 };
+constexpr int kTrendText = 1401;
 
 // The help text keeps the drive tool's CR LF line ends; the pane wants plain line feeds.
 QString PaneText(const std::string& text) {
@@ -82,6 +84,19 @@ SdoListView::SdoListView(Context context, QWidget* parent)
             });
     connect(list_, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { PickRow(index.row()); });
+    if (context_.addToTrend) {
+        list_->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+            int row = list_->indexAt(at).row();
+            if (row < 0) {
+                return;
+            }
+            QMenu menu(this);
+            menu.addAction(context_.resources.String(kTrendText), this,
+                           [this, row] { TrendRow(row); });
+            menu.exec(list_->viewport()->mapToGlobal(at));
+        });
+    }
     if (auto* find = form_.Control<QPushButton>(kFindNext)) {
         connect(find, &QPushButton::clicked, this, &SdoListView::FindNext);
     }
@@ -114,6 +129,12 @@ void SdoListView::FindNext() {
         SelectRow(*row, true);
         ShowHelp();
         list_->setFocus();
+    }
+}
+
+void SdoListView::TrendRow(int row) {
+    if (context_.addToTrend && row >= 0 && row < model_.RowCount()) {
+        context_.addToTrend(model_.RowAt(row).key);
     }
 }
 

@@ -32,6 +32,8 @@ public:
         int pixelsPerInch = 96;
         // Gives the window waiting for a pick and forgets it (null when none waits).
         std::function<MessageTarget*()> takePickTarget;
+        // Adds an entry to the trend; when set, the list's context menu offers "Trend".
+        std::function<void(uint32_t key)> addToTrend;
     };
 
     explicit SdoListView(Context context, QWidget* parent = nullptr);
@@ -48,6 +50,8 @@ public:
     void PickRow(int row);
     // What the "Find next" button does.
     void FindNext();
+    // What the context menu's "Trend" does for a row (nothing without the trend).
+    void TrendRow(int row);
 
 private:
     void SelectRow(int row, bool scroll);

@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 #include "panels/PanelLink.h"
 #include "panels/ParameterColumns.h"
@@ -14,11 +15,15 @@ namespace tarvo {
 
 namespace {
 constexpr int kListMenu = 130;
-}
+constexpr int kTrendText = 1401;
+}  // namespace
 
 ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setup setup,
                                        QWidget* parent)
-    : QWidget(parent), ownLink_(std::move(setup.ownLink)), resources_(setup.resources) {
+    : QWidget(parent),
+      ownLink_(std::move(setup.ownLink)),
+      resources_(setup.resources),
+      addToTrend_(std::move(setup.addToTrend)) {
     panel_ = std::make_unique<ParameterPanel>(description, setup.services);
     rules_ = std::make_unique<EditListModel>(panel_->List(), setup.services.units);
     for (int column :
@@ -55,6 +60,16 @@ ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setu
             actions_.append(action);
         }
     }
+    if (addToTrend_) {
+        trendAction_ = new QAction(resources_.String(kTrendText), this);
+        connect(trendAction_, &QAction::triggered, this, [this] {
+            int row = trendRow_ >= 0 ? trendRow_ : panel_->List().FocusedRow();
+            std::string key = panel_->List().Text(row, ParameterRows::kKeyColumn);
+            if (!key.empty()) {
+                addToTrend_(static_cast<uint32_t>(std::strtoul(key.c_str(), nullptr, 10)));
+            }
+        });
+    }
     connect(list_, &QWidget::customContextMenuRequested, this,
             &ParameterPanelView::ShowContextMenu);
 
@@ -77,6 +92,12 @@ QList<QAction*> ParameterPanelView::ContextActions() {
 void ParameterPanelView::ShowContextMenu(const QPoint& at) {
     QMenu menu(this);
     menu.addActions(ContextActions());
+    if (trendAction_ != nullptr) {
+        trendRow_ = list_->indexAt(at).row();
+        trendAction_->setEnabled(trendRow_ >= 0 || panel_->List().FocusedRow() >= 0);
+        menu.addSeparator();
+        menu.addAction(trendAction_);
+    }
     menu.exec(list_->viewport()->mapToGlobal(at));
 }
 

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,9 @@ public:
         int pixelsPerInch = 96;
         std::array<std::string, 3> columnLabels;
         std::array<int32_t, 5> columnWidths{};
+        // Adds an entry to the trend; when set, the context menu offers "Trend" for the
+        // focused row.
+        std::function<void(uint32_t key)> addToTrend;
     };
 
     ParameterPanelView(const PanelDescription& description, Setup setup, QWidget* parent = nullptr);
@@ -40,6 +44,9 @@ public:
     ParameterTableModel& Table() { return *table_; }
     // The context menu's actions as they would be offered now (enabled state set).
     QList<QAction*> ContextActions();
+    // The context menu's "Trend" for the row under the menu (else the focused row); null
+    // when the view was made without the trend.
+    QAction* TrendAction() const { return trendAction_; }
 
 private:
     void ShowContextMenu(const QPoint& at);
@@ -51,6 +58,9 @@ private:
     ParameterTableModel* table_ = nullptr;
     EditListView* list_ = nullptr;
     QList<QAction*> actions_;
+    std::function<void(uint32_t key)> addToTrend_;
+    QAction* trendAction_ = nullptr;
+    int trendRow_ = -1;  // the row under the context menu
 };
 
 }  // namespace tarvo
