@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/ArgumentText.h"
 #include "cli/DeviceControlClient.h"
 #include "cli/ExitCode.h"
 #include "cli/MotionSignals.h"
@@ -28,22 +29,6 @@ int StopJog(DeviceControlClient& client) {
 
 }  // namespace
 
-bool JogCommand::ParseDuration(const std::string& text, int64_t& milliseconds) {
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str()) {
-        return false;
-    }
-    std::string suffix(end);
-    double factor = suffix.empty() || suffix == "s" ? 1000.0 : suffix == "ms" ? 1.0 : 0.0;
-    double ms = value * factor;
-    if (!(ms >= 1) || ms > 86400000.0) {
-        return false;
-    }
-    milliseconds = static_cast<int64_t>(ms + 0.5);
-    return true;
-}
-
 int JogCommand::Run(const std::vector<std::string>& args, const ConnectionOptions& options,
                     const std::string& programFolder) {
     std::string velocityText;
@@ -53,10 +38,13 @@ int JogCommand::Run(const std::vector<std::string>& args, const ConnectionOption
         if (args[i] == "--velocity" && i + 1 < args.size()) {
             velocityText = args[++i];
         } else if (args[i] == "--for" && i + 1 < args.size()) {
-            if (!ParseDuration(args[++i], duration)) {
-                std::cerr << "tarvoctl: --for takes a duration: 2s, 500ms or 1.5 (seconds)\n";
+            double seconds = 0;
+            // A day at the most: a jog is held, not left running.
+            if (!ArgumentText::ParseDuration(args[++i], seconds) || seconds > 86400) {
+                std::cerr << "tarvoctl: --for takes a duration up to a day: 2s, 500ms, 5m\n";
                 return ExitCode::BadInput;
             }
+            duration = static_cast<int64_t>(seconds * 1000 + 0.5);
             haveDuration = true;
         } else {
             std::cerr << "tarvoctl: jog does not take " << args[i] << '\n';

@@ -8,7 +8,7 @@
 namespace tarvo {
 
 // `tarvoctl ... jog --velocity V --for DURATION`: runs the motor in profile velocity mode
-// at V (in the dictionary's unit of 60FFh) for DURATION ("2s", "500ms", "1.5"), then stops
+// at V (in the dictionary's unit of 60FFh) for DURATION ("2s", "500ms", "5m"), then stops
 // it; Ctrl-C and SIGTERM stop it early. The drive must be in Operation enabled. Whatever
 // happens once the velocity has been written, the command writes 0 to 60FFh before it
 // ends, and a quick stop when that is refused.
@@ -16,9 +16,6 @@ class JogCommand {
 public:
     static int Run(const std::vector<std::string>& args, const ConnectionOptions& options,
                    const std::string& programFolder);
-    // "2s", "500ms", "1.5" (seconds) as milliseconds; false when malformed, zero or more
-    // than a day.
-    static bool ParseDuration(const std::string& text, int64_t& milliseconds);
 };
 
 }  // namespace tarvo

@@ -213,10 +213,13 @@ void ControlLink::Pause(int milliseconds) {
 void ControlLink::Run() {
     // linkStop is also honoured while the connection is closed, so that the worker can
     // always be joined.
-    while (!Stopping()) {
+    for (;;) {
         // Whatever rings after this count wakes the waits below: nothing is missed between
-        // looking for work and waiting for it.
+        // looking for work (the stop included) and waiting for it.
         const uint64_t seen = doorbell_.Rings();
+        if (Stopping()) {
+            break;
+        }
         if (switches_.connectionState.load() != ConnectionState::Open) {
             doorbell_.WaitAfter(seen);
             continue;

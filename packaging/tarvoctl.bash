@@ -7,7 +7,8 @@ _tarvoctl() {
         words=("${COMP_WORDS[@]}")
         cword=$COMP_CWORD
     }
-    local commands="read write upload export import diff scan scope ports dict help"
+    local commands="read write upload export import diff scan scope watch state enable disable
+        quickstop fault-reset move jog ports dict help"
     local connection="--port --baud --can --bitrate --node --timeout --trace --folder"
 
     case $prev in
@@ -42,13 +43,14 @@ _tarvoctl() {
         COMPREPLY=($(compgen -W "0 1" -- "$cur"))
         return
         ;;
-    --trace | --record | --csv | --table)
+    --trace | --record | --csv | --table | --dcf | --eds | -o | --source)
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -f -- "$cur"))
         return
         ;;
     --node | --timeout | --unit | --channel | --trigger | --level | --period | --pretrigger | \
-        --total | --wait)
+        --total | --wait | --nodes | --interval | --count | --for | --position | --velocity | \
+        --within)
         return
         ;;
     esac
@@ -68,11 +70,18 @@ _tarvoctl() {
     read) options="--raw --unit --json" ;;
     write) options="--width --unit" ;;
     import) options="--changed-only --store --reboot --discard" ;;
+    export) options="--dcf" ;;
+    scan) options="--nodes" ;;
+    watch) options="--interval --count --for --csv --json" ;;
+    state) options="--json" ;;
+    enable | disable | quickstop | fault-reset) options="--within" ;;
+    move) options="--position --relative --velocity --wait --within" ;;
+    jog) options="--velocity --for" ;;
     scope)
         options="--channel --trigger --level --edge --period --pretrigger --total --record
             --csv --table --wait"
         ;;
-    dict) options="--json --lang" ;;
+    dict) options="--json --lang --eds -o --source" ;;
     "")
         if [[ $cur != -* ]]; then
             COMPREPLY=($(compgen -W "$commands" -- "$cur"))
@@ -82,7 +91,7 @@ _tarvoctl() {
         ;;
     esac
     if [[ $command == dict && $cur != -* ]] && [[ ${words[cword-1]} == dict ]]; then
-        COMPREPLY=($(compgen -W "build dump find" -- "$cur"))
+        COMPREPLY=($(compgen -W "build dump find eds" -- "$cur"))
         return
     fi
     if [[ $cur == -* ]]; then

@@ -70,19 +70,23 @@ for _ in $(seq 100); do [ "$(ctl read 606C:00 --raw)" = 0 ] && break; sleep 0.05
 "$stage/tarvoctl" --folder "$folder" --port ttySIM0 jog --velocity 300 --for 60s \
     >"$folder/jog.out" 2>"$folder/jog.err" &
 jog=$!
-for _ in $(seq 200); do running && break; sleep 0.05; done
-running || fail "the jog did not start"
+started=no
+for _ in $(seq 200); do running && started=yes && break; sleep 0.05; done
+[ "$started" = yes ] || fail "the jog did not start"
 kill -TERM $jog
 rc=0; wait $jog || rc=$?
 [ "$rc" = 4 ] && grep -q "signal" "$folder/jog.err" || fail "jog after SIGTERM: $rc"
 [ "$(ctl read 60FF:00 --raw)" = 0 ] || fail "target velocity after SIGTERM"
 
 # An error during a move: the move fails with the fault, fault-reset brings the drive back.
+# The jog's stop ramp ends first, so that what runs next is the move.
+for _ in $(seq 200); do [ "$(ctl read 606C:00 --raw)" = 0 ] && break; sleep 0.05; done
 "$stage/tarvoctl" --folder "$folder" --port ttySIM0 move --position -200000 --relative \
     --wait >"$folder/move.out" 2>"$folder/move.err" &
 move=$!
-for _ in $(seq 200); do running && break; sleep 0.05; done
-running || fail "the move did not start: $(cat "$folder/move.err")"
+started=no
+for _ in $(seq 200); do running && started=yes && break; sleep 0.05; done
+[ "$started" = yes ] || fail "the move did not start: $(cat "$folder/move.err")"
 echo "error 2" >&3
 rc=0; wait $move || rc=$?
 [ "$rc" = 4 ] && grep -q "left Operation enabled during the move: Fault" "$folder/move.err" || fail "move into a fault: $rc $(cat "$folder/move.err")"

@@ -349,11 +349,14 @@ TEST_F(ResourceSetsTest, AcceleratorsAndToolbars) {
         EXPECT_EQ(set->ToolbarButtons(), (std::vector<int>{57600, 57601, 57604, 0, 57635, 57634,
                                                            57637, 0, 57607, 0, 57664}));
         const auto& frame = set->FrameToolbar();
-        ASSERT_EQ(frame.size(), 13u);
+        ASSERT_EQ(frame.size(), 15u);  // the last two: a separator and Drive Control
         EXPECT_EQ(frame[3].command, 1128);
         EXPECT_EQ(frame[6].command, 1130);
         EXPECT_EQ(frame[6].icon, 205);
         EXPECT_EQ(frame[12].icon, 222);
+        EXPECT_EQ(frame[13].command, 0);
+        EXPECT_EQ(frame[14].command, 1300);
+        EXPECT_EQ(frame[14].icon, 230);
     }
 }
 
