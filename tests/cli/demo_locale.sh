@@ -4,5 +4,5 @@
 set -euo pipefail
 want=$(sed -n 's/.*export LANG=\([^ ]*\).*/\1/p' "$1/scripts/demo")
 normal=$(tr 'A-Z' 'a-z' <<<"${want/UTF-8/utf8}")
-locale -a | tr 'A-Z' 'a-z' | grep -qx "$normal" || { echo "scripts/demo sets $want, which this system lacks"; exit 1; }
+locale -a | tr 'A-Z' 'a-z' | grep -x "$normal" >/dev/null || { echo "scripts/demo sets $want, which this system lacks"; exit 1; }
 echo "scripts/demo locale $want: ok"

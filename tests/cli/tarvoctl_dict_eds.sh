@@ -32,9 +32,9 @@ for object in '1F51 "Program control": object type DOMAIN' '6089 "Position notat
     '2100 "Current loop gain": REAL32' '2101 "Run hours": UNSIGNED64'; do
     grep -qF "$object" "$work/err" || fail "not reported: $object"
 done
-ctl dict dump --lang 1 "$work/lab.dat" | grep -qP '^6041:00\tStatusword\tUNSIGNED16\tLM\t$' ||
+ctl dict dump --lang 1 "$work/lab.dat" | grep -P '^6041:00\tStatusword\tUNSIGNED16\tLM\t$' >/dev/null ||
     fail "Statusword in the Chinese column"
-ctl dict dump "$work/lab.dat" | grep -qP '^6040:00\tControlword\tUNSIGNED16\tWM\t$' ||
+ctl dict dump "$work/lab.dat" | grep -P '^6040:00\tControlword\tUNSIGNED16\tWM\t$' >/dev/null ||
     fail "Controlword"
 grep -q '"index":"1400","subIndex":"01",.*"default":517,' "$work/lab.json" ||
     fail "\$NODEID+0x200 at node 5"

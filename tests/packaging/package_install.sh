@@ -15,7 +15,7 @@ fail() { echo "FAILED: $*"; exit 1; }
 
 deb=$("$source_dir/scripts/package" --from "$build" --out "$tmp/out") || fail "scripts/package"
 [ -f "$deb" ] || fail "no package: $deb"
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "Depends lacks Qt: $(dpkg-deb -f "$deb" Depends)"
+dpkg-deb -f "$deb" Depends | grep 'libqt6widgets6' >/dev/null || fail "Depends lacks Qt: $(dpkg-deb -f "$deb" Depends)"
 root=$tmp/root
 dpkg -x "$deb" "$root"
 for f in usr/bin/tarvostep usr/bin/tarvoctl usr/bin/tarvo-drivesim \
@@ -28,7 +28,7 @@ for f in usr/bin/tarvostep usr/bin/tarvoctl usr/bin/tarvo-drivesim \
     usr/share/icons/hicolor/scalable/apps/tarvostep.svg usr/share/doc/tarvostep/copyright; do
     [ -e "$root/$f" ] || fail "the package lacks $f"
 done
-zcat "$root/usr/share/man/man1/tarvoctl.1.gz" | grep -q 'dict find' || fail "tarvoctl.1 lacks its commands"
+zcat "$root/usr/share/man/man1/tarvoctl.1.gz" | grep 'dict find' >/dev/null || fail "tarvoctl.1 lacks its commands"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$root/usr/share/applications/org.tarvostep.TarvoStep.desktop" ||
         fail "desktop entry"
@@ -48,7 +48,7 @@ run() { env -u XDG_DATA_HOME HOME="$tmp/home" QT_QPA_PLATFORM=offscreen "$@"; }
 run "$bin/tarvoctl" dict find velocity >/dev/null || fail "dict find exits $?"
 out=$(run "$bin/tarvoctl" dict find velocity --lang 2) || fail "dict find --lang 2 exits $?"
 grep -qP '^6081:00\tProfile velocity' <<<"$out" || fail "dict find: $out"
-run "$bin/tarvo-drivesim" --help | grep -q '^usage: tarvo-drivesim' || fail "tarvo-drivesim --help"
+run "$bin/tarvo-drivesim" --help | grep '^usage: tarvo-drivesim' >/dev/null || fail "tarvo-drivesim --help"
 [ "$(run "$bin/tarvostep" --version)" = "tarvostep 1.6" ] || fail "tarvostep --version"
 
 mine=$tmp/home/.local/share/tarvostep
