@@ -146,6 +146,8 @@ bool ObjectDictionary::LoadFile(const std::string& path, int language, MessageBo
         Fail(messageBox, path + " holds no dictionary entry");
         return false;
     }
+    // A bad facts file costs the names and ranges, never the dictionary itself.
+    factsProblem_ = facts_.Load(EntryFactsTable::PathBeside(path), language);
     MarkLoaded();
     return true;
 }
@@ -159,6 +161,14 @@ void ObjectDictionary::Fail(MessageBox* messageBox, const std::string& problem) 
         messageBox->Show(kFileFailure + problem);
     }
     MarkLoaded();
+}
+
+const EntryFacts* ObjectDictionary::FactsOf(uint32_t key) const {
+    return IsLoaded() ? facts_.Find(key) : nullptr;
+}
+
+std::string ObjectDictionary::FactsProblem() const {
+    return IsLoaded() ? factsProblem_ : std::string();
 }
 
 std::string ObjectDictionary::LoadProblem() const {

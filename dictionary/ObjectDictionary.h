@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "dictionary/DictionaryEntry.h"
+#include "dictionary/EntryFactsTable.h"
 
 namespace tarvo {
 
@@ -58,6 +59,12 @@ public:
     std::optional<DictionaryEntry> EntryAt(int position) const;
     std::optional<DictionaryEntry> FindEntry(uint32_t key) const;
     int EntryCount() const;
+    // What the facts file beside the data file says of a key (value names, range, factory
+    // default), or nullptr: none known, or the dictionary is not loaded yet.
+    const EntryFacts* FactsOf(uint32_t key) const;
+    // Why the facts file beside the data file was not taken; empty when it was, or when
+    // there is none.
+    std::string FactsProblem() const;
 
     // True once the loader has finished (or was never started and LoadFile ran).
     bool IsLoaded() const { return loaded_.load(std::memory_order_acquire); }
@@ -82,6 +89,9 @@ private:
     bool stopping_ = false;
     std::atomic<bool> loaded_{false};
     std::string loadProblem_;  // guarded by stateMutex_
+    // Filled by LoadFile before the dictionary is marked loaded, read-only afterwards.
+    EntryFactsTable facts_;
+    std::string factsProblem_;
 };
 
 }  // namespace tarvo
