@@ -58,12 +58,14 @@ ParameterPanelView* MakeListPanel(const PanelDescription& description, const Vie
             // Told once the panel stands, not from inside its making.
             QTimer::singleShot(0, frame, [&state, problem] { state.messageBox().Show(problem); });
         }};
-    ParameterPanelView::Setup setup{std::move(panelServices), std::move(link),
-                                    services.resources,       state.horizontalResolution,
-                                    state.columnLabels,       state.columnWidths};
-    setup.addToTrend = [frame = &services.mainFrame](uint32_t key) {
-        TrendViewFactory::AddToTrend(*frame, key);
-    };
+    ParameterPanelView::Setup setup{
+        std::move(panelServices),
+        std::move(link),
+        services.resources,
+        state.horizontalResolution,
+        state.columnLabels,
+        state.columnWidths,
+        [frame = &services.mainFrame](uint32_t key) { TrendViewFactory::AddToTrend(*frame, key); }};
     return new ParameterPanelView(description, std::move(setup), parent);
 }
 

@@ -115,10 +115,11 @@ int main(int argc, char** argv) {
         tarvo::SystemLocale::ChineseLocaleInstalled(),
         // Fontconfig's fonts, as Qt sees them.
         [] { return !QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty(); });
-    tarvo::SharedState::Options options{"", canShowChinese, &messageBox, &sender};
-    if (!dictionary.empty()) {
-        options.dictionaryFile = dictionary;
-    }
+    tarvo::SharedState::Options options;
+    options.systemIsChinese = canShowChinese;
+    options.messageBox = &messageBox;
+    options.sender = &sender;
+    options.dictionaryFile = dictionary;
     tarvo::SharedState state(options);
 
     std::unique_ptr<tarvo::ResourceSet> resources;
