@@ -212,6 +212,16 @@ bool IsNumber(const SourceEntry& entry) {
     return entry.dataType != "VISIBLE STRING" && entry.dataType != "DOMAIN";
 }
 
+// A number entry whose source gives no "min"/"max" has no range (not one of 0 to 0); an
+// entry filled in by code has one when it sets either end.
+bool HasRange(const SourceEntry& entry) {
+    return entry.hasRange || entry.minimum != 0 || entry.maximum != 0;
+}
+
+bool HasDefault(const SourceEntry& entry) {
+    return entry.hasDefault || entry.defaultValue != 0;
+}
+
 std::string Upper(std::string text) {
     for (char& c : text) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -350,11 +360,13 @@ std::string DictionarySource::Format(const std::vector<SourceEntry>& entries) {
                                        {"unitSpec", e.unitSpec}, {"modbus", e.modbus}};
         if (e.dataType == "VISIBLE STRING") {
             line["default"] = e.defaultText;
-        } else {
+        } else if (!IsNumber(e) || HasDefault(e)) {
             line["default"] = e.defaultValue;
         }
-        line["min"] = e.minimum;
-        line["max"] = e.maximum;
+        if (!IsNumber(e) || HasRange(e)) {
+            line["min"] = e.minimum;
+            line["max"] = e.maximum;
+        }
         if (!e.values.empty()) {
             line["values"] = NamesJson(e.values);
         }
@@ -375,11 +387,11 @@ std::vector<FactsRecord> DictionarySource::Facts(const std::vector<SourceEntry>&
         record.key = static_cast<uint32_t>(std::stoul(e.index, nullptr, 16) * 256 +
                                            std::stoul(e.subIndex, nullptr, 16));
         // A text has no range; its default is the text, which the facts do not carry.
-        if (IsNumber(e) && e.hasRange) {
+        if (IsNumber(e) && HasRange(e)) {
             record.minimum = e.minimum;
             record.maximum = e.maximum;
         }
-        if (IsNumber(e) && e.hasDefault) {
+        if (IsNumber(e) && HasDefault(e)) {
             record.factoryDefault = e.defaultValue;
         }
         record.stored = e.attribute.find('S') != std::string::npos;

@@ -126,9 +126,13 @@ TEST(DictionarySourceTest, NamesOfCodesAndBitsTravelIntoTheFactsInBothLanguages)
     // The source written back reads the same, names and all, one entry a line.
     std::string text = DictionarySource::Format(entries);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
-    EXPECT_NE(text.find(R"("values": [[-7, "时钟摆动", "Clock swing"], [1, "轮廓位置",)"),
+    EXPECT_NE(text.find(R"("max":10,"values":[[-7,"时钟摆动","Clock swing"],[1,"轮廓位置",)"),
               std::string::npos)
         << text;
+    size_t noRange = text.find("No range");
+    std::string noRangeLine = text.substr(noRange, text.find('\n', noRange) - noRange);
+    EXPECT_EQ(noRangeLine.find("\"min\""), std::string::npos) << noRangeLine;
+    EXPECT_EQ(noRangeLine.find("\"default\""), std::string::npos) << noRangeLine;
     std::vector<SourceEntry> again;
     ASSERT_TRUE(DictionarySource::Parse(text, "again.json", again, error)) << error;
     EXPECT_EQ(DictionarySource::Format(again), text);
