@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""check_data.py finds the faults of names of codes and bits. Usage: check_value_names_test.py
+"""check_data.py (through check_value_names.py) finds the faults of names of codes and bits. Usage: check_value_names_test.py
 DRIVEDATA_FOLDER"""
 import sys
 
 sys.path.insert(0, sys.argv[1])
-import check_data  # noqa: E402
+import check_value_names  # noqa: E402
 
 
 def entry(names=None, bits=None, help_en="0: open loop; 1: closed loop", help_zh="0：开环；1：闭环",
@@ -52,10 +52,11 @@ CASES = [
 
 failed = 0
 for number, (e, expected) in enumerate(CASES):
-    check_data.problems.clear()
+    problems = []
     keys = {"606000": {"values": MODES}}
-    check_data.check_value_names("case %d" % number, e, keys, ERRORS)
-    found = "\n".join(check_data.problems)
+    check_value_names.check_value_names("case %d" % number, e, keys, ERRORS,
+                                        lambda where, text: problems.append(text))
+    found = "\n".join(problems)
     if (expected is None and found) or (expected is not None and expected not in found):
         print("case %d: expected %r, found %r" % (number, expected, found))
         failed += 1
