@@ -42,6 +42,8 @@ import json, sys
 entries = {e["entry"]: e for e in json.load(open(sys.argv[1]))["entries"]}
 assert entries["6060:00"]["min"] == 1 and entries["6060:00"]["max"] == 7, entries["6060:00"]
 assert entries["6071:00"]["min"] == -1000 and entries["6071:00"]["max"] == 1000
+assert entries["6081:00"]["default"] == 10000 and entries["1400:01"]["default"] == 517
+assert "min" not in entries["1008:00"] and "default" not in entries["1008:00"]
 EOF
 grep -q '"index":"1400","subIndex":"01",.*"default":517,' "$work/lab.json" ||
     fail "\$NODEID+0x200 at node 5"
