@@ -17,7 +17,7 @@ namespace tarvo {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tarvoctl dict build SOURCE OUT.dat\n"
+    "usage: tarvoctl dict build SOURCE OUT.dat (writes OUT.facts.json beside it too)\n"
     "       tarvoctl dict build --eds DRIVE.eds -o OUT.dat [--source OUT.json]\n"
     "       tarvoctl dict eds OUT.eds [FILE.dat | SOURCE.json]\n"
     "       tarvoctl dict dump [--json] [--lang 1|2] [FILE]\n"
@@ -66,12 +66,18 @@ int DictCommand::Build(const std::vector<std::string>& args) {
         std::cerr << "tarvoctl: " << error << '\n';
         return ExitCode::BadInput;
     }
-    error = AtomicFile::Write(args[2], bytes);
+    // The facts travel beside the data file, built from the same source.
+    const std::string facts = EntryFactsTable::PathBeside(args[2]);
+    error = AtomicFile::Write(facts, EntryFactsTable::Format(DictionarySource::Facts(entries)));
+    if (error.empty()) {
+        error = AtomicFile::Write(args[2], bytes);
+    }
     if (!error.empty()) {
         std::cerr << "tarvoctl: " << error << '\n';
         return ExitCode::BadInput;
     }
-    std::cout << "wrote " << entries.size() << " entries to " << args[2] << '\n';
+    std::cout << "wrote " << entries.size() << " entries to " << args[2] << " and their facts to "
+              << facts << '\n';
     return ExitCode::Done;
 }
 

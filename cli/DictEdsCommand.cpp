@@ -122,8 +122,13 @@ int DictEdsCommand::Build(const std::vector<std::string>& args, int nodeId) {
         std::cerr << "tarvoctl: " << error << '\n';
         return ExitCode::BadInput;
     }
-    // The data file last: a failure leaves no data file without its source.
+    // The data file last: a failure leaves no data file without its source and facts.
     error = AtomicFile::Write(source, DictionarySource::Format(contents.entries));
+    if (error.empty()) {
+        error =
+            AtomicFile::Write(EntryFactsTable::PathBeside(out),
+                              EntryFactsTable::Format(DictionarySource::Facts(contents.entries)));
+    }
     if (error.empty()) {
         error = AtomicFile::Write(out, bytes);
     }

@@ -16,18 +16,23 @@ namespace tarvo {
 namespace {
 
 // " (600.000 rpm)": a value of the file or the drive in the entry's first unit, beside its
-// raw number; empty when the entry has no unit beyond its number or the text is no number.
-std::string InFirstUnit(EntryValue& values, const ObjectDictionary& dictionary,
-                        const ImportDrvDataModel::Row& row, const std::string& text) {
+// raw number, or " (Profile position)" for a named code; empty when the entry has neither
+// or the text is no number.
+std::string Explained(EntryValue& values, const ObjectDictionary& dictionary,
+                      const ImportDrvDataModel::Row& row, const std::string& text) {
     std::optional<DictionaryEntry> entry = dictionary.FindEntry(row.word.Key());
-    if (!entry) {
+    std::optional<uint32_t> raw = TransferValue::ParseLoadValue(text, row.word.SizeBits());
+    if (!entry || !raw) {
         return {};
     }
+    std::string named = EntryValue::NameSuffix(dictionary.FactsOf(row.word.Key()), *entry, *raw);
+    if (!named.empty()) {
+        return named;
+    }
     std::string unit = EntryValue::DefaultUnit(*entry);
-    std::optional<uint32_t> raw = TransferValue::ParseLoadValue(text, row.word.SizeBits());
     std::string shown;
     std::string error;
-    if (unit.empty() || unit == "DEC" || unit == "HEX" || !raw ||
+    if (unit.empty() || unit == "DEC" || unit == "HEX" ||
         !values.Show(*entry, *raw, unit, shown, error)) {
         return {};
     }
@@ -85,9 +90,9 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
             row.result == RowResult::kSkipped ? "(not compared: no valid value of its size)"
             : row.result == RowResult::kFail
                 ? "abort " + row.readValue
-                : row.readValue + InFirstUnit(values, transfer.Dictionary(), row, row.readValue);
+                : row.readValue + Explained(values, transfer.Dictionary(), row, row.readValue);
         std::string file =
-            row.loadValue + InFirstUnit(values, transfer.Dictionary(), row, row.loadValue);
+            row.loadValue + Explained(values, transfer.Dictionary(), row, row.loadValue);
         std::printf("%s  %s  file %s  drive %s\n", TransferReport::KeyText(row.word.Key()).c_str(),
                     row.name.c_str(), file.c_str(), drive.c_str());
     }

@@ -11,9 +11,25 @@
 
 namespace tarvo {
 
-EntryLookup::EntryLookup(const std::string& programFolder) {
+EntryLookup::EntryLookup(const std::string& programFolder)
+    : dataFile_(programFolder + "/data/tarvo.dat") {
     RecordingMessageBox quiet;  // the reason is told by Usable()
-    loaded_ = dictionary_.LoadFile(programFolder + "/data/tarvo.dat", 2, &quiet);
+    loaded_ = dictionary_.LoadFile(dataFile_, 2, &quiet);
+    if (loaded_ && !dictionary_.FactsProblem().empty()) {
+        // Without its facts every command works as before; the user learns why names and
+        // ranges are missing.
+        std::cerr << "tarvoctl: note: " << dictionary_.FactsProblem() << '\n';
+    }
+}
+
+const EntryFacts* EntryLookup::FactsOf(uint32_t key) const {
+    return chinese_ ? chineseFacts_.Find(key) : dictionary_.FactsOf(key);
+}
+
+void EntryLookup::UseChineseNames() {
+    chinese_ = true;
+    // A bad file has been noted when the dictionary loaded it in English.
+    chineseFacts_.Load(EntryFactsTable::PathBeside(dataFile_), 1);
 }
 
 bool EntryLookup::Usable() const {

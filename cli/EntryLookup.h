@@ -28,9 +28,17 @@ public:
 
     static std::string KeyText(uint32_t key);  // "6081:00"
 
+    // What the facts file beside the data file says of a key, with the names of codes and
+    // bits in English, or in Chinese after UseChineseNames; nullptr when it says nothing.
+    const EntryFacts* FactsOf(uint32_t key) const;
+    void UseChineseNames();
+
 private:
+    std::string dataFile_;
     ObjectDictionary dictionary_;
     bool loaded_ = false;
+    bool chinese_ = false;
+    EntryFactsTable chineseFacts_;
 };
 
 }  // namespace tarvo

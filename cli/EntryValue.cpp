@@ -1,5 +1,6 @@
 #include "cli/EntryValue.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +35,58 @@ EntryValue::EntryValue(ReadReference readReference)
 
 int EntryValue::Width(const DictionaryEntry& entry) {
     return UnitConverter::TypeWidth(entry.dataType);
+}
+
+int64_t EntryValue::Number(const DictionaryEntry& entry, uint32_t raw) {
+    const int width = Width(entry);
+    if (width != 8 && width != 16) {
+        return entry.dataType.rfind("INTEGER", 0) == 0 && width == 32
+                   ? static_cast<int64_t>(static_cast<int32_t>(raw))
+                   : static_cast<int64_t>(raw);
+    }
+    const uint32_t low = raw & ((uint32_t{1} << width) - 1);
+    if (entry.dataType.rfind("INTEGER", 0) == 0 && (low >> (width - 1)) != 0) {
+        return static_cast<int64_t>(low) - (int64_t{1} << width);
+    }
+    return low;
+}
+
+std::string EntryValue::NameSuffix(const EntryFacts* facts, const DictionaryEntry& entry,
+                                   uint32_t raw) {
+    const std::string* name = facts != nullptr ? facts->NameOf(Number(entry, raw)) : nullptr;
+    return name != nullptr ? " (" + *name + ")" : std::string();
+}
+
+std::optional<int64_t> EntryValue::CodeOfName(const EntryFacts* facts, const std::string& name) {
+    if (facts == nullptr) {
+        return std::nullopt;
+    }
+    auto lower = [](std::string text) {
+        for (char& c : text) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return text;
+    };
+    for (const ValueName& code : facts->valueNames) {
+        if (lower(code.name) == lower(name)) {
+            return code.value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string EntryValue::RangeProblem(const EntryFacts* facts, const DictionaryEntry& entry,
+                                     uint32_t raw, const std::string& typedInUnit) {
+    const int64_t number = Number(entry, raw);
+    if (facts == nullptr || facts->InRange(number)) {
+        return {};
+    }
+    char key[16];
+    std::snprintf(key, sizeof key, "%04X:%02X", entry.key >> 8, entry.key & 0xFF);
+    std::string value = typedInUnit.empty() ? std::to_string(number)
+                                            : typedInUnit + " (raw " + std::to_string(number) + ")";
+    return std::string(key) + ": " + value + " is out of range for " + key +
+           (entry.name.empty() ? "" : " " + entry.name) + " (" + facts->RangeText() + ")";
 }
 
 std::string EntryValue::DefaultUnit(const DictionaryEntry& entry) {

@@ -9,6 +9,7 @@
 
 #include "comm/LinkRequester.h"
 #include "dictionary/DictionaryEntry.h"
+#include "dictionary/EntryFacts.h"
 #include "dictionary/FormulaEvaluator.h"
 #include "dictionary/UnitConverter.h"
 #include "dictionary/UnitTable.h"
@@ -31,6 +32,20 @@ public:
     static std::vector<std::string> WriteUnits(const DictionaryEntry& entry);
     // 8, 16 or 32 from the data type; 0 when it has none.
     static int Width(const DictionaryEntry& entry);
+
+    // The number a raw value stands for: its low bits of the entry's width, sign-extended
+    // for INTEGER types (an entry without a width keeps the raw value as unsigned).
+    static int64_t Number(const DictionaryEntry& entry, uint32_t raw);
+    // " (Closed-loop stepping)" when the facts name the raw value's code, else empty.
+    static std::string NameSuffix(const EntryFacts* facts, const DictionaryEntry& entry,
+                                  uint32_t raw);
+    // The code a name stands for (case-insensitive), when the facts name one so.
+    static std::optional<int64_t> CodeOfName(const EntryFacts* facts, const std::string& name);
+    // Empty when the raw value lies within the facts' range, else the refusal:
+    // "6060:00: 11 is out of range for 6060:00 Modes of operation (-7 to 10)", or for a
+    // value typed in a unit "2050:09: 48010 rpm (raw 409685) is out of range for ...".
+    static std::string RangeProblem(const EntryFacts* facts, const DictionaryEntry& entry,
+                                    uint32_t raw, const std::string& typedInUnit = {});
 
     // The text of a raw value in `unit` (HEX as 0x..., DEC or "" as a whole number).
     bool Show(const DictionaryEntry& entry, uint32_t raw, const std::string& unit,

@@ -19,7 +19,8 @@ struct ReadOptions {
     std::vector<std::string> entries;
     bool raw = false;
     bool json = false;
-    std::string unit;  // empty: each entry's first unit
+    bool chinese = false;  // names of codes in Chinese (--lang 1)
+    std::string unit;      // empty: each entry's first unit
 };
 
 bool ParseArguments(const std::vector<std::string>& args, ReadOptions& options) {
@@ -30,6 +31,9 @@ bool ParseArguments(const std::vector<std::string>& args, ReadOptions& options) 
             options.json = true;
         } else if (args[i] == "--unit" && i + 1 < args.size()) {
             options.unit = args[++i];
+        } else if (args[i] == "--lang" && i + 1 < args.size() &&
+                   (args[i + 1] == "1" || args[i + 1] == "2")) {
+            options.chinese = args[++i] == "1";
         } else if (args[i].rfind("--", 0) == 0) {
             std::cerr << "tarvoctl: read does not take " << args[i] << '\n';
             return false;
@@ -38,7 +42,9 @@ bool ParseArguments(const std::vector<std::string>& args, ReadOptions& options) 
         }
     }
     if (options.entries.empty()) {
-        std::cerr << "usage: tarvoctl CONNECTION read ENTRY... [--raw | --unit NAME] [--json]\n"
+        std::cerr << "usage: tarvoctl CONNECTION read ENTRY... [--raw | --unit NAME] [--json] "
+                     "[--lang 1|2]\n"
+                  << "       a named code shows its name beside it, in Chinese with --lang 1\n"
                   << kConnectionUsage;
         return false;
     }
@@ -78,6 +84,9 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     if (!lookup.Usable()) {
         return ExitCode::BadInput;
     }
+    if (read.chinese) {
+        lookup.UseChineseNames();
+    }
     std::vector<DictionaryEntry> entries(read.entries.size());
     for (size_t i = 0; i < read.entries.size(); ++i) {
         if (!lookup.Find(read.entries[i], entries[i])) {
@@ -114,6 +123,7 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     for (const DictionaryEntry& entry : entries) {
         std::string key = EntryLookup::KeyText(entry.key);
         nlohmann::json line = {{"key", key}, {"name", entry.name}};
+        const EntryFacts* facts = lookup.FactsOf(entry.key);
         std::string text;
         std::string unit;
         uint32_t abortCode = 0;
@@ -136,6 +146,22 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
             if (unit != "DEC" && unit != "HEX" && !unit.empty()) {
                 line["unit"] = unit;
                 text += " " + unit;
+            }
+            // --raw stays the bare number that scripts take.
+            if (const std::string* name =
+                    facts != nullptr ? facts->NameOf(EntryValue::Number(entry, reply.value))
+                                     : nullptr) {
+                line["valueName"] = *name;
+                text += read.raw ? "" : " (" + *name + ")";
+            }
+            if (facts != nullptr && facts->minimum) {
+                line["min"] = *facts->minimum;
+            }
+            if (facts != nullptr && facts->maximum) {
+                line["max"] = *facts->maximum;
+            }
+            if (facts != nullptr && facts->factoryDefault) {
+                line["default"] = *facts->factoryDefault;
             }
         } else {
             abortCode = reply.abortCode;

@@ -35,6 +35,8 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     if (words.size() != 2) {
         std::cerr
             << "usage: tarvoctl CONNECTION write ENTRY VALUE [--width 8|16|32] [--unit NAME]\n"
+            << "       VALUE may be the English name of a code; a value outside the entry's\n"
+            << "       range is refused before anything is sent\n"
             << kConnectionUsage;
         return ExitCode::BadInput;
     }
@@ -50,6 +52,13 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         std::cerr << "tarvoctl: write needs --width 8, 16 or 32 for " << words[0]
                   << (entry.dataType.empty() ? "" : " (" + entry.dataType + ")") << '\n';
         return ExitCode::BadInput;
+    }
+    const EntryFacts* facts = lookup.FactsOf(entry.key);
+    // A code may be given by its name: write 6060:00 "Profile velocity".
+    if (unit.empty()) {
+        if (std::optional<int64_t> code = EntryValue::CodeOfName(facts, words[1])) {
+            words[1] = std::to_string(*code);
+        }
     }
     DriveConnection drive(options, programFolder);
     auto readReference = [&drive](uint32_t key) -> std::optional<int32_t> {
@@ -68,10 +77,16 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
         std::cerr << "tarvoctl: " << error << '\n';
         return ExitCode::BadInput;
     }
+    // A value outside the entry's range never reaches the drive.
+    if (unit.empty() && !(error = EntryValue::RangeProblem(facts, entry, value)).empty()) {
+        std::cerr << "tarvoctl: " << error << '\n';
+        return ExitCode::BadInput;
+    }
     const SdoCommand command = WriteCommandOfWidth(static_cast<int>(width / 8));
     int code = drive.Open();
     if (code == ExitCode::Done && !unit.empty() &&
-        !values.Parse(entry, words[1], unit, width, value, error)) {
+        (!values.Parse(entry, words[1], unit, width, value, error) ||
+         !(error = EntryValue::RangeProblem(facts, entry, value, words[1] + " " + unit)).empty())) {
         std::cerr << "tarvoctl: " << error << '\n';
         code = ExitCode::BadInput;
     }

@@ -45,13 +45,16 @@ int RunDict(const std::vector<std::string>& args, const tarvo::ConnectionOptions
 
 constexpr CommandEntry kCommands[] = {
     {"read", tarvo::ReadCommand::Run,
-     "  read ENTRY... [--raw | --unit NAME] [--json]\n"
+     "  read ENTRY... [--raw | --unit NAME] [--json] [--lang 1|2]\n"
      "                        print the entries' values in their first unit (one line\n"
-     "                        each; --raw the drive's number; --json one object each)\n"},
+     "                        each; --raw the drive's number; --json one object each);\n"
+     "                        a named code shows its name (--lang 1 in Chinese)\n"},
     {"write", tarvo::WriteCommand::Run,
      "  write ENTRY VALUE [--width 8|16|32] [--unit NAME]\n"
      "                        write the value (raw, or in a unit) and print what the\n"
-     "                        drive then holds; the width comes from the dictionary\n"},
+     "                        drive then holds; the width comes from the dictionary,\n"
+     "                        a value outside the entry's range is refused unsent, and\n"
+     "                        a code may be given by its English name\n"},
     {"upload", tarvo::UploadCommand::Run,
      "  upload ENTRY          print a text entry (segmented upload); a number entry is\n"
      "                        printed as read prints it\n"},
@@ -82,7 +85,8 @@ constexpr CommandEntry kCommands[] = {
     {"ports", tarvo::PortsCommand::Run,
      "  ports                 list the serial ports, with their USB adapters\n"},
     {"dict", RunDict,
-     "  dict build SOURCE OUT.dat   build a dictionary data file from its JSON source\n"
+     "  dict build SOURCE OUT.dat   build a dictionary data file from its JSON source,\n"
+     "                        and beside it OUT.facts.json (names of codes, ranges)\n"
      "  dict dump [--json] [--lang 1|2] [FILE]   list the dictionary's entries\n"
      "  dict find TEXT [--json] [--lang 1|2]   list the entries whose name holds TEXT\n"
      "                        (--lang 1 the Chinese names, 2 the English ones)\n"

@@ -157,6 +157,71 @@ int64_t Number(const json& object, const char* name) {
     return it->get<int64_t>();
 }
 
+// "values" or "bits": a list of [number, Chinese name, English name], each number once.
+std::vector<BilingualName> Names(const json& object, const char* name) {
+    std::vector<BilingualName> names;
+    auto it = object.find(name);
+    if (it == object.end() || it->is_null()) {
+        return names;
+    }
+    const std::string field = std::string("field \"") + name + "\"";
+    if (!it->is_array()) {
+        throw std::runtime_error(field + " must be a list of [number, Chinese, English]");
+    }
+    const bool bits = std::string(name) == "bits";
+    for (const json& item : *it) {
+        if (!item.is_array() || item.size() != 3 || !item[0].is_number_integer() ||
+            !item[1].is_string() || !item[2].is_string()) {
+            throw std::runtime_error(field + " must be a list of [number, Chinese, English]");
+        }
+        if (item[0].is_number_unsigned() && item[0].get<uint64_t>() > uint64_t{INT64_MAX}) {
+            throw std::runtime_error(field + " holds a number of more than 64 bits");
+        }
+        BilingualName entry{item[0].get<int64_t>(), item[1].get<std::string>(),
+                            item[2].get<std::string>()};
+        if (bits && (entry.value < 0 || entry.value > 31)) {
+            throw std::runtime_error(field + ": bit " + std::to_string(entry.value) +
+                                     " is not one of 0 to 31");
+        }
+        if (entry.zh.empty() || entry.en.empty() ||
+            (entry.zh + entry.en).find('\0') != std::string::npos) {
+            throw std::runtime_error(field + ": " + std::to_string(entry.value) +
+                                     " needs a Chinese and an English name");
+        }
+        for (const BilingualName& before : names) {
+            if (before.value == entry.value) {
+                throw std::runtime_error(field + ": " + std::to_string(entry.value) +
+                                         " is named twice");
+            }
+        }
+        names.push_back(std::move(entry));
+    }
+    return names;
+}
+
+nlohmann::ordered_json NamesJson(const std::vector<BilingualName>& names) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const BilingualName& name : names) {
+        list.push_back({name.value, name.zh, name.en});
+    }
+    return list;
+}
+
+// Entries without a number of their own: texts and the oscilloscope's sample record.
+bool IsNumber(const SourceEntry& entry) {
+    return entry.dataType != "VISIBLE STRING" && entry.dataType != "DOMAIN";
+}
+
+// A number entry whose source gives no "min"/"max" has no range (not one of 0 to 0); an
+// entry filled in by code has one when it sets either end.
+bool HasRange(const SourceEntry& entry) {
+    return entry.hasRange || entry.minimum != 0 || entry.maximum != 0;
+}
+
+bool HasDefault(const SourceEntry& entry) {
+    return entry.hasDefault || entry.defaultValue != 0;
+}
+
 std::string Upper(std::string text) {
     for (char& c : text) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -264,8 +329,16 @@ bool DictionarySource::Parse(const std::string& text, const std::string& fileNam
             } else {
                 entry.defaultValue = Number(object, "default");
             }
+            entry.hasDefault = def != object.end() && !def->is_null();
             entry.minimum = Number(object, "min");
             entry.maximum = Number(object, "max");
+            entry.hasRange = object.contains("min") && object.contains("max") &&
+                             !object["min"].is_null() && !object["max"].is_null();
+            if (entry.hasRange && entry.minimum > entry.maximum) {
+                throw std::runtime_error("min is above max");
+            }
+            entry.values = Names(object, "values");
+            entry.bits = Names(object, "bits");
             entries.push_back(std::move(entry));
         } catch (const std::exception& e) {
             error = fileName + ":" + std::to_string(line) + ": entry " + std::to_string(i + 1) +
@@ -287,15 +360,46 @@ std::string DictionarySource::Format(const std::vector<SourceEntry>& entries) {
                                        {"unitSpec", e.unitSpec}, {"modbus", e.modbus}};
         if (e.dataType == "VISIBLE STRING") {
             line["default"] = e.defaultText;
-        } else {
+        } else if (!IsNumber(e) || HasDefault(e)) {
             line["default"] = e.defaultValue;
         }
-        line["min"] = e.minimum;
-        line["max"] = e.maximum;
+        if (!IsNumber(e) || HasRange(e)) {
+            line["min"] = e.minimum;
+            line["max"] = e.maximum;
+        }
+        if (!e.values.empty()) {
+            line["values"] = NamesJson(e.values);
+        }
+        if (!e.bits.empty()) {
+            line["bits"] = NamesJson(e.bits);
+        }
         text += line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         text += i + 1 < entries.size() ? ",\n" : "\n";
     }
     return text + "]\n";
+}
+
+std::vector<FactsRecord> DictionarySource::Facts(const std::vector<SourceEntry>& entries) {
+    std::vector<FactsRecord> records;
+    records.reserve(entries.size());
+    for (const SourceEntry& e : entries) {
+        FactsRecord record;
+        record.key = static_cast<uint32_t>(std::stoul(e.index, nullptr, 16) * 256 +
+                                           std::stoul(e.subIndex, nullptr, 16));
+        // A text has no range; its default is the text, which the facts do not carry.
+        if (IsNumber(e) && HasRange(e)) {
+            record.minimum = e.minimum;
+            record.maximum = e.maximum;
+        }
+        if (IsNumber(e) && HasDefault(e)) {
+            record.factoryDefault = e.defaultValue;
+        }
+        record.stored = e.attribute.find('S') != std::string::npos;
+        record.values = e.values;
+        record.bits = e.bits;
+        records.push_back(std::move(record));
+    }
+    return records;
 }
 
 bool DictionarySource::Encode(const std::vector<SourceEntry>& entries, std::string& bytes,

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "dictionary/EntryFactsTable.h"
+
 namespace tarvo {
 
 // One entry of the drive family's readable dictionary source (drivedata/dictionary.json):
@@ -20,8 +22,14 @@ struct SourceEntry {
     int64_t defaultValue = 0;
     int64_t minimum = 0;
     int64_t maximum = 0;
+    bool hasRange = false;    // "min" and "max" are given
+    bool hasDefault = false;  // "default" is given
     std::string defaultText;  // for VISIBLE STRING entries
-    int line = 0;             // where the entry starts in the source
+    // Names of codes ("values": [[1, "...", "Closed loop"], ...]) and of bits ("bits":
+    // [[0, "...", "Ready to switch on"], ...]), Chinese then English; both optional.
+    std::vector<BilingualName> values;
+    std::vector<BilingualName> bits;
+    int line = 0;  // where the entry starts in the source
 };
 
 // Reads the dictionary source and writes the data file tarvo.dat from it (Chinese columns
@@ -36,6 +44,9 @@ public:
                               std::string& error);
     // The readable source of the entries, one entry a line, as Load reads it back.
     static std::string Format(const std::vector<SourceEntry>& entries);
+    // What the facts file beside the data file says of the entries: range and default of
+    // every number entry, whether the drive stores it, and the names of codes and bits.
+    static std::vector<FactsRecord> Facts(const std::vector<SourceEntry>& entries);
     // The bytes of the data file for the entries.
     static bool Encode(const std::vector<SourceEntry>& entries, std::string& bytes,
                        std::string& error, const std::string& fileName);

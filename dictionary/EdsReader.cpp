@@ -359,10 +359,13 @@ private:
             if (entry.minimum > entry.maximum) {
                 Fail(line, var.label + ": LowLimit is above HighLimit");
             }
+            entry.hasRange = true;
             if (!var.compactDefault.empty()) {
                 entry.defaultValue = std::stoll(var.compactDefault);
+                entry.hasDefault = true;
             } else if (defaultKey != nullptr && !defaultKey->value.empty()) {
                 entry.defaultValue = Fitted(*defaultKey, *type);
+                entry.hasDefault = true;
             }
         }
         const EdsKey* value = compact ? var.parameterValue : s.Find("ParameterValue");

@@ -13,9 +13,13 @@ import os
 import re
 import sys
 
+from check_value_names import check_value_names
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIELDS = ["index", "subIndex", "nameZh", "nameEn", "dataType", "attribute", "helpZh",
           "helpEn", "unitSpec", "modbus", "default", "min", "max"]
+# Optional, after the fields above and in this order: names of codes and of bits.
+NAME_FIELDS = ["values", "bits"]
 RANGES = {(8, False): (0, 0xFF), (8, True): (-0x80, 0x7F),
           (16, False): (0, 0xFFFF), (16, True): (-0x8000, 0x7FFF),
           (32, False): (0, 0xFFFFFFFF), (32, True): (-0x80000000, 0x7FFFFFFF)}
@@ -245,8 +249,11 @@ def check_dictionary(entries):
     modbus = {}
     for pos, entry in enumerate(entries):
         where = "entry %d" % pos
-        if not isinstance(entry, dict) or list(entry.keys()) != FIELDS:
-            fail(where, "fields must be exactly %s in this order" % ", ".join(FIELDS))
+        extra = list(entry.keys())[len(FIELDS):] if isinstance(entry, dict) else None
+        if not isinstance(entry, dict) or list(entry.keys())[:len(FIELDS)] != FIELDS or \
+                extra != [f for f in NAME_FIELDS if f in extra]:
+            fail(where, "fields must be exactly %s in this order, then optionally %s" %
+                 (", ".join(FIELDS), " and ".join(NAME_FIELDS)))
             continue
         if not re.fullmatch("[0-9A-F]{4}", entry["index"]) or entry["index"] == "0000":
             fail(where, "index must be four upper-case hex digits, not 0000")
@@ -510,6 +517,15 @@ def main():
         return 1
     keys = check_dictionary(entries)
     check_required(keys)
+    sys_dir = os.path.join(HERE, "sys")
+    ini_names = []
+    for name, section in (("DataInOut.ini", "in"), ("DataInOut.ini", "out"),
+                          ("RealTimeError.ini", "realtimeerror")):
+        found = read_ini(os.path.join(sys_dir, name), "sys/" + name).get(section, {})
+        ini_names.append({int(k[5:]) - 1: (found.get("chbit" + k[5:]), v)
+                          for k, v in found.items() if k.startswith("enbit")})
+    for key, entry in keys.items():
+        check_value_names("%sh:%sh" % (key[:4], key[4:]), entry, keys, ini_names, fail)
     constants = {k: e["default"] for k, e in keys.items() if isinstance(e["default"], int)}
     features = {"two-way": [], "reference": [], "sqrt": [], "N*1": []}
     for key, entry in keys.items():

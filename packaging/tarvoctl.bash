@@ -67,7 +67,7 @@ _tarvoctl() {
 
     local options=""
     case $command in
-    read) options="--raw --unit --json" ;;
+    read) options="--raw --unit --json --lang" ;;
     write) options="--width --unit" ;;
     import) options="--changed-only --store --reboot --discard" ;;
     export) options="--dcf" ;;

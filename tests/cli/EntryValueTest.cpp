@@ -93,5 +93,39 @@ TEST(EntryValueTest, ReferencedEntriesAreReadFirst) {
     EXPECT_NE(error.find("2000:05"), std::string::npos) << error;
 }
 
+TEST(EntryValueTest, RawValuesAreNumbersOfTheEntrysTypeForNamesAndRanges) {
+    struct Case {
+        const char* type;
+        uint32_t raw;
+        int64_t number;
+    };
+    for (const Case& c :
+         {Case{"INTEGER8", 0xF9, -7}, Case{"INTEGER8", 0xFFFFFFF9, -7}, Case{"INTEGER8", 0x7F, 127},
+          Case{"UNSIGNED8", 0x1FF, 255}, Case{"INTEGER16", 0x8000, -32768},
+          Case{"UNSIGNED16", 0xFFFF, 65535}, Case{"INTEGER32", 0xFFFFFFFF, -1},
+          Case{"UNSIGNED32", 0xFFFFFFFF, 4294967295}}) {
+        EXPECT_EQ(EntryValue::Number(Entry(0x606000, c.type, ""), c.raw), c.number)
+            << c.type << " " << c.raw;
+    }
+    EntryFacts facts;
+    facts.minimum = -7;
+    facts.maximum = 10;
+    facts.valueNames = {{-7, "Clock swing"}, {3, "Profile velocity"}};
+    DictionaryEntry mode = Entry(0x606000, "INTEGER8", "");
+    mode.name = "Modes of operation";
+    EXPECT_EQ(EntryValue::NameSuffix(&facts, mode, 0xF9), " (Clock swing)");
+    EXPECT_EQ(EntryValue::NameSuffix(&facts, mode, 4), "");
+    EXPECT_EQ(EntryValue::NameSuffix(nullptr, mode, 3), "");
+    EXPECT_EQ(EntryValue::CodeOfName(&facts, "PROFILE velocity"), 3);
+    EXPECT_EQ(EntryValue::CodeOfName(&facts, "Profile"), std::nullopt);
+    EXPECT_EQ(EntryValue::RangeProblem(&facts, mode, 0xF9), "");
+    EXPECT_EQ(EntryValue::RangeProblem(&facts, mode, 10), "");
+    EXPECT_EQ(EntryValue::RangeProblem(&facts, mode, 0xF8),
+              "6060:00: -8 is out of range for 6060:00 Modes of operation (-7 to 10)");
+    EXPECT_EQ(EntryValue::RangeProblem(&facts, mode, 11, "11 x"),
+              "6060:00: 11 x (raw 11) is out of range for 6060:00 Modes of operation (-7 to 10)");
+    EXPECT_EQ(EntryValue::RangeProblem(nullptr, mode, 11), "");
+}
+
 }  // namespace
 }  // namespace tarvo::test

@@ -36,9 +36,16 @@ refused() {
 }
 refused "abort 0x06010002" write 6041:00 1
 refused "abort 0x06010002" write 1008:00 1 --width 8
+# The limits of the EDS: tarvoctl refuses a value outside them before sending it, from the
+# facts file built beside the data file; without that file the drive refuses it itself.
+rc=0; ctl write 6072:00 3001 2>"$folder/err" || rc=$?
+[ "$rc" = 1 ] && grep -qF "6072:00: 3001 is out of range for 6072:00 Max torque (0 to 3000)" \
+    "$folder/err" || fail "write 6072:00 3001 with facts: exit $rc, $(cat "$folder/err")"
+mv "$folder/data/tarvo.facts.json" "$folder/facts.json"
 refused "abort 0x06090031" write 6072:00 3001
 refused "abort 0x06090032" write 6071:00 -1001
 refused "abort 0x06090031" write 6060:00 8
+mv "$folder/facts.json" "$folder/data/tarvo.facts.json"
 [ "$(ctl write 6072:00 3000)" = 3000 ] || fail "HighLimit itself is allowed"
 ctl write 6071:00 -1000 >/dev/null && [ "$(ctl read 6071:00)" = -1000 ] ||
     fail "LowLimit itself is allowed"

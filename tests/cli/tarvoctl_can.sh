@@ -30,9 +30,13 @@ refused() {
 }
 refused "7000:00: the drive refused: abort 0x06020000 (Object does not exist" read 7000:00
 refused "abort 0x06010002 (Attempt to write a read only object)" write 6041:00 1 --width 16
-# Out of the drive's range: the drive refuses it. Out of the type's (-5 is no UNSIGNED32):
-# refused before anything is sent.
-refused "abort 0x06090030 (Invalid value for parameter)" write 6081:00 0xFFFFFFFB --width 32
+# A value the drive does not take within the entry's range: the drive refuses it (the
+# reboot entry takes only AA55h). Out of the entry's range or the type's (-5 is no
+# UNSIGNED32): refused before anything is sent.
+refused "abort 0x06090030 (Invalid value for parameter)" write 2FFF:00 1
+rc=0; ctl write 6081:00 0xFFFFFFFB --width 32 2>"$folder/err" || rc=$?
+[ "$rc" = 1 ] && grep -qF "6081:00: 4294967291 is out of range for 6081:00 Profile velocity" \
+    "$folder/err" || { echo "write 0xFFFFFFFB: exit $rc, $(cat "$folder/err")"; exit 1; }
 rc=0; ctl write 6081:00 -5 --width 32 2>"$folder/err" || rc=$?
 [ "$rc" = 1 ] && grep -qF "6081:00: -5 is out of range for UNSIGNED32" "$folder/err" ||
     { echo "write -5: exit $rc, $(cat "$folder/err")"; exit 1; }

@@ -36,6 +36,15 @@ ctl dict dump --lang 1 "$work/lab.dat" | grep -P '^6041:00\tStatusword\tUNSIGNED
     fail "Statusword in the Chinese column"
 ctl dict dump "$work/lab.dat" | grep -P '^6040:00\tControlword\tUNSIGNED16\tWM\t$' >/dev/null ||
     fail "Controlword"
+# The EDS limits travel into the facts file beside the data file.
+python3 - "$work/lab.facts.json" <<'EOF' || fail "facts of the lab EDS"
+import json, sys
+entries = {e["entry"]: e for e in json.load(open(sys.argv[1]))["entries"]}
+assert entries["6060:00"]["min"] == 1 and entries["6060:00"]["max"] == 7, entries["6060:00"]
+assert entries["6071:00"]["min"] == -1000 and entries["6071:00"]["max"] == 1000
+assert entries["6081:00"]["default"] == 10000 and entries["1400:01"]["default"] == 517
+assert "min" not in entries["1008:00"] and "default" not in entries["1008:00"]
+EOF
 grep -q '"index":"1400","subIndex":"01",.*"default":517,' "$work/lab.json" ||
     fail "\$NODEID+0x200 at node 5"
 grep -q '"index":"1600","subIndex":"02",.*"attribute":"W".*"default":1614807056,' \

@@ -36,7 +36,7 @@ TEST(EntryFacts, NamesInEitherLanguageFallBackToTheOther) {
     EXPECT_EQ(mode->SetBitNames(1), "");  // no bit names: nothing to list
     EXPECT_TRUE(mode->stored);
     EXPECT_EQ(mode->factoryDefault, 1);
-    EXPECT_NE(english.Find(0x200010), nullptr);  // subindex in either case of hex digits
+    EXPECT_NE(english.Find(0x20000A), nullptr);  // subindex in either case of hex digits
     EXPECT_EQ(english.Find(0x200000), nullptr);
 }
 

@@ -20,7 +20,8 @@ root=$tmp/root
 dpkg -x "$deb" "$root"
 for f in usr/bin/tarvostep usr/bin/tarvoctl usr/bin/tarvo-drivesim \
     usr/lib/tarvostep/libCOM.so usr/lib/tarvostep/libCAN.so \
-    usr/share/tarvostep/data/tarvo.dat usr/share/tarvostep/data/EN.rcc \
+    usr/share/tarvostep/data/tarvo.dat usr/share/tarvostep/data/tarvo.facts.json \
+    usr/share/tarvostep/data/EN.rcc \
     usr/share/tarvostep/sys/PositionLoop.ini usr/share/tarvostep/user/AllParameters.cdo \
     usr/share/man/man1/tarvoctl.1.gz usr/share/man/man1/tarvostep.1.gz \
     usr/share/man/man1/tarvo-drivesim.1.gz usr/share/bash-completion/completions/tarvoctl \
