@@ -3,13 +3,12 @@
 #include <cstdio>
 #include <iostream>
 
-#include "cli/EntryValue.h"
 #include "cli/ExitCode.h"
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
 #include "platform/MessageBox.h"
+#include "transfer/FirstUnitText.h"
 #include "transfer/ImportDrvDataModel.h"
-#include "transfer/TransferValue.h"
 
 namespace tarvo {
 
@@ -17,21 +16,10 @@ namespace {
 
 // " (600.000 rpm)": a value of the file or the drive in the entry's first unit, beside its
 // raw number; empty when the entry has no unit beyond its number or the text is no number.
-std::string InFirstUnit(EntryValue& values, const ObjectDictionary& dictionary,
+std::string InFirstUnit(FirstUnitText& units, const ObjectDictionary& dictionary,
                         const ImportDrvDataModel::Row& row, const std::string& text) {
     std::optional<DictionaryEntry> entry = dictionary.FindEntry(row.word.Key());
-    if (!entry) {
-        return {};
-    }
-    std::string unit = EntryValue::DefaultUnit(*entry);
-    std::optional<uint32_t> raw = TransferValue::ParseLoadValue(text, row.word.SizeBits());
-    std::string shown;
-    std::string error;
-    if (unit.empty() || unit == "DEC" || unit == "HEX" || !raw ||
-        !values.Show(*entry, *raw, unit, shown, error)) {
-        return {};
-    }
-    return " (" + shown + " " + unit + ")";
+    return entry ? units.Of(*entry, text, row.word.SizeBits()) : std::string();
 }
 
 }  // namespace
@@ -75,7 +63,7 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     }
     int differing = 0;
     // Units whose formula needs another entry's value are left out: no second exchange here.
-    EntryValue values(nullptr);
+    FirstUnitText values;
     for (const Model::Row& row : model.Rows()) {
         if (row.result == RowResult::kTrue) {
             continue;
