@@ -48,6 +48,7 @@ ImportDrvDataView::ImportDrvDataView(const TransferViewContext& context, QWidget
     compareButton_ = new QPushButton(context.resources.String(kCompareText), this);
     if (auto* reboot = form_.Control<QPushButton>(ImportDrvDataModel::kRebootButton)) {
         compareButton_->setGeometry(reboot->geometry().translated(reboot->width() + 12, 0));
+        setTabOrder(reboot, compareButton_);
     }
     connect(compareButton_, &QPushButton::clicked, this, [this] { Compare(); });
     model_.hooks.rowsReset = [this] {
