@@ -57,9 +57,9 @@ CompareDrvDataDialog::CompareDrvDataDialog(ImportDrvDataModel& model,
     list_->setHeaderLabels(headings);
     list_->setRootIsDecorated(false);
     list_->setAlternatingRowColors(false);
-    list_->setColumnWidth(0, 80);
-    list_->setColumnWidth(1, 220);
-    list_->setColumnWidth(2, 170);
+    list_->setColumnWidth(0, 70);
+    list_->setColumnWidth(1, 230);
+    list_->setColumnWidth(2, 250);
     list_->header()->setStretchLastSection(true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(write_);
@@ -71,7 +71,7 @@ CompareDrvDataDialog::CompareDrvDataDialog(ImportDrvDataModel& model,
     layout->addWidget(list_, 1);
     layout->addWidget(progress_);
     layout->addLayout(buttons);
-    resize(720, 420);
+    resize(900, 420);
     connect(write_, &QPushButton::clicked, this, [this] { WriteRows(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { Cancel(); });
     connect(close_, &QPushButton::clicked, this, &QDialog::close);
