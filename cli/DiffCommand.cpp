@@ -8,6 +8,7 @@
 #include "cli/TransferLink.h"
 #include "cli/TransferReport.h"
 #include "platform/MessageBox.h"
+#include "transfer/FirstUnitText.h"
 #include "transfer/ImportDrvDataModel.h"
 #include "transfer/TransferValue.h"
 
@@ -18,25 +19,21 @@ namespace {
 // " (600.000 rpm)": a value of the file or the drive in the entry's first unit, beside its
 // raw number, or " (Profile position)" for a named code; empty when the entry has neither
 // or the text is no number.
-std::string Explained(EntryValue& values, const ObjectDictionary& dictionary,
+std::string Explained(FirstUnitText& units, const ObjectDictionary& dictionary,
                       const ImportDrvDataModel::Row& row, const std::string& text) {
     std::optional<DictionaryEntry> entry = dictionary.FindEntry(row.word.Key());
+    if (!entry) {
+        return {};
+    }
     std::optional<uint32_t> raw = TransferValue::ParseLoadValue(text, row.word.SizeBits());
-    if (!entry || !raw) {
-        return {};
+    if (raw) {
+        std::string named =
+            EntryValue::NameSuffix(dictionary.FactsOf(row.word.Key()), *entry, *raw);
+        if (!named.empty()) {
+            return named;
+        }
     }
-    std::string named = EntryValue::NameSuffix(dictionary.FactsOf(row.word.Key()), *entry, *raw);
-    if (!named.empty()) {
-        return named;
-    }
-    std::string unit = EntryValue::DefaultUnit(*entry);
-    std::string shown;
-    std::string error;
-    if (unit.empty() || unit == "DEC" || unit == "HEX" ||
-        !values.Show(*entry, *raw, unit, shown, error)) {
-        return {};
-    }
-    return " (" + shown + " " + unit + ")";
+    return units.Of(*entry, text, row.word.SizeBits());
 }
 
 }  // namespace
@@ -80,7 +77,7 @@ int DiffCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
     }
     int differing = 0;
     // Units whose formula needs another entry's value are left out: no second exchange here.
-    EntryValue values(nullptr);
+    FirstUnitText values;
     for (const Model::Row& row : model.Rows()) {
         if (row.result == RowResult::kTrue) {
             continue;

@@ -42,6 +42,7 @@ ImportDrvDataModel::~ImportDrvDataModel() {
 
 void ImportDrvDataModel::BeginOpen() {
     Stop();  // the rows of a running write go away
+    compared_ = false;
     opening_ = true;
     loadStatus_ = T::kOpeningImport;
     rows_.clear();
@@ -108,6 +109,7 @@ std::string ImportDrvDataModel::RowProblem(const Row& row) const {
 
 void ImportDrvDataModel::LoadText(std::string_view text) {
     warned_ = false;
+    compared_ = false;
     ParameterFile::LoadResult loaded = ParameterFile::Parse(text);
     rows_.clear();
     rows_.reserve(loaded.rows.size());
@@ -156,21 +158,31 @@ bool ImportDrvDataModel::Writable(const Row& row, uint32_t& raw) const {
     return true;
 }
 
-void ImportDrvDataModel::Start(RunKind kind) {
+bool ImportDrvDataModel::CanRun() {
     if (context_.switches.connectionState != ConnectionState::Open) {
         context_.messageBox.Show(T::kPortNotOpen);
-        return;
+        return false;
     }
-    if (running_ || storing_) {
-        return;
-    }
+    return !running_ && !storing_;
+}
+
+void ImportDrvDataModel::BeginRun(RunKind kind) {
     context_.switches.cyclicReadEnabled = 0;
     context_.switches.transmitRetry = 1;
     writeStatus_ = T::kStartWrite;
     kind_ = kind;
     running_ = true;
     stopped_ = false;
+    compared_ = false;
     writesSent_ = 0;
+    context_.watchTimer.Start(kWatchPeriod, true, [this] { WatchConnection(); });
+}
+
+void ImportDrvDataModel::Start(RunKind kind) {
+    if (!CanRun()) {
+        return;
+    }
+    BeginRun(kind);
     for (Row& row : rows_) {
         uint32_t raw = 0;
         row.readValue.clear();
@@ -179,8 +191,17 @@ void ImportDrvDataModel::Start(RunKind kind) {
     if (hooks.rowsReset) {
         hooks.rowsReset();
     }
-    context_.watchTimer.Start(kWatchPeriod, true, [this] { WatchConnection(); });
     BeginPhase(1);
+}
+
+bool ImportDrvDataModel::WriteDiffering() {
+    if (!compared_ || !CanRun()) {
+        return false;
+    }
+    // The compare was the first pass of writing the changed rows: go on with its writes.
+    BeginRun(RunKind::kWriteChanged);
+    BeginPhase(2);
+    return true;
 }
 
 void ImportDrvDataModel::BeginPhase(int phase) {
@@ -345,6 +366,7 @@ void ImportDrvDataModel::FinishRun() {
         warned_ = true;
     }
     writeStatus_ = text;
+    compared_ = kind_ == RunKind::kCompare;
     if (kind_ != RunKind::kCompare && trouble) {
         writeStatus_ += T::kRewriteHint;
     }

@@ -88,6 +88,12 @@ public:
     // "Write", or one of the other runs; "Comm port isn't Open!" while the link is closed.
     void Start(RunKind kind);
     void Write() { Start(RunKind::kWrite); }
+    // After a finished compare: writes only the rows that did not read back as the file gives
+    // them and reads each back, reporting as "Write" does. False (and nothing sent) without
+    // such a compare since the file was loaded, while the link is closed or a run is going.
+    bool WriteDiffering();
+    // True from the end of a compare that was not stopped until the next run or load.
+    bool Compared() const { return compared_; }
     // Ends a run whose replies can no longer come; rows not verified keep no result.
     void Stop();
 
@@ -123,6 +129,8 @@ private:
     };
 
     MessageTarget* Window() { return context_.window ? context_.window : this; }
+    bool CanRun();
+    void BeginRun(RunKind kind);
     const DictionaryEntry* EntryOf(const Row& row, DictionaryEntry& storage) const;
     bool Writable(const Row& row, uint32_t& raw) const;
     void BeginPhase(int phase);
@@ -145,6 +153,7 @@ private:
     bool stopped_ = false;
     bool opening_ = false;
     bool warned_ = false;
+    bool compared_ = false;
     int writesSent_ = 0;
     bool storing_ = false;
     bool storeFailed_ = false;

@@ -1,5 +1,10 @@
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QtTest>
+#include <map>
+#include <optional>
 
 #include "platform/AppSettings.h"
 #include "tests/app/ShellRig.h"
@@ -84,7 +89,75 @@ private slots:
         QCOMPARE(Read(Export(QStringLiteral("b"))), original);
     }
 
+    // Two rows of a backup changed: Compare lists exactly those, writing them leaves nothing
+    // to list.
+    void compareListsTheChangedRowsAndWritesOnlyThose() {
+        QByteArray changed = Read(Export(QStringLiteral("c")));
+        int rows = changed.count('\n');
+        QVERIFY(rows > 300);
+        std::optional<int> velocity = ChangeValue(changed, "60810020", 7);
+        std::optional<int> gain = ChangeValue(changed, "20110110", 1);
+        QVERIFY(velocity && gain);
+        folder_.Write(QStringLiteral("two.cdi"), changed);
+
+        auto* view = ViewOf<ImportDrvDataView>(1244, ViewKind::kImportDrvData);
+        QVERIFY(view != nullptr);
+        QString file = folder_.File(QStringLiteral("two.cdi"));
+        view->SetFileChooser([file](const FileDialogRequest&) { return file; });
+        view->OpenFile();
+        CompareDrvDataDialog* compare = view->Compare();
+        QVERIFY(compare != nullptr);
+        QVERIFY(WaitFor([compare] { return !compare->Busy(); }, kLong));
+        std::map<std::string, DriveDifferences::Difference> found;
+        for (const auto& difference : compare->Differences()) {
+            found[difference.entry] = difference;
+        }
+        QCOMPARE(found.size(), size_t{2});
+        // Both values in units beside the number: rpm for the velocity, 1/s for the gain.
+        auto starts = [](const std::string& text, int number) {
+            return text.rfind(std::to_string(number) + " (", 0) == 0;
+        };
+        QVERIFY2(starts(found["6081:00"].file, *velocity + 7), found["6081:00"].file.c_str());
+        QVERIFY2(starts(found["6081:00"].drive, *velocity), found["6081:00"].drive.c_str());
+        QVERIFY2(starts(found["2011:01"].file, *gain + 1), found["2011:01"].file.c_str());
+        QVERIFY2(starts(found["2011:01"].drive, *gain), found["2011:01"].drive.c_str());
+        QCOMPARE(compare->List()->topLevelItemCount(), 2);
+        QVERIFY(compare->WriteButton()->isEnabled());
+
+        compare->WriteButton()->click();
+        QVERIFY(WaitFor([compare] { return !compare->Busy(); }, kLong));
+        QCOMPARE(view->Model().WritesSent(), 2);
+        QCOMPARE(StatusOf(view, ImportDrvDataModel::kWriteStatus),
+                 QStringLiteral("Finish: Total:%1  Alarm:0  Error:0").arg(rows));
+        QCOMPARE(compare->List()->topLevelItemCount(), 0);
+
+        QVERIFY(view->Compare() == compare);
+        QVERIFY(WaitFor([compare] { return !compare->Busy(); }, kLong));
+        QCOMPARE(compare->Differences().size(), size_t{0});
+        QCOMPARE(compare->Status()->text(), english_->String(1781));
+        QVERIFY(!compare->WriteButton()->isEnabled());
+        QVERIFY(rig_->messageBox.Shown().isEmpty());
+        compare->close();
+    }
+
 private:
+    // Adds `step` to the value of the object word's row; returns the value it held.
+    static std::optional<int> ChangeValue(QByteArray& file, const char* word, int step) {
+        int at = file.indexOf(QByteArray("\r\n") + word + ',');
+        if (at < 0) {
+            return std::nullopt;
+        }
+        int start = at + 2 + static_cast<int>(qstrlen(word)) + 1;
+        int end = file.indexOf(',', start);
+        bool number = false;
+        int old = file.mid(start, end - start).toInt(&number);
+        if (!number) {
+            return std::nullopt;
+        }
+        file.replace(start, end - start, QByteArray::number(old + step));
+        return old;
+    }
+
     template <typename View>
     View* ViewOf(uint32_t command, ViewKind kind) {
         rig_->frame->ShowView(command);

@@ -92,6 +92,52 @@ private slots:
             HasLabel(view, "Import data finished. 7 lines could not be read: 1, 4, 5, 6, 7 ..."));
     }
 
+    void importComparesListsDifferencesAndSaysWhyItCannot() {
+        ImportDrvDataView view(Context());
+        QVERIFY(view.Compare() == nullptr);
+        QCOMPARE(QString::fromStdString(rig.box.texts.back()), resources.String(1785));
+        std::string file =
+            rig.folder.Write("c.cdi", "60400010,1,True\r\n60810020,5,True\r\n607A0020,2,True\r\n");
+        view.SetFileChooser(
+            [&file](const FileDialogRequest&) { return QString::fromStdString(file); });
+        view.OpenFile();
+        rig.switches.connectionState = ConnectionState::Closed;
+        size_t sent = rig.link.requests.size();
+        QVERIFY(view.Compare() == nullptr);
+        QCOMPARE(QString::fromStdString(rig.box.texts.back()), resources.String(1789));
+        QCOMPARE(rig.link.requests.size(), sent);
+        rig.switches.connectionState = ConnectionState::Open;
+
+        CompareDrvDataDialog* compare = view.Compare();
+        QVERIFY(compare != nullptr);
+        QVERIFY(!compare->WriteButton()->isEnabled());
+        Answer(view, 1);                 // equal
+        Answer(view, 9);                 // differs
+        Answer(view, 0x06020000, true);  // refused
+        QVERIFY(!compare->Busy());
+        QTreeWidget* list = compare->List();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("6081:00"));
+        QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("5"));
+        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("9"));
+        QCOMPARE(list->topLevelItem(1)->text(3),
+                 resources.String(1783).arg(
+                     "abort 0x06020000 (Object does not exist in the object dictionary)"));
+        QCOMPARE(list->topLevelItem(1)->foreground(3).color(), TransferList::kFailColour);
+        QCOMPARE(compare->Status()->text(), resources.String(1780).arg(2).arg(3));
+        QVERIFY(compare->WriteButton()->isEnabled());
+
+        // Writing: both listed rows, each read back; a cancel ends it and says so.
+        sent = rig.link.requests.size();
+        compare->WriteButton()->click();
+        QCOMPARE(rig.link.requests.size(), sent + 1);
+        QCOMPARE(rig.link.requests.back().address, 0x608100u);
+        QVERIFY(!compare->WriteButton()->isEnabled());
+        compare->reject();
+        QVERIFY(!view.Model().Running());
+        QCOMPARE(compare->Status()->text(), resources.String(1782));
+    }
+
 private:
     static bool HasLabel(QWidget& view, const char* text) {
         for (auto* label : view.findChildren<QLabel*>()) {

@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "comm/LinkSwitches.h"
+#include "platform/MessageBox.h"
 #include "resources/ResourceSet.h"
 #include "transfer/views/TransferDialogs.h"
 
@@ -13,11 +15,15 @@ namespace {
 
 constexpr int kDialog = 158;
 constexpr int kList = 1138;
+constexpr int kCompareText = 1770;
+constexpr int kNoFile = 1785;
+constexpr int kNotConnected = 1789;
 
 }  // namespace
 
 ImportDrvDataView::ImportDrvDataView(const TransferViewContext& context, QWidget* parent)
     : QWidget(parent),
+      context_(context),
       model_({context.link, context.switches, context.messageBox, context.dictionary, storeTimer_,
               watchTimer_, context.mainFrame, this}),
       chooser_(&TransferDialogs::Choose),
@@ -38,11 +44,28 @@ ImportDrvDataView::ImportDrvDataView(const TransferViewContext& context, QWidget
     connectButton(ImportDrvDataModel::kWriteButton, [this] { model_.Write(); });
     connectButton(ImportDrvDataModel::kStoreButton, [this] { model_.SaveParameters(); });
     connectButton(ImportDrvDataModel::kRebootButton, [this] { model_.Reboot(); });
+    // Beside "Reboot Driver", where the form leaves room.
+    compareButton_ = new QPushButton(context.resources.String(kCompareText), this);
+    if (auto* reboot = form_.Control<QPushButton>(ImportDrvDataModel::kRebootButton)) {
+        compareButton_->setGeometry(reboot->geometry().translated(reboot->width() + 12, 0));
+        setTabOrder(reboot, compareButton_);
+    }
+    connect(compareButton_, &QPushButton::clicked, this, [this] { Compare(); });
     model_.hooks.rowsReset = [this] {
         list_->Refill(static_cast<int>(model_.Rows().size()), [this](int row) { ShowRow(row); });
     };
     model_.hooks.rowChanged = [this](int row) { ShowRow(row); };
-    model_.hooks.stateChanged = [this] { ShowState(); };
+    model_.hooks.stateChanged = [this] {
+        ShowState();
+        if (compare_) {
+            compare_->ShowProgress();
+        }
+    };
+    model_.hooks.finished = [this] {
+        if (compare_) {
+            compare_->RunFinished();
+        }
+    };
     ShowState();
 }
 
@@ -75,7 +98,29 @@ void ImportDrvDataView::ShowState() {
             control->setEnabled(model_.ButtonEnabled(button));
         }
     }
+    compareButton_->setEnabled(!model_.Running() && !model_.Storing());
     list_->SetProgress(model_.RowsDone(), static_cast<int>(model_.Rows().size()));
+}
+
+CompareDrvDataDialog* ImportDrvDataView::Compare() {
+    if (model_.Running() || model_.Storing()) {
+        return nullptr;
+    }
+    if (model_.Rows().empty()) {
+        context_.messageBox.Show(context_.resources.String(kNoFile).toStdString());
+        return nullptr;
+    }
+    if (context_.switches.connectionState != ConnectionState::Open) {
+        context_.messageBox.Show(context_.resources.String(kNotConnected).toStdString());
+        return nullptr;
+    }
+    if (!compare_) {
+        compare_ = new CompareDrvDataDialog(model_, context_.dictionary, context_.resources, this);
+        compare_->setWindowModality(Qt::WindowModal);
+    }
+    compare_->show();
+    compare_->raise();
+    return compare_->Compare() ? compare_.data() : nullptr;
 }
 
 void ImportDrvDataView::OpenFile() {
