@@ -77,8 +77,7 @@ std::string FactsText::Range(const EntryFacts& facts) const {
 }
 
 std::string FactsText::RangeRefusal(const EntryFacts& facts, int64_t raw,
-                                    std::string_view shownValue,
-                                    std::string_view entryName) const {
+                                    std::string_view shownValue, std::string_view entryName) const {
     if (facts.InRange(raw)) {
         return {};
     }

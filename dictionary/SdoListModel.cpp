@@ -137,8 +137,8 @@ bool SdoListModel::ShowHelp(int row) {
     helpRow_ = row;
     helpText_ = EntryHelp(*entry);
     const EntryFacts* facts = dictionary_.FactsOf(entry->key);
-    std::string lines = facts != nullptr && factsText_ != nullptr ? factsText_->HelpLines(*facts)
-                                                                  : std::string();
+    std::string lines =
+        facts != nullptr && factsText_ != nullptr ? factsText_->HelpLines(*facts) : std::string();
     if (!lines.empty()) {
         ReplaceAll(lines, "\n", "\r\n");
         helpText_ += "\r\n\r\n" + lines;
@@ -206,7 +206,8 @@ bool SdoListModel::CanRead(int row) const {
     if (row < 0 || row >= RowCount()) {
         return false;
     }
-    std::optional<DictionaryEntry> entry = dictionary_.FindEntry(rows_[static_cast<size_t>(row)].key);
+    std::optional<DictionaryEntry> entry =
+        dictionary_.FindEntry(rows_[static_cast<size_t>(row)].key);
     return entry && ValueText::TypeWidth(entry->dataType) != 0;
 }
 

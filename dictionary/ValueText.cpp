@@ -190,7 +190,8 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
     if (label.empty() || label == "DEC") {
         int64_t whole = ReadLeadingInteger(text);
         auto number = static_cast<double>(whole);
-        if (Refused(RangeProblem(dataType, number)) || Refused(OutOfRangeProblem(key, whole), true)) {
+        if (Refused(RangeProblem(dataType, number)) ||
+            Refused(OutOfRangeProblem(key, whole), true)) {
             return;
         }
         Queue(owner, command, key, static_cast<uint32_t>(TruncateToInt32(number)));

@@ -29,12 +29,13 @@ ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
     // The list is filled once: a browser opened while the loader still runs would miss
     // entries for the whole run.
     state.dictionary.WaitLoaded(std::chrono::seconds(3));
-    SdoListView::Context context{state.dictionary, state.messageBox(), services.resources,
-                                 state.horizontalResolution,
-                                 [&state] { return std::exchange(state.pickTarget, nullptr); },
-                                 [frame = &services.mainFrame](uint32_t key) {
-                                     TrendViewFactory::AddToTrend(*frame, key);
-                                 }};
+    SdoListView::Context context{
+        state.dictionary,
+        state.messageBox(),
+        services.resources,
+        state.horizontalResolution,
+        [&state] { return std::exchange(state.pickTarget, nullptr); },
+        [frame = &services.mainFrame](uint32_t key) { TrendViewFactory::AddToTrend(*frame, key); }};
     context.link = &state.link;
     context.connected = [&state] {
         return state.switches.connectionState.load() == ConnectionState::Open;

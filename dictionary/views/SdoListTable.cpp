@@ -62,8 +62,8 @@ QVariant SdoListTable::headerData(int section, Qt::Orientation orientation, int 
     static const char* const kHeadings[] = {"index", "sub", "name"};
     if (section == kValueColumn) {
         FactsText english;
-        return QString::fromStdString((texts_ != nullptr ? *texts_ : english)
-                                          .Text(FactsText::kValueHeader));
+        return QString::fromStdString(
+            (texts_ != nullptr ? *texts_ : english).Text(FactsText::kValueHeader));
     }
     return section >= 0 && section < 3 ? QString::fromLatin1(kHeadings[section]) : QVariant();
 }
@@ -86,8 +86,7 @@ QString SdoListTable::ValueNotes(int row) const {
     if (facts != nullptr && raw) {
         std::string bits = facts->SetBitNames(static_cast<uint32_t>(*raw));
         if (!bits.empty()) {
-            lines << QString::fromStdString(texts_->Text(FactsText::kSetBitsHeading) + '\n' +
-                                            bits);
+            lines << QString::fromStdString(texts_->Text(FactsText::kSetBitsHeading) + '\n' + bits);
         }
         if (MarksDefault(row)) {
             lines << QString::fromStdString(texts_->DiffersLine(*facts, *raw));

@@ -107,8 +107,8 @@ void EditListDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
                combo != nullptr && combo->property("codeChoices").toBool()) {
         // A name stands for its code; anything else typed is taken as it is.
         int chosen = combo->findText(combo->currentText(), Qt::MatchExactly);
-        text = (chosen >= 0 ? combo->itemData(chosen).toString() : combo->currentText())
-                   .toStdString();
+        text =
+            (chosen >= 0 ? combo->itemData(chosen).toString() : combo->currentText()).toStdString();
     } else if (combo != nullptr) {
         text = combo->currentIndex() < 0 ? combo->property("initialText").toString().toStdString()
                                          : combo->currentText().toStdString();

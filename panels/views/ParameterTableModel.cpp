@@ -80,25 +80,23 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::DisplayRole:
             if (valueCell && factsOfRow_) {
-                return QString::fromStdString(
-                    FactsText::Shown(factsOfRow_(index.row()),
-                                     list_.Text(index.row(), ParameterRows::kUnitColumn),
-                                     list_.Text(index.row(), index.column())));
+                return QString::fromStdString(FactsText::Shown(
+                    factsOfRow_(index.row()), list_.Text(index.row(), ParameterRows::kUnitColumn),
+                    list_.Text(index.row(), index.column())));
             }
             return QString::fromStdString(list_.Text(index.row(), index.column()));
         case Qt::EditRole:
             // The editor and every write take the value column's own text, never the name.
             return QString::fromStdString(list_.Text(index.row(), index.column()));
         case kCodeChoicesRole: {
-            const EntryFacts* facts =
-                valueCell && factsOfRow_ ? factsOfRow_(index.row()) : nullptr;
+            const EntryFacts* facts = valueCell && factsOfRow_ ? factsOfRow_(index.row()) : nullptr;
             QVariantList choices;
             if (facts != nullptr &&
                 FactsText::ShowsCodeNames(list_.Text(index.row(), ParameterRows::kUnitColumn))) {
                 for (const ValueName& name : facts->valueNames) {
-                    choices.append(QVariant(QVariantList{
-                        QString::number(name.value),
-                        QString::fromStdString(facts->CodeText(name.value))}));
+                    choices.append(QVariant(
+                        QVariantList{QString::number(name.value),
+                                     QString::fromStdString(facts->CodeText(name.value))}));
                 }
             }
             return choices;

@@ -89,5 +89,6 @@ private:
     // The lines the value's tooltip adds from the entry's facts; empty when none.
     QString FactsLines(int row) const;
     bool MarksDefault(int row) const;
+};
 
 }  // namespace tarvo

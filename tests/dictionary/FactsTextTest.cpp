@@ -111,7 +111,7 @@ TEST_F(FactsWriteTest, ValuesOutsideTheRangeAreRefusedBeforeSending) {
         {kVelocity, "UNSIGNED32", "48001", "rpm", {}},
         {kTorque, "INTEGER16", "fffb", "HEX", {0xFFFB}},  // -5: the type's sign counts
         {kTorque, "INTEGER16", "fffa", "HEX", {}},
-        {kTorque, "INTEGER16", "7fff", "HEX", {0x7FFF}},  // no upper end
+        {kTorque, "INTEGER16", "7fff", "HEX", {0x7FFF}},   // no upper end
         {kStatus, "UNSIGNED16", "65535", "DEC", {65535}},  // no range at all
     };
     for (const Case& c : cases) {
@@ -164,9 +164,9 @@ TEST(FactsText, ShownTextNamesCodesOnlyInThePlainUnit) {
     const Case cases[] = {
         {"DEC", "1", "1 - Profile position"},
         {"DEC", "-1", "-1 - Pulse mode"},
-        {"DEC", "2", "2"},          // a code without a name
-        {"DEC", "1.0", "1.0"},      // not a whole number
-        {"DEC", "????", "????"},    // a refused read
+        {"DEC", "2", "2"},        // a code without a name
+        {"DEC", "1.0", "1.0"},    // not a whole number
+        {"DEC", "????", "????"},  // a refused read
         {"DEC", "", ""},
         {"DEC", "1 ", "1 "},
         {"HEX", "1", "1"},
@@ -197,7 +197,8 @@ TEST(FactsText, DefaultMarkAndHelpLines) {
 
     FactsText texts;
     EXPECT_EQ(texts.DiffersLine(facts, 1), "");
-    EXPECT_EQ(texts.DiffersLine(facts, 3), "Differs from the factory default (1 - Profile position)");
+    EXPECT_EQ(texts.DiffersLine(facts, 3),
+              "Differs from the factory default (1 - Profile position)");
     EXPECT_EQ(texts.DiffersLine(facts, 3, "0x1"), "Differs from the factory default (0x1)");
     EXPECT_EQ(texts.HelpLines(facts),
               "Range: -7 to 10\nFactory default: 1 - Profile position\nValues:\n"

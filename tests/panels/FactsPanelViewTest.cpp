@@ -128,8 +128,10 @@ void FactsPanelViewTest::theDropDownWritesTheCodeAndOutOfRangeIsRefused() {
 void FactsPanelViewTest::valuesNotAtTheirDefaultAreMarkedUntilSwitchedOff() {
     const QVariant tint = QColor(ParameterTableModel::kNotDefaultColour);
     QCOMPARE(Value(0).data(Qt::BackgroundRole), tint);  // 3, the default is 1
-    QVERIFY(Value(0).data(Qt::ToolTipRole).toString().contains(
-        "Differs from the factory default (1 - Profile position)"));
+    QVERIFY(Value(0)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains("Differs from the factory default (1 - Profile position)"));
     QVERIFY(!Value(2).data(Qt::BackgroundRole).isValid());  // at its default
     QVERIFY(!Value(1).data(Qt::BackgroundRole).isValid());  // no default known
     Shown(PanelRig::kMode, 1);
