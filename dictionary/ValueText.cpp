@@ -42,6 +42,20 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 
 }  // namespace
 
+ValueText::ValueText(const Services& services)
+    : services_(services), converter_(services.units, services.evaluator) {
+    services_.evaluator.SetWriteCheck([this](uint32_t key, uint32_t data) {
+        std::optional<DictionaryEntry> entry = services_.dictionary.FindEntry(key);
+        std::optional<double> value =
+            entry ? RawToNumber(entry->dataType, data) : std::optional<double>();
+        return !value || !Refused(OutOfRangeProblem(key, static_cast<int64_t>(*value)), true);
+    });
+}
+
+ValueText::~ValueText() {
+    services_.evaluator.SetWriteCheck({});
+}
+
 int ValueText::TypeWidth(std::string_view dataType) {
     return UnitConverter::TypeWidth(dataType);
 }

@@ -49,8 +49,11 @@ public:
     // system's code page would be: GBK for Chinese, Windows-1252 otherwise.
     enum class CodePage { kWestern, kChinese };
 
-    explicit ValueText(const Services& services)
-        : services_(services), converter_(services.units, services.evaluator) {}
+    // A write that waits for a referenced value is checked against the range when it goes.
+    explicit ValueText(const Services& services);
+    ~ValueText();
+    ValueText(const ValueText&) = delete;
+    ValueText& operator=(const ValueText&) = delete;
 
     // The width in bits that the data type name carries (8, 16 or 32), or 0 for none.
     static int TypeWidth(std::string_view dataType);
