@@ -62,7 +62,9 @@ SdoListView::SdoListView(Context context, QWidget* parent)
     list_->setColumnWidth(0, at96 ? 60 : 80);
     list_->setColumnWidth(1, at96 ? 40 : 60);
     list_->setColumnWidth(2, 300);
-    list_->setColumnWidth(SdoListTable::kValueColumn, 160);
+    // The value stands before the wide name column, where the form's list still shows it.
+    list_->horizontalHeader()->moveSection(SdoListTable::kValueColumn, 2);
+    list_->setColumnWidth(SdoListTable::kValueColumn, at96 ? 90 : 110);
 
     model_.Fill();
     table_->Reload();
