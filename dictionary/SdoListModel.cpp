@@ -141,6 +141,10 @@ bool SdoListModel::ShowHelp(int row) {
         facts != nullptr && factsText_ != nullptr ? factsText_->HelpLines(*facts) : std::string();
     if (!lines.empty()) {
         ReplaceAll(lines, "\n", "\r\n");
+        // One blank line between the help and the facts, however the help ends.
+        while (!helpText_.empty() && (helpText_.back() == '\n' || helpText_.back() == '\r')) {
+            helpText_.pop_back();
+        }
         helpText_ += "\r\n\r\n" + lines;
     }
     return true;

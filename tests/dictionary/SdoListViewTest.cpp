@@ -166,7 +166,7 @@ private slots:
         view.List()->setCurrentIndex(table->index(modeRow, 0));
         QCOMPARE(link.requests.back(), (test::SentRequest{&view, SdoCommand::Read, 0x606000, 0}));
         QVERIFY(view.HelpPane()->toPlainText().contains(
-            "Range: -7 to 10\nFactory default: 1 - Profile position\nValues:\n"
+            "\n\nRange: -7 to 10\nFactory default: 1 - Profile position\nValues:\n"
             "  1 - Profile position\n  3 - Profile velocity"));
         view.onMessage(WM_LINK_VALUE, 3, 0x606000);
         QCOMPARE(value.data().toString(), QString("3 - Profile velocity"));

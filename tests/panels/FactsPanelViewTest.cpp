@@ -109,6 +109,8 @@ void FactsPanelViewTest::theDropDownWritesTheCodeAndOutOfRangeIsRefused() {
     QCOMPARE(rig_->link.requests.size(), size_t(1));
     QCOMPARE(rig_->link.requests.back(),
              (SentRequest{&view_->Panel(), SdoCommand::Write8, PanelRig::kMode, 0xFFFFFFFFu}));
+    // The list holds the code the name stands for, not the name.
+    QCOMPARE(view_->Panel().List().Text(0, ParameterRows::kValueColumn), std::string("-1"));
 
     // A typed code outside the range never reaches the link; the message holds the range.
     rig_->link.requests.clear();
