@@ -66,6 +66,9 @@ public:
     // The window that asked the dictionary browser for an entry (WM_OPEN_VIEW 2); the
     // browser hands it the pick and forgets it. User-interface thread only.
     MessageTarget* pickTarget = nullptr;
+    // Panels and the browser tint values that differ from their factory default; the panels'
+    // context menu switches it for the run. User-interface thread only.
+    bool markFactoryDefaults = true;
 
     MessageBox& messageBox() const { return *messageBox_; }
     MessageSender& sender() const { return *sender_; }

@@ -262,6 +262,9 @@ void FormulaEvaluator::ResumePending() {
     if (result) {
         uint32_t data =
             action.command == SdoCommand::Read ? 0 : static_cast<uint32_t>(result.value);
+        if (action.command != SdoCommand::Read && writeCheck_ && !writeCheck_(action.key, data)) {
+            return;
+        }
         link_.Request(action.owner, action.command, action.key, data);
     }
 }

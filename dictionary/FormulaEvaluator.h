@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,8 +74,11 @@ public:
     // Replaces the pending action; it belongs to the window of the latest evaluation.
     void SetPending(uint32_t key, SdoCommand command, double value, std::string formula);
     const std::optional<PendingAction>& Pending() const { return pending_; }
-    // Evaluates the pending formula and queues its request; the action is then done.
+    // Evaluates the pending formula and queues its request; the action is then done. A
+    // write the check refuses is dropped (the check tells the user why).
     void ResumePending();
+    using WriteCheck = std::function<bool(uint32_t key, uint32_t data)>;
+    void SetWriteCheck(WriteCheck check) { writeCheck_ = std::move(check); }
 
     // The main window's handling of a value it asked for: a key without constant (other
     // than the status word) becomes one and the pending action is resumed. True if so.
@@ -100,6 +104,7 @@ private:
     void Tell(const std::string& text) const;
 
     LinkRequester& link_;
+    WriteCheck writeCheck_;
     const std::atomic<MessageTarget*>& mainWindow_;
     MessageBox* messageBox_;
 

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "dictionary/EntryFacts.h"
+#include "dictionary/FactsText.h"
 #include "dictionary/ObjectDictionary.h"
+#include "dictionary/ValueText.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
 #include "platform/TextCase.h"
@@ -28,8 +31,9 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 }  // namespace
 
-SdoListModel::SdoListModel(const ObjectDictionary& dictionary, MessageBox& messageBox)
-    : dictionary_(dictionary), messageBox_(messageBox) {}
+SdoListModel::SdoListModel(const ObjectDictionary& dictionary, MessageBox& messageBox,
+                           const FactsText* factsText)
+    : dictionary_(dictionary), messageBox_(messageBox), factsText_(factsText) {}
 
 void SdoListModel::Fill() {
     rows_.clear();
@@ -132,7 +136,83 @@ bool SdoListModel::ShowHelp(int row) {
     }
     helpRow_ = row;
     helpText_ = EntryHelp(*entry);
+    const EntryFacts* facts = dictionary_.FactsOf(entry->key);
+    std::string lines =
+        facts != nullptr && factsText_ != nullptr ? factsText_->HelpLines(*facts) : std::string();
+    if (!lines.empty()) {
+        ReplaceAll(lines, "\n", "\r\n");
+        // One blank line between the help and the facts, however the help ends.
+        while (!helpText_.empty() && (helpText_.back() == '\n' || helpText_.back() == '\r')) {
+            helpText_.pop_back();
+        }
+        helpText_ += "\r\n\r\n" + lines;
+    }
     return true;
+}
+
+void SdoListModel::TakeValue(uint32_t key, uint32_t raw) {
+    std::optional<DictionaryEntry> entry = dictionary_.FindEntry(key);
+    std::optional<double> number =
+        entry ? ValueText::RawToNumber(entry->dataType, raw) : std::nullopt;
+    if (number) {
+        values_[key] = {static_cast<int64_t>(*number), true};
+    }
+}
+
+void SdoListModel::TakeRefusal(uint32_t key) {
+    values_[key] = {std::nullopt, true};
+}
+
+void SdoListModel::AgeValues() {
+    for (auto& [key, value] : values_) {
+        value.fresh = false;
+    }
+}
+
+std::string SdoListModel::ValueText(int row) const {
+    if (row < 0 || row >= RowCount()) {
+        return {};
+    }
+    auto found = values_.find(rows_[static_cast<size_t>(row)].key);
+    if (found == values_.end()) {
+        return {};
+    }
+    if (!found->second.raw) {
+        return kRefused;
+    }
+    const EntryFacts* facts = FactsOfRow(row);
+    int64_t raw = *found->second.raw;
+    return facts != nullptr ? facts->CodeText(raw) : std::to_string(raw);
+}
+
+bool SdoListModel::ValueIsFresh(int row) const {
+    if (row < 0 || row >= RowCount()) {
+        return false;
+    }
+    auto found = values_.find(rows_[static_cast<size_t>(row)].key);
+    return found != values_.end() && found->second.fresh;
+}
+
+std::optional<int64_t> SdoListModel::RawValue(int row) const {
+    if (row < 0 || row >= RowCount()) {
+        return std::nullopt;
+    }
+    auto found = values_.find(rows_[static_cast<size_t>(row)].key);
+    return found != values_.end() ? found->second.raw : std::nullopt;
+}
+
+const EntryFacts* SdoListModel::FactsOfRow(int row) const {
+    return row >= 0 && row < RowCount() ? dictionary_.FactsOf(rows_[static_cast<size_t>(row)].key)
+                                        : nullptr;
+}
+
+bool SdoListModel::CanRead(int row) const {
+    if (row < 0 || row >= RowCount()) {
+        return false;
+    }
+    std::optional<DictionaryEntry> entry =
+        dictionary_.FindEntry(rows_[static_cast<size_t>(row)].key);
+    return entry && ValueText::TypeWidth(entry->dataType) != 0;
 }
 
 std::optional<uint32_t> SdoListModel::Pick(MessageTarget* target) const {

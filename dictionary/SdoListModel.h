@@ -4,19 +4,23 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tarvo {
 
+class FactsText;
 class MessageBox;
 class MessageTarget;
 class ObjectDictionary;
 struct DictionaryEntry;
+struct EntryFacts;
 
 // The object dictionary browser without its window: every entry as a row of index,
 // subindex and name, sorted by "Index" or "Name", searched by name with "Find next", the
 // help text of the selected row, and the pick of an entry for the panel or oscilloscope
-// channel that asked for one. User-interface thread only.
+// channel that asked for one, and the drive's values of the entries read while browsing.
+// User-interface thread only.
 class SdoListModel {
 public:
     enum SortChoice : int { kSortByIndex = 0, kSortByName = 1 };
@@ -30,7 +34,11 @@ public:
 
     static constexpr const char* kNotFound = "Not Found!!";
 
-    SdoListModel(const ObjectDictionary& dictionary, MessageBox& messageBox);
+    static constexpr const char* kRefused = "????";
+
+    // With `factsText`, the help text ends with the entry's range, default and names.
+    SdoListModel(const ObjectDictionary& dictionary, MessageBox& messageBox,
+                 const FactsText* factsText = nullptr);
 
     // Lists every entry in dictionary order and shows the help of row 0; the sort choice is
     // "Index" (the rows are not re-sorted for it).
@@ -60,6 +68,20 @@ public:
     // selected row the pick goes nowhere. Gives the key sent, if any.
     std::optional<uint32_t> Pick(MessageTarget* target) const;
 
+    // The value column. A read answer (raw as it came) or refusal for a key is shown in its
+    // row until the next; AgeValues says every value shown may have changed since (another
+    // entry is read, or the link was lost), and only a new answer makes a value fresh again.
+    void TakeValue(uint32_t key, uint32_t raw);
+    void TakeRefusal(uint32_t key);
+    void AgeValues();
+    // "" before the first read, "????" for a refused one, else the value with its code name.
+    std::string ValueText(int row) const;
+    bool ValueIsFresh(int row) const;
+    std::optional<int64_t> RawValue(int row) const;
+    const EntryFacts* FactsOfRow(int row) const;
+    // The browser reads numbers only: a text entry's value is not shown.
+    bool CanRead(int row) const;
+
     // True when the name holds the text, Latin letters compared regardless of case.
     static bool NameContains(std::string_view name, std::string_view text);
     // The help pane's text for an entry.
@@ -70,8 +92,15 @@ public:
 private:
     bool ShowHelp(int row);
 
+    struct ShownValue {
+        std::optional<int64_t> raw;  // none: the drive refused the read
+        bool fresh = false;
+    };
+
     const ObjectDictionary& dictionary_;
     MessageBox& messageBox_;
+    const FactsText* factsText_;
+    std::unordered_map<uint32_t, ShownValue> values_;
     std::vector<Row> rows_;
     int sortChoice_ = kSortByIndex;
     int selectedRow_ = -1;

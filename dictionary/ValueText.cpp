@@ -42,6 +42,20 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 
 }  // namespace
 
+ValueText::ValueText(const Services& services)
+    : services_(services), converter_(services.units, services.evaluator) {
+    services_.evaluator.SetWriteCheck([this](uint32_t key, uint32_t data) {
+        std::optional<DictionaryEntry> entry = services_.dictionary.FindEntry(key);
+        std::optional<double> value =
+            entry ? RawToNumber(entry->dataType, data) : std::optional<double>();
+        return !value || !Refused(OutOfRangeProblem(key, static_cast<int64_t>(*value)), true);
+    });
+}
+
+ValueText::~ValueText() {
+    services_.evaluator.SetWriteCheck({});
+}
+
 int ValueText::TypeWidth(std::string_view dataType) {
     return UnitConverter::TypeWidth(dataType);
 }
@@ -188,8 +202,10 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
         return;
     }
     if (label.empty() || label == "DEC") {
-        auto number = static_cast<double>(ReadLeadingInteger(text));
-        if (Refused(RangeProblem(dataType, number))) {
+        int64_t whole = ReadLeadingInteger(text);
+        auto number = static_cast<double>(whole);
+        if (Refused(RangeProblem(dataType, number)) ||
+            Refused(OutOfRangeProblem(key, whole), true)) {
             return;
         }
         Queue(owner, command, key, static_cast<uint32_t>(TruncateToInt32(number)));
@@ -202,6 +218,13 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
             std::snprintf(shown, sizeof shown, "0x%X does not fit in %d bits", raw, width);
             Refused(shown);
         } else if (width != 0) {
+            std::optional<double> widened = RawToNumber(dataType, raw);
+            char shownHex[16];
+            std::snprintf(shownHex, sizeof shownHex, "0x%X", raw);
+            if (widened &&
+                Refused(OutOfRangeProblem(key, static_cast<int64_t>(*widened), shownHex), true)) {
+                return;
+            }
             Queue(owner, command, key, raw);
         }
         return;
@@ -215,6 +238,11 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
             if (Refused(RangeProblem(dataType, std::trunc(written.value)))) {
                 return;
             }
+            auto raw = static_cast<int64_t>(std::trunc(written.value));
+            std::string shown = text + " " + label + " (" + std::to_string(raw) + ")";
+            if (Refused(OutOfRangeProblem(key, raw, shown), true)) {
+                return;
+            }
             Queue(owner, command, key, static_cast<uint32_t>(TruncateToInt32(written.value)));
         } else if (written.status == UnitValue::Status::kAwaitingReference) {
             services_.evaluator.SetPending(key, command, number, written.formula);
@@ -222,12 +250,23 @@ void ValueText::WriteEditedValue(MessageTarget* owner, const ParameterRows& list
     }
 }
 
-bool ValueText::Refused(const std::string& problem) const {
+std::string ValueText::OutOfRangeProblem(uint32_t key, int64_t raw, std::string_view shown) const {
+    const EntryFacts* facts = services_.dictionary.FactsOf(key);
+    if (facts == nullptr || facts->InRange(raw)) {
+        return {};
+    }
+    std::optional<DictionaryEntry> entry = services_.dictionary.FindEntry(key);
+    char fallback[16];
+    std::snprintf(fallback, sizeof fallback, "%06X", static_cast<unsigned>(key));
+    return factsText_.RangeRefusal(*facts, raw, shown, entry ? entry->name : fallback);
+}
+
+bool ValueText::Refused(const std::string& problem, bool sentence) const {
     if (problem.empty()) {
         return false;
     }
     if (services_.messageBox != nullptr) {
-        services_.messageBox->ShowWithIcon(problem + "; nothing was written.",
+        services_.messageBox->ShowWithIcon(sentence ? problem : problem + "; nothing was written.",
                                            MessageBox::Icon::kWarning);
     }
     return true;

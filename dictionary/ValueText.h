@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "dictionary/DictionaryEntry.h"
+#include "dictionary/FactsText.h"
 #include "dictionary/UnitConverter.h"
 #include "protocol/DriveProtocol.h"
 
@@ -48,8 +49,11 @@ public:
     // system's code page would be: GBK for Chinese, Windows-1252 otherwise.
     enum class CodePage { kWestern, kChinese };
 
-    explicit ValueText(const Services& services)
-        : services_(services), converter_(services.units, services.evaluator) {}
+    // A write that waits for a referenced value is checked against the range when it goes.
+    explicit ValueText(const Services& services);
+    ~ValueText();
+    ValueText(const ValueText&) = delete;
+    ValueText& operator=(const ValueText&) = delete;
 
     // The width in bits that the data type name carries (8, 16 or 32), or 0 for none.
     static int TypeWidth(std::string_view dataType);
@@ -76,8 +80,16 @@ public:
     // The code page of the language now in use.
     CodePage CodePageInUse() const;
 
+    // The sentences about entry facts, from the interface language's string table.
+    void SetTextLookup(FactsText::Lookup lookup) { factsText_ = FactsText(std::move(lookup)); }
+    const FactsText& Texts() const { return factsText_; }
+    // Empty when the raw value (widened by the type) lies in the entry's range or the entry
+    // has none; else the refusal, naming the value as `shown` (the raw value when empty).
+    std::string OutOfRangeProblem(uint32_t key, int64_t raw, std::string_view shown = {}) const;
+
     // Converts the value text of a row by its unit and queues the write for `owner`; a write
     // whose formula waits for another entry is left pending and sent when that value comes.
+    // A value outside the entry's range (in raw units, after the unit) is refused unsent.
     void WriteEditedValue(MessageTarget* owner, const ParameterRows& list, int row);
 
     // The first row whose key column holds the key.
@@ -89,11 +101,13 @@ public:
 
 private:
     void Queue(MessageTarget* owner, SdoCommand command, uint32_t key, uint32_t raw);
-    // Shows the problem, if there is one, and says whether there was.
-    bool Refused(const std::string& problem) const;
+    // Shows the problem, if there is one, and says whether there was; a problem that is not
+    // a whole sentence (`sentence` false) is told with "; nothing was written." after it.
+    bool Refused(const std::string& problem, bool sentence = false) const;
 
     Services services_;
     UnitConverter converter_;
+    FactsText factsText_;
 };
 
 }  // namespace tarvo

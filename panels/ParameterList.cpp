@@ -82,6 +82,19 @@ void ParameterList::SetFresh(int row) {
     }
 }
 
+void ParameterList::SetRawValue(int row, std::optional<int64_t> raw) {
+    if (Exists(row) && rows_[static_cast<size_t>(row)].raw != raw) {
+        rows_[static_cast<size_t>(row)].raw = raw;
+        if (observer_ != nullptr) {
+            observer_->CellChanged(row, kValueColumn);
+        }
+    }
+}
+
+std::optional<int64_t> ParameterList::RawValue(int row) const {
+    return Exists(row) ? rows_[static_cast<size_t>(row)].raw : std::nullopt;
+}
+
 bool ParameterList::IsStale(int row) const {
     return Exists(row) && rows_[static_cast<size_t>(row)].stale;
 }

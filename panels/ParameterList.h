@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,11 @@ public:
     bool IsStale(int row) const;
     int64_t StaleSince() const { return staleSince_; }
 
+    // The drive's last value of the row's entry, widened by its type, as it came over the
+    // link (none before the first read or after a refused one); the text shows it in a unit.
+    void SetRawValue(int row, std::optional<int64_t> raw);
+    std::optional<int64_t> RawValue(int row) const;
+
     // The observer (nullptr for none) must outlive the list or be removed first.
     void SetObserver(ParameterListObserver* observer) { observer_ = observer; }
 
@@ -56,6 +62,7 @@ private:
         bool selected = false;
         bool focused = false;
         bool stale = false;
+        std::optional<int64_t> raw;
     };
 
     bool Exists(int row) const { return row >= 0 && row < RowCount(); }

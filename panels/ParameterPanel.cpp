@@ -122,6 +122,13 @@ std::string ParameterPanel::HelpOfRow(int row) const {
     return entry ? entry->help : std::string();
 }
 
+const EntryFacts* ParameterPanel::FactsOfRow(int row) const {
+    if (row < 0 || row >= list_.RowCount()) {
+        return nullptr;
+    }
+    return services_.dictionary.FactsOf(KeyOfRow(row));
+}
+
 bool ParameterPanel::ContainsKey(uint32_t key) const {
     for (int row = 0; row < list_.RowCount(); ++row) {
         if (KeyOfRow(row) == key) {
@@ -288,6 +295,7 @@ void ParameterPanel::OnLinkValue(uint32_t raw, uint32_t key) {
                 text = buffer;
             }
             ShowText(key, text);
+            list_.SetRawValue(found.row, static_cast<int64_t>(*number));
         }
     }
     ContinuePass(key);
@@ -295,6 +303,7 @@ void ParameterPanel::OnLinkValue(uint32_t raw, uint32_t key) {
 
 void ParameterPanel::OnLinkAbort(uint32_t key) {
     ShowText(key, kRefused);
+    list_.SetRawValue(ValueText::FindRowByKey(&list_, key).row, std::nullopt);
     if (key == uploadKey_) {
         uploadKey_ = 0;
     }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "dictionary/EntryFacts.h"
 #include "panels/PanelDescription.h"
 #include "panels/PanelServices.h"
 #include "panels/ParameterList.h"
@@ -46,6 +47,8 @@ public:
 
     // The dictionary's help text of the row's entry, empty when it has none.
     std::string HelpOfRow(int row) const;
+    // What the dictionary's facts say of the row's entry; nullptr when nothing.
+    const EntryFacts* FactsOfRow(int row) const;
 
     // Fills the list from sys/<panel name>.ini; a missing file or section adds nothing and
     // is reported once through the services' reportProblem.

@@ -29,12 +29,20 @@ ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
     // The list is filled once: a browser opened while the loader still runs would miss
     // entries for the whole run.
     state.dictionary.WaitLoaded(std::chrono::seconds(3));
-    auto* view = new SdoListView({state.dictionary, state.messageBox(), services.resources,
-                                  state.horizontalResolution,
-                                  [&state] { return std::exchange(state.pickTarget, nullptr); },
-                                  [frame = &services.mainFrame](uint32_t key) {
-                                      TrendViewFactory::AddToTrend(*frame, key);
-                                  }});
+    SdoListView::Context context{
+        state.dictionary,
+        state.messageBox(),
+        services.resources,
+        state.horizontalResolution,
+        [&state] { return std::exchange(state.pickTarget, nullptr); },
+        [frame = &services.mainFrame](uint32_t key) { TrendViewFactory::AddToTrend(*frame, key); }};
+    context.link = &state.link;
+    context.connected = [&state] {
+        return state.switches.connectionState.load() == ConnectionState::Open;
+    };
+    context.factsText = &state.valueText.Texts();
+    context.markDefaults = &state.markFactoryDefaults;
+    auto* view = new SdoListView(std::move(context));
     return {view, view};
 }
 
@@ -66,6 +74,7 @@ ParameterPanelView* MakeListPanel(const PanelDescription& description, const Vie
         state.columnLabels,
         state.columnWidths,
         [frame = &services.mainFrame](uint32_t key) { TrendViewFactory::AddToTrend(*frame, key); }};
+    setup.markDefaults = &state.markFactoryDefaults;
     return new ParameterPanelView(description, std::move(setup), parent);
 }
 

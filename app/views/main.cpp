@@ -145,6 +145,9 @@ int main(int argc, char** argv) {
                                                  ? tarvo::ResourceSet::Language::English
                                                  : tarvo::ResourceSet::Language::Chinese);
     messageBox.SetCaption(resources->String(102));
+    // Range refusals and the other sentences about entry facts speak the interface language.
+    state.valueText.SetTextLookup(
+        [set = resources.get()](int id) { return set->String(id).toStdString(); });
     // Child frames and dialogs show the program's icon rather than the toolkit's.
     application.setWindowIcon(resources->Icon(128));
 

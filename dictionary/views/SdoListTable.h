@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 
 namespace tarvo {
 
+class FactsText;
 class SdoListModel;
 
-// The browser's rows as Qt sees them: the columns "index", "sub" and "name", read-only.
+// The browser's rows as Qt sees them: the columns "index", "sub", "name" and the value,
+// read-only. A value read before the latest read is grey; one that differs from the entry's
+// factory default is tinted as in the panels.
 class SdoListTable : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -19,11 +23,26 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    static constexpr int kValueColumn = 3;
+
+    // The value column's header and notes, and the program's switch of the default mark
+    // (nullptr: always marked); both outlive the table.
+    void SetFacts(const FactsText* texts, const bool* markDefaults) {
+        texts_ = texts;
+        markDefaults_ = markDefaults;
+    }
     // The rows were re-filled or re-sorted.
     void Reload();
+    // The values shown changed (one row, or all for -1).
+    void ValuesChanged(int row = -1);
 
 private:
+    bool MarksDefault(int row) const;
+    QString ValueNotes(int row) const;
+
     const SdoListModel& model_;
+    const FactsText* texts_ = nullptr;
+    const bool* markDefaults_ = nullptr;
 };
 
 }  // namespace tarvo

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include "comm/LinkRequester.h"
 #include "dictionary/views/SdoListTable.h"
 #include "resources/ResourceSet.h"
 
@@ -29,7 +30,7 @@ QString PaneText(const std::string& text) {
 SdoListView::SdoListView(Context context, QWidget* parent)
     : QWidget(parent),
       context_(std::move(context)),
-      model_(context_.dictionary, context_.messageBox) {
+      model_(context_.dictionary, context_.messageBox, context_.factsText) {
     form_ = FormBuilder::Build(context_.resources, 128, this);
     help_ = form_.Control<QPlainTextEdit>(kHelp);
     sort_ = form_.Control<QComboBox>(kSort);
@@ -45,6 +46,7 @@ SdoListView::SdoListView(Context context, QWidget* parent)
     }
     form_.controls.insert(kList, list_);
     table_ = new SdoListTable(model_, this);
+    table_->SetFacts(context_.factsText, context_.markDefaults);
     list_->setModel(table_);
     list_->setShowGrid(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -60,6 +62,9 @@ SdoListView::SdoListView(Context context, QWidget* parent)
     list_->setColumnWidth(0, at96 ? 60 : 80);
     list_->setColumnWidth(1, at96 ? 40 : 60);
     list_->setColumnWidth(2, 300);
+    // The value stands before the wide name column, where the form's list still shows it.
+    list_->horizontalHeader()->moveSection(SdoListTable::kValueColumn, 2);
+    list_->setColumnWidth(SdoListTable::kValueColumn, at96 ? 90 : 110);
 
     model_.Fill();
     table_->Reload();
@@ -81,7 +86,16 @@ SdoListView::SdoListView(Context context, QWidget* parent)
                 if (model_.Select(current.isValid() ? current.row() : -1)) {
                     ShowHelp();
                 }
+                // Another entry's read: every value shown before may have changed since.
+                model_.AgeValues();
+                table_->ValuesChanged();
+                ReadSelected();
             });
+    reread_.setInterval(kReadEveryMs);
+    connect(&reread_, &QTimer::timeout, this, &SdoListView::ReadSelected);
+    if (context_.link != nullptr) {
+        reread_.start();
+    }
     connect(list_, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { PickRow(index.row()); });
     if (context_.addToTrend) {
@@ -132,6 +146,21 @@ void SdoListView::FindNext() {
     }
 }
 
+void SdoListView::ReadSelected() {
+    int row = model_.SelectedRow();
+    if (context_.link == nullptr || !isVisible()) {
+        return;
+    }
+    if (!context_.connected || !context_.connected()) {
+        model_.AgeValues();
+        table_->ValuesChanged();
+        return;
+    }
+    if (model_.CanRead(row)) {
+        context_.link->Request(this, SdoCommand::Read, model_.RowAt(row).key, 0);
+    }
+}
+
 void SdoListView::TrendRow(int row) {
     if (context_.addToTrend && row >= 0 && row < model_.RowCount()) {
         context_.addToTrend(model_.RowAt(row).key);
@@ -154,10 +183,23 @@ void SdoListView::CloseFrame() {
     }
 }
 
-intptr_t SdoListView::onMessage(uint32_t message, uintptr_t wParam, intptr_t) {
+intptr_t SdoListView::onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_LINK_STATE && static_cast<WindowState>(wParam) == WindowState::Hidden &&
         context_.takePickTarget) {
         context_.takePickTarget();
+    }
+    if (message == WM_LINK_STATE && static_cast<WindowState>(wParam) == WindowState::LinkLost) {
+        model_.AgeValues();
+        table_->ValuesChanged();
+    }
+    auto key = static_cast<uint32_t>(lParam);
+    if (message == WM_LINK_VALUE || message == WM_LINK_ABORT) {
+        if (message == WM_LINK_VALUE) {
+            model_.TakeValue(key, static_cast<uint32_t>(wParam));
+        } else {
+            model_.TakeRefusal(key);
+        }
+        table_->ValuesChanged();
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -14,6 +15,8 @@ class QTableView;
 
 namespace tarvo {
 
+class FactsText;
+class LinkRequester;
 class MessageBox;
 class ObjectDictionary;
 class ResourceSet;
@@ -21,7 +24,8 @@ class SdoListTable;
 
 // The object dictionary browser (form 128) over its model: the entry list, the help pane,
 // the sort choice and "Find next". A double-click hands the entry to the window that asked
-// for a pick and closes the browser's frame.
+// for a pick and closes the browser's frame. With a link, the selected entry's value is read
+// when it is selected and again every second while the browser is shown and connected.
 class SdoListView : public QWidget, public MessageTarget {
     Q_OBJECT
 public:
@@ -34,11 +38,20 @@ public:
         std::function<MessageTarget*()> takePickTarget;
         // Adds an entry to the trend; when set, the list's context menu offers "Trend".
         std::function<void(uint32_t key)> addToTrend;
+        // Reads the selected entry's value (nullptr: no value column reads).
+        LinkRequester* link = nullptr;
+        std::function<bool()> connected;
+        // The sentences about entry facts and the program's switch of the default mark.
+        const FactsText* factsText = nullptr;
+        const bool* markDefaults = nullptr;
     };
+
+    static constexpr int kReadEveryMs = 1000;
 
     explicit SdoListView(Context context, QWidget* parent = nullptr);
 
-    // WM_LINK_STATE Hidden (the frame was closed): a pending pick request lapses.
+    // WM_LINK_STATE Hidden (the frame was closed): a pending pick request lapses; LinkLost:
+    // the values shown are stale. WM_LINK_VALUE / WM_LINK_ABORT answer the browser's reads.
     intptr_t onMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
 
     SdoListModel& Model() { return model_; }
@@ -52,6 +65,8 @@ public:
     void FindNext();
     // What the context menu's "Trend" does for a row (nothing without the trend).
     void TrendRow(int row);
+    // Reads the selected entry's value when connected; else ages the values shown.
+    void ReadSelected();
 
 private:
     void SelectRow(int row, bool scroll);
@@ -66,6 +81,7 @@ private:
     QPlainTextEdit* help_ = nullptr;
     QComboBox* sort_ = nullptr;
     QLineEdit* search_ = nullptr;
+    QTimer reread_;
 };
 
 }  // namespace tarvo

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "panels/EditListModel.h"
+#include "panels/views/ParameterTableModel.h"
 
 namespace tarvo {
 
@@ -17,6 +18,11 @@ QWidget* EditListDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     QWidget* editor = nullptr;
     switch (model_.CellOpens(index.row(), index.column())) {
         case EditListModel::Opens::kEditor: {
+            const QVariantList choices = index.data(ParameterTableModel::kCodeChoicesRole).toList();
+            if (!choices.isEmpty()) {
+                editor = CodeChoices(parent, choices);
+                break;
+            }
             auto* edit = new QLineEdit(parent);
             edit->setFrame(false);
             editor = edit;
@@ -43,6 +49,27 @@ QWidget* EditListDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     return editor;
 }
 
+QComboBox* EditListDelegate::CodeChoices(QWidget* parent, const QVariantList& choices) const {
+    // Editable: a code without a name can still be typed.
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setProperty("codeChoices", true);
+    for (const QVariant& choice : choices) {
+        QVariantList pair = choice.toList();
+        combo->addItem(pair.value(1).toString(), pair.value(0));
+    }
+    // A name chosen from the list is written at once, as Enter writes a typed value.
+    connect(combo, &QComboBox::activated, this, [this, combo] {
+        auto* self = const_cast<EditListDelegate*>(this);
+        self->enterHeld_ = true;
+        emit self->commitData(combo);
+        self->enterHeld_ = false;
+        emit self->closeEditor(combo);
+    });
+    return combo;
+}
+
 void EditListDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
     // Only when the control opens: a live value arriving for the row must not overwrite
     // what the user is typing.
@@ -54,7 +81,12 @@ void EditListDelegate::setEditorData(QWidget* editor, const QModelIndex& index) 
     if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
         edit->setText(text);
         edit->selectAll();
-    } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+    } else if (auto* combo = qobject_cast<QComboBox*>(editor);
+               combo != nullptr && combo->property("codeChoices").toBool()) {
+        combo->setCurrentIndex(combo->findData(text));
+        combo->setEditText(text);
+        combo->lineEdit()->selectAll();
+    } else if (combo != nullptr) {
         // The first choice that begins with the cell's text is selected.
         combo->setCurrentIndex(combo->findText(text, Qt::MatchStartsWith));
         combo->setProperty("initialText", text);
@@ -71,7 +103,13 @@ void EditListDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
     std::string text;
     if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
         text = edit->text().toStdString();
-    } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+    } else if (auto* combo = qobject_cast<QComboBox*>(editor);
+               combo != nullptr && combo->property("codeChoices").toBool()) {
+        // A name stands for its code; anything else typed is taken as it is.
+        int chosen = combo->findText(combo->currentText(), Qt::MatchExactly);
+        text =
+            (chosen >= 0 ? combo->itemData(chosen).toString() : combo->currentText()).toStdString();
+    } else if (combo != nullptr) {
         text = combo->currentIndex() < 0 ? combo->property("initialText").toString().toStdString()
                                          : combo->currentText().toStdString();
     } else {

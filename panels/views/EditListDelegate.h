@@ -1,16 +1,20 @@
 #pragma once
 
 #include <QStyledItemDelegate>
+#include <QVariantList>
+
+class QComboBox;
 
 namespace tarvo {
 
 class EditListModel;
 
 // The in-place controls of a panel's list: an edit box with all its text selected over a
-// value cell, a drop-down of the entry's units over a unit cell. Enter commits, Esc
-// restores, losing the focus ends the edit without writing; the editing rules decide what
-// an ended edit changes. Tab ends the edit without writing, as a click elsewhere does, and
-// never opens the next cell itself: the list moves on to the next row's value.
+// value cell (a drop-down of the names for an entry with named codes), a drop-down of the entry's
+// units over a unit cell. Enter commits, Esc restores, losing the focus ends the edit without
+// writing; the editing rules decide what an ended edit changes. Tab ends the edit without writing,
+// as a click elsewhere does, and never opens the next cell itself: the list moves on to the next
+// row's value.
 class EditListDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -35,6 +39,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The value editor of an entry with named codes: the names to choose, or a typed code.
+    QComboBox* CodeChoices(QWidget* parent, const QVariantList& choices) const;
+
     EditListModel& model_;
     bool enterHeld_ = false;
 };

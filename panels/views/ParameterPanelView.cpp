@@ -1,9 +1,11 @@
 #include "panels/views/ParameterPanelView.h"
 
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "dictionary/ValueText.h"
 #include "panels/PanelLink.h"
 #include "panels/ParameterColumns.h"
 #include "panels/views/EditListView.h"
@@ -16,6 +18,7 @@ namespace tarvo {
 namespace {
 constexpr int kListMenu = 130;
 constexpr int kTrendText = 1401;
+constexpr int kMarkDefaultsText = 1708;
 }  // namespace
 
 ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setup setup,
@@ -38,6 +41,9 @@ ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setu
     table_ = new ParameterTableModel(panel_->List(), columns, this);
     table_->SetStaleNote([this](qint64 lostAt) { return StaleMark::Note(resources_, lostAt); });
     table_->SetHelp([this](int row) { return panel_->HelpOfRow(row); });
+    table_->SetFacts([this](int row) { return panel_->FactsOfRow(row); },
+                     &setup.services.values.Texts());
+    table_->SetMarkDefaults(setup.markDefaults);
     list_ = new EditListView(panel_->List(), *rules_, *table_, this);
     list_->setObjectName(QString::number(description.listControl));
     auto* layout = new QVBoxLayout(this);
@@ -70,6 +76,16 @@ ParameterPanelView::ParameterPanelView(const PanelDescription& description, Setu
             }
         });
     }
+    markDefaults_ = setup.markDefaults;
+    if (bool* mark = setup.markDefaults) {
+        markAction_ = new QAction(resources_.String(kMarkDefaultsText), this);
+        markAction_->setCheckable(true);
+        markAction_->setChecked(*mark);
+        connect(markAction_, &QAction::toggled, this, [this, mark](bool on) {
+            *mark = on;
+            table_->RedrawAll();
+        });
+    }
     connect(list_, &QWidget::customContextMenuRequested, this,
             &ParameterPanelView::ShowContextMenu);
 
@@ -97,6 +113,13 @@ void ParameterPanelView::ShowContextMenu(const QPoint& at) {
         trendAction_->setEnabled(trendRow_ >= 0 || panel_->List().FocusedRow() >= 0);
         menu.addSeparator();
         menu.addAction(trendAction_);
+    }
+    if (markAction_ != nullptr) {
+        // Another panel may have switched the mark since.
+        QSignalBlocker quiet(markAction_);
+        markAction_->setChecked(*markDefaults_);
+        menu.addSeparator();
+        menu.addAction(markAction_);
     }
     menu.exec(list_->viewport()->mapToGlobal(at));
 }

@@ -33,6 +33,9 @@ public:
         // Adds an entry to the trend; when set, the context menu offers "Trend" for the
         // focused row.
         std::function<void(uint32_t key)> addToTrend;
+        // The program's switch of the mark on values that differ from their factory default;
+        // when set, the context menu offers to switch it (nullptr: always marked).
+        bool* markDefaults = nullptr;
     };
 
     ParameterPanelView(const PanelDescription& description, Setup setup, QWidget* parent = nullptr);
@@ -47,6 +50,8 @@ public:
     // The context menu's "Trend" for the row under the menu (else the focused row); null
     // when the view was made without the trend.
     QAction* TrendAction() const { return trendAction_; }
+    // The context menu's switch of the factory default mark; null without the switch.
+    QAction* MarkDefaultsAction() const { return markAction_; }
 
 private:
     void ShowContextMenu(const QPoint& at);
@@ -60,6 +65,8 @@ private:
     QList<QAction*> actions_;
     std::function<void(uint32_t key)> addToTrend_;
     QAction* trendAction_ = nullptr;
+    QAction* markAction_ = nullptr;
+    bool* markDefaults_ = nullptr;
     int trendRow_ = -1;  // the row under the context menu
 };
 

@@ -1,14 +1,33 @@
 #include "panels/views/ParameterTableModel.h"
 
 #include <QColor>
+#include <vector>
 
+#include "dictionary/FactsText.h"
+#include "dictionary/ValueText.h"
 #include "panels/ParameterList.h"
 
 namespace tarvo {
 
 namespace {
 constexpr int kRedrawMs = 40;
+
+// The default as the row shows values: hexadecimal in a HEX row, else the raw code with its
+// name (a unit with a formula gets the raw value and says so).
+std::string DefaultInUnit(const EntryFacts& facts, const std::string& unit,
+                          const std::string& dataType) {
+    int64_t value = *facts.factoryDefault;
+    if (unit == "HEX") {
+        int width = ValueText::TypeWidth(dataType);
+        width = width == 0 ? 32 : width;
+        uint64_t mask = width == 32 ? 0xFFFFFFFFu : (uint64_t{1} << width) - 1;
+        return QString::number(static_cast<qulonglong>(static_cast<uint64_t>(value) & mask), 16)
+            .toStdString();
+    }
+    std::string text = facts.CodeText(value);
+    return unit == "DEC" || unit.empty() ? text : text + " DEC";
 }
+}  // namespace
 
 ParameterTableModel::ParameterTableModel(ParameterList& list, const ParameterColumnLayout& columns,
                                          QObject* parent)
@@ -40,22 +59,53 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
     if (staleValue && role == Qt::ForegroundRole) {
         return QColor(kStaleColour);
     }
+    const bool valueCell = index.column() == ParameterRows::kValueColumn;
     if (staleValue && role == Qt::ToolTipRole && staleNote_) {
         QString text = QString::fromStdString(list_.Text(index.row(), index.column()));
-        return (text.isEmpty() ? text : text + '\n') + staleNote_(list_.StaleSince());
+        QString lines = FactsLines(index.row());
+        return (text.isEmpty() ? text : text + '\n') + staleNote_(list_.StaleSince()) +
+               (lines.isEmpty() ? lines : '\n' + lines);
     }
     switch (role) {
         case Qt::ToolTipRole: {
             std::string help = helpOfRow_ ? helpOfRow_(index.row()) : std::string();
-            if (!help.empty()) {
-                return QString::fromStdString(help);
-            }
             // Names and texts wider than their column.
-            return QString::fromStdString(list_.Text(index.row(), index.column()));
+            QString text = QString::fromStdString(
+                !help.empty() ? help : list_.Text(index.row(), index.column()));
+            QString lines = valueCell ? FactsLines(index.row()) : QString();
+            if (lines.isEmpty()) {
+                return text;
+            }
+            return text.isEmpty() ? lines : text + '\n' + lines;
         }
         case Qt::DisplayRole:
-        case Qt::EditRole:
+            if (valueCell && factsOfRow_) {
+                return QString::fromStdString(FactsText::Shown(
+                    factsOfRow_(index.row()), list_.Text(index.row(), ParameterRows::kUnitColumn),
+                    list_.Text(index.row(), index.column())));
+            }
             return QString::fromStdString(list_.Text(index.row(), index.column()));
+        case Qt::EditRole:
+            // The editor and every write take the value column's own text, never the name.
+            return QString::fromStdString(list_.Text(index.row(), index.column()));
+        case kCodeChoicesRole: {
+            const EntryFacts* facts = valueCell && factsOfRow_ ? factsOfRow_(index.row()) : nullptr;
+            QVariantList choices;
+            if (facts != nullptr &&
+                FactsText::ShowsCodeNames(list_.Text(index.row(), ParameterRows::kUnitColumn))) {
+                for (const ValueName& name : facts->valueNames) {
+                    choices.append(QVariant(
+                        QVariantList{QString::number(name.value),
+                                     QString::fromStdString(facts->CodeText(name.value))}));
+                }
+            }
+            return choices;
+        }
+        case Qt::BackgroundRole:
+            if (valueCell && MarksDefault(index.row())) {
+                return QColor(kNotDefaultColour);
+            }
+            return {};
         case Qt::ForegroundRole:
             if (list_.Text(index.row(), ParameterRows::kLabelColumn).find('*') !=
                 std::string::npos) {
@@ -78,6 +128,47 @@ QVariant ParameterTableModel::headerData(int section, Qt::Orientation orientatio
 Qt::ItemFlags ParameterTableModel::flags(const QModelIndex& index) const {
     // Whether a cell opens an editor is the list's decision, made when it is clicked.
     return QAbstractTableModel::flags(index) | Qt::ItemIsEditable;
+}
+
+bool ParameterTableModel::MarksDefault(int row) const {
+    if (!factsOfRow_ || (markDefaults_ != nullptr && !*markDefaults_)) {
+        return false;
+    }
+    return FactsText::DiffersFromDefault(factsOfRow_(row), list_.RawValue(row));
+}
+
+QString ParameterTableModel::FactsLines(int row) const {
+    const EntryFacts* facts = factsOfRow_ ? factsOfRow_(row) : nullptr;
+    std::optional<int64_t> raw = list_.RawValue(row);
+    if (facts == nullptr || factsText_ == nullptr || !raw) {
+        return {};
+    }
+    std::string unit = list_.Text(row, ParameterRows::kUnitColumn);
+    std::vector<std::string> lines;
+    // A row that shows the bare number (HEX, a unit) still names its code here.
+    if (!FactsText::ShowsCodeNames(unit) && facts->NameOf(*raw) != nullptr) {
+        lines.push_back(facts->CodeText(*raw));
+    }
+    std::string bits = facts->SetBitNames(static_cast<uint32_t>(*raw));
+    if (!bits.empty()) {
+        lines.push_back(factsText_->Text(FactsText::kSetBitsHeading) + '\n' + bits);
+    }
+    if (MarksDefault(row)) {
+        lines.push_back(factsText_->DiffersLine(
+            *facts, *raw,
+            DefaultInUnit(*facts, unit, list_.Text(row, ParameterRows::kDataTypeColumn))));
+    }
+    QStringList joined;
+    for (const std::string& line : lines) {
+        joined << QString::fromStdString(line);
+    }
+    return joined.join('\n');
+}
+
+void ParameterTableModel::RedrawAll() {
+    if (list_.RowCount() > 0) {
+        emit dataChanged(index(0, 0), index(list_.RowCount() - 1, ParameterRows::kColumnCount - 1));
+    }
 }
 
 void ParameterTableModel::FlushChanges() {

@@ -11,7 +11,9 @@
 
 namespace tarvo {
 
+class FactsText;
 class ParameterList;
+struct EntryFacts;
 
 // A panel's parameter list as a Qt table: the seven columns with their headers, read-only
 // rows (label with "*") in green, values read before the link was lost in grey. Value changes are
@@ -21,6 +23,10 @@ class ParameterTableModel : public QAbstractTableModel, private ParameterListObs
 public:
     static constexpr QRgb kReadOnlyColour = 0x228B22;
     static constexpr QRgb kStaleColour = 0x9A9A9A;
+    static constexpr QRgb kNotDefaultColour = 0xFFF0C8;
+    // A value cell's named codes for its editor's drop-down, as a list of {code, "code -
+    // name"} pairs; empty when the row shows no names.
+    static constexpr int kCodeChoicesRole = Qt::UserRole + 1;
 
     ParameterTableModel(ParameterList& list, const ParameterColumnLayout& columns,
                         QObject* parent = nullptr);
@@ -40,6 +46,18 @@ public:
     void SetHelp(std::function<std::string(int row)> helpOfRow) {
         helpOfRow_ = std::move(helpOfRow);
     }
+    // What the dictionary knows of a row's entry (nullptr: nothing) and the sentences about
+    // it: a named code in the plain decimal unit shows as its name, the tooltip of a value
+    // lists its set bits' names and whether it differs from the factory default.
+    void SetFacts(std::function<const EntryFacts*(int row)> factsOfRow, const FactsText* texts) {
+        factsOfRow_ = std::move(factsOfRow);
+        factsText_ = texts;
+    }
+    // Whether values that differ from their factory default get the tinted background; the
+    // flag outlives the model (nullptr: always).
+    void SetMarkDefaults(const bool* mark) { markDefaults_ = mark; }
+    // Redraws every row, as after the mark was switched.
+    void RedrawAll();
     // Shows the value changes that wait for the next redraw now.
     void FlushChanges();
 
@@ -64,6 +82,13 @@ private:
     int firstChanged_ = -1;
     int lastChanged_ = -1;
     std::function<QString(qint64 lostAt)> staleNote_;
+    std::function<const EntryFacts*(int row)> factsOfRow_;
+    const FactsText* factsText_ = nullptr;
+    const bool* markDefaults_ = nullptr;
+
+    // The lines the value's tooltip adds from the entry's facts; empty when none.
+    QString FactsLines(int row) const;
+    bool MarksDefault(int row) const;
 };
 
 }  // namespace tarvo

@@ -9,9 +9,11 @@
 #include <QTableView>
 #include <QtTest>
 
+#include "dictionary/FactsText.h"
 #include "dictionary/ObjectDictionary.h"
 #include "platform/MessageBox.h"
 #include "resources/ResourceSet.h"
+#include "tests/dictionary/FakeLinkRequester.h"
 #include "tests/support/DataFileBuilder.h"
 #include "tests/support/TempFolder.h"
 
@@ -112,6 +114,91 @@ private slots:
         waiting = &panel;
         view->onMessage(WM_LINK_STATE, 1, 0);
         QVERIFY(waiting == nullptr);
+    }
+
+    // The value column reads the selected entry only, names its code, looks stale once
+    // another entry is read or the link is lost, and the help pane tells the facts.
+    void ValueColumnAndFacts() {
+        test::TempFolder folder;
+        folder.Write("tarvo.facts.json", R"({"tarvoFacts": 1, "entries": [
+            {"entry": "6060:00", "min": -7, "max": 10, "default": 1,
+             "values": [{"value": 1, "en": "Profile position"}, {"value": 3, "en": "Profile velocity"}]}]})");
+        test::RecordTexts mode;
+        mode.index = "6060";
+        mode.nameEn = "Mode";
+        mode.dataType = "INTEGER8";
+        test::RecordTexts name;
+        name.index = "1008";
+        name.nameEn = "Device name";
+        name.dataType = "VISIBLE STRING";
+        test::RecordTexts word;  // the control word, UNSIGNED16
+        ObjectDictionary dictionary;
+        QVERIFY(dictionary.LoadFile(
+            folder.Write("tarvo.dat", test::Record(mode) + test::Record(name) + test::Record(word)),
+            2, &box_));
+        test::FakeLinkRequester link;
+        bool connected = true;
+        bool mark = true;
+        FactsText texts;
+        SdoListView::Context context{dictionary, box_, resources_, 96, {}};
+        context.link = &link;
+        context.connected = [&connected] { return connected; };
+        context.factsText = &texts;
+        context.markDefaults = &mark;
+        SdoListView view(std::move(context));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        auto rowOf = [&view](uint32_t key) {
+            for (int row = 0; row < view.Model().RowCount(); ++row) {
+                if (view.Model().RowAt(row).key == key) {
+                    return row;
+                }
+            }
+            return -1;
+        };
+        QAbstractItemModel* table = view.List()->model();
+        const int modeRow = rowOf(0x606000);
+        const int nameRow = rowOf(0x100800);
+        const int wordRow = rowOf(0x604000);
+        QCOMPARE(table->headerData(3, Qt::Horizontal).toString(), QString("Value"));
+        QModelIndex value = table->index(modeRow, 3);
+
+        view.List()->setCurrentIndex(table->index(modeRow, 0));
+        QCOMPARE(link.requests.back(), (test::SentRequest{&view, SdoCommand::Read, 0x606000, 0}));
+        QVERIFY(view.HelpPane()->toPlainText().contains(
+            "\n\nRange: -7 to 10\nFactory default: 1 - Profile position\nValues:\n"
+            "  1 - Profile position\n  3 - Profile velocity"));
+        view.onMessage(WM_LINK_VALUE, 3, 0x606000);
+        QCOMPARE(value.data().toString(), QString("3 - Profile velocity"));
+        QVERIFY(!value.data(Qt::ForegroundRole).isValid());
+        QVERIFY(value.data(Qt::BackgroundRole).isValid());
+        QVERIFY(value.data(Qt::ToolTipRole)
+                    .toString()
+                    .contains("Differs from the factory default (1 - Profile position)"));
+        mark = false;
+        QVERIFY(!value.data(Qt::BackgroundRole).isValid());
+
+        // A text entry is not read; another entry's read makes the value shown stale.
+        link.requests.clear();
+        view.List()->setCurrentIndex(table->index(nameRow, 0));
+        QVERIFY(link.requests.empty());
+        view.List()->setCurrentIndex(table->index(wordRow, 0));
+        QCOMPARE(link.requests.size(), size_t{1});
+        QVERIFY(value.data(Qt::ForegroundRole).isValid());
+        QVERIFY(value.data(Qt::ToolTipRole).toString().contains("Read earlier"));
+        view.onMessage(WM_LINK_ABORT, 0, 0x604000);
+        QCOMPARE(table->index(wordRow, 3).data().toString(), QString("????"));
+
+        // Once disconnected nothing is read and nothing looks fresh.
+        view.onMessage(WM_LINK_VALUE, 1, 0x606000);
+        QVERIFY(!value.data(Qt::ForegroundRole).isValid());
+        view.onMessage(WM_LINK_STATE, static_cast<uintptr_t>(WindowState::LinkLost), 0);
+        QVERIFY(value.data(Qt::ForegroundRole).isValid());
+        connected = false;
+        link.requests.clear();
+        view.List()->setCurrentIndex(table->index(modeRow, 0));
+        view.ReadSelected();
+        QVERIFY(link.requests.empty());
     }
 
 private:

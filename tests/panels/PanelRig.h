@@ -59,7 +59,11 @@ public:
     static constexpr uint32_t kOdd = 0x200100;       // a type without valid width
     static constexpr const char* kModeHelp = "1 profile position, 3 profile velocity";
 
-    PanelRig() {
+    // With `facts`, the text of a facts file beside the data file.
+    explicit PanelRig(const std::string& facts = {}) {
+        if (!facts.empty()) {
+            folder.Write("tarvo.facts.json", facts);
+        }
         std::string data = Entry("6060", "00", "Mode", "INTEGER8", "WS", "", kModeHelp) +
                            Entry("6041", "00", "Status word", "UNSIGNED16", "L", "") +
                            Entry("6081", "00", "Profile velocity", "UNSIGNED32", "WL",
