@@ -14,6 +14,7 @@
 // thread: the connect button, the forms' node ID and the CAN form's version query; the
 // longest of those calls is reported beside the timer's lateness.
 
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -271,6 +272,23 @@ int main(int argc, char** argv) {
     long ticks = 0;
     Clock::duration longest{0};
     Clock::duration longestAt{0};
+    // The user-interface thread's own processor time over the longest interval, and how often
+    // it was switched out then: taken away from the processor (the machine is busy) or
+    // waiting of its own accord (blocked on something).
+    auto threadCpu = [] {
+        timespec t{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+    };
+    auto previousCpu = threadCpu();
+    std::chrono::nanoseconds longestCpu{0};
+    auto switches = [] {
+        rusage usage{};
+        ::getrusage(RUSAGE_THREAD, &usage);
+        return std::pair<long, long>(usage.ru_nivcsw, usage.ru_nvcsw);
+    };
+    auto previousSwitches = switches();
+    std::pair<long, long> longestSwitches{0, 0};
     Clock::duration total{0};
     Clock::time_point previous = Clock::now();
     const Clock::time_point measureStart = previous;
@@ -284,9 +302,18 @@ int main(int argc, char** argv) {
         previous = now;
         ++ticks;
         total += std::max(late, Clock::duration::zero());
+        auto cpu = threadCpu();
+        auto busy = cpu - previousCpu;
+        previousCpu = cpu;
+        auto switched = switches();
+        std::pair<long, long> during{switched.first - previousSwitches.first,
+                                     switched.second - previousSwitches.second};
+        previousSwitches = switched;
         if (late > longest) {
             longest = late;
             longestAt = now - measureStart;
+            longestCpu = busy;
+            longestSwitches = during;
         }
     });
     probe.start();
@@ -361,6 +388,11 @@ int main(int argc, char** argv) {
     }
     std::printf("longest timer lateness         %.1f ms   (goal < 50 ms) %s, %.1f s into the run\n",
                 longestMs, longestMs < 50.0 ? "ok" : "MISSED", Seconds(longestAt));
+    std::printf(
+        "  the thread in that tick      %.1f ms of processor time in %.1f ms; switched out %ld "
+        "times taken off, %ld times waiting\n",
+        std::chrono::duration<double, std::milli>(longestCpu).count(), longestMs + 10.0,
+        longestSwitches.first, longestSwitches.second);
     std::printf("mean timer lateness            %.2f ms\n",
                 ticks > 0 ? Seconds(total) * 1000.0 / ticks : 0.0);
     std::printf("process start -> painted       %.3f s    (goal < 0.5 s) %s\n", startupFromProcess,

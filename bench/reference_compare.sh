@@ -2,7 +2,7 @@
 # tarvoctl beside the reference client (bench/ReferenceClient.cpp: write a frame, read ten
 # bytes, next) against one simulated drive emulating a 115200 baud line: a batch read of the
 # entries of user/AllParameters.cdo, an export of 500 entries and the upload of a scope
-# record. Prints the best of three runs of each, the reference's time, the line limit (20
+# record, and watch of one entry at the link's pace. Prints the best of three runs of each, the reference's time, the line limit (20
 # bytes of 10 bits an exchange) and the ratio to the reference. Usage:
 #   bench/reference_compare.sh [BUILD_FOLDER]     (default build)
 set -euo pipefail
@@ -70,3 +70,12 @@ read -r exchanges _ bytes _ <"$folder/out"
 [ "$bytes" -gt 0 ] || { echo "the scope record is empty: nothing to compare"; exit 1; }
 ours=$(best_of_3 "${tarvoctl[@]}" upload 2300:10)
 report "upload of a $bytes-byte scope record" "$exchanges" "$ours" "$ref"
+
+# watch of one entry at the link's pace: 400 polls against as many reads of the reference.
+watchCount=400
+ours=$(best_of_3 "${tarvoctl[@]}" watch 606C:00 --interval 0 --count $watchCount --csv)
+rows=$(grep -c '^[0-9]' "$folder/out" || true)
+[ "$rows" = "$watchCount" ] || { echo "watch gave $rows of $watchCount rows"; exit 1; }
+# shellcheck disable=SC2046
+ref=$(best_of_3 "$reference" "$port" 1 read $(yes 606C:00 | head -n $watchCount))
+report "watch of one entry, $watchCount polls" "$watchCount" "$ours" "$ref"

@@ -27,6 +27,8 @@ bool TrendPlot::RemoveSignal(int signal) {
         return false;
     }
     signals_.erase(signals_.begin() + signal);
+    // A new ring may take the freed one's address: nothing computed before is reused.
+    columnCache_ = {};
     return true;
 }
 
@@ -94,8 +96,7 @@ void TrendPlot::ApplyAutoScales() {
         }
         double low = std::numeric_limits<double>::infinity();
         double high = -low;
-        for (const TrendColumn& column :
-             TrendDecimation::Columns(*signal.ring, From(), To(), std::max(Width(), 1))) {
+        for (const TrendColumn& column : ColumnsOf(i)) {
             if (column.count > 0) {
                 low = std::min(low, column.minimum);
                 high = std::max(high, column.maximum);
@@ -112,6 +113,18 @@ void TrendPlot::ApplyAutoScales() {
         // The curve fills at most six of the eight divisions.
         signal.scale = ScaleText::AtLeast125(range / (kDivisionsY - 2));
     }
+}
+
+const std::vector<TrendColumn>& TrendPlot::ColumnsOf(int signal) const {
+    const TrendRing& ring = *At(signal).ring;
+    TrendColumnCache& cache = columnCache_[static_cast<size_t>(signal)];
+    const int width = std::max(Width(), 1);
+    if (cache.ring != &ring || cache.version != ring.Version() || cache.from != From() ||
+        cache.to != To() || cache.width != width) {
+        cache = {&ring, ring.Version(), From(),
+                 To(),  width,          TrendDecimation::Columns(ring, From(), To(), width)};
+    }
+    return cache.columns;
 }
 
 double TrendPlot::RowOf(int signal, double value) const {
@@ -132,8 +145,7 @@ std::vector<std::vector<PlotPixel>> TrendPlot::Polylines(int signal) const {
         double y = std::clamp(RowOf(signal, value), area_.top - 10000.0, area_.bottom + 10000.0);
         return static_cast<int>(std::lround(y));
     };
-    std::vector<TrendColumn> columns =
-        TrendDecimation::Columns(*At(signal).ring, From(), To(), std::max(Width(), 1));
+    const std::vector<TrendColumn>& columns = ColumnsOf(signal);
     std::vector<PlotPixel> line;
     for (size_t c = 0; c < columns.size(); ++c) {
         const TrendColumn& column = columns[c];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "oscilloscope/CurvePlot.h"
+#include "oscilloscope/TrendDecimation.h"
 #include "oscilloscope/TrendRing.h"
 #include "oscilloscope/TrendTimeAxis.h"
 
@@ -22,6 +23,17 @@ struct TrendSignal {
     double scale = 1.0;   // shown units per division
     double offset = 0.0;  // the value on the centre line
     std::unique_ptr<TrendRing> ring;
+};
+
+// A signal's pixel columns as last computed: the auto scale and the curve of one redraw read
+// the same columns, and a redraw with no new sample and the same view computes none.
+struct TrendColumnCache {
+    const TrendRing* ring = nullptr;
+    uint64_t version = 0;
+    double from = 0.0;
+    double to = 0.0;
+    int width = 0;
+    std::vector<TrendColumn> columns;
 };
 
 // What the two cursors read on one signal: the values where they stand (none in a gap or
@@ -106,6 +118,8 @@ public:
     size_t MemoryBytes() const;
 
 private:
+    const std::vector<TrendColumn>& ColumnsOf(int signal) const;
+
     size_t ringCapacity_;
     std::vector<std::unique_ptr<TrendSignal>> signals_;
     PlotRect area_{0, 0, 800, 400};
@@ -115,6 +129,7 @@ private:
     double pausedAt_ = 0.0;
     std::optional<std::pair<double, double>> zoom_;
     std::array<std::optional<double>, 2> cursors_{};
+    mutable std::array<TrendColumnCache, kMaxSignals> columnCache_{};
 };
 
 }  // namespace tarvo

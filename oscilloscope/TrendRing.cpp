@@ -26,6 +26,7 @@ bool TrendRing::Push(double time, double value, bool gap, TrendGapReason reason)
     if (size_ > 0 && milliseconds < Stored(size_ - 1).milliseconds) {
         return false;
     }
+    ++version_;
     TrendStoredSample sample{value, milliseconds, gap, reason};
     size_t capacity = samples_.size();
     size_t slot = (start_ + size_) % capacity;
@@ -71,6 +72,7 @@ bool TrendRing::AddGap(double time, TrendGapReason reason) {
 }
 
 void TrendRing::Clear() {
+    ++version_;
     start_ = 0;
     size_ = 0;
 }

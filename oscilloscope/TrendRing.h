@@ -70,6 +70,9 @@ public:
     void Clear();
 
     size_t Size() const { return size_; }
+    // Changes whenever a sample is kept or the ring cleared: what was computed from the
+    // samples at one version holds as long as it stays.
+    uint64_t Version() const { return version_; }
     size_t Capacity() const { return samples_.size(); }
     // 0 is the oldest kept sample.
     TrendSample At(size_t index) const;
@@ -115,6 +118,7 @@ private:
     std::vector<Block> blocks_;
     size_t start_ = 0;
     size_t size_ = 0;
+    uint64_t version_ = 0;
 };
 
 }  // namespace tarvo

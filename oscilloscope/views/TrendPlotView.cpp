@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "oscilloscope/TrendPlot.h"
+#include "oscilloscope/TrendRaster.h"
 #include "oscilloscope/views/CurvePlotPainter.h"
 
 namespace tarvo {
@@ -49,18 +50,30 @@ void TrendPlotView::resizeEvent(QResizeEvent* event) {
 
 void TrendPlotView::paintEvent(QPaintEvent*) {
     LayOut();
-    QPainter painter(this);
-    painter.fillRect(rect(), kBackground);
-    PaintGrid(painter);
-    PaintCurves(painter);
-    PaintLegend(painter);
-    PaintCursors(painter);
-    if (banding_) {
-        painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
-        const PlotRect& area = plot_.Area();
-        painter.drawRect(QRect(QPoint(std::min(bandStart_, bandEnd_), area.top),
-                               QPoint(std::max(bandStart_, bandEnd_), area.bottom)));
+    if (canvas_.size() != size()) {
+        canvas_ = QImage(size(), QImage::Format_RGB32);
     }
+    {
+        QPainter painter(&canvas_);
+        painter.setFont(font());
+        painter.fillRect(canvas_.rect(), kBackground);
+        PaintGrid(painter);
+    }
+    PaintCurves();
+    {
+        QPainter painter(&canvas_);
+        painter.setFont(font());
+        PaintGaps(painter);
+        PaintLegend(painter);
+        PaintCursors(painter);
+        if (banding_) {
+            painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
+            const PlotRect& area = plot_.Area();
+            painter.drawRect(QRect(QPoint(std::min(bandStart_, bandEnd_), area.top),
+                                   QPoint(std::max(bandStart_, bandEnd_), area.bottom)));
+        }
+    }
+    QPainter(this).drawImage(0, 0, canvas_);
 }
 
 void TrendPlotView::PaintGrid(QPainter& painter) {
@@ -84,27 +97,31 @@ void TrendPlotView::PaintGrid(QPainter& painter) {
     painter.drawRect(QRect(QPoint(area.left, area.top), QPoint(area.right, area.bottom)));
 }
 
-void TrendPlotView::PaintCurves(QPainter& painter) {
+void TrendPlotView::PaintCurves() {
+    // The curves are set pixel by pixel: a general painter spends far longer on the tall
+    // column spans of a long window.
+    const PlotRect& area = plot_.Area();
+    PlotRect clip{std::max(area.left, 0), std::max(area.top, 0),
+                  std::min(area.right, canvas_.width() - 1),
+                  std::min(area.bottom, canvas_.height() - 1)};
+    TrendRaster raster(reinterpret_cast<uint32_t*>(canvas_.bits()),
+                       static_cast<size_t>(canvas_.bytesPerLine()) / sizeof(uint32_t), clip);
+    for (int signal = 0; signal < plot_.SignalCount(); ++signal) {
+        uint32_t colour = SignalColour(signal).rgb();
+        for (const auto& line : plot_.Polylines(signal)) {
+            raster.Polyline(line, colour);
+        }
+    }
+}
+
+void TrendPlotView::PaintGaps(QPainter& painter) {
     const PlotRect& area = plot_.Area();
     painter.save();
     painter.setClipRect(QRect(QPoint(area.left, area.top), QPoint(area.right, area.bottom)));
     QFontMetrics metrics(font());
     for (int signal = 0; signal < plot_.SignalCount(); ++signal) {
-        QColor colour = SignalColour(signal);
-        painter.setPen(QPen(colour, 1));
-        for (const auto& line : plot_.Polylines(signal)) {
-            if (line.size() == 1) {
-                painter.drawPoint(line[0].x, line[0].y);
-                continue;
-            }
-            QPolygon polygon(static_cast<int>(line.size()));
-            for (size_t i = 0; i < line.size(); ++i) {
-                polygon.setPoint(static_cast<int>(i), line[i].x, line[i].y);
-            }
-            painter.drawPolyline(polygon);
-        }
         auto gaps = plot_.Gaps(signal);
-        painter.setPen(QPen(colour, 1, Qt::DashLine));
+        painter.setPen(QPen(SignalColour(signal), 1, Qt::DashLine));
         for (size_t i = 0; i < gaps.size(); ++i) {
             auto [x, reason] = gaps[i];
             painter.drawLine(x, area.top, x, area.bottom);

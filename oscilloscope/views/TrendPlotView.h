@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -48,12 +49,15 @@ private:
     static constexpr int kMarginBottom = 22;
 
     void PaintGrid(QPainter& painter);
-    void PaintCurves(QPainter& painter);
+    void PaintCurves();
+    void PaintGaps(QPainter& painter);
     void PaintLegend(QPainter& painter);
     void PaintCursors(QPainter& painter);
 
     TrendPlot& plot_;
     Texts texts_;
+    // Everything is drawn here first and then shown in one copy; kept between redraws.
+    QImage canvas_;
     int draggedCursor_ = 0;  // 1 or 2 while a cursor follows the mouse
     bool banding_ = false;
     int bandStart_ = 0;

@@ -8,6 +8,7 @@
 #include "dictionary/views/SdoListView.h"
 #include "oscilloscope/views/TrendPlotView.h"
 #include "oscilloscope/views/TrendView.h"
+#include "panels/drivecontrol/views/DriveControlView.h"
 #include "panels/views/ParameterPanelView.h"
 #include "platform/AppSettings.h"
 #include "tests/app/ShellRig.h"
@@ -33,6 +34,7 @@ private slots:
     void cleanup();
     void sampledFromPanelsAndBrowser();
     void gapsExportsAndGroupedRedraws();
+    void followsTheRunningMotor();
     void pictures();
 
 private:
@@ -205,6 +207,69 @@ void TrendEndToEndTest::gapsExportsAndGroupedRedraws() {
     trend->RemoveSignal(0);
     QCOMPARE(trend->Table().rowCount(), 7);
     QCOMPARE(trend->Plot().Find(0x606C00), -1);
+}
+
+void TrendEndToEndTest::followsTheRunningMotor() {
+    Open(*english_);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    TrendViewFactory::AddToTrend(*rig_->frame, 0x606C00);
+    TrendView* trend = Trend();
+    QVERIFY(trend != nullptr);
+    const TrendRing& velocity = *trend->Plot().At(0).ring;
+    // The drive control view enables the simulated drive and jogs its motor.
+    QVERIFY(rig_->frame->ShowView(1300));
+    auto* control = qobject_cast<DriveControlView*>(
+        rig_->frame->Views().Frame(ViewKind::kDriveControl)->widget());
+    QVERIFY(control != nullptr);
+    DriveControlModel& model = control->Model();
+    using Transition = DeviceControl::Transition;
+    for (Transition step :
+         {Transition::Shutdown, Transition::SwitchOn, Transition::EnableOperation}) {
+        QTRY_VERIFY_WITH_TIMEOUT(model.TransitionEnabled(step), kLong);
+        model.RequestTransition(step);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(model.MotionAllowed(), kLong);
+    // At standstill the trend reads 0.
+    QTRY_VERIFY_WITH_TIMEOUT(velocity.Size() >= 3, kLong);
+    QCOMPARE(velocity.Newest().value, 0.0);
+
+    auto newestValue = [&] {
+        return velocity.Empty() || velocity.Newest().gap ? -1.0 : velocity.Newest().value;
+    };
+    size_t jogStart = velocity.Size();
+    QVERIFY(model.JogPress(300));
+    // The samples rise from 0 and settle at the running speed.
+    QTRY_VERIFY_WITH_TIMEOUT(newestValue() > 0.0, kLong);
+    double settled = 0.0;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            size_t n = velocity.Size();
+            if (n < jogStart + 6 || velocity.At(n - 1).gap || velocity.At(n - 3).gap) {
+                return false;
+            }
+            settled = velocity.At(n - 1).value;
+            return settled > 0.0 && velocity.At(n - 3).value == settled;
+        }(),
+        kLong);
+    double highest = 0.0;
+    for (size_t i = jogStart; i < velocity.Size(); ++i) {
+        QVERIFY2(!velocity.At(i).gap, "no sample lost while the motor runs");
+        highest = std::max(highest, velocity.At(i).value);
+    }
+    QVERIFY(highest <= settled * 1.05);
+    // The settled value is the jog's speed in the trend's unit: the drive control view reads
+    // the same entry raw.
+    QTRY_COMPARE_WITH_TIMEOUT(model.VelocityActual().value_or(0), 300, kLong);
+    QCOMPARE(newestValue(), settled);
+
+    // Released, the motor stops and the samples come back to 0.
+    size_t stopStart = velocity.Size();
+    model.JogRelease();
+    QTRY_VERIFY_WITH_TIMEOUT(velocity.Size() > stopStart && newestValue() == 0.0, kLong);
+    QVERIFY2(rig_->messageBox.Shown().isEmpty(),
+             qPrintable(rig_->messageBox.Shown().join(QStringLiteral(" | "))));
 }
 
 void TrendEndToEndTest::pictures() {
