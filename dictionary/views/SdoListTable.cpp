@@ -1,5 +1,7 @@
 #include "dictionary/views/SdoListTable.h"
 
+#include <QFont>
+
 #include "dictionary/SdoListModel.h"
 
 namespace tarvo {
@@ -16,10 +18,24 @@ int SdoListTable::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant SdoListTable::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= model_.RowCount()) {
+    if (!index.isValid() || index.row() >= model_.RowCount()) {
         return {};
     }
     const SdoListModel::Row& row = model_.RowAt(index.row());
+    if (role == Qt::FontRole || role == Qt::ToolTipRole) {
+        if (!unstored_ || !unstored_(row.key)) {
+            return {};
+        }
+        if (role == Qt::ToolTipRole) {
+            return unstoredTip_;
+        }
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
     switch (index.column()) {
         case 0:
             return QString::fromStdString(row.indexText);
@@ -42,6 +58,13 @@ QVariant SdoListTable::headerData(int section, Qt::Orientation orientation, int 
 
 Qt::ItemFlags SdoListTable::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void SdoListTable::RefreshMarks() {
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::FontRole, Qt::ToolTipRole});
+    }
 }
 
 void SdoListTable::Reload() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <functional>
 
 namespace tarvo {
 
@@ -21,9 +22,18 @@ public:
 
     // The rows were re-filled or re-sorted.
     void Reload();
+    // Entries written and not stored by the drive: bold, with `tipLine` as their tooltip.
+    void SetUnstoredMark(std::function<bool(uint32_t key)> unstored, QString tipLine) {
+        unstored_ = std::move(unstored);
+        unstoredTip_ = std::move(tipLine);
+    }
+    // The marks changed: every row is drawn again.
+    void RefreshMarks();
 
 private:
     const SdoListModel& model_;
+    std::function<bool(uint32_t key)> unstored_;
+    QString unstoredTip_;
 };
 
 }  // namespace tarvo

@@ -1,6 +1,7 @@
 #include "panels/views/ParameterTableModel.h"
 
 #include <QColor>
+#include <QFont>
 
 #include "panels/ParameterList.h"
 
@@ -37,26 +38,28 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
     }
     const bool staleValue =
         index.column() == ParameterRows::kValueColumn && list_.IsStale(index.row());
-    if (staleValue && role == Qt::ForegroundRole) {
-        return QColor(kStaleColour);
-    }
-    if (staleValue && role == Qt::ToolTipRole && staleNote_) {
-        QString text = QString::fromStdString(list_.Text(index.row(), index.column()));
-        return (text.isEmpty() ? text : text + '\n') + staleNote_(list_.StaleSince());
-    }
     switch (role) {
         case Qt::ToolTipRole: {
-            std::string help = helpOfRow_ ? helpOfRow_(index.row()) : std::string();
-            if (!help.empty()) {
-                return QString::fromStdString(help);
+            QString tip = ToolTip(index);
+            if (unstored_ && unstored_(index.row())) {
+                tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + unstoredTip_;
             }
-            // Names and texts wider than their column.
-            return QString::fromStdString(list_.Text(index.row(), index.column()));
+            return tip;
         }
+        case Qt::FontRole:
+            if (unstored_ && unstored_(index.row())) {
+                QFont bold;
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
         case Qt::DisplayRole:
         case Qt::EditRole:
             return QString::fromStdString(list_.Text(index.row(), index.column()));
         case Qt::ForegroundRole:
+            if (staleValue) {
+                return QColor(kStaleColour);
+            }
             if (list_.Text(index.row(), ParameterRows::kLabelColumn).find('*') !=
                 std::string::npos) {
                 return QColor(kReadOnlyColour);
@@ -64,6 +67,26 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
             return {};
         default:
             return {};
+    }
+}
+
+QString ParameterTableModel::ToolTip(const QModelIndex& index) const {
+    QString text = QString::fromStdString(list_.Text(index.row(), index.column()));
+    if (index.column() == ParameterRows::kValueColumn && list_.IsStale(index.row()) && staleNote_) {
+        return (text.isEmpty() ? text : text + '\n') + staleNote_(list_.StaleSince());
+    }
+    std::string help = helpOfRow_ ? helpOfRow_(index.row()) : std::string();
+    if (!help.empty()) {
+        return QString::fromStdString(help);
+    }
+    // Names and texts wider than their column.
+    return text;
+}
+
+void ParameterTableModel::RefreshMarks() {
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::FontRole, Qt::ToolTipRole});
     }
 }
 

@@ -40,6 +40,14 @@ public:
     void SetHelp(std::function<std::string(int row)> helpOfRow) {
         helpOfRow_ = std::move(helpOfRow);
     }
+    // Rows whose value was written and not stored by the drive: bold, with `tipLine` added
+    // to their tooltip.
+    void SetUnstoredMark(std::function<bool(int row)> unstored, QString tipLine) {
+        unstored_ = std::move(unstored);
+        unstoredTip_ = std::move(tipLine);
+    }
+    // The marks changed: every row is drawn again.
+    void RefreshMarks();
     // Shows the value changes that wait for the next redraw now.
     void FlushChanges();
 
@@ -48,6 +56,7 @@ signals:
     void rowStateChanged(int row);
 
 private:
+    QString ToolTip(const QModelIndex& index) const;
     void RowAboutToBeInserted(int row) override;
     void RowInserted(int row) override;
     void RowAboutToBeDeleted(int row) override;
@@ -64,6 +73,8 @@ private:
     int firstChanged_ = -1;
     int lastChanged_ = -1;
     std::function<QString(qint64 lostAt)> staleNote_;
+    std::function<bool(int row)> unstored_;
+    QString unstoredTip_;
 };
 
 }  // namespace tarvo
