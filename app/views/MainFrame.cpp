@@ -383,6 +383,7 @@ FramePlace MainFrame::PlaceOf(const ViewInfo& info) const {
 ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
     ConnectionContext context{state_.link, state_.switches,     state_.session,
                               settings_,   state_.messageBox(), this};
+    context.mayCloseConnection = [this] { return MayDropUnstored(false); };
     switch (info.kind) {
         case ViewKind::kCommMode: {
             // An open connection stays open while another interface is chosen and tried.
@@ -456,6 +457,10 @@ void MainFrame::Dispatch(int command) {
         case kNew:
             // "New" drops the connection and every view: ask first when there is any.
             if (SomethingOpen() && !confirm_(resources_.String(kAskNew))) {
+                return;
+            }
+            if (state_.switches.connectionState == ConnectionState::Open &&
+                !MayDropUnstored(false)) {
                 return;
             }
             views_->CloseAll();
