@@ -381,9 +381,11 @@ FramePlace MainFrame::PlaceOf(const ViewInfo& info) const {
 }
 
 ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
+    // The forms' open/close button asks as the toolbar's does.
+    std::function<bool()> mayClose = [this] { return MayDropUnstored(false); };
     ConnectionContext context{state_.link, state_.switches,     state_.session,
-                              settings_,   state_.messageBox(), this};
-    context.mayCloseConnection = [this] { return MayDropUnstored(false); };
+                              settings_,   state_.messageBox(), this,
+                              mayClose};
     switch (info.kind) {
         case ViewKind::kCommMode: {
             // An open connection stays open while another interface is chosen and tried.

@@ -123,7 +123,7 @@ void UnstoredChangesEndToEndTest::aPanelWriteIsCountedAskedAboutAndClearedByASto
     bool dialogSeen = false;
     QTimer::singleShot(0, this, [&] {
         InitSaveDialog* dialog = nullptr;
-        QTest::qWaitFor(
+        (void)QTest::qWaitFor(
             [&] {
                 dialog = qobject_cast<InitSaveDialog*>(QApplication::activeModalWidget());
                 return dialog != nullptr;
@@ -133,10 +133,10 @@ void UnstoredChangesEndToEndTest::aPanelWriteIsCountedAskedAboutAndClearedByASto
             return;
         }
         dialogSeen = true;
-        QTest::qWaitFor([&] { return dialog->Model().ButtonsEnabled(); }, kLong);
+        (void)QTest::qWaitFor([&] { return dialog->Model().ButtonsEnabled(); }, kLong);
         dialog->Model().Press(InitSaveModel::kSaveControl);
-        QTest::qWaitFor([&] { return rig_->state.link.Unstored().Count() == 0; }, kLong);
-        QTest::qWaitFor([&] { return dialog->Model().ButtonsEnabled(); }, kLong);
+        (void)QTest::qWaitFor([&] { return rig_->state.link.Unstored().Count() == 0; }, kLong);
+        (void)QTest::qWaitFor([&] { return dialog->Model().ButtonsEnabled(); }, kLong);
         dialog->reject();
     });
     status->click();
