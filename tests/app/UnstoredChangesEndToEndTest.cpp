@@ -4,6 +4,9 @@
 
 #include "app/views/InitSaveDialog.h"
 #include "app/views/UnstoredChangesButton.h"
+#include "dictionary/SdoListModel.h"
+#include "dictionary/views/SdoListTable.h"
+#include "dictionary/views/SdoListView.h"
 #include "panels/views/EditListView.h"
 #include "panels/views/ParameterPanelView.h"
 #include "panels/views/ParameterTableModel.h"
@@ -18,6 +21,18 @@ constexpr int kLong = 30000;  // generous: the machine is shared
 constexpr uint32_t kBasicOperation = 1227;
 constexpr uint32_t kProfileVelocity = 0x608100;  // stored by the drive (S)
 constexpr int kConnect = 1128;
+constexpr int kBrowser = 1250;
+
+// Whether the browser shows an entry in bold.
+bool BoldInBrowser(SdoListView& browser, uint32_t key) {
+    for (int row = 0; row < browser.Model().RowCount(); ++row) {
+        if (browser.Model().RowAt(row).key == key) {
+            QModelIndex index = browser.Table()->index(row, 2);
+            return browser.Table()->data(index, Qt::FontRole).value<QFont>().bold();
+        }
+    }
+    return false;
+}
 }  // namespace
 
 // A value written on a panel of the running program and the simulated drive: the status bar
@@ -107,6 +122,13 @@ void UnstoredChangesEndToEndTest::aPanelWriteIsCountedAskedAboutAndClearedByASto
     // Another row keeps its plain font.
     int other = row == 0 ? 1 : 0;
     QVERIFY(!basic->Table().data(basic->Table().index(other, 0), Qt::FontRole).isValid());
+    // The browser marks the same entry, and only it.
+    QVERIFY(frame.ShowView(kBrowser));
+    auto* browser = qobject_cast<SdoListView*>(
+        frame.Views().Frame(*ViewCatalog::ByCommand(kBrowser))->widget());
+    QVERIFY(browser != nullptr);
+    QVERIFY(BoldInBrowser(*browser, kProfileVelocity));
+    QVERIFY(!BoldInBrowser(*browser, 0x608300));
 
     // Closing the connection or the program asks first; cancelling keeps both.
     rig_->unstoredAnswer = MainFrame::UnstoredAnswer::kCancel;
@@ -143,6 +165,7 @@ void UnstoredChangesEndToEndTest::aPanelWriteIsCountedAskedAboutAndClearedByASto
     QVERIFY(dialogSeen);
     QTRY_VERIFY_WITH_TIMEOUT(!status->isVisible(), kLong);
     QVERIFY(!basic->Table().data(value, Qt::FontRole).isValid());
+    QVERIFY(!BoldInBrowser(*browser, kProfileVelocity));
 
     // Nothing left to lose: the connection closes without a question.
     frame.Dispatch(kConnect);

@@ -292,6 +292,15 @@ TEST_F(ControlLinkTest, OnlyWritesTheDriveConfirmedAreMarkedNotStored) {
     link_.Request(&window_, SdoCommand::Write8, 0x2FF001, 1);
     ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 3; }, milliseconds(20000)));
     EXPECT_EQ(link_.Unstored().Count(), 0u);
+
+    // Marks of one node mean nothing for another reached through the same port.
+    link_.Request(&window_, SdoCommand::Write16, 0x608100, 6);
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 4; }));
+    EXPECT_EQ(link_.Unstored().Count(), 1u);
+    link_.Close();
+    CommSettings otherNode = SettingsFor(peer_.PortName(), 2, 115200, 1000);
+    ASSERT_EQ(link_.Open(&otherNode), 0);
+    EXPECT_EQ(link_.Unstored().Count(), 0u);
 }
 
 TEST_F(ControlLinkTest, ClosingUnderAnExchangeIsNoDriveFailureAndTheNextOpenServes) {
