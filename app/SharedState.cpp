@@ -1,5 +1,6 @@
 #include "app/SharedState.h"
 
+#include "dictionary/EntryFacts.h"
 #include "platform/AppSettings.h"
 #include "platform/MessageBox.h"
 #include "platform/QueuedMessageSender.h"
@@ -37,6 +38,15 @@ SharedState::SharedState(const Options& options)
       project(dictionary, units, [this](MessageTarget* owner, uint32_t key, MonitorClass cls) {
           link.RegisterMonitor(owner, key, cls);
       }) {
+    // The data file's S letter or the facts file says which entries the drive stores.
+    link.Unstored().SetStoredEntry([this](uint32_t key) {
+        const EntryFacts* facts = dictionary.FactsOf(key);
+        if (facts != nullptr && facts->stored) {
+            return true;
+        }
+        std::optional<DictionaryEntry> entry = dictionary.FindEntry(key);
+        return entry && (entry->HasAttribute('S') || entry->HasAttribute('s'));
+    });
     userFolder = programFolder + "/user/";
     settingsFilePath = programFolder + "/sys/sys.ini";
     englishLibraryPath = programFolder + "/data/EN.rcc";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace tarvo {
 
 class AppSettings;
@@ -17,6 +19,9 @@ struct ConnectionContext {
     AppSettings& settings;
     MessageBox& messageBox;
     MessageTarget* mainFrame = nullptr;  // receives 0x404, 0x40B and WM_OPEN_VIEW
+    // Asked before the open/close button closes the connection; false keeps it open.
+    // Unset: it closes.
+    std::function<bool()> mayCloseConnection;
 };
 
 }  // namespace tarvo

@@ -145,8 +145,22 @@ int32_t ControlLink::Open(const CommSettings* settings) {
     // failure of the new one.
     closeCount_.fetch_add(1);
     int32_t result = message_.Open(settings);
+    if (result == 0 && settings != nullptr) {
+        unstored_.OnConnectionOpened(DriveOf(message_.library().openMode(), *settings));
+    }
     doorbell_.Ring();
     return result;
+}
+
+std::string ControlLink::DriveOf(int32_t mode, const CommSettings& settings) {
+    std::string drive = std::to_string(mode) + ':';
+    for (uint16_t unit : settings.portName) {
+        if (unit == 0) {
+            break;
+        }
+        drive += static_cast<char>(unit < 0x80 ? unit : '?');
+    }
+    return drive + ':' + std::to_string(settings.nodeId);
 }
 
 int32_t ControlLink::ProbeCan(const CanMessage* requests, uint32_t count, CanMessage* replies) {
@@ -312,6 +326,8 @@ bool ControlLink::Serve(const LinkRequest& request) {
     }
     switch (kind) {
         case ReplyKind::kValue:
+            // Counted before the window hears of it, so that its redraw shows the mark.
+            unstored_.OnConfirmed(request.command, request.address, request.data);
             return Deliver(request.window, WM_LINK_VALUE, value, request.address);
         case ReplyKind::kSegment:
             return Deliver(request.window, WM_LINK_SEGMENT, value, request.address);

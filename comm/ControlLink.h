@@ -14,6 +14,7 @@
 #include "comm/LinkRequest.h"
 #include "comm/LinkRequester.h"
 #include "comm/LinkSwitches.h"
+#include "comm/UnstoredChanges.h"
 
 namespace tarvo {
 
@@ -80,6 +81,12 @@ public:
     // What went wrong in the last failed exchange beyond a missing reply; may be empty.
     std::string FailureReason() const { return message_.FailureReason(); }
 
+    // The stored entries written since the last store; fed by every write the drive confirms.
+    UnstoredChanges& Unstored() { return unstored_; }
+    const UnstoredChanges& Unstored() const { return unstored_; }
+    // Names the drive a connection reaches: interface, port and node.
+    static std::string DriveOf(int32_t mode, const CommSettings& settings);
+
     // True while a request is pending, queued or being served.
     bool IsBusy();
 
@@ -120,6 +127,7 @@ private:
     std::atomic<MonitorEntry*> monitorHead_{nullptr};
     MonitorEntry* monitorTail_ = nullptr;  // user-interface thread only
     DriveMessage message_;
+    UnstoredChanges unstored_;
     std::deque<LinkRequest> deferredQueue_;
     std::deque<LinkRequest> displacedQueue_;
     bool pending_ = false;

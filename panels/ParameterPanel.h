@@ -69,9 +69,11 @@ public:
     bool IsActive() const { return active_; }
     void SetPlaceSaver(PlaceSaver saver) { placeSaver_ = std::move(saver); }
 
+    // The dictionary key a row shows.
+    uint32_t KeyOfRow(int row) const;
+
 private:
     bool Connected() const;
-    uint32_t KeyOfRow(int row) const;
     void StartPass();
     void ReadNextRow();
     // Moves the pass on when the reply answers its read in flight.

@@ -7,14 +7,16 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolTip>
 #include <algorithm>
 
 #include "app/SharedState.h"
-#include "app/views/EdsExportCommand.h"
 #include "app/views/DriveControlViewFactory.h"
+#include "app/views/EdsExportCommand.h"
 #include "app/views/FrameArea.h"
 #include "app/views/InitSaveDialog.h"
 #include "app/views/IoErrorViewFactory.h"
@@ -25,6 +27,7 @@
 #include "app/views/ScopeViewFactory.h"
 #include "app/views/TransferViewFactory.h"
 #include "app/views/TrendViewFactory.h"
+#include "app/views/UnstoredChangesButton.h"
 #include "app/views/ViewServices.h"
 #include "comm/ConnectionContext.h"
 #include "comm/SerialPortProbe.h"
@@ -69,6 +72,9 @@ enum : int {
 };
 
 constexpr int kAskNew = 2906;
+constexpr int kStoreFirst = 1746;
+constexpr int kCloseAnyway = 1747;
+constexpr int kCancel = 1748;
 
 // Toolbar buttons that stand for a menu command.
 int MenuCommandOf(int toolbarCommand) {
@@ -145,13 +151,58 @@ MainFrame::MainFrame(SharedState& state, const ResourceSet& resources, QWidget* 
                                      QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No) == QMessageBox::Yes;
     };
+    askUnstored_ = [this](const QString& question) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), question, QMessageBox::NoButton, this);
+        QPushButton* store = box.addButton(resources_.String(kStoreFirst), QMessageBox::AcceptRole);
+        QPushButton* close =
+            box.addButton(resources_.String(kCloseAnyway), QMessageBox::DestructiveRole);
+        QPushButton* cancel = box.addButton(resources_.String(kCancel), QMessageBox::RejectRole);
+        // Enter stores, Esc keeps everything as it is.
+        box.setDefaultButton(store);
+        box.setEscapeButton(cancel);
+        box.exec();
+        if (box.clickedButton() == store) {
+            return UnstoredAnswer::kStoreFirst;
+        }
+        return box.clickedButton() == close ? UnstoredAnswer::kCloseAnyway
+                                            : UnstoredAnswer::kCancel;
+    };
     BuildMenus();
     BuildToolbar();
     BuildStatusBar();
+    // Told on the link's worker: the count is shown on this thread.
+    state_.link.Unstored().SetListener([this] {
+        QMetaObject::invokeMethod(this, &MainFrame::ShowUnstoredChanges, Qt::QueuedConnection);
+    });
     link_->Start();
 }
 
-MainFrame::~MainFrame() = default;
+MainFrame::~MainFrame() {
+    state_.link.Unstored().SetListener(nullptr);
+}
+
+void MainFrame::ShowUnstoredChanges() {
+    unstoredButton_->Refresh();
+    emit unstoredChangesChanged();
+}
+
+bool MainFrame::MayDropUnstored(bool program) {
+    size_t count = state_.link.Unstored().Count();
+    if (count == 0) {
+        return true;
+    }
+    switch (askUnstored_(UnstoredChangesButton::Question(resources_, program, count))) {
+        case UnstoredAnswer::kCloseAnyway:
+            return true;
+        case UnstoredAnswer::kStoreFirst:
+            // After the question's own event loop has ended.
+            QTimer::singleShot(0, this, [this] { Dispatch(kInitSave); });
+            return false;
+        case UnstoredAnswer::kCancel:
+            break;
+    }
+    return false;
+}
 
 void MainFrame::AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items) {
     for (const MenuItem& item : items) {
@@ -275,6 +326,9 @@ void MainFrame::BuildStatusBar() {
     staleNote_->setObjectName(QStringLiteral("staleNote"));
     staleNote_->hide();
     statusBar()->addPermanentWidget(staleNote_);
+    unstoredButton_ = new UnstoredChangesButton(state_.link.Unstored(), resources_, this);
+    connect(unstoredButton_, &QToolButton::clicked, this, [this] { Dispatch(kInitSave); });
+    statusBar()->addPermanentWidget(unstoredButton_);
     statusPane_ = new QLabel(this);
     QString placeholder = resources_.String(59140);
     if (placeholder.isEmpty()) {
@@ -327,8 +381,11 @@ FramePlace MainFrame::PlaceOf(const ViewInfo& info) const {
 }
 
 ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
+    // The forms' open/close button asks as the toolbar's does.
+    std::function<bool()> mayClose = [this] { return MayDropUnstored(false); };
     ConnectionContext context{state_.link, state_.switches,     state_.session,
-                              settings_,   state_.messageBox(), this};
+                              settings_,   state_.messageBox(), this,
+                              mayClose};
     switch (info.kind) {
         case ViewKind::kCommMode: {
             // An open connection stays open while another interface is chosen and tried.
@@ -354,10 +411,9 @@ ViewRegistry::CreatedView MainFrame::CreateView(const ViewInfo& info) {
             break;
     }
     ViewServices services{state_, resources_, settings_, *this};
-    for (auto create :
-         {&PanelViewFactory::Create, &IoErrorViewFactory::Create, &ScopeViewFactory::Create,
-          &TransferViewFactory::Create, &DriveControlViewFactory::Create,
-          &TrendViewFactory::Create}) {
+    for (auto create : {&PanelViewFactory::Create, &IoErrorViewFactory::Create,
+                        &ScopeViewFactory::Create, &TransferViewFactory::Create,
+                        &DriveControlViewFactory::Create, &TrendViewFactory::Create}) {
         ViewRegistry::CreatedView view = create(info, services);
         if (view.widget != nullptr) {
             return view;
@@ -405,6 +461,10 @@ void MainFrame::Dispatch(int command) {
             if (SomethingOpen() && !confirm_(resources_.String(kAskNew))) {
                 return;
             }
+            if (state_.switches.connectionState == ConnectionState::Open &&
+                !MayDropUnstored(false)) {
+                return;
+            }
             views_->CloseAll();
             ShowView(kInterfaceChange);
             return;
@@ -431,6 +491,10 @@ void MainFrame::Dispatch(int command) {
             ShowProperties();
             return;
         case kConnect:
+            if (state_.switches.connectionState == ConnectionState::Open &&
+                !MayDropUnstored(false)) {
+                return;
+            }
             link_->ToggleConnection();
             return;
         case kInitSave: {
@@ -512,6 +576,10 @@ intptr_t MainFrame::onMessage(uint32_t message, uintptr_t wParam, intptr_t lPara
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
+    if (!closing_ && !MayDropUnstored(true)) {
+        event->ignore();
+        return;
+    }
     if (!closing_) {
         closing_ = true;
         blinkTimer_.Stop();

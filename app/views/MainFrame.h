@@ -18,6 +18,7 @@ class MdiBackground;
 class ProjectCommands;
 class ResourceSet;
 class SharedState;
+class UnstoredChangesButton;
 struct MenuItem;
 
 // The multiple-document main window: menus, toolbar, status bar and the child frames of
@@ -43,10 +44,21 @@ public:
     // Asks a yes/no question; the program shows a message box, tests answer at once.
     using Confirm = std::function<bool(const QString& question)>;
     void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+    // Asked before the program or the connection closes while written values are not
+    // stored; the program shows a message box, tests answer at once.
+    enum class UnstoredAnswer { kStoreFirst, kCloseAnyway, kCancel };
+    using AskUnstored = std::function<UnstoredAnswer(const QString& question)>;
+    void SetAskUnstored(AskUnstored ask) { askUnstored_ = std::move(ask); }
+    // The status bar's "N changes not stored"; a click opens Initialize/Save.
+    UnstoredChangesButton* UnstoredButton() const { return unstoredButton_; }
     // Connects with the given RS232 settings as the settings form would (used by the demo).
     void ConnectSerial(const std::string& port, uint32_t baud, uint32_t nodeId);
     // The same over CAN with a bit-rate code (used by the demo on the simulated bus).
     void ConnectCan(uint32_t bitRateCode, uint32_t nodeId);
+
+signals:
+    // The written and not stored values changed (on the user-interface thread).
+    void unstoredChangesChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -60,6 +72,10 @@ private:
     // A connection or a shown view that "New" would drop.
     bool SomethingOpen() const;
     void BuildStatusBar();
+    void ShowUnstoredChanges();
+    // False when the user keeps the values: cancelled, or chose to store them first (the
+    // Initialize/Save dialog then opens).
+    bool MayDropUnstored(bool program);
     void SelectStateImage(int image);
     void ShowProperties();
     void ShowSettingsForms(WindowState state);
@@ -73,6 +89,7 @@ private:
     QToolBar* toolbar_ = nullptr;
     QLabel* statusPane_ = nullptr;
     QLabel* staleNote_ = nullptr;  // the time of the link's loss while values are stale
+    UnstoredChangesButton* unstoredButton_ = nullptr;
     QHash<int, QAction*> actions_;
     QList<QAction*> openViewActions_;
     AppSettings settings_;
@@ -81,6 +98,7 @@ private:
     std::unique_ptr<MainFrameLink> link_;
     std::unique_ptr<ProjectCommands> project_;
     Confirm confirm_;
+    AskUnstored askUnstored_;
     bool closing_ = false;
 };
 

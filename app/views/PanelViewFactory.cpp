@@ -12,16 +12,22 @@
 #include "app/views/TrendViewFactory.h"
 #include "app/views/ViewServices.h"
 #include "dictionary/PlacedWindow.h"
+#include "dictionary/views/SdoListTable.h"
 #include "dictionary/views/SdoListView.h"
 #include "panels/ControlPanelLink.h"
 #include "panels/PanelDescription.h"
 #include "panels/views/ParameterPanelView.h"
+#include "panels/views/ParameterTableModel.h"
 #include "panels/views/TagFormView.h"
 #include "platform/MessageBox.h"
+#include "resources/ResourceSet.h"
 
 namespace tarvo {
 
 namespace {
+
+// The tooltip line of a value written and not stored.
+constexpr int kUnstoredTip = 1743;
 
 // The object dictionary browser; a pick goes to the window that last asked for one.
 ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
@@ -43,6 +49,11 @@ ViewRegistry::CreatedView CreateBrowser(const ViewServices& services) {
     context.factsText = &state.valueText.Texts();
     context.markDefaults = &state.markFactoryDefaults;
     auto* view = new SdoListView(std::move(context));
+    const UnstoredChanges& unstored = state.link.Unstored();
+    view->Table()->SetUnstoredMark([&unstored](uint32_t key) { return unstored.IsUnstored(key); },
+                                   services.resources.String(kUnstoredTip));
+    QObject::connect(&services.mainFrame, &MainFrame::unstoredChangesChanged, view->Table(),
+                     &SdoListTable::RefreshMarks);
     return {view, view};
 }
 
@@ -75,7 +86,16 @@ ParameterPanelView* MakeListPanel(const PanelDescription& description, const Vie
         state.columnWidths,
         [frame = &services.mainFrame](uint32_t key) { TrendViewFactory::AddToTrend(*frame, key); }};
     setup.markDefaults = &state.markFactoryDefaults;
-    return new ParameterPanelView(description, std::move(setup), parent);
+    auto* view = new ParameterPanelView(description, std::move(setup), parent);
+    const UnstoredChanges& unstored = state.link.Unstored();
+    view->Table().SetUnstoredMark(
+        [&unstored, panel = &view->Panel()](int row) {
+            return unstored.IsUnstored(panel->KeyOfRow(row));
+        },
+        services.resources.String(kUnstoredTip));
+    QObject::connect(&services.mainFrame, &MainFrame::unstoredChangesChanged, &view->Table(),
+                     &ParameterTableModel::RefreshMarks);
+    return view;
 }
 
 // The RPDO and TPDO tab views: their pages are fieldbus pages made when first shown.

@@ -98,6 +98,9 @@ void CommCanModel::Toggle() {
         return;
     }
     if (ConnectionCommands::IsOpenOn(context_, kModeCan)) {
+        if (context_.mayCloseConnection && !context_.mayCloseConnection()) {
+            return;
+        }
         ConnectionCommands::Close(context_);
     } else {
         context_.link.Load(kModeCan);

@@ -104,6 +104,9 @@ void CommRs232Model::Toggle() {
         return;
     }
     if (ConnectionCommands::IsOpenOn(context_, kModeRs232)) {
+        if (context_.mayCloseConnection && !context_.mayCloseConnection()) {
+            return;
+        }
         ConnectionCommands::Close(context_);
     } else {
         context_.link.Load(kModeRs232);

@@ -1,5 +1,6 @@
 #include "dictionary/views/SdoListTable.h"
 
+#include <QFont>
 #include <QStringList>
 
 #include "dictionary/EntryFacts.h"
@@ -23,6 +24,16 @@ QVariant SdoListTable::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= model_.RowCount()) {
         return {};
     }
+    const SdoListModel::Row& row = model_.RowAt(index.row());
+    const bool unstored = unstored_ && unstored_(row.key);
+    if (role == Qt::FontRole) {
+        if (!unstored) {
+            return {};
+        }
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
     if (index.column() == kValueColumn) {
         switch (role) {
             case Qt::DisplayRole:
@@ -33,16 +44,21 @@ QVariant SdoListTable::data(const QModelIndex& index, int role) const {
                 return MarksDefault(index.row()) ? QColor(0xFFF0C8) : QVariant();
             case Qt::ToolTipRole: {
                 QString notes = ValueNotes(index.row());
+                if (unstored) {
+                    notes += (notes.isEmpty() ? QString() : QStringLiteral("\n")) + unstoredTip_;
+                }
                 return notes.isEmpty() ? QVariant() : notes;
             }
             default:
                 return {};
         }
     }
+    if (role == Qt::ToolTipRole) {
+        return unstored ? QVariant(unstoredTip_) : QVariant();
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
-    const SdoListModel::Row& row = model_.RowAt(index.row());
     switch (index.column()) {
         case 0:
             return QString::fromStdString(row.indexText);
@@ -106,6 +122,13 @@ void SdoListTable::ValuesChanged(int row) {
 
 Qt::ItemFlags SdoListTable::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void SdoListTable::RefreshMarks() {
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::FontRole, Qt::ToolTipRole});
+    }
 }
 
 void SdoListTable::Reload() {

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <functional>
 
 namespace tarvo {
 
@@ -35,6 +36,13 @@ public:
     void Reload();
     // The values shown changed (one row, or all for -1).
     void ValuesChanged(int row = -1);
+    // Entries written and not stored by the drive: bold, with `tipLine` as their tooltip.
+    void SetUnstoredMark(std::function<bool(uint32_t key)> unstored, QString tipLine) {
+        unstored_ = std::move(unstored);
+        unstoredTip_ = std::move(tipLine);
+    }
+    // The marks changed: every row is drawn again.
+    void RefreshMarks();
 
 private:
     bool MarksDefault(int row) const;
@@ -43,6 +51,8 @@ private:
     const SdoListModel& model_;
     const FactsText* texts_ = nullptr;
     const bool* markDefaults_ = nullptr;
+    std::function<bool(uint32_t key)> unstored_;
+    QString unstoredTip_;
 };
 
 }  // namespace tarvo

@@ -56,6 +56,7 @@ public:
 
     SdoListModel& Model() { return model_; }
     QTableView* List() const { return list_; }
+    SdoListTable* Table() const { return table_; }
     QPlainTextEdit* HelpPane() const { return help_; }
     QSize FormSize() const { return form_.size; }
 

@@ -1,6 +1,7 @@
 #include "panels/views/ParameterTableModel.h"
 
 #include <QColor>
+#include <QFont>
 #include <vector>
 
 #include "dictionary/FactsText.h"
@@ -56,28 +57,22 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
     }
     const bool staleValue =
         index.column() == ParameterRows::kValueColumn && list_.IsStale(index.row());
-    if (staleValue && role == Qt::ForegroundRole) {
-        return QColor(kStaleColour);
-    }
     const bool valueCell = index.column() == ParameterRows::kValueColumn;
-    if (staleValue && role == Qt::ToolTipRole && staleNote_) {
-        QString text = QString::fromStdString(list_.Text(index.row(), index.column()));
-        QString lines = FactsLines(index.row());
-        return (text.isEmpty() ? text : text + '\n') + staleNote_(list_.StaleSince()) +
-               (lines.isEmpty() ? lines : '\n' + lines);
-    }
     switch (role) {
         case Qt::ToolTipRole: {
-            std::string help = helpOfRow_ ? helpOfRow_(index.row()) : std::string();
-            // Names and texts wider than their column.
-            QString text = QString::fromStdString(
-                !help.empty() ? help : list_.Text(index.row(), index.column()));
-            QString lines = valueCell ? FactsLines(index.row()) : QString();
-            if (lines.isEmpty()) {
-                return text;
+            QString tip = ToolTip(index);
+            if (unstored_ && unstored_(index.row())) {
+                tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + unstoredTip_;
             }
-            return text.isEmpty() ? lines : text + '\n' + lines;
+            return tip;
         }
+        case Qt::FontRole:
+            if (unstored_ && unstored_(index.row())) {
+                QFont bold;
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
         case Qt::DisplayRole:
             if (valueCell && factsOfRow_) {
                 return QString::fromStdString(FactsText::Shown(
@@ -107,6 +102,9 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
             }
             return {};
         case Qt::ForegroundRole:
+            if (staleValue) {
+                return QColor(kStaleColour);
+            }
             if (list_.Text(index.row(), ParameterRows::kLabelColumn).find('*') !=
                 std::string::npos) {
                 return QColor(kReadOnlyColour);
@@ -114,6 +112,31 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
             return {};
         default:
             return {};
+    }
+}
+
+QString ParameterTableModel::ToolTip(const QModelIndex& index) const {
+    const bool valueCell = index.column() == ParameterRows::kValueColumn;
+    QString text = QString::fromStdString(list_.Text(index.row(), index.column()));
+    QString tip;
+    if (valueCell && list_.IsStale(index.row()) && staleNote_) {
+        tip = (text.isEmpty() ? text : text + '\n') + staleNote_(list_.StaleSince());
+    } else {
+        std::string help = helpOfRow_ ? helpOfRow_(index.row()) : std::string();
+        // Names and texts wider than their column.
+        tip = !help.empty() ? QString::fromStdString(help) : text;
+    }
+    QString lines = valueCell ? FactsLines(index.row()) : QString();
+    if (!lines.isEmpty()) {
+        tip = tip.isEmpty() ? lines : tip + '\n' + lines;
+    }
+    return tip;
+}
+
+void ParameterTableModel::RefreshMarks() {
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::FontRole, Qt::ToolTipRole});
     }
 }
 

@@ -58,6 +58,14 @@ public:
     void SetMarkDefaults(const bool* mark) { markDefaults_ = mark; }
     // Redraws every row, as after the mark was switched.
     void RedrawAll();
+    // Rows whose value was written and not stored by the drive: bold, with `tipLine` added
+    // to their tooltip.
+    void SetUnstoredMark(std::function<bool(int row)> unstored, QString tipLine) {
+        unstored_ = std::move(unstored);
+        unstoredTip_ = std::move(tipLine);
+    }
+    // The marks changed: every row is drawn again.
+    void RefreshMarks();
     // Shows the value changes that wait for the next redraw now.
     void FlushChanges();
 
@@ -66,6 +74,7 @@ signals:
     void rowStateChanged(int row);
 
 private:
+    QString ToolTip(const QModelIndex& index) const;
     void RowAboutToBeInserted(int row) override;
     void RowInserted(int row) override;
     void RowAboutToBeDeleted(int row) override;
@@ -89,6 +98,8 @@ private:
     // The lines the value's tooltip adds from the entry's facts; empty when none.
     QString FactsLines(int row) const;
     bool MarksDefault(int row) const;
+    std::function<bool(int row)> unstored_;
+    QString unstoredTip_;
 };
 
 }  // namespace tarvo

@@ -34,6 +34,10 @@ public:
             asked << question;
             return answer;
         });
+        frame->SetAskUnstored([this](const QString& question) {
+            askedUnstored << question;
+            return unstoredAnswer;
+        });
         state.switches.mainFrameWindow = frame.get();
         frame->show();
     }
@@ -57,6 +61,9 @@ public:
     // The questions the main frame asked, each answered with `answer`.
     QStringList asked;
     bool answer = true;
+    // The questions about values not stored, each answered with `unstoredAnswer`.
+    QStringList askedUnstored;
+    MainFrame::UnstoredAnswer unstoredAnswer = MainFrame::UnstoredAnswer::kCloseAnyway;
 };
 
 }  // namespace tarvo::test

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <set>
 #include <thread>
 
 #include "platform/MessageBox.h"
@@ -266,6 +267,40 @@ TEST_F(ControlLinkTest, AbortsAndFailuresReachTheRightWindow) {
     link_.Request(&window_, SdoCommand::Read, 0x604102, 0);
     ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 1; }, milliseconds(20000)));
     EXPECT_EQ(mainFrame_.messages.size(), 2u);
+}
+
+TEST_F(ControlLinkTest, OnlyWritesTheDriveConfirmedAreMarkedNotStored) {
+    link_.Unstored().SetStoredEntry([](uint32_t) { return true; });
+    link_.Request(&window_, SdoCommand::Write16, 0x608100, 5);
+    link_.Request(&window_, SdoCommand::Read, 0x608200, 0);
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 2; }));
+    EXPECT_EQ(link_.Unstored().Keys(), (std::set<uint32_t>{0x608100}));
+
+    abortCode_ = 0x06090030;
+    link_.Request(&window_, SdoCommand::Write32, 0x608300, 5);
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_ABORT) == 1; }));
+    abortCode_ = 0;
+    silent_ = true;
+    OpenPort(500);  // the same drive again: its marks stay
+    link_.Request(&window_, SdoCommand::Write32, 0x608400, 5);
+    ASSERT_TRUE(
+        DrainUntil([&] { return mainFrame_.Count(WM_LINK_FAILURE) == 1; }, milliseconds(30000)));
+    EXPECT_EQ(link_.Unstored().Keys(), (std::set<uint32_t>{0x608100}));
+
+    // The store of the control parameters, confirmed, clears the mark.
+    silent_ = false;
+    link_.Request(&window_, SdoCommand::Write8, 0x2FF001, 1);
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 3; }, milliseconds(20000)));
+    EXPECT_EQ(link_.Unstored().Count(), 0u);
+
+    // Marks of one node mean nothing for another reached through the same port.
+    link_.Request(&window_, SdoCommand::Write16, 0x608100, 6);
+    ASSERT_TRUE(DrainUntil([&] { return window_.Count(WM_LINK_VALUE) == 4; }));
+    EXPECT_EQ(link_.Unstored().Count(), 1u);
+    link_.Close();
+    CommSettings otherNode = SettingsFor(peer_.PortName(), 2, 115200, 1000);
+    ASSERT_EQ(link_.Open(&otherNode), 0);
+    EXPECT_EQ(link_.Unstored().Count(), 0u);
 }
 
 TEST_F(ControlLinkTest, ClosingUnderAnExchangeIsNoDriveFailureAndTheNextOpenServes) {
