@@ -23,7 +23,7 @@ public:
     ShellRig(const ProgramFolder& folder, const ResourceSet& resources)
         : messageBox(QStringLiteral("TarvoStep")),
           state({folder.PathText(), resources.language() == ResourceSet::Language::Chinese,
-                 &messageBox, &sender, false}) {
+                 &messageBox, &sender, false, ""}) {
         messageBox.SetRecordOnly(true);
         state.languageSetting.store(resources.language() == ResourceSet::Language::Chinese ? 1 : 2);
         QScreen* screen = QGuiApplication::primaryScreen();

@@ -47,7 +47,7 @@ TEST(EdsReaderTest, DataTypesMapToOursOrAreLeftOut) {
     struct Case {
         const char* number;
         const char* ours;  // nullptr: left out and reported
-        int64_t minimum, maximum;
+        int64_t minimum = 0, maximum = 0;
     } cases[] = {
         {"0x0001", "UNSIGNED8", 0, 1},
         {"0x0002", "INTEGER8", -128, 127},
@@ -217,7 +217,7 @@ TEST(EdsReaderTest, LimitsFitTheTypeAndEachOther) {
         const char* type;
         const char* keys;
         bool good;
-        int64_t minimum, maximum, defaultValue;
+        int64_t minimum = 0, maximum = 0, defaultValue = 0;
     } cases[] = {
         {"0x0006", "LowLimit=10\nHighLimit=0x1000\nDefaultValue=20\n", true, 10, 4096, 20},
         {"0x0004", "LowLimit=0x80000000\nHighLimit=0x7FFFFFFF\nDefaultValue=0xFFFFFFFF\n", true,

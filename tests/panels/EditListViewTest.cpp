@@ -57,8 +57,8 @@ void EditListViewTest::init() {
     rig_ = std::make_unique<PanelRig>();
     rig_->Definition("BasicOperate", "num=3\r\n1=606000\r\n2=606400\r\n3=608100\r\n");
     ParameterPanelView::Setup setup{
-        rig_->Services(),        nullptr, *resources_, 96, {"name", "data", "unit"},
-        {257, 115, 105, 244, 48}};
+        rig_->Services(),         nullptr, *resources_, 96, {"name", "data", "unit"},
+        {257, 115, 105, 244, 48}, nullptr};
     view_ = std::make_unique<ParameterPanelView>(*PanelFamily::ByCommand(1227), std::move(setup));
     view_->resize(587, 331);
     view_->show();
