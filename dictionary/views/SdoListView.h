@@ -37,10 +37,10 @@ public:
         // Gives the window waiting for a pick and forgets it (null when none waits).
         std::function<MessageTarget*()> takePickTarget;
         // Adds an entry to the trend; when set, the list's context menu offers "Trend".
-        std::function<void(uint32_t key)> addToTrend;
+        std::function<void(uint32_t key)> addToTrend{};
         // Reads the selected entry's value (nullptr: no value column reads).
         LinkRequester* link = nullptr;
-        std::function<bool()> connected;
+        std::function<bool()> connected{};
         // The sentences about entry facts and the program's switch of the default mark.
         const FactsText* factsText = nullptr;
         const bool* markDefaults = nullptr;

@@ -32,7 +32,7 @@ public:
         std::array<int32_t, 5> columnWidths{};
         // Adds an entry to the trend; when set, the context menu offers "Trend" for the
         // focused row.
-        std::function<void(uint32_t key)> addToTrend;
+        std::function<void(uint32_t key)> addToTrend{};
         // The program's switch of the mark on values that differ from their factory default;
         // when set, the context menu offers to switch it (nullptr: always marked).
         bool* markDefaults = nullptr;
