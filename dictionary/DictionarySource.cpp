@@ -391,7 +391,9 @@ std::vector<FactsRecord> DictionarySource::Facts(const std::vector<SourceEntry>&
             record.minimum = e.minimum;
             record.maximum = e.maximum;
         }
-        if (IsNumber(e) && HasDefault(e)) {
+        // Only a setting has a factory default to return to: a measured or constant value
+        // (read-only) would be marked as differing whenever the drive runs.
+        if (IsNumber(e) && HasDefault(e) && e.attribute.find('W') != std::string::npos) {
             record.factoryDefault = e.defaultValue;
         }
         record.stored = e.attribute.find('S') != std::string::npos;
