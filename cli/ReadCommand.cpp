@@ -136,7 +136,8 @@ int ReadCommand::Run(const std::vector<std::string>& args, const ConnectionOptio
             unit = read.raw ? "" : read.unit.empty() ? EntryValue::DefaultUnit(entry) : read.unit;
             std::string error;
             if (read.raw) {
-                text = std::to_string(reply.value);
+                // The drive's number: an INTEGER entry's negative value stays negative.
+                text = std::to_string(EntryValue::Number(entry, reply.value));
             } else if (!values.Show(entry, reply.value, unit, text, error)) {
                 std::cerr << "tarvoctl: " << key << ": " << error << '\n';
                 return drive.Close(ExitCode::BadInput);

@@ -93,7 +93,7 @@ int WriteCommand::Run(const std::vector<std::string>& args, const ConnectionOpti
     DriveConnection::Reply reply;
     if (code == ExitCode::Done &&
         (code = drive.Exchange(command, entry.key, value, reply)) == ExitCode::Done) {
-        std::printf("%u\n", reply.value);
+        std::printf("%lld\n", static_cast<long long>(EntryValue::Number(entry, reply.value)));
     } else if (code == ExitCode::Refused) {
         std::cerr << "tarvoctl: " << DriveConnection::AbortMessage(entry.key, reply.abortCode)
                   << '\n';

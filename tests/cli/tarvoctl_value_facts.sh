@@ -26,7 +26,8 @@ sim write 6060:00 1 >/dev/null
 [ "$(sim read 6060:00)" = "1 (Profile position)" ] || fail "read a named code: $(sim read 6060:00)"
 [ "$(sim read 6060:00 --lang 1)" = "1 (轮廓位置)" ] || fail "--lang 1"
 [ "$(sim read 6060:00 --raw)" = 1 ] || fail "--raw has no name"
-sim write 6060:00 -7 >/dev/null
+[ "$(sim write 6060:00 -7)" = -7 ] || fail "write echoes a negative value as unsigned"
+[ "$(sim read 6060:00 --raw)" = -7 ] || fail "--raw gives a negative value as unsigned"
 [ "$(sim read "Modes of operation")" = "-7 (Clock swing)" ] || fail "a negative code"
 printf '%s\n' "$(sim read 6060:00 2110:02)" >"$folder/batch"
 grep -qP '^2110:02\t2 \(500k bit/s\)\tCAN bit rate$' "$folder/batch" || fail "batch: $(cat "$folder/batch")"
