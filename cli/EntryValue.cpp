@@ -29,9 +29,7 @@ std::string Joined(const std::vector<std::string>& words) {
 
 }  // namespace
 
-EntryValue::EntryValue(ReadReference readReference)
-    : evaluator_(noRequests_, noWindow_, nullptr),
-      converter_(units_, evaluator_, std::move(readReference)) {}
+EntryValue::EntryValue(ReadReference readReference) : converter_(std::move(readReference)) {}
 
 int EntryValue::Width(const DictionaryEntry& entry) {
     return UnitConverter::TypeWidth(entry.dataType);
@@ -131,9 +129,9 @@ bool EntryValue::Show(const DictionaryEntry& entry, uint32_t raw, const std::str
                       : std::to_string(raw);
         return true;
     }
-    converter_.Register(entry.key, entry.unitSpec);
+    converter_->Register(entry.key, entry.unitSpec);
     UnitValue shown =
-        converter_.ToUnit(nullptr, entry.key, unit, *number, UnitConverter::OnWait::kStop);
+        converter_->ToUnit(nullptr, entry.key, unit, *number, UnitConverter::OnWait::kStop);
     if (shown.status == UnitValue::Status::kNoDefinition) {
         error = "unit " + unit + " is not one of " + EntryLookup::KeyText(entry.key) +
                 "'s: " + Joined(ReadUnits(entry));
@@ -176,9 +174,9 @@ bool EntryValue::Parse(const DictionaryEntry& entry, const std::string& text,
         error = "\"" + text + "\" is not a number";
         return false;
     }
-    converter_.Register(entry.key, entry.unitSpec);
+    converter_->Register(entry.key, entry.unitSpec);
     std::vector<UnitValue> written =
-        converter_.ToRaw(nullptr, entry.key, unit, number, UnitConverter::Writes::kFirst);
+        converter_->ToRaw(nullptr, entry.key, unit, number, UnitConverter::Writes::kFirst);
     if (written.empty()) {
         error = "unit " + unit + " cannot be written to " + EntryLookup::KeyText(entry.key) +
                 "; its write units: " + Joined(WriteUnits(entry));

@@ -1,18 +1,15 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "comm/LinkRequester.h"
 #include "dictionary/DictionaryEntry.h"
 #include "dictionary/EntryFacts.h"
-#include "dictionary/FormulaEvaluator.h"
+#include "dictionary/OfflineUnitConverter.h"
 #include "dictionary/UnitConverter.h"
-#include "dictionary/UnitTable.h"
 
 namespace tarvo {
 
@@ -58,17 +55,8 @@ private:
     // The message of a conversion that gave no value.
     static std::string Failure(const UnitValue& converted, const std::string& unit);
 
-    // Requests of the evaluator go nowhere: references are read before evaluating.
-    class NoRequests : public LinkRequester {
-    public:
-        int Request(MessageTarget*, SdoCommand, uint32_t, uint32_t) override { return 0; }
-    };
-
-    NoRequests noRequests_;
-    std::atomic<MessageTarget*> noWindow_{nullptr};
-    FormulaEvaluator evaluator_;
-    UnitTable units_{nullptr};
-    UnitConverter converter_;
+    // References are read from the drive before evaluating.
+    OfflineUnitConverter converter_;
 };
 
 }  // namespace tarvo

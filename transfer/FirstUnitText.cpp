@@ -1,12 +1,10 @@
 #include "transfer/FirstUnitText.h"
 
+#include "dictionary/UnitTable.h"
 #include "dictionary/ValueText.h"
 #include "transfer/TransferValue.h"
 
 namespace tarvo {
-
-FirstUnitText::FirstUnitText()
-    : evaluator_(noRequests_, noWindow_, nullptr), converter_(units_, evaluator_) {}
 
 std::string FirstUnitText::Of(const DictionaryEntry& entry, const std::string& valueText,
                               uint32_t sizeBits) {
@@ -23,9 +21,9 @@ std::string FirstUnitText::Of(const DictionaryEntry& entry, const std::string& v
     if (!number) {
         return {};
     }
-    converter_.Register(entry.key, entry.unitSpec);
+    converter_->Register(entry.key, entry.unitSpec);
     UnitValue shown =
-        converter_.ToUnit(nullptr, entry.key, unit, *number, UnitConverter::OnWait::kStop);
+        converter_->ToUnit(nullptr, entry.key, unit, *number, UnitConverter::OnWait::kStop);
     if (!shown) {
         return {};
     }
