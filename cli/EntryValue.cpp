@@ -36,17 +36,9 @@ int EntryValue::Width(const DictionaryEntry& entry) {
 }
 
 int64_t EntryValue::Number(const DictionaryEntry& entry, uint32_t raw) {
-    const int width = Width(entry);
-    if (width != 8 && width != 16) {
-        return entry.dataType.rfind("INTEGER", 0) == 0 && width == 32
-                   ? static_cast<int64_t>(static_cast<int32_t>(raw))
-                   : static_cast<int64_t>(raw);
-    }
-    const uint32_t low = raw & ((uint32_t{1} << width) - 1);
-    if (entry.dataType.rfind("INTEGER", 0) == 0 && (low >> (width - 1)) != 0) {
-        return static_cast<int64_t>(low) - (int64_t{1} << width);
-    }
-    return low;
+    // Exact: every widened value of 32 bits or fewer is a whole double.
+    std::optional<double> widened = UnitConverter::Widen(entry.dataType, raw);
+    return widened ? static_cast<int64_t>(*widened) : static_cast<int64_t>(raw);
 }
 
 std::string EntryValue::NameSuffix(const EntryFacts* facts, const DictionaryEntry& entry,
@@ -79,11 +71,10 @@ std::string EntryValue::RangeProblem(const EntryFacts* facts, const DictionaryEn
     if (facts == nullptr || facts->InRange(number)) {
         return {};
     }
-    char key[16];
-    std::snprintf(key, sizeof key, "%04X:%02X", entry.key >> 8, entry.key & 0xFF);
+    const std::string key = EntryLookup::KeyText(entry.key);
     std::string value = typedInUnit.empty() ? std::to_string(number)
                                             : typedInUnit + " (raw " + std::to_string(number) + ")";
-    return std::string(key) + ": " + value + " is out of range for " + key +
+    return key + ": " + value + " is out of range for " + key +
            (entry.name.empty() ? "" : " " + entry.name) + " (" + facts->RangeText() + ")";
 }
 
