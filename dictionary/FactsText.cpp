@@ -109,18 +109,17 @@ std::string FactsText::HelpLines(const EntryFacts& facts) const {
     if (facts.factoryDefault) {
         line(Text(kDefaultLine, facts.CodeText(*facts.factoryDefault)));
     }
-    if (!facts.valueNames.empty()) {
-        line(Text(kValuesHeading));
-        for (const ValueName& name : facts.valueNames) {
+    auto names = [&](int heading, const std::vector<ValueName>& listed) {
+        if (listed.empty()) {
+            return;
+        }
+        line(Text(heading));
+        for (const ValueName& name : listed) {
             line("  " + std::to_string(name.value) + " - " + name.name);
         }
-    }
-    if (!facts.bitNames.empty()) {
-        line(Text(kBitsHeading));
-        for (const ValueName& name : facts.bitNames) {
-            line("  " + std::to_string(name.value) + " - " + name.name);
-        }
-    }
+    };
+    names(kValuesHeading, facts.valueNames);
+    names(kBitsHeading, facts.bitNames);
     return text;
 }
 

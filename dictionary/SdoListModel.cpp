@@ -169,36 +169,34 @@ void SdoListModel::AgeValues() {
     }
 }
 
-std::string SdoListModel::ValueText(int row) const {
+const SdoListModel::ShownValue* SdoListModel::ValueOfRow(int row) const {
     if (row < 0 || row >= RowCount()) {
-        return {};
+        return nullptr;
     }
     auto found = values_.find(rows_[static_cast<size_t>(row)].key);
-    if (found == values_.end()) {
+    return found != values_.end() ? &found->second : nullptr;
+}
+
+std::string SdoListModel::ValueText(int row) const {
+    const ShownValue* value = ValueOfRow(row);
+    if (value == nullptr) {
         return {};
     }
-    if (!found->second.raw) {
+    if (!value->raw) {
         return kRefused;
     }
     const EntryFacts* facts = FactsOfRow(row);
-    int64_t raw = *found->second.raw;
-    return facts != nullptr ? facts->CodeText(raw) : std::to_string(raw);
+    return facts != nullptr ? facts->CodeText(*value->raw) : std::to_string(*value->raw);
 }
 
 bool SdoListModel::ValueIsFresh(int row) const {
-    if (row < 0 || row >= RowCount()) {
-        return false;
-    }
-    auto found = values_.find(rows_[static_cast<size_t>(row)].key);
-    return found != values_.end() && found->second.fresh;
+    const ShownValue* value = ValueOfRow(row);
+    return value != nullptr && value->fresh;
 }
 
 std::optional<int64_t> SdoListModel::RawValue(int row) const {
-    if (row < 0 || row >= RowCount()) {
-        return std::nullopt;
-    }
-    auto found = values_.find(rows_[static_cast<size_t>(row)].key);
-    return found != values_.end() ? found->second.raw : std::nullopt;
+    const ShownValue* value = ValueOfRow(row);
+    return value != nullptr ? value->raw : std::nullopt;
 }
 
 const EntryFacts* SdoListModel::FactsOfRow(int row) const {

@@ -101,6 +101,8 @@ private:
     MessageBox& messageBox_;
     const FactsText* factsText_;
     std::unordered_map<uint32_t, ShownValue> values_;
+    // The value read for a row's entry; nullptr for a row out of range or never read.
+    const ShownValue* ValueOfRow(int row) const;
     std::vector<Row> rows_;
     int sortChoice_ = kSortByIndex;
     int selectedRow_ = -1;
