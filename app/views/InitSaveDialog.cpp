@@ -48,8 +48,12 @@ QString FillIn(QString text, const QStringList& values) {
 InitSaveDialog::InitSaveDialog(const Services& services, const ResourceSet& resources,
                                QWidget* parent)
     : QDialog(parent),
+      relay_(services.relay),
       model_({services.link, services.switches, services.messageBox, pollTimer_, services.mainFrame,
-              this}) {
+              services.relay != nullptr ? static_cast<MessageTarget*>(services.relay) : this}) {
+    if (relay_ != nullptr) {
+        relay_->Attach(this);
+    }
     form_ = FormBuilder::Build(resources, 157, this);
     auto dialog = resources.Catalog().Dialog(157);
     setWindowTitle(dialog ? QString::fromStdString(dialog->caption) : QString());
@@ -113,6 +117,9 @@ QString InitSaveDialog::OutcomeText() const {
 
 InitSaveDialog::~InitSaveDialog() {
     model_.Close();
+    if (relay_ != nullptr) {
+        relay_->Attach(nullptr);
+    }
 }
 
 void InitSaveDialog::done(int result) {

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "app/InitSaveModel.h"
+#include "app/views/DialogRelay.h"
 #include "platform/MessageTarget.h"
 #include "platform/qt/QtTimer.h"
 #include "resources/FormBuilder.h"
@@ -24,6 +25,8 @@ public:
         LinkSwitches& switches;
         MessageBox& messageBox;
         MessageTarget* mainFrame;
+        // When set, the link answers the relay, which outlives the dialog; else the dialog.
+        DialogRelay* relay = nullptr;
     };
 
     InitSaveDialog(const Services& services, const ResourceSet& resources,
@@ -43,6 +46,7 @@ protected:
 
 private:
     QtTimer pollTimer_;
+    DialogRelay* relay_ = nullptr;  // before model_, which is given it
     InitSaveModel model_;
     FormBuilder::Form form_;
     Confirm confirm_;

@@ -498,8 +498,9 @@ void MainFrame::Dispatch(int command) {
             link_->ToggleConnection();
             return;
         case kInitSave: {
-            InitSaveDialog dialog({state_.link, state_.switches, state_.messageBox(), this},
-                                  resources_, this);
+            InitSaveDialog dialog(
+                {state_.link, state_.switches, state_.messageBox(), this, &initSaveRelay_},
+                resources_, this);
             dialog.exec();
             return;
         }

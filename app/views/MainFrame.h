@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/MainFrameLink.h"
+#include "app/views/DialogRelay.h"
 #include "app/views/ViewRegistry.h"
 #include "platform/AppSettings.h"
 #include "platform/MessageTarget.h"
@@ -64,6 +65,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The Initialize/Save dialog's window for the link; it outlives each dialog.
+    DialogRelay initSaveRelay_;
     void BuildMenus();
     void AddMenuItems(QMenu* menu, const std::vector<MenuItem>& items);
     // The Window menu's list of the shown views, made afresh each time the menu opens.
